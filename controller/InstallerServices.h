@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+namespace quorvane {
+
+class Bundle;
+class Clock;
+class FileManager;
+class ImageLoader;
+class Localizer;
+class Log;
+class UserDefaults;
+class Workspace;
+
+// The platform services the controller works through, and the tools it runs.
+struct InstallerServices {
+    FileManager& fileManager;
+    Workspace& workspace;
+    UserDefaults& userDefaults;
+    Localizer& localizer;
+    Log& log;
+    Clock& clock;
+    Bundle& bundle;
+    ImageLoader& imageLoader;
+    std::string locatePath = "/usr/bin/locate";
+    std::string jarPath = "/usr/bin/jar";
+};
+
+} // namespace quorvane

@@ -1,0 +1,193 @@
+#include "controller/MyInstaller.h"
+
+#include "platform/Bundle.h"
+#include "platform/Clock.h"
+#include "platform/DragTypes.h"
+#include "platform/FileManager.h"
+#include "platform/ImageCell.h"
+#include "platform/ImageLoader.h"
+#include "platform/Localizer.h"
+#include "platform/Log.h"
+#include "platform/MessageFormat.h"
+#include "platform/PathUtilities.h"
+#include "platform/TableColumn.h"
+#include "platform/TableView.h"
+#include "platform/UserDefaults.h"
+#include "platform/Window.h"
+#include "process/MyProcess.h"
+
+#include <ctime>
+
+namespace quorvane {
+namespace {
+
+constexpr const char* kGameName = "Quorvane";
+constexpr auto kClockPollInterval = std::chrono::milliseconds(10);
+
+} // namespace
+
+MyInstaller::MyInstaller(InstallerServices services)
+    : _fileManager(services.fileManager), _userDefaults(services.userDefaults), _workspace(services.workspace),
+      _localizer(services.localizer), _log(services.log), _clock(services.clock), _bundle(services.bundle),
+      _imageLoader(services.imageLoader), _locatePath(std::move(services.locatePath)),
+      _jarPath(std::move(services.jarPath)) {
+    _initVariables();
+}
+
+MyInstaller::~MyInstaller() {
+    setTargetPath(std::nullopt);
+    setPrivateFiles(std::nullopt);
+    setTempFolders(std::nullopt); // extraction folders still on disk go with the controller
+    setTargetPathArray(std::nullopt);
+    setUpdateFiles(std::nullopt);
+    setGoodFolderIcon(nullptr);
+    setBadFolderIcon(nullptr);
+}
+
+void MyInstaller::connectOutlets(const InstallerOutlets& outlets) {
+    _appPathSelector = outlets.appPathSelector;
+    _file = outlets.file;
+    _window = outlets.window;
+    _progress = outlets.progress;
+    _fileLabel = outlets.fileLabel;
+    _cancelButton = outlets.cancelButton;
+}
+
+void MyInstaller::_initVariables() {
+    _targetPath.reset();
+    _privateFiles.reset();
+    _tempFolders.reset();
+    _targetPathArray.reset();
+    _updateFiles.reset();
+    _goodFolderIcon.reset();
+    _badFolderIcon.reset();
+    _progressValue = 0.0;
+    _progressMaxValue = 0.0;
+    _firstBadEntry = 0;
+    _numFilesInstalled = 0;
+    _numDuplicateFiles = 0;
+    _numFilesReplaced = 0;
+    _numFilesFailed = 0;
+}
+
+void MyInstaller::awakeFromNib() {
+    _initVariables();
+    if (_window) {
+        _window->setFrameAutosaveName(_window->title());
+    }
+    if (_appPathSelector) {
+        _appPathSelector->registerForDraggedTypes({NSFilenamesPboardType});
+        if (TableColumn* column = _appPathSelector->tableColumnWithIdentifier("icon")) {
+            column->setDataCell(ImageCell{ImageAlignment::NSImageAlignCenter, ImageScaling::NSScaleProportionally});
+        }
+    }
+    targetPathArray().clear();
+
+    if (const auto saved = _userDefaults.stringArrayForKey("Target_Path_Array")) {
+        _addApplications(*saved, true);
+    } else {
+        AppRecord placeholder;
+        placeholder.pathDescription =
+            AttributedString(formatMessage(_localized("Looking for your %@ installation. Please wait ..."), {kGameName}));
+        targetPathArray().push_back(std::move(placeholder));
+        MyProcess::initProcess(
+            _locatePath, "/", std::string("*/Quorvane"), std::nullopt, nullptr,
+            [this](MyProcess& process) { _fillApplicationList(process); }, this, _log);
+    }
+
+    if (_appPathSelector) {
+        _appPathSelector->reloadData();
+    }
+    if (_window) {
+        _window->makeKeyAndOrderFront();
+    }
+}
+
+std::string MyInstaller::_localized(const std::string& key) const { return _localizer.localizedStringForKey(key); }
+
+std::string MyInstaller::_dateTimeComponent() const {
+    const std::time_t now = _clock.now();
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d_%H%M%S", &local);
+    return text;
+}
+
+std::string MyInstaller::_freeTimestampPathIn(const std::string& folder) const {
+    std::string candidate = path::stringByAppendingPathComponent(folder, _dateTimeComponent());
+    // The names carry no suffix: when this second's name is taken, wait for the next second.
+    while (_fileManager.entryExistsAtPath(candidate)) {
+        _clock.sleepFor(kClockPollInterval);
+        candidate = path::stringByAppendingPathComponent(folder, _dateTimeComponent());
+    }
+    return candidate;
+}
+
+const std::optional<std::string>& MyInstaller::privateFiles() {
+    if (_privateFiles) {
+        return _privateFiles;
+    }
+    if (!_targetPath || _targetPath->empty()) {
+        _log.log("Can't create directory");
+        return _privateFiles;
+    }
+    const std::string backupRoot = path::stringByAppendingPathComponent(*_targetPath, "BackupFiles");
+    if (!_fileManager.fileExistsAtPath(backupRoot) && !_fileManager.createDirectoryAtPath(backupRoot)) {
+        _log.log("Can't create directory");
+    }
+    setPrivateFiles(_freeTimestampPathIn(backupRoot));
+    _fileManager.createDirectoryAtPath(*_privateFiles);
+    return _privateFiles;
+}
+
+std::vector<AppRecord>& MyInstaller::targetPathArray() {
+    if (!_targetPathArray) {
+        setTargetPathArray(std::vector<AppRecord>());
+    }
+    return *_targetPathArray;
+}
+
+void MyInstaller::setTargetPathArray(std::optional<std::vector<AppRecord>> targetPathArray) {
+    _targetPathArray = std::move(targetPathArray);
+}
+
+std::vector<std::string>& MyInstaller::tempFolders() {
+    if (!_tempFolders) {
+        setTempFolders(std::vector<std::string>());
+    }
+    return *_tempFolders;
+}
+
+void MyInstaller::setTempFolders(std::optional<std::vector<std::string>> tempFolders) {
+    if (_tempFolders) {
+        for (const std::string& folder : *_tempFolders) {
+            _fileManager.removeFileAtPath(folder);
+        }
+    }
+    _tempFolders = std::move(tempFolders);
+}
+
+const ImagePtr& MyInstaller::goodFolderIcon() {
+    if (!_goodFolderIcon) {
+        if (const auto path = _bundle.pathForResource("Zell", "icns")) {
+            setGoodFolderIcon(_imageLoader.imageWithContentsOfFile(*path));
+        }
+    }
+    return _goodFolderIcon;
+}
+
+const ImagePtr& MyInstaller::badFolderIcon() {
+    if (!_badFolderIcon) {
+        if (const auto path = _bundle.pathForResource("Zell_bad", "icns")) {
+            setBadFolderIcon(_imageLoader.imageWithContentsOfFile(*path));
+        }
+    }
+    return _badFolderIcon;
+}
+
+bool MyInstaller::updateInProgress() const {
+    return recursionLevel > 0 || (_tempFolders && !_tempFolders->empty());
+}
+
+} // namespace quorvane

@@ -1,0 +1,170 @@
+#pragma once
+
+#include "controller/InstallerOutlets.h"
+#include "controller/InstallerServices.h"
+#include "platform/Image.h"
+#include "platform/TableDataSource.h"
+#include "registry/AppRecord.h"
+#include "registry/InstallationStatus.h"
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quorvane {
+
+class FileHandle;
+class MyProcess;
+
+// The one controller of the program. It holds the installation list the table shows, takes the drops on
+// the table and runs the update of an installation: it installs the dropped items with backups, extracts
+// archives with the jar tool, shows the progress and reports the outcome.
+//
+// Its methods are split by subsystem: installation validation and the list in registry/, drop handling
+// in drop/, installation, extraction and the report in engine/; fields, accessors and start-up here.
+class MyInstaller : public TableDataSource {
+public:
+    explicit MyInstaller(InstallerServices services);
+    ~MyInstaller() override;
+    MyInstaller(const MyInstaller&) = delete;
+    MyInstaller& operator=(const MyInstaller&) = delete;
+
+    // The window connects its controls, then sends awakeFromNib once.
+    void connectOutlets(const InstallerOutlets& outlets);
+    void awakeFromNib();
+
+    FileManager& fileManager() const { return _fileManager; }
+    const std::optional<std::string>& targetPath() const { return _targetPath; }
+    void setTargetPath(std::optional<std::string> targetPath) { _targetPath = std::move(targetPath); }
+    // The backup folder of the current update, created on first use; none without a target path.
+    const std::optional<std::string>& privateFiles();
+    void setPrivateFiles(std::optional<std::string> privateFiles) { _privateFiles = std::move(privateFiles); }
+    std::vector<AppRecord>& targetPathArray();
+    void setTargetPathArray(std::optional<std::vector<AppRecord>> targetPathArray);
+    const std::optional<std::vector<std::string>>& updateFiles() const { return _updateFiles; }
+    void setUpdateFiles(std::optional<std::vector<std::string>> updateFiles) { _updateFiles = std::move(updateFiles); }
+    std::vector<std::string>& tempFolders();
+    // Deletes from disk every folder of the list held until now, then holds the new list.
+    void setTempFolders(std::optional<std::vector<std::string>> tempFolders);
+    const ImagePtr& goodFolderIcon();
+    void setGoodFolderIcon(ImagePtr icon) { _goodFolderIcon = std::move(icon); }
+    const ImagePtr& badFolderIcon();
+    void setBadFolderIcon(ImagePtr icon) { _badFolderIcon = std::move(icon); }
+
+    // Read-only views of the update run's figures.
+    double progressValue() const { return _progressValue; }
+    double progressMaxValue() const { return _progressMaxValue; }
+    std::int32_t firstBadEntry() const { return _firstBadEntry; }
+    std::int32_t numFilesInstalled() const { return _numFilesInstalled; }
+    std::int32_t numDuplicateFiles() const { return _numDuplicateFiles; }
+    std::int32_t numFilesReplaced() const { return _numFilesReplaced; }
+    std::int32_t numFilesFailed() const { return _numFilesFailed; }
+    // From the confirmation of a drop to the completion report, extractions included.
+    bool updateInProgress() const;
+
+    // The table's data source and drop target.
+    int numberOfRowsInTableView(TableView& tableView) override;
+    ObjectValue objectValueForTableColumn(TableView& tableView, const std::string& columnIdentifier,
+                                          int row) override;
+    DragOperation validateDrop(TableView& tableView, const DraggingInfo& info, int proposedRow,
+                               TableViewDropOperation operation) override;
+    bool acceptDrop(TableView& tableView, const DraggingInfo& info, int row,
+                    TableViewDropOperation operation) override;
+
+    // The Cancel button's action. An update cannot be stopped half-way: it does nothing.
+    void cancelInstall();
+
+private:
+    friend class MyInstallerTestPeer;
+
+    // controller/
+    void _initVariables();
+    std::string _dateTimeComponent() const;
+    std::string _localized(const std::string& key) const;
+    // Waits for the clock to reach a second whose timestamp names nothing in folder yet.
+    std::string _freeTimestampPathIn(const std::string& folder) const;
+
+    // registry/
+    InstallationStatus _isValidApplication(const std::string& path);
+    std::string _statusDescription(InstallationStatus status) const;
+    void _fillApplicationList(MyProcess& process);
+    bool _addApplications(const std::optional<std::vector<std::string>>& apps, bool folders);
+    void _growWindowForPaths(std::size_t pathCount);
+
+    // drop/
+    InstallationStatus _validApplicationInList(const std::vector<std::string>& paths);
+    void _dragConfirmed(int returnCode);
+    void _openRefusalSheet();
+
+    // engine/
+    void _addDataFromFiles(std::vector<std::string>& files);
+    bool _copyDataFromFiles(const std::vector<std::string>& files, const std::string& subPath);
+    std::vector<std::string> _directoryContentFullPathsAtPath(const std::string& path) const;
+    bool _installItem(const std::string& item, const std::string& relativePath, const std::string& destination,
+                      const std::optional<std::string>& backupPath);
+    bool _keepInBackup(const std::string& destination, const std::string& backupPath);
+    // Enters the folder for the descent unless the descent is inside it already (a link back up).
+    bool _enterFolder(const std::string& folder);
+    void _leaveFolder();
+    void _unzipFile(const std::string& path);
+    void _unzipDataAvailable(MyProcess& process);
+    void _unzipProcessCompleted(MyProcess& process);
+    // None when fewer than 4 bytes are left at the handle's position.
+    static std::optional<std::uint32_t> _readWordFromFileHandle(FileHandle& fileHandle);
+    static std::int32_t _countArchiveEntries(const std::string& path, std::uint64_t archiveSize);
+    void _removeFinishedTempFolders();
+    std::optional<std::string> _createTemporaryDirectoryForFile(const std::string& path);
+    void _terminateAddDataFromFiles();
+    void _updateInstallStatus(const std::string& status, const std::string& file);
+    void _redrawStatus();
+
+    // Outlets.
+    TableView* _appPathSelector = nullptr;
+    TextField* _file = nullptr;
+    Window* _window = nullptr;
+    ProgressIndicator* _progress = nullptr;
+    TextField* _fileLabel = nullptr;
+    Button* _cancelButton = nullptr;
+
+    std::optional<std::string> _targetPath;
+    std::optional<std::string> _privateFiles;
+    std::optional<std::vector<std::string>> _updateFiles;
+    std::optional<std::vector<AppRecord>> _targetPathArray;
+    std::optional<std::vector<std::string>> _tempFolders;
+    // Extraction folders whose contents are installed, kept until no extraction inside them runs.
+    std::vector<std::string> _finishedTempFolders;
+    ImagePtr _goodFolderIcon;
+    ImagePtr _badFolderIcon;
+    FileManager& _fileManager;
+    UserDefaults& _userDefaults;
+    double _progressValue = 0.0;
+    double _progressMaxValue = 0.0;
+    std::int32_t _firstBadEntry = 0;
+    std::int32_t _numFilesInstalled = 0;
+    std::int32_t _numDuplicateFiles = 0;
+    std::int32_t _numFilesReplaced = 0;
+    // Items that could not be installed (copy, backup or source failed) in the current update.
+    std::int32_t _numFilesFailed = 0;
+
+    // The number of _addDataFromFiles calls in progress.
+    std::int32_t recursionLevel = 0;
+    // Folders (by device and inode) the installation is descending through: never entered twice.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> _descentPath;
+    // A confirmation sheet is open: no second drop may replace its target.
+    bool _awaitingConfirmation = false;
+    std::optional<std::chrono::steady_clock::time_point> _lastStatusRedraw;
+
+    Workspace& _workspace;
+    Localizer& _localizer;
+    Log& _log;
+    Clock& _clock;
+    Bundle& _bundle;
+    ImageLoader& _imageLoader;
+    std::string _locatePath;
+    std::string _jarPath;
+};
+
+} // namespace quorvane

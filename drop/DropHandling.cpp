@@ -1,0 +1,141 @@
+#include "controller/MyInstaller.h"
+#include "platform/Button.h"
+#include "platform/DraggingInfo.h"
+#include "platform/FileManager.h"
+#include "platform/MessageFormat.h"
+#include "platform/PathUtilities.h"
+#include "platform/ProgressIndicator.h"
+#include "platform/TableView.h"
+#include "platform/Window.h"
+
+#include <algorithm>
+
+namespace quorvane {
+namespace {
+
+bool carriesFileNames(const DraggingInfo& info) {
+    const std::vector<std::string> types = info.pasteboardTypes();
+    return std::find(types.begin(), types.end(), NSFilenamesPboardType) != types.end();
+}
+
+} // namespace
+
+InstallationStatus MyInstaller::_validApplicationInList(const std::vector<std::string>& paths) {
+    InstallationStatus status = InstallationStatusNotFound;
+    for (const std::string& path : paths) {
+        status = _isValidApplication(path);
+        if (status == InstallationStatusValid) {
+            return status;
+        }
+    }
+    return status;
+}
+
+DragOperation MyInstaller::validateDrop(TableView& tableView, const DraggingInfo& info, int proposedRow,
+                                        TableViewDropOperation) {
+    if (!carriesFileNames(info)) {
+        return DragOperation::NSDragOperationNone;
+    }
+    // One update at a time: nothing is taken while a run or its confirmation is under way.
+    if (updateInProgress() || _awaitingConfirmation) {
+        return DragOperation::NSDragOperationNone;
+    }
+    const InstallationStatus status = _validApplicationInList(info.propertyListForType(NSFilenamesPboardType).value_or(
+        std::vector<std::string>()));
+    const std::vector<AppRecord>& list = targetPathArray();
+    const auto count = static_cast<int>(list.size());
+
+    if (status == InstallationStatusNotFound) {
+        const int row = proposedRow >= count ? count - 1 : proposedRow;
+        // The searching placeholder has no status: it is no installation to drop onto.
+        if (list.empty() || row < 0 || list[static_cast<std::size_t>(row)].status.value_or(-1) != 0) {
+            return DragOperation::NSDragOperationNone;
+        }
+        tableView.setDropRow(row, TableViewDropOperation::NSTableViewDropOn);
+        tableView.selectRow(row, false);
+        return DragOperation::NSDragOperationCopy;
+    }
+    if (status == InstallationStatusValid) {
+        tableView.setDropRow(_firstBadEntry, TableViewDropOperation::NSTableViewDropAbove);
+        return DragOperation::NSDragOperationCopy;
+    }
+    tableView.setDropRow(count, TableViewDropOperation::NSTableViewDropAbove);
+    return DragOperation::NSDragOperationCopy;
+}
+
+bool MyInstaller::acceptDrop(TableView&, const DraggingInfo& info, int row, TableViewDropOperation operation) {
+    if (!carriesFileNames(info)) {
+        _openRefusalSheet();
+        return false;
+    }
+    if (updateInProgress() || _awaitingConfirmation) {
+        return false;
+    }
+    setUpdateFiles(info.propertyListForType(NSFilenamesPboardType));
+    if (!updateFiles()) {
+        return false;
+    }
+
+    if (operation == TableViewDropOperation::NSTableViewDropOn) {
+        const std::vector<AppRecord>& list = targetPathArray();
+        if (row < 0 || static_cast<std::size_t>(row) >= list.size()) {
+            return false;
+        }
+        const AppRecord& record = list[static_cast<std::size_t>(row)];
+        if (record.status.value_or(-1) != 0 || !record.path || updateFiles()->empty()) {
+            return false;
+        }
+        setTargetPath(*record.path);
+
+        const std::vector<std::string>& files = *updateFiles();
+        std::string message = formatMessage(_localized("Click OK to update %@ using:\n\n%@"),
+                                            {*targetPath(), path::lastPathComponent(files.front())});
+        for (std::size_t i = 1; i < files.size(); ++i) {
+            message = formatMessage("%@\n%@", {message, path::lastPathComponent(files[i])});
+        }
+        const std::string title = formatMessage(_localized("Are you sure you want to update %@?"), {"Quorvane"});
+        if (_window) {
+            _awaitingConfirmation = true;
+            _window->beginAlertSheet(AlertSheet{title, _localized("OK"), _localized("Cancel"), message,
+                                                [this](int returnCode) { _dragConfirmed(returnCode); }});
+        }
+        return true;
+    }
+    if (operation == TableViewDropOperation::NSTableViewDropAbove) {
+        return _addApplications(updateFiles(), true);
+    }
+    return false;
+}
+
+void MyInstaller::_openRefusalSheet() {
+    if (_window) {
+        _window->beginAlertSheet(AlertSheet{_localized("Can't handle this item"), _localized("OK"), std::nullopt,
+                                            _localized(""), nullptr});
+    }
+}
+
+void MyInstaller::_dragConfirmed(int returnCode) {
+    _awaitingConfirmation = false;
+    if (returnCode != NSAlertDefaultReturn || !targetPath() || !updateFiles() || updateInProgress()) {
+        return;
+    }
+    if (_cancelButton) {
+        _cancelButton->setEnabled(true);
+    }
+    _progressValue = 0.0;
+    _progressMaxValue = 0.0;
+    _numFilesInstalled = 0;
+    _numDuplicateFiles = 0;
+    _numFilesReplaced = 0;
+    _numFilesFailed = 0;
+    for (const std::string& path : *updateFiles()) {
+        _progressMaxValue += static_cast<double>(fileManager().countSubpathsAtPath(path));
+    }
+    if (_progress) {
+        _progress->displayIfNeeded();
+    }
+    std::vector<std::string> files = *updateFiles();
+    _addDataFromFiles(files);
+}
+
+} // namespace quorvane

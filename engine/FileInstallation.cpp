@@ -1,0 +1,198 @@
+#include "controller/MyInstaller.h"
+#include "platform/FileManager.h"
+#include "platform/PathUtilities.h"
+
+#include <algorithm>
+
+namespace quorvane {
+
+void MyInstaller::_addDataFromFiles(std::vector<std::string>& files) {
+    bool match = false;
+    ++recursionLevel;
+
+    for (auto item = files.begin(); item != files.end();) {
+        bool isDirectory = false;
+        if (fileManager().fileExistsAtPath(*item, &isDirectory) && isDirectory) {
+            bool targetIsDirectory = false;
+            const std::string counterpart =
+                path::stringByAppendingPathComponent(targetPath().value_or(""), path::lastPathComponent(*item));
+            if (targetPath() && fileManager().fileExistsAtPath(counterpart, &targetIsDirectory) && targetIsDirectory) {
+                match = true;
+            }
+            ++item;
+        } else if (path::pathExtension(*item) == "zip") {
+            const std::string archive = *item;
+            item = files.erase(item);
+            _unzipFile(archive);
+        } else {
+            ++item;
+        }
+    }
+
+    if (match) {
+        _copyDataFromFiles(files, "");
+    } else {
+        for (const std::string& item : files) {
+            if (!_enterFolder(item)) {
+                continue;
+            }
+            std::vector<std::string> contents = _directoryContentFullPathsAtPath(item);
+            _addDataFromFiles(contents);
+            _leaveFolder();
+        }
+    }
+
+    --recursionLevel;
+    if (recursionLevel == 0 && tempFolders().empty()) {
+        _terminateAddDataFromFiles();
+    }
+}
+
+bool MyInstaller::_copyDataFromFiles(const std::vector<std::string>& files, const std::string& subPath) {
+    bool copied = false;
+    for (const std::string& item : files) {
+        const std::string relativePath = path::stringByAppendingPathComponent(subPath, path::lastPathComponent(item));
+        const std::string destination = path::stringByAppendingPathComponent(targetPath().value_or(""), relativePath);
+        bool destinationIsDirectory = false;
+        const bool destinationExists = fileManager().fileExistsAtPath(destination, &destinationIsDirectory);
+        // A link at the destination that leads nowhere is an old file like any other.
+        const bool destinationTaken = destinationExists || fileManager().entryExistsAtPath(destination);
+        std::optional<std::string> backupPath;
+        if (destinationTaken) {
+            if (const auto& backupFolder = privateFiles()) {
+                backupPath = path::stringByAppendingPathComponent(*backupFolder, relativePath);
+            }
+        }
+
+        if (destinationExists && destinationIsDirectory) {
+            if (backupPath) {
+                fileManager().createDirectoryAtPath(*backupPath);
+            }
+            bool itemIsDirectory = false;
+            if (!fileManager().fileExistsAtPath(item, &itemIsDirectory) || !itemIsDirectory) {
+                // A file cannot take the place of a folder without losing the folder: it is left out.
+                ++_numFilesFailed;
+                continue;
+            }
+            if (!fileManager().directoryContentsAtPath(item)) {
+                ++_numFilesFailed; // an unreadable folder
+                continue;
+            }
+            if (!_enterFolder(item)) {
+                continue;
+            }
+            const std::vector<std::string> contents = _directoryContentFullPathsAtPath(item);
+            if (!contents.empty()) {
+                copied = _copyDataFromFiles(contents, relativePath) || copied;
+            }
+            _leaveFolder();
+            continue;
+        }
+
+        if (destinationTaken && fileManager().contentsEqualAtPath(item, destination)) {
+            ++_numDuplicateFiles;
+            continue;
+        }
+        copied = _installItem(item, relativePath, destination, destinationTaken ? backupPath : std::nullopt) || copied;
+    }
+    return copied;
+}
+
+// Puts one file or folder in place. The new item is copied under a temporary name beside its destination
+// first; only a complete copy takes the destination's name, so the destination always holds either the
+// old or the new contents. An old file is kept in the backup folder before it is replaced; when it
+// cannot be kept, it stays and the new copy is discarded.
+bool MyInstaller::_installItem(const std::string& item, const std::string& relativePath,
+                               const std::string& destination, const std::optional<std::string>& backupPath) {
+    const bool replacing = fileManager().entryExistsAtPath(destination);
+    if (replacing && !backupPath) {
+        ++_numFilesFailed;
+        return false;
+    }
+    const std::string partial = fileManager().temporaryPathBeside(destination);
+    if (!fileManager().copyPath(item, partial)) {
+        ++_numFilesFailed;
+        return false;
+    }
+    // The number of entries put in place: the file, or everything beneath the folder.
+    bool itemIsDirectory = false;
+    fileManager().fileExistsAtPath(partial, &itemIsDirectory);
+    itemIsDirectory = itemIsDirectory && !fileManager().isSymbolicLinkAtPath(partial);
+    const std::size_t count = itemIsDirectory ? fileManager().countSubpathsAtPath(partial) : 1;
+
+    if (replacing) {
+        if (!_keepInBackup(destination, *backupPath)) {
+            fileManager().removeFileAtPath(partial);
+            ++_numFilesFailed;
+            return false;
+        }
+        bool placed = fileManager().replacePath(partial, destination);
+        if (!placed && itemIsDirectory) {
+            // A folder cannot be renamed over a file: the old file is safe in the backup, so it makes room.
+            placed = fileManager().removeFileAtPath(destination) && fileManager().movePath(partial, destination);
+        }
+        if (!placed) {
+            fileManager().removeFileAtPath(partial);
+            if (fileManager().entryExistsAtPath(destination)) {
+                fileManager().removeFileAtPath(*backupPath); // the old file stays where it was
+            }
+            ++_numFilesFailed;
+            return false;
+        }
+        ++_numFilesReplaced;
+    } else if (!fileManager().movePath(partial, destination)) {
+        fileManager().removeFileAtPath(partial);
+        ++_numFilesFailed;
+        return false;
+    }
+
+    _numFilesInstalled += static_cast<std::int32_t>(count);
+    _progressValue += static_cast<double>(count);
+    _updateInstallStatus(_localized("Installing:"), relativePath);
+    return true;
+}
+
+// A second name in the backup folder for the old file (or, where the file system has no hard links, a
+// copy), so that the old contents are safe before the destination is replaced.
+bool MyInstaller::_keepInBackup(const std::string& destination, const std::string& backupPath) {
+    const std::string folder = path::stringByDeletingLastPathComponent(backupPath);
+    bool isDirectory = false;
+    if (!fileManager().fileExistsAtPath(folder, &isDirectory)) {
+        // Parents of a backup entry are created on the way down; make any that are missing.
+        std::vector<std::string> missing;
+        for (std::string parent = folder; !parent.empty() && parent != "/" && !fileManager().entryExistsAtPath(parent);
+             parent = path::stringByDeletingLastPathComponent(parent)) {
+            missing.push_back(parent);
+        }
+        std::for_each(missing.rbegin(), missing.rend(),
+                      [this](const std::string& parent) { fileManager().createDirectoryAtPath(parent); });
+    }
+    if (fileManager().linkPath(destination, backupPath)) {
+        return true;
+    }
+    return fileManager().copyPath(destination, backupPath);
+}
+
+std::vector<std::string> MyInstaller::_directoryContentFullPathsAtPath(const std::string& path) const {
+    std::vector<std::string> fullPaths;
+    if (const auto names = fileManager().directoryContentsAtPath(path)) {
+        fullPaths.reserve(names->size());
+        for (const std::string& name : *names) {
+            fullPaths.push_back(path::stringByAppendingPathComponent(path, name));
+        }
+    }
+    return fullPaths;
+}
+
+bool MyInstaller::_enterFolder(const std::string& folder) {
+    const auto identity = fileManager().fileIdentityAtPath(folder);
+    if (identity && std::find(_descentPath.begin(), _descentPath.end(), *identity) != _descentPath.end()) {
+        return false;
+    }
+    _descentPath.push_back(identity.value_or(std::make_pair(std::uint64_t{0}, std::uint64_t{0})));
+    return true;
+}
+
+void MyInstaller::_leaveFolder() { _descentPath.pop_back(); }
+
+} // namespace quorvane

@@ -1,0 +1,90 @@
+#include "controller/MyInstaller.h"
+#include "platform/AlertSheet.h"
+#include "platform/Button.h"
+#include "platform/Clock.h"
+#include "platform/FileManager.h"
+#include "platform/MessageFormat.h"
+#include "platform/ProgressIndicator.h"
+#include "platform/TextField.h"
+#include "platform/Window.h"
+
+namespace quorvane {
+namespace {
+
+// Redraws within a run come at most this often: thousands of small files would otherwise spend their
+// time drawing. The last status is always drawn.
+constexpr auto kRedrawInterval = std::chrono::milliseconds(16);
+
+} // namespace
+
+void MyInstaller::_updateInstallStatus(const std::string& status, const std::string& file) {
+    if (_fileLabel) {
+        _fileLabel->setStringValue(status);
+    }
+    if (_file) {
+        _file->setStringValue(file);
+    }
+    if (_progress) {
+        _progress->setMaxValue(_progressMaxValue);
+        _progress->setDoubleValue(_progressValue);
+    }
+    const auto now = _clock.monotonicNow();
+    if (!_lastStatusRedraw || now - *_lastStatusRedraw >= kRedrawInterval || now < *_lastStatusRedraw) {
+        _lastStatusRedraw = now;
+        _redrawStatus();
+    }
+}
+
+void MyInstaller::_redrawStatus() {
+    if (_fileLabel) {
+        _fileLabel->displayIfNeeded();
+    }
+    if (_file) {
+        _file->displayIfNeeded();
+    }
+    if (_progress) {
+        _progress->displayIfNeeded();
+    }
+}
+
+void MyInstaller::_terminateAddDataFromFiles() {
+    _progressValue = 0.0;
+    _updateInstallStatus(_localized("Installing:"), _localized("Complete"));
+    _redrawStatus();
+    if (_cancelButton) {
+        _cancelButton->setEnabled(false);
+    }
+    if (_numFilesReplaced == 0 && _privateFiles) {
+        fileManager().removeFileAtPath(*_privateFiles);
+    }
+    setPrivateFiles(std::nullopt);
+    setUpdateFiles(std::nullopt);
+    setTempFolders(std::nullopt);
+    _removeFinishedTempFolders();
+
+    std::string title;
+    std::string report;
+    if (_numFilesFailed > 0) {
+        title = _localized("Application files update incomplete");
+        report = formatMessage(_localized("%d files added\n%d previous files backed up\n%d duplicate files ignored."),
+                               {_numFilesInstalled, _numFilesReplaced, _numDuplicateFiles}) +
+                 formatMessage(_localized("\n%d files could not be installed."), {_numFilesFailed});
+    } else {
+        title = _localized("Application files updated successfully");
+        if (_numFilesInstalled == 0) {
+            report = formatMessage(_localized("Your %@ already appears to contain all the files you selected."),
+                                   {"Quorvane"});
+        } else {
+            report =
+                formatMessage(_localized("%d files added\n%d previous files backed up\n%d duplicate files ignored."),
+                              {_numFilesInstalled, _numFilesReplaced, _numDuplicateFiles});
+        }
+    }
+    if (_window) {
+        _window->beginAlertSheet(AlertSheet{title, _localized("OK"), std::nullopt, report, nullptr});
+    }
+}
+
+void MyInstaller::cancelInstall() {}
+
+} // namespace quorvane

@@ -1,0 +1,45 @@
+#include "platform/FileHandle.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace quorvane {
+
+std::unique_ptr<FileHandle> FileHandle::fileHandleForReadingAtPath(const std::string& path) {
+    if (path.empty()) {
+        return nullptr;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    return std::unique_ptr<FileHandle>(new FileHandle(fd));
+}
+
+FileHandle::~FileHandle() { ::close(_fd); }
+
+void FileHandle::seekToFileOffset(std::uint64_t offset) { _offset = offset; }
+
+std::string FileHandle::readDataOfLength(std::size_t length) {
+    std::string data(length, '\0');
+    std::size_t got = 0;
+    while (got < length) {
+        if (_offset > static_cast<std::uint64_t>(INT64_MAX)) {
+            break;
+        }
+        const ssize_t n = ::pread(_fd, data.data() + got, length - got, static_cast<off_t>(_offset));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+        _offset += static_cast<std::uint64_t>(n);
+    }
+    data.resize(got);
+    return data;
+}
+
+} // namespace quorvane

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+// File services on the file system's own bytes. Every operation on an empty path does nothing and
+// answers no. Relative paths resolve against the process's working directory.
+// The operations are virtual so that tests can put failures in front of them.
+class FileManager {
+public:
+    virtual ~FileManager() = default;
+
+    // Follows symbolic links: a link to a folder is a folder, a dangling link is nothing.
+    virtual bool fileExistsAtPath(const std::string& path) const;
+    virtual bool fileExistsAtPath(const std::string& path, bool* isDirectory) const;
+    // Something is at the path, a dangling link included.
+    virtual bool entryExistsAtPath(const std::string& path) const;
+    virtual bool isSymbolicLinkAtPath(const std::string& path) const;
+    // One new folder; no when the path exists or its parent is missing.
+    virtual bool createDirectoryAtPath(const std::string& path);
+    // The file, link or whole tree deleted.
+    virtual bool removeFileAtPath(const std::string& path);
+    // Moves a file or tree within one file system; never over an existing item.
+    virtual bool movePath(const std::string& from, const std::string& to);
+    // Copies a file or whole tree to a free path: links stay links, permissions and modification times
+    // are kept. Never overwrites. A copy that fails part-way is removed again.
+    virtual bool copyPath(const std::string& from, const std::string& to);
+    // Identical files (sizes first, then contents), identical link targets, or folders with identical trees.
+    virtual bool contentsEqualAtPath(const std::string& path1, const std::string& path2) const;
+    // Relative paths of every descendant, at any depth, without following links below the folder.
+    virtual std::vector<std::string> subpathsAtPath(const std::string& path) const;
+    // The number of descendants subpathsAtPath would list.
+    virtual std::size_t countSubpathsAtPath(const std::string& path) const;
+    // Names of the folder's direct entries, hidden ones included, unsorted; none for a non-folder.
+    virtual std::optional<std::vector<std::string>> directoryContentsAtPath(const std::string& path) const;
+    virtual bool changeCurrentDirectoryPath(const std::string& path);
+    virtual std::optional<std::uint64_t> fileSizeAtPath(const std::string& path, bool traverseLink) const;
+    // The file's whole contents; none if it cannot be read (a folder cannot).
+    virtual std::optional<std::string> stringWithContentsOfFile(const std::string& path) const;
+
+    // A second name for the same file (a hard link); no when the file system does not allow it.
+    virtual bool linkPath(const std::string& from, const std::string& to);
+    // Atomically gives the item at from the name to, replacing a file there; never replaces a folder.
+    virtual bool replacePath(const std::string& from, const std::string& to);
+    // The same folder or file reached twice (through links), by device and inode.
+    virtual std::optional<std::pair<std::uint64_t, std::uint64_t>> fileIdentityAtPath(const std::string& path) const;
+
+    // A free name beside the path for a copy in progress; recognisable by its prefix.
+    std::string temporaryPathBeside(const std::string& path);
+    static constexpr const char* temporaryNamePrefix = ".quorvane-partial-";
+
+private:
+    unsigned long _temporaryCounter = 0;
+};
+
+} // namespace quorvane

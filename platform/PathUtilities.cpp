@@ -1,0 +1,67 @@
+#include "platform/PathUtilities.h"
+
+namespace quorvane::path {
+namespace {
+
+std::string_view withoutTrailingSlashes(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.remove_suffix(1);
+    }
+    return path;
+}
+
+} // namespace
+
+std::string stringByAppendingPathComponent(std::string_view base, std::string_view component) {
+    while (!component.empty() && component.front() == '/') {
+        component.remove_prefix(1);
+    }
+    if (base.empty()) {
+        return std::string(component);
+    }
+    base = withoutTrailingSlashes(base);
+    std::string joined(base);
+    if (component.empty()) {
+        return joined;
+    }
+    if (joined.back() != '/') {
+        joined += '/';
+    }
+    joined += component;
+    return joined;
+}
+
+std::string lastPathComponent(std::string_view path) {
+    path = withoutTrailingSlashes(path);
+    if (path == "/") {
+        return "/";
+    }
+    const auto slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string stringByDeletingLastPathComponent(std::string_view path) {
+    path = withoutTrailingSlashes(path);
+    if (path == "/") {
+        return "/";
+    }
+    const auto slash = path.rfind('/');
+    if (slash == std::string_view::npos) {
+        return "";
+    }
+    if (slash == 0) {
+        return "/";
+    }
+    return std::string(withoutTrailingSlashes(path.substr(0, slash)));
+}
+
+std::string pathExtension(std::string_view path) {
+    const std::string name = lastPathComponent(path);
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == name.size()) {
+        return "";
+    }
+    return name.substr(dot + 1);
+}
+
+} // namespace quorvane::path

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorvane::path {
+
+// Slash-separated path text, taken apart and joined the usual way. Bytes are never re-encoded.
+
+// "a/b" + "c" is "a/b/c"; "" + "c" is "c"; a trailing slash of the base is not doubled.
+std::string stringByAppendingPathComponent(std::string_view base, std::string_view component);
+// "/a/b/" gives "b"; "/" gives "/"; "" gives "".
+std::string lastPathComponent(std::string_view path);
+// "/a/b" gives "/a"; "/a" gives "/"; "a" gives ""; "/" gives "/".
+std::string stringByDeletingLastPathComponent(std::string_view path);
+// "x.zip" gives "zip"; "x.tar.gz" gives "gz"; ".zip", "x." and "a.b/c" give "".
+std::string pathExtension(std::string_view path);
+
+} // namespace quorvane::path

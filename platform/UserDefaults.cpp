@@ -1,0 +1,114 @@
+#include "platform/UserDefaults.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QSettings>
+#include <QString>
+#include <QVariant>
+
+namespace quorvane {
+namespace {
+
+// A list is stored as "key/size" and "key/1/value" ... "key/N/value": that keeps an empty list apart
+// from an absent one, and a list of one apart from a single string. Each element is stored as text when
+// it is valid UTF-8 and as raw bytes otherwise, so that any path comes back byte for byte.
+constexpr const char* kSizeKey = "size";
+constexpr const char* kValueKey = "value";
+
+QString qKey(const std::string& key) { return QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())); }
+
+bool isValidUtf8(const std::string& text) {
+    const QByteArray bytes = QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()));
+    const QString decoded = QString::fromUtf8(bytes);
+    return decoded.toUtf8() == bytes;
+}
+
+std::optional<std::string> asString(const QVariant& value) {
+    if (value.typeId() == QMetaType::QString) {
+        return value.toString().toStdString();
+    }
+    if (value.typeId() == QMetaType::QByteArray) {
+        const QByteArray bytes = value.toByteArray();
+        return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    }
+    return std::nullopt;
+}
+
+QVariant asVariant(const std::string& text) {
+    if (isValidUtf8(text)) {
+        return QString::fromStdString(text);
+    }
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+UserDefaults::UserDefaults(const std::string& filePath) {
+    const QString path = QString::fromStdString(filePath);
+    _settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    if (_settings->status() == QSettings::FormatError) {
+        // A damaged file would never be written again: keep it for the curious and start afresh.
+        _settings.reset();
+        QFile::remove(path + ".damaged");
+        QFile::rename(path, path + ".damaged");
+        _settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    }
+}
+
+UserDefaults::~UserDefaults() = default;
+
+std::optional<std::vector<std::string>> UserDefaults::stringArrayForKey(const std::string& key) const {
+    if (key.empty()) {
+        return std::nullopt;
+    }
+    _settings->beginGroup(qKey(key));
+    bool isNumber = false;
+    const QVariant sizeValue = _settings->value(kSizeKey);
+    const int size = sizeValue.toString().toInt(&isNumber);
+    std::optional<std::vector<std::string>> strings;
+    if (sizeValue.isValid() && isNumber && size >= 0) {
+        strings.emplace();
+        for (int i = 1; i <= size && strings; ++i) {
+            std::optional<std::string> element = asString(_settings->value(QString::number(i) + "/" + kValueKey));
+            if (element) {
+                strings->push_back(std::move(*element));
+            } else {
+                strings.reset();
+            }
+        }
+    }
+    _settings->endGroup();
+    return strings;
+}
+
+void UserDefaults::setObject(const std::vector<std::string>& strings, const std::string& key) {
+    if (key.empty()) {
+        return;
+    }
+    _settings->remove(qKey(key));
+    _settings->beginGroup(qKey(key));
+    _settings->setValue(kSizeKey, static_cast<int>(strings.size()));
+    for (std::size_t i = 0; i < strings.size(); ++i) {
+        _settings->setValue(QString::number(i + 1) + "/" + kValueKey, asVariant(strings[i]));
+    }
+    _settings->endGroup();
+}
+
+std::optional<std::string> UserDefaults::stringForKey(const std::string& key) const {
+    if (key.empty()) {
+        return std::nullopt;
+    }
+    return asString(_settings->value(qKey(key)));
+}
+
+void UserDefaults::setString(const std::string& value, const std::string& key) {
+    if (!key.empty()) {
+        _settings->setValue(qKey(key), asVariant(value));
+    }
+}
+
+void UserDefaults::synchronize() { _settings->sync(); }
+
+std::string UserDefaults::filePath() const { return _settings->fileName().toStdString(); }
+
+} // namespace quorvane

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/AlertSheet.h"
+#include "platform/Geometry.h"
+
+#include <string>
+
+namespace quorvane {
+
+class Window {
+public:
+    virtual ~Window() = default;
+    virtual std::string title() const = 0;
+    // The frame is saved under this name and restored from it in later runs.
+    virtual void setFrameAutosaveName(const std::string& name) = 0;
+    virtual void makeKeyAndOrderFront() = 0;
+    virtual Rect frame() const = 0;
+    virtual void setFrame(const Rect& frame, bool display) = 0;
+    // Opens the sheet on this window and returns at once.
+    virtual void beginAlertSheet(AlertSheet sheet) = 0;
+};
+
+} // namespace quorvane

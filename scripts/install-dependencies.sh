@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the program needs to build and run, and with --tests those its test
+# suite needs too. Only missing packages are installed; as an ordinary user this asks sudo.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-image-formats-plugins   # Qt 6 Widgets; the icns reader for the folder icons
+  plocate                                  # /usr/bin/locate finds the installations at first start
+  default-jdk-headless                     # /usr/bin/jar extracts dropped archives
+)
+if [[ "${1:-}" == "--tests" ]]; then
+  packages+=(libgtest-dev libgmock-dev googletest xvfb xauth)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null | grep -qx installed; then
+    missing+=("$package")
+  fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=()
+[[ $(id -u) -ne 0 ]] && sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null

@@ -1,0 +1,154 @@
+#include "UpdateRun.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorvane::test {
+namespace {
+
+using Paths = std::vector<std::string>;
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The real file services, with chosen operations failing for paths that hold a given text.
+class FaultyFileManager : public FileManager {
+public:
+    std::function<bool(const std::string& from, const std::string& to)> failCopy = [](auto&, auto&) { return false; };
+    std::function<bool(const std::string& to)> failLink = [](auto&) { return false; };
+    std::function<bool(const std::string& path)> failCreate = [](auto&) { return false; };
+    std::function<bool(const std::string& to)> failReplace = [](auto&) { return false; };
+
+    bool copyPath(const std::string& from, const std::string& to) override {
+        return !failCopy(from, to) && FileManager::copyPath(from, to);
+    }
+    bool linkPath(const std::string& from, const std::string& to) override {
+        return !failLink(to) && FileManager::linkPath(from, to);
+    }
+    bool createDirectoryAtPath(const std::string& path) override {
+        return !failCreate(path) && FileManager::createDirectoryAtPath(path);
+    }
+    bool replacePath(const std::string& from, const std::string& to) override {
+        return !failReplace(to) && FileManager::replacePath(from, to);
+    }
+    bool movePath(const std::string& from, const std::string& to) override {
+        return !failReplace(to) && FileManager::movePath(from, to);
+    }
+};
+
+class FailureTest : public testing::Test {
+protected:
+    FailureTest() : harness(options()) {
+        installation = harness.folder.makeInstallation("home/game");
+        harness.folder.writeFile("home/game/Art/keep.png", "old keep");
+        harness.folder.writeFile("drop/Art/keep.png", "new keep");
+        harness.folder.writeFile("drop/Art/fresh.png", "fresh");
+    }
+    InstallerHarness::Options options() {
+        InstallerHarness::Options o;
+        o.fileManager = &files;
+        return o;
+    }
+    void run() { runUpdate(harness, installation, Paths{harness.folder / "drop/Art"}); }
+    // Nothing of the installation's own files is lost or half-written.
+    void expectNoPartialCopies() {
+        EXPECT_FALSE(contains(treeListing(installation), FileManager::temporaryNamePrefix)) << treeListing(installation);
+    }
+
+    FaultyFileManager files;
+    InstallerHarness harness;
+    std::string installation;
+};
+
+TEST_F(FailureTest, AnUnreadableSourceIsReportedAndTheOldFileStays) {
+    files.failCopy = [](const std::string& from, const std::string&) { return contains(from, "drop/Art/keep.png"); };
+    run();
+    EXPECT_EQ(readFile(installation + "/Art/keep.png"), "old keep");
+    EXPECT_EQ(readFile(installation + "/Art/fresh.png"), "fresh");
+    EXPECT_EQ(countsOf(harness.installer()), (Counts{1, 0, 0, 1}));
+    EXPECT_FALSE(exists(backupFolder(installation))) << "nothing was replaced";
+    EXPECT_EQ(harness.sheetTitle(), "Application files update incomplete");
+    EXPECT_EQ(harness.sheetMessage(), "1 files added\n0 previous files backed up\n0 duplicate files ignored.\n"
+                                      "1 files could not be installed.");
+    expectNoPartialCopies();
+}
+
+TEST_F(FailureTest, AnOldFileThatCannotBeKeptIsNotReplaced) {
+    files.failLink = [](const std::string& to) { return contains(to, "BackupFiles"); };
+    files.failCopy = [](const std::string&, const std::string& to) { return contains(to, "BackupFiles"); };
+    run();
+    EXPECT_EQ(readFile(installation + "/Art/keep.png"), "old keep");
+    EXPECT_EQ(countsOf(harness.installer()), (Counts{1, 0, 0, 1}));
+    expectNoPartialCopies();
+}
+
+TEST_F(FailureTest, WithoutHardLinksTheOldFileIsCopiedIntoTheBackup) {
+    files.failLink = [](const std::string&) { return true; };
+    run();
+    EXPECT_EQ(readFile(installation + "/Art/keep.png"), "new keep");
+    EXPECT_EQ(readFile(backupFolder(installation) + "/Art/keep.png"), "old keep");
+    EXPECT_EQ(countsOf(harness.installer()), (Counts{2, 1, 0, 0}));
+    EXPECT_EQ(harness.sheetTitle(), "Application files updated successfully");
+}
+
+TEST_F(FailureTest, AFailedRenameLeavesTheOldFileAndAnEmptyBackup) {
+    files.failReplace = [](const std::string& to) { return contains(to, "Art/keep.png"); };
+    run();
+    EXPECT_EQ(readFile(installation + "/Art/keep.png"), "old keep");
+    EXPECT_FALSE(exists(backupFolder(installation) + "/Art/keep.png"));
+    EXPECT_EQ(countsOf(harness.installer()), (Counts{1, 0, 0, 1}));
+    expectNoPartialCopies();
+}
+
+TEST_F(FailureTest, AnInstallationThatTakesNoWritesLosesNothing) {
+    files.failCreate = [this](const std::string& path) { return contains(path, installation); };
+    files.failCopy = [this](const std::string&, const std::string& to) { return contains(to, installation); };
+    files.failLink = [this](const std::string& to) { return contains(to, installation); };
+    run();
+    EXPECT_EQ(readFile(installation + "/Art/keep.png"), "old keep");
+    EXPECT_FALSE(exists(installation + "/Art/fresh.png"));
+    EXPECT_EQ(countsOf(harness.installer()), (Counts{0, 0, 0, 2}));
+    EXPECT_TRUE(harness.log.contains("Can't create directory"));
+    EXPECT_EQ(harness.sheetTitle(), "Application files update incomplete");
+    EXPECT_EQ(harness.sheetMessage(), "0 files added\n0 previous files backed up\n0 duplicate files ignored.\n"
+                                      "2 files could not be installed.");
+}
+
+// The same faults made by the file system itself. Root passes every permission check, so these run
+// only for an ordinary user.
+class PermissionTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (::geteuid() == 0) {
+            GTEST_SKIP() << "permissions do not bind root";
+        }
+    }
+};
+
+TEST_F(PermissionTest, AReadOnlyFolderOfTheInstallation) {
+    InstallerHarness harness;
+    const std::string installation = harness.folder.makeInstallation("home/game");
+    harness.folder.writeFile("home/game/Art/keep.png", "old");
+    harness.folder.writeFile("drop/Art/keep.png", "new");
+    harness.folder.writeFile("drop/Art/fresh.png", "fresh");
+    ::chmod((installation + "/Art").c_str(), 0555);
+    runUpdate(harness, installation, Paths{harness.folder / "drop/Art"});
+    ::chmod((installation + "/Art").c_str(), 0755);
+    EXPECT_EQ(readFile(installation + "/Art/keep.png"), "old");
+    EXPECT_EQ(countsOf(harness.installer()), (Counts{0, 0, 0, 2}));
+    EXPECT_EQ(harness.sheetTitle(), "Application files update incomplete");
+}
+
+TEST_F(PermissionTest, AnUnreadableSourceFile) {
+    InstallerHarness harness;
+    const std::string installation = harness.folder.makeInstallation("home/game");
+    const std::string secret = harness.folder.writeFile("drop/Art/secret.png", "s");
+    ::chmod(secret.c_str(), 0);
+    runUpdate(harness, installation, Paths{harness.folder / "drop/Art"});
+    EXPECT_FALSE(exists(installation + "/Art/secret.png"));
+    EXPECT_EQ(countsOf(harness.installer()), (Counts{0, 0, 0, 1}));
+}
+
+} // namespace
+} // namespace quorvane::test

@@ -1,0 +1,276 @@
+#include "platform/UserDefaults.h"
+#include "support/EventLoopWait.h"
+#include "support/InstallerHarness.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace quorvane::test {
+namespace {
+
+using Paths = std::vector<std::string>;
+
+std::optional<Paths> savedList(InstallerHarness& harness) {
+    UserDefaults defaults(harness.folder / "preferences.ini");
+    return defaults.stringArrayForKey("Target_Path_Array");
+}
+
+void savePaths(InstallerHarness& harness, const Paths& paths) {
+    UserDefaults defaults(harness.folder / "preferences.ini");
+    defaults.setObject(paths, "Target_Path_Array");
+}
+
+std::string descriptionOf(MyInstaller& installer, TableView& table, int row) {
+    const ObjectValue value = installer.objectValueForTableColumn(table, "pathDescription", row);
+    if (const auto* styled = std::get_if<AttributedString>(&value)) {
+        return styled->string();
+    }
+    if (const auto* plain = std::get_if<std::string>(&value)) {
+        return *plain;
+    }
+    return "<nothing>";
+}
+
+// A stand-in for locate that prints the given text and notes that it ran.
+std::string writeLocateScript(const TemporaryFolder& folder, const std::string& output) {
+    const std::string script = folder.writeFile("locate", "#!/bin/sh\n"
+                                                          "printf '%s\\n' \"$PWD\" \"$@\" > \"$0.ran\"\n"
+                                                          "cat \"$0.output\"\n");
+    folder.writeFile("locate.output", output);
+    ::chmod(script.c_str(), 0755);
+    return script;
+}
+
+TEST(InstallationList, ValidInstallationsComeFirstInTheOrderAdded) {
+    InstallerHarness harness;
+    harness.folder.makeInstallation("home/A", "1.0");
+    harness.folder.makeInstallation("home/B");
+    harness.folder.makeInstallation("home/C", "2.0");
+    harness.folder.makeInstallation("home/D");
+    harness.folder.makeInstallation("home/E");
+    const std::string A = harness.home("A"), B = harness.home("B"), C = harness.home("C"), D = harness.home("D"),
+                      E = harness.home("E");
+
+    EXPECT_TRUE(harness.peer().addApplications(Paths{A, B, C, D}, true));
+    EXPECT_EQ(harness.rowPaths(), (Paths{B, D, A, C}));
+    EXPECT_EQ(harness.installer().firstBadEntry(), 2);
+    harness.restart(); // the preferences reach the disk
+    EXPECT_EQ(savedList(harness), (Paths{A, B, C, D}));
+
+    harness.installer().awakeFromNib();
+    EXPECT_EQ(harness.rowPaths(), (Paths{B, D, A, C}));
+    EXPECT_TRUE(harness.peer().addApplications(Paths{E}, true));
+    EXPECT_EQ(harness.rowPaths(), (Paths{B, D, E, A, C}));
+    EXPECT_EQ(harness.installer().firstBadEntry(), 3);
+}
+
+TEST(InstallationList, SkipsEmptyUnknownAndAlreadyListedPaths) {
+    InstallerHarness harness;
+    const std::string game = harness.folder.makeInstallation("home/game");
+    const std::string plain = harness.folder.makeFolder("home/plain");
+
+    EXPECT_TRUE(harness.peer().addApplications(Paths{"", game, game, plain}, true));
+    EXPECT_EQ(harness.rowPaths(), Paths{game});
+    const int reloads = harness.table.reloads;
+
+    // A second call that adds nothing: no reload, and the saved list stays as it was.
+    std::filesystem::remove_all(game + "/Art");
+    savePaths(harness, Paths{"sentinel"});
+    EXPECT_FALSE(harness.peer().addApplications(Paths{game, plain, ""}, true));
+    EXPECT_EQ(harness.table.reloads, reloads);
+    EXPECT_EQ(savedList(harness), Paths{"sentinel"});
+    // The listed record keeps the verdict it had when it was added.
+    EXPECT_EQ(harness.installer().targetPathArray()[0].status, 0);
+
+    EXPECT_FALSE(harness.peer().addApplications(std::nullopt, true));
+    EXPECT_FALSE(harness.peer().addApplications(Paths{}, true));
+}
+
+TEST(InstallationList, RecordsCarryTheStyledStatusLineAndTheirIcon) {
+    InstallerHarness harness;
+    const std::string good = harness.folder.makeInstallation("home/good");
+    const std::string bad = harness.folder.makeInstallation("home/bad", "0.9");
+    harness.peer().addApplications(Paths{good, bad}, true);
+
+    const auto& list = harness.installer().targetPathArray();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].pathDescription->string(), good + "\n");
+    EXPECT_TRUE(list[0].pathDescription->runs().empty());
+    EXPECT_EQ(dynamic_cast<const FakeImage&>(*list[0].icon).path, harness.folder / "resources/Zell.icns");
+
+    const AttributedString& description = *list[1].pathDescription;
+    EXPECT_EQ(description.string(), bad + "\nNot version 1.29.");
+    ASSERT_EQ(description.runs().size(), 1u);
+    const auto& run = description.runs()[0];
+    EXPECT_EQ(run.location, bad.size() + 1);
+    EXPECT_EQ(run.length, std::string("Not version 1.29.").size());
+    EXPECT_EQ(run.style, (TextStyle{10.0, TextColor::Red}));
+    EXPECT_EQ(dynamic_cast<const FakeImage&>(*list[1].icon).path, harness.folder / "resources/Zell_bad.icns");
+    EXPECT_EQ(list[1].status, 8);
+}
+
+TEST(InstallationList, RecordsWithoutIconsWhenTheArtworkIsMissing) {
+    InstallerHarness::Options options;
+    options.withIcons = false;
+    InstallerHarness harness(options);
+    const std::string game = harness.folder.makeInstallation("home/game");
+    harness.peer().addApplications(Paths{game}, true);
+    EXPECT_EQ(harness.installer().targetPathArray()[0].icon, nullptr);
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(
+        harness.installer().objectValueForTableColumn(harness.table, "icon", 0)));
+}
+
+TEST(InstallationList, AnEmptyListShowsTheSorryRowAlone) {
+    InstallerHarness harness;
+    MyInstaller& installer = harness.installer();
+    EXPECT_EQ(installer.numberOfRowsInTableView(harness.table), 1);
+    EXPECT_EQ(descriptionOf(installer, harness.table, 0), "Sorry. Cannot find Quorvane version 1.29.");
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(installer.objectValueForTableColumn(harness.table, "icon", 0)));
+    EXPECT_EQ(descriptionOf(installer, harness.table, 1), "<nothing>");
+}
+
+TEST(InstallationList, WindowGrowsOnlyByTheMissingWholePoints) {
+    struct Case {
+        int paths;
+        float tableHeight;
+        float rowHeight;
+        float expectedGrowth;
+    };
+    const Case cases[] = {
+        {2, 10, 34, 0},    // one or two paths never grow the window
+        {3, 100, 34, 8},   // 3 x 36 - 100
+        {3, 108, 34, 0},   // exactly enough room
+        {3, 100.9f, 34, 8}, // the table height is truncated first
+        {4, 100, 34.5f, 46}, // 4 x 36.5 - 100
+    };
+    for (const Case& c : cases) {
+        InstallerHarness harness;
+        harness.table.tableFrame.height = c.tableHeight;
+        harness.table.tableRowHeight = c.rowHeight;
+        Paths paths;
+        for (int i = 0; i < c.paths; ++i) {
+            paths.push_back(harness.folder.makeInstallation("home/game" + std::to_string(i)));
+        }
+        const Rect before = harness.window.frame();
+        harness.peer().addApplications(paths, true);
+        const Rect after = harness.window.frame();
+        EXPECT_EQ(after.height - before.height, c.expectedGrowth) << c.paths << " paths, table " << c.tableHeight;
+        EXPECT_EQ(after.y, before.y) << "the bottom edge stays";
+        EXPECT_EQ(after.x, before.x);
+    }
+}
+
+TEST(InstallationList, GrowthIsWeighedAlsoWhenNothingIsAdded) {
+    InstallerHarness harness;
+    Paths paths;
+    for (int i = 0; i < 3; ++i) {
+        paths.push_back(harness.folder.makeInstallation("home/game" + std::to_string(i)));
+    }
+    harness.peer().addApplications(paths, true);
+    harness.table.tableFrame.height = 50; // the rows no longer fit
+    const float before = harness.window.frame().height;
+    EXPECT_FALSE(harness.peer().addApplications(Paths{paths[0]}, true));
+    EXPECT_EQ(harness.window.frame().height - before, 3 * 36 - 50);
+}
+
+TEST(Discovery, FirstStartSearchesWithLocateAndListsWhatItFinds) {
+    TemporaryFolder tools;
+    InstallerHarness::Options options;
+    options.locatePath = tools / "locate";
+    InstallerHarness harness(options);
+    const std::string valid = harness.folder.makeInstallation("home/Spiele/Quorvane 1.29");
+    const std::string damaged = harness.folder.makeInstallation("home/old", "1.10");
+    const std::string nonAscii = harness.folder.makeInstallation("home/\xc3\xa9t\xc3\xa9/game");
+    writeLocateScript(tools, damaged + "/Quorvane\n" +              // the application: its folder
+                                 valid + "\n" +                     // the installation itself: its parent is none
+                                 valid + "/Quorvane\n" + nonAscii + "/Quorvane\n" +
+                                 valid + "/Quorvane\n");            // final newline: an empty last piece
+
+    harness.installer().awakeFromNib();
+    EXPECT_EQ(harness.rowPaths(), Paths{"<placeholder>"});
+    EXPECT_EQ(descriptionOf(harness.installer(), harness.table, 0),
+              "Looking for your Quorvane installation. Please wait ...");
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(
+        harness.installer().objectValueForTableColumn(harness.table, "icon", 0)));
+
+    ASSERT_TRUE(waitUntil([&] { return harness.rowPaths() != Paths{"<placeholder>"}; }));
+    EXPECT_EQ(harness.rowPaths(), (Paths{valid, nonAscii, damaged}));
+    EXPECT_EQ(readFile(tools / "locate.ran"), "/\n*/Quorvane\n") << "run in / with one unexpanded argument";
+    harness.restart();
+    EXPECT_EQ(savedList(harness), (Paths{damaged, valid, nonAscii}));
+}
+
+TEST(Discovery, LaterStartsUseTheSavedListWithoutSearching) {
+    TemporaryFolder tools;
+    writeLocateScript(tools, "");
+    InstallerHarness::Options options;
+    options.locatePath = tools / "locate";
+    InstallerHarness harness(options);
+    const std::string game = harness.folder.makeInstallation("home/game");
+    const std::string gone = harness.home("gone");
+    savePaths(harness, Paths{gone, game, game});
+
+    harness.installer().awakeFromNib();
+    EXPECT_EQ(harness.rowPaths(), Paths{game});
+    EXPECT_FALSE(exists(tools / "locate.ran"));
+    harness.restart();
+    EXPECT_EQ(savedList(harness), Paths{game}) << "rewritten without the lost path and the duplicate";
+}
+
+TEST(Discovery, AnEmptySavedListStartsNoSearch) {
+    TemporaryFolder tools;
+    writeLocateScript(tools, "");
+    InstallerHarness::Options options;
+    options.locatePath = tools / "locate";
+    InstallerHarness harness(options);
+    savePaths(harness, Paths{});
+
+    harness.installer().awakeFromNib();
+    EXPECT_TRUE(harness.rowPaths().empty());
+    EXPECT_EQ(descriptionOf(harness.installer(), harness.table, 0), "Sorry. Cannot find Quorvane version 1.29.");
+    EXPECT_FALSE(exists(tools / "locate.ran"));
+}
+
+TEST(Discovery, NothingFoundLeavesTheSorryRowAndSearchesAgainNextTime) {
+    TemporaryFolder tools;
+    writeLocateScript(tools, "");
+    InstallerHarness::Options options;
+    options.locatePath = tools / "locate";
+    InstallerHarness harness(options);
+    harness.installer().awakeFromNib();
+    ASSERT_TRUE(waitUntil([&] { return harness.rowPaths().empty(); }));
+    EXPECT_EQ(descriptionOf(harness.installer(), harness.table, 0), "Sorry. Cannot find Quorvane version 1.29.");
+    harness.restart();
+    EXPECT_EQ(savedList(harness), std::nullopt);
+}
+
+TEST(Discovery, AMissingLocateToolEndsTheSearchWithTheSorryRow) {
+    InstallerHarness::Options options;
+    TemporaryFolder tools;
+    options.locatePath = tools / "no-such-locate";
+    InstallerHarness harness(options);
+    harness.installer().awakeFromNib();
+    ASSERT_TRUE(waitUntil([&] { return harness.rowPaths().empty(); }));
+    EXPECT_EQ(descriptionOf(harness.installer(), harness.table, 0), "Sorry. Cannot find Quorvane version 1.29.");
+    EXPECT_TRUE(harness.log.contains("process error"));
+}
+
+TEST(Discovery, ADamagedPreferencesFileStartsTheSearch) {
+    TemporaryFolder tools;
+    InstallerHarness::Options options;
+    options.locatePath = tools / "locate";
+    InstallerHarness harness(options);
+    const std::string game = harness.folder.makeInstallation("home/game");
+    writeLocateScript(tools, game + "/Quorvane\n");
+    harness.folder.writeFile("preferences.ini", std::string("[Target_Path_Array\n\x01\x02=\xff\n[[[", 26));
+    harness.restart();
+
+    harness.installer().awakeFromNib();
+    ASSERT_TRUE(waitUntil([&] { return harness.rowPaths() == Paths{game}; }));
+    harness.restart();
+    EXPECT_EQ(savedList(harness), Paths{game});
+}
+
+} // namespace
+} // namespace quorvane::test

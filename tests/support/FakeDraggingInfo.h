@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/DragTypes.h"
+#include "platform/DraggingInfo.h"
+
+namespace quorvane::test {
+
+// A drag of file names, or of something else when no paths are given.
+class FakeDraggingInfo : public DraggingInfo {
+public:
+    FakeDraggingInfo() = default;
+    explicit FakeDraggingInfo(std::vector<std::string> paths) : paths(std::move(paths)) {}
+    std::vector<std::string> pasteboardTypes() const override {
+        if (paths) {
+            return {NSFilenamesPboardType};
+        }
+        return {"text/plain"};
+    }
+    std::optional<std::vector<std::string>> propertyListForType(const std::string& type) const override {
+        if (type == NSFilenamesPboardType) {
+            return paths;
+        }
+        return std::nullopt;
+    }
+    std::optional<std::vector<std::string>> paths;
+};
+
+} // namespace quorvane::test

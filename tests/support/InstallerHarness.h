@@ -1,0 +1,75 @@
+#pragma once
+
+#include "controller/MyInstaller.h"
+#include "platform/Bundle.h"
+#include "platform/FileManager.h"
+#include "platform/Localizer.h"
+#include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
+#include "support/FakeButton.h"
+#include "support/FakeClock.h"
+#include "support/FakeImageLoader.h"
+#include "support/FakeProgressIndicator.h"
+#include "support/FakeTableView.h"
+#include "support/FakeTextField.h"
+#include "support/FakeWindow.h"
+#include "support/MyInstallerTestPeer.h"
+#include "support/RecordingLog.h"
+#include "support/TemporaryFolder.h"
+
+#include <memory>
+
+namespace quorvane::test {
+
+// A controller wired to real file services and preferences in a temporary folder, and to recording
+// stand-ins for the window's controls. The folder holds "home/" (installations and drops),
+// "preferences.ini" and "resources/" (the icon files).
+class InstallerHarness {
+public:
+    struct Options {
+        bool withIcons = true;
+        bool connectOutlets = true;
+        std::string locatePath = "/usr/bin/locate";
+        std::string jarPath = "/usr/bin/jar";
+        FileManager* fileManager = nullptr; // a stand-in with failures, or the real one
+    };
+
+    InstallerHarness();
+    explicit InstallerHarness(Options options);
+    ~InstallerHarness();
+
+    MyInstaller& installer() { return *_installer; }
+    MyInstallerTestPeer peer() { return MyInstallerTestPeer(*_installer); }
+    // Builds a new controller on the same folder and preferences, as a second start of the program would.
+    void restart();
+    std::string home(const std::string& relative = "") const;
+    // The rows' paths in table order; the placeholder shows as "<placeholder>".
+    std::vector<std::string> rowPaths();
+    // The text of the newest open sheet, or "" when none is open.
+    std::string sheetMessage() const;
+    std::string sheetTitle() const;
+
+    TemporaryFolder folder;
+    RecordingLog log;
+    FakeClock clock;
+    FakeImageLoader imageLoader;
+    FakeWindow window;
+    FakeTableView table;
+    FakeTextField file;
+    FakeTextField fileLabel;
+    FakeProgressIndicator progress;
+    FakeButton cancelButton;
+
+private:
+    void build();
+
+    Options _options;
+    FileManager _realFileManager;
+    std::unique_ptr<Workspace> _workspace;
+    std::unique_ptr<UserDefaults> _userDefaults;
+    Localizer _localizer;
+    std::unique_ptr<Bundle> _bundle;
+    std::unique_ptr<MyInstaller> _installer;
+};
+
+} // namespace quorvane::test
