@@ -1,0 +1,181 @@
+#include "platform/FileHandle.h"
+#include "platform/FileManager.h"
+#include "platform/Workspace.h"
+#include "support/TemporaryFolder.h"
+
+#include <algorithm>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorvane::test {
+namespace {
+
+struct stat statOf(const std::string& path) {
+    struct stat st {};
+    ::lstat(path.c_str(), &st);
+    return st;
+}
+
+class FileManagerTest : public testing::Test {
+protected:
+    TemporaryFolder folder;
+    FileManager files;
+};
+
+TEST_F(FileManagerTest, ExistenceFollowsLinks) {
+    folder.writeFile("file", "x");
+    folder.makeFolder("dir");
+    ::symlink("dir", (folder / "toDir").c_str());
+    ::symlink("nowhere", (folder / "dangling").c_str());
+    bool isDirectory = true;
+    EXPECT_TRUE(files.fileExistsAtPath(folder / "file", &isDirectory));
+    EXPECT_FALSE(isDirectory);
+    EXPECT_TRUE(files.fileExistsAtPath(folder / "toDir", &isDirectory));
+    EXPECT_TRUE(isDirectory);
+    EXPECT_FALSE(files.fileExistsAtPath(folder / "dangling"));
+    EXPECT_TRUE(files.entryExistsAtPath(folder / "dangling"));
+    EXPECT_FALSE(files.fileExistsAtPath(""));
+}
+
+TEST_F(FileManagerTest, CreatesOneFolderOnlyWhereItsParentIsAndNothingIs) {
+    EXPECT_TRUE(files.createDirectoryAtPath(folder / "a"));
+    EXPECT_FALSE(files.createDirectoryAtPath(folder / "a")) << "exists";
+    EXPECT_FALSE(files.createDirectoryAtPath(folder / "x/y")) << "parent missing";
+    EXPECT_FALSE(files.createDirectoryAtPath(""));
+}
+
+TEST_F(FileManagerTest, CopiesTreesWithLinksModesAndTimesAndNeverOverwrites) {
+    const std::string script = folder.writeFile("src/bin/run.sh", "#!/bin/sh\n");
+    ::chmod(script.c_str(), 0750);
+    folder.writeFile("src/data/big.bin", std::string(3 << 20, 'q') + "end");
+    folder.makeFolder("src/empty");
+    ::symlink("../bin/run.sh", (folder / "src/data/link").c_str());
+    ::symlink("..", (folder / "src/data/up").c_str());
+    const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ::utimensat(AT_FDCWD, script.c_str(), old, 0);
+    ::utimensat(AT_FDCWD, (folder / "src/empty").c_str(), old, 0);
+
+    ASSERT_TRUE(files.copyPath(folder / "src", folder / "dst"));
+    EXPECT_EQ(treeListing(folder / "dst"), treeListing(folder / "src"));
+    EXPECT_TRUE(files.contentsEqualAtPath(folder / "src", folder / "dst"));
+    EXPECT_EQ(statOf(folder / "dst/bin/run.sh").st_mode & 07777, 0750u);
+    EXPECT_EQ(statOf(folder / "dst/bin/run.sh").st_mtim.tv_sec, 1000000000);
+    EXPECT_EQ(statOf(folder / "dst/empty").st_mtim.tv_sec, 1000000000);
+    EXPECT_TRUE(S_ISLNK(statOf(folder / "dst/data/up").st_mode)) << "links stay links, loops included";
+
+    folder.writeFile("other", "other");
+    EXPECT_FALSE(files.copyPath(folder / "src/bin/run.sh", folder / "other"));
+    EXPECT_EQ(readFile(folder / "other"), "other");
+}
+
+TEST_F(FileManagerTest, AFailedCopyLeavesNothingBehind) {
+    folder.writeFile("src/a", "a");
+    ::mkfifo((folder / "src/pipe").c_str(), 0600); // no add-on content: it cannot be copied
+    EXPECT_FALSE(files.copyPath(folder / "src", folder / "dst"));
+    EXPECT_FALSE(exists(folder / "dst"));
+}
+
+TEST_F(FileManagerTest, ComparesContentsNotNames) {
+    const std::string a = folder.writeFile("a", std::string(2 << 20, 'x') + "1");
+    const std::string b = folder.writeFile("b", std::string(2 << 20, 'x') + "2");
+    const std::string c = folder.writeFile("c", std::string(2 << 20, 'x') + "1");
+    const std::string shorter = folder.writeFile("d", "x");
+    EXPECT_FALSE(files.contentsEqualAtPath(a, b));
+    EXPECT_TRUE(files.contentsEqualAtPath(a, c));
+    EXPECT_FALSE(files.contentsEqualAtPath(a, shorter));
+    EXPECT_FALSE(files.contentsEqualAtPath(a, folder / "missing"));
+    ::symlink("a", (folder / "l1").c_str());
+    ::symlink("a", (folder / "l2").c_str());
+    ::symlink("c", (folder / "l3").c_str());
+    EXPECT_TRUE(files.contentsEqualAtPath(folder / "l1", folder / "l2"));
+    EXPECT_FALSE(files.contentsEqualAtPath(folder / "l1", folder / "l3")) << "links compare by target";
+}
+
+TEST_F(FileManagerTest, ListsEntriesAndDescendants) {
+    folder.writeFile("d/.hidden", "");
+    folder.writeFile("d/sub/x", "");
+    ::symlink("..", (folder / "d/sub/up").c_str());
+    auto names = *files.directoryContentsAtPath(folder / "d");
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".hidden", "sub"}));
+    auto subpaths = files.subpathsAtPath(folder / "d");
+    std::sort(subpaths.begin(), subpaths.end());
+    EXPECT_EQ(subpaths, (std::vector<std::string>{".hidden", "sub", "sub/up", "sub/x"})) << "links are not entered";
+    EXPECT_EQ(files.countSubpathsAtPath(folder / "d"), 4u);
+    EXPECT_FALSE(files.directoryContentsAtPath(folder / "d/.hidden"));
+    EXPECT_TRUE(files.subpathsAtPath(folder / "d/.hidden").empty());
+}
+
+TEST_F(FileManagerTest, RemovesWholeTreesEvenReadOnlyOnes) {
+    folder.writeFile("t/a/b/c", "c");
+    ::chmod((folder / "t/a/b").c_str(), 0500);
+    EXPECT_TRUE(files.removeFileAtPath(folder / "t"));
+    EXPECT_FALSE(exists(folder / "t"));
+    EXPECT_FALSE(files.removeFileAtPath(""));
+}
+
+TEST_F(FileManagerTest, ReplacesFilesAtomicallyButNeverAFolder) {
+    const std::string target = folder.writeFile("target", "old");
+    const std::string fresh = folder.writeFile("fresh", "new");
+    EXPECT_TRUE(files.replacePath(fresh, target));
+    EXPECT_EQ(readFile(target), "new");
+    folder.makeFolder("dir/inside");
+    const std::string other = folder.writeFile("other", "x");
+    EXPECT_FALSE(files.replacePath(other, folder / "dir"));
+    EXPECT_TRUE(isFolder(folder / "dir/inside"));
+    EXPECT_FALSE(files.movePath(other, target)) << "a move never replaces";
+}
+
+TEST_F(FileManagerTest, NamesThatAreNotUtf8AreHandledByteForByte) {
+    const std::string name = "caf\xe9\xff";
+    folder.writeFile("src/" + name, "bytes");
+    ASSERT_TRUE(files.copyPath(folder / "src", folder / "dst"));
+    EXPECT_EQ(readFile(folder / ("dst/" + name)), "bytes");
+    EXPECT_EQ(*files.directoryContentsAtPath(folder / "dst"), std::vector<std::string>{name});
+}
+
+TEST_F(FileManagerTest, TemporaryNamesAreFreeAndRecognisable) {
+    const std::string first = files.temporaryPathBeside(folder / "x");
+    folder.writeFile(first.substr(folder.path().size() + 1), "");
+    const std::string second = files.temporaryPathBeside(folder / "x");
+    EXPECT_NE(first, second);
+    EXPECT_EQ(second.rfind(folder.path() + "/" + FileManager::temporaryNamePrefix, 0), 0u);
+}
+
+TEST_F(FileManagerTest, ReadsFilesAndSizes) {
+    const std::string file = folder.writeFile("f", std::string("a\0b", 3));
+    EXPECT_EQ(files.stringWithContentsOfFile(file), std::string("a\0b", 3));
+    EXPECT_FALSE(files.stringWithContentsOfFile(folder.path()));
+    EXPECT_EQ(files.fileSizeAtPath(file, true), 3u);
+    ::symlink("f", (folder / "l").c_str());
+    EXPECT_EQ(files.fileSizeAtPath(folder / "l", true), 3u);
+    EXPECT_EQ(files.fileSizeAtPath(folder / "l", false), 1u);
+}
+
+TEST_F(FileManagerTest, FileHandlesReadShortAtTheEnd) {
+    const std::string file = folder.writeFile("f", "0123456789");
+    auto handle = FileHandle::fileHandleForReadingAtPath(file);
+    ASSERT_TRUE(handle);
+    handle->seekToFileOffset(8);
+    EXPECT_EQ(handle->readDataOfLength(4), "89");
+    handle->seekToFileOffset(UINT64_MAX - 1);
+    EXPECT_EQ(handle->readDataOfLength(4), "");
+    EXPECT_FALSE(FileHandle::fileHandleForReadingAtPath(folder / "missing"));
+}
+
+TEST_F(FileManagerTest, PackagesAreBundleLayoutsOrAppFolders) {
+    Workspace workspace(files);
+    folder.writeFile("Game/Contents/Info.plist", "");
+    folder.makeFolder("Tool.app");
+    folder.makeFolder("Plain");
+    folder.writeFile("file.app", "");
+    EXPECT_TRUE(workspace.isFilePackageAtPath(folder / "Game"));
+    EXPECT_TRUE(workspace.isFilePackageAtPath(folder / "Tool.app"));
+    EXPECT_FALSE(workspace.isFilePackageAtPath(folder / "Plain"));
+    EXPECT_FALSE(workspace.isFilePackageAtPath(folder / "file.app"));
+}
+
+} // namespace
+} // namespace quorvane::test
