@@ -352,7 +352,7 @@ void MyProcess::Private::processFailed(QProcess* process, QProcess::ProcessError
     exitedProcess = process;
     // This may come from inside start(): report the end from the event loop, never to a caller that is
     // still creating the runner.
-    endWhenIdle();
+    scheduleEnd();
 }
 
 void MyProcess::Private::scheduleEnd() {
@@ -372,8 +372,10 @@ void MyProcess::Private::end() {
     QByteArray lastOutput, lastError;
     if (process != nullptr) {
         QObject::disconnect(process, nullptr, &context, nullptr);
-        lastOutput = process->readAllStandardOutput();
-        lastError = process->readAllStandardError();
+        if (process->isOpen()) {
+            lastOutput = process->readAllStandardOutput();
+            lastError = process->readAllStandardError();
+        }
     }
     deliverOutput(output.finish(lastOutput));
     logError(error.finish(lastError));
