@@ -3,6 +3,7 @@
 #include "platform/Image.h"
 
 #include <QIcon>
+#include <utility>
 
 namespace quorvane {
 

@@ -2,43 +2,40 @@
 
 #include "platform/qt/QtImage.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QPixmap>
-#include <fstream>
-#include <iterator>
-#include <optional>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace quorvane {
 namespace {
 
-std::optional<QByteArray> contentsOfFile(const std::string& path) {
+bool openForReading(QFile& file, const std::string& path) {
     if (path.starts_with(':')) { // compiled into the program
-        QFile file(QString::fromStdString(path));
-        if (!file.open(QIODevice::ReadOnly)) {
-            return std::nullopt;
-        }
-        return file.readAll();
+        file.setFileName(QString::fromStdString(path));
+        return file.open(QIODevice::ReadOnly);
     }
     // Opened by its bytes, so that a name that is not valid UTF-8 is found as well.
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream) {
-        return std::nullopt;
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return false;
     }
-    return QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(stream), {}));
+    if (file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        return true;
+    }
+    ::close(descriptor);
+    return false;
 }
 
 } // namespace
 
 ImagePtr QtImageLoader::imageWithContentsOfFile(const std::string& path) {
-    std::optional<QByteArray> contents = contentsOfFile(path);
-    if (!contents) {
+    QFile file;
+    if (!openForReading(file, path)) {
         return nullptr;
     }
-    QBuffer buffer(&*contents);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
+    QImageReader reader(&file);
     QIcon icon;
     do {
         const QImage image = reader.read();

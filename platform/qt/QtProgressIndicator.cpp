@@ -21,7 +21,9 @@ void QtProgressIndicator::setDoubleValue(double value) {
     showProportion();
 }
 
-void QtProgressIndicator::displayIfNeeded() { _bar.repaint(); }
+void QtProgressIndicator::displayIfNeeded() {
+    _bar.repaint();
+}
 
 void QtProgressIndicator::showProportion() {
     double proportion = _maxValue > 0.0 ? _doubleValue / _maxValue : 0.0;

@@ -4,13 +4,17 @@
 
 namespace quorvane {
 
-QtTextField::QtTextField(QLabel& label) : _label(label) { _label.setTextFormat(Qt::PlainText); }
+QtTextField::QtTextField(QLabel& label) : _label(label) {
+    _label.setTextFormat(Qt::PlainText);
+}
 
 void QtTextField::setStringValue(const std::string& text) {
     _stringValue = text;
     _label.setText(QString::fromStdString(text));
 }
 
-void QtTextField::displayIfNeeded() { _label.repaint(); }
+void QtTextField::displayIfNeeded() {
+    _label.repaint();
+}
 
 } // namespace quorvane

@@ -1,0 +1,175 @@
+#include "platform/qt/QtWindow.h"
+
+#include "platform/UserDefaults.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace quorvane {
+namespace {
+
+// Qt counts y downward from the top of the virtual desktop; the logic upward from the bottom of the
+// primary screen. The bottom edge of the primary screen is where the two meet.
+int flipBase() {
+    const QRect primary = QGuiApplication::primaryScreen()->geometry();
+    return primary.y() + primary.height();
+}
+
+QRect toQt(const Rect& frame) {
+    const int width = static_cast<int>(std::lround(frame.width));
+    const int height = static_cast<int>(std::lround(frame.height));
+    const int bottom = static_cast<int>(std::lround(frame.y));
+    return QRect(static_cast<int>(std::lround(frame.x)), flipBase() - bottom - height, width, height);
+}
+
+Rect fromQt(const QRect& geometry) {
+    return Rect{static_cast<float>(geometry.x()),
+                static_cast<float>(flipBase() - geometry.y() - geometry.height()),
+                static_cast<float>(geometry.width()), static_cast<float>(geometry.height())};
+}
+
+// The rectangle moved, and shrunk where it must be, to lie within the area.
+QRect keptWithin(const QRect& rect, const QRect& area) {
+    const QSize size = rect.size().boundedTo(area.size());
+    const int x = std::clamp(rect.x(), area.left(), area.right() + 1 - size.width());
+    const int y = std::clamp(rect.y(), area.top(), area.bottom() + 1 - size.height());
+    return QRect(QPoint(x, y), size);
+}
+
+std::optional<Rect> parseFrame(const std::string& text) {
+    const QStringList parts = QString::fromStdString(text).split(' ', Qt::SkipEmptyParts);
+    if (parts.size() != 4) {
+        return std::nullopt;
+    }
+    float values[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        values[i] = parts[i].toFloat(&ok);
+        if (!ok || !std::isfinite(values[i])) {
+            return std::nullopt;
+        }
+    }
+    if (values[2] <= 0 || values[3] <= 0) {
+        return std::nullopt;
+    }
+    return Rect{values[0], values[1], values[2], values[3]};
+}
+
+QString qText(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+QtWindow::QtWindow(QWidget& window, UserDefaults& userDefaults)
+    : _window(window), _userDefaults(userDefaults) {
+    _window.installEventFilter(this);
+}
+
+std::string QtWindow::title() const {
+    return _window.windowTitle().toStdString();
+}
+
+void QtWindow::setFrameAutosaveName(const std::string& name) {
+    _frameAutosaveName = name;
+    if (name.empty()) {
+        return;
+    }
+    if (const std::optional<std::string> saved = _userDefaults.stringForKey(frameKey())) {
+        if (const std::optional<Rect> frame = parseFrame(*saved)) {
+            setFrame(*frame, false);
+        }
+    }
+}
+
+void QtWindow::makeKeyAndOrderFront() {
+    _window.show();
+    _window.raise();
+    _window.activateWindow();
+}
+
+Rect QtWindow::frame() const {
+    return fromQt(_window.geometry());
+}
+
+void QtWindow::setFrame(const Rect& frame, bool display) {
+    const QRect requested = toQt(frame);
+    // The decorations must fit on the screen as well; they are known once the window is shown.
+    const QRect outer = _window.frameGeometry();
+    const QRect inner = _window.geometry();
+    const QMargins decorations(inner.left() - outer.left(), inner.top() - outer.top(),
+                               outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    const QScreen* screen = QGuiApplication::screenAt(requested.center());
+    if (screen == nullptr) {
+        screen = _window.screen();
+    }
+    _window.setGeometry(keptWithin(requested.marginsAdded(decorations), screen->availableGeometry())
+                            .marginsRemoved(decorations));
+    // A hidden window lays out its controls only when shown; the logic measures them before that.
+    if (QLayout* layout = _window.layout(); layout != nullptr && !_window.isVisible()) {
+        layout->invalidate();
+        layout->activate();
+    }
+    if (display) {
+        _window.repaint();
+    }
+}
+
+void QtWindow::beginAlertSheet(AlertSheet sheet) {
+    auto* box = new QMessageBox(&_window);
+    box->setWindowTitle(_window.windowTitle());
+    box->setTextFormat(Qt::PlainText);
+    box->setText(qText(sheet.title));
+    box->setInformativeText(qText(sheet.message));
+    QPushButton* defaultButton = box->addButton(qText(sheet.defaultButton), QMessageBox::AcceptRole);
+    QPushButton* alternateButton =
+        sheet.alternateButton ? box->addButton(qText(*sheet.alternateButton), QMessageBox::RejectRole)
+                              : nullptr;
+    box->setDefaultButton(defaultButton);
+    box->setEscapeButton(alternateButton ? alternateButton : defaultButton);
+    for (QLabel* label : box->findChildren<QLabel*>()) {
+        label->setTextFormat(Qt::PlainText);
+    }
+    // finished comes after the box has been hidden.
+    connect(box, &QDialog::finished, box, [box, alternateButton, didDismiss = std::move(sheet.didDismiss)] {
+        box->deleteLater();
+        const bool alternate = alternateButton != nullptr && box->clickedButton() == alternateButton;
+        if (didDismiss) {
+            didDismiss(alternate ? NSAlertAlternateReturn : NSAlertDefaultReturn);
+        }
+    });
+    box->open();
+}
+
+bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &_window && (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+                                event->type() == QEvent::Close)) {
+        saveFrame();
+    }
+    return false;
+}
+
+std::string QtWindow::frameKey() const {
+    return "NSWindow Frame " + _frameAutosaveName;
+}
+
+void QtWindow::saveFrame() {
+    if (_frameAutosaveName.empty()) {
+        return;
+    }
+    const Rect frame = this->frame();
+    _userDefaults.setString(
+        QString("%1 %2 %3 %4").arg(frame.x).arg(frame.y).arg(frame.width).arg(frame.height).toStdString(),
+        frameKey());
+}
+
+} // namespace quorvane

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/AttributedString.h"
+#include "platform/ObjectValue.h"
+
+#include <QAbstractTableModel>
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+class TableDataSource;
+class TableView;
+
+// Hands a Qt item view what a table's data source answers, cell by cell. Like the table it serves, it
+// counts the rows again only when reloaded.
+class TableDataSourceModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    // The cell's text with its styled runs (an AttributedString), for text and numbers.
+    static constexpr int StyledTextRole = Qt::UserRole + 1;
+
+    TableDataSourceModel(TableView& tableView, QObject* parent);
+
+    const std::vector<std::string>& columnIdentifiers() const { return _columnIdentifiers; }
+    void setColumnIdentifiers(std::vector<std::string> identifiers);
+    TableDataSource* dataSource() const { return _dataSource; }
+    void setDataSource(TableDataSource* dataSource);
+    void reload();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    // Display: the plain text. Decoration: the image. Accessible text: the plain texts of the whole
+    // row, so that each of its cells reads the row to a screen reader.
+    QVariant data(const QModelIndex& index, int role) const override;
+
+private:
+    ObjectValue value(int row, int column) const;
+    QString rowText(int row) const;
+
+    TableView& _tableView;
+    TableDataSource* _dataSource = nullptr;
+    std::vector<std::string> _columnIdentifiers;
+    int _rowCount = 0;
+};
+
+} // namespace quorvane
+
+Q_DECLARE_METATYPE(quorvane::AttributedString)

@@ -1,0 +1,194 @@
+#include "app/UpdaterApplication.h"
+#include "platform/UriList.h"
+#include "platform/qt/QtTableView.h"
+#include "support/EventLoopWait.h"
+#include "support/TemporaryFolder.h"
+#include "support/ZipBuilder.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace quorvane::test {
+namespace {
+
+using Paths = std::vector<std::string>;
+
+// The program on a temporary home: preferences listing a valid and a damaged installation, and a
+// folder of add-ons to drag in.
+class UpdaterApplicationTest : public testing::Test {
+protected:
+    UpdaterApplicationTest() {
+        valid = folder.makeInstallation("home/Games/Quorvane");
+        damaged = folder.makeInstallation("home/Old/Quorvane", "1.10");
+        {
+            UserDefaults defaults(folder / "preferences.ini");
+            defaults.setObject(Paths{damaged, valid}, "Target_Path_Array");
+        }
+        UpdaterConfiguration configuration;
+        configuration.preferencesPath = folder / "preferences.ini";
+        updater = std::make_unique<UpdaterApplication>(configuration);
+        updater->start();
+        table().resize(600, 300);
+    }
+    ~UpdaterApplicationTest() override {
+        updater.reset();
+        [[maybe_unused]] const int ignored = ::chdir("/");
+    }
+
+    QtTableView& table() { return updater->mainWindow().appPathSelector(); }
+    QPoint rowMiddle(int row) {
+        return {table().viewport()->width() / 2, table().rowViewportPosition(row) + table().QTableView::rowHeight(row) / 2};
+    }
+    QPoint rowTopEdge(int row) { return {table().viewport()->width() / 2, table().rowViewportPosition(row) + 1}; }
+
+    // Drags the files over the table to the point and lets go, as a file manager's drag does.
+    bool dragAndDrop(const Paths& paths, QPoint at) {
+        QMimeData data;
+        const std::string uriList = urilist::uriListFromLocalPaths(paths);
+        data.setData("text/uri-list", QByteArray(uriList.data(), static_cast<qsizetype>(uriList.size())));
+        QWidget* viewport = table().viewport();
+        QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &enter);
+        QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &move);
+        if (!move.isAccepted()) {
+            QDragLeaveEvent leave;
+            QCoreApplication::sendEvent(viewport, &leave);
+            return false;
+        }
+        QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &drop);
+        return drop.isAccepted();
+    }
+
+    QMessageBox* openSheet() {
+        QMessageBox* open = nullptr;
+        waitUntil([&] {
+            for (QMessageBox* box : updater->mainWindow().widget().findChildren<QMessageBox*>()) {
+                if (box->isVisible()) {
+                    open = box;
+                }
+            }
+            return open != nullptr;
+        }, std::chrono::milliseconds(10000));
+        return open;
+    }
+
+    void press(QMessageBox* box, const QString& buttonText) {
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == buttonText) {
+                button->click();
+                waitUntil([&] { return !box->isVisible(); });
+                QCoreApplication::processEvents();
+                return;
+            }
+        }
+        FAIL() << "no button " << buttonText.toStdString();
+    }
+
+    QString cellText(int row, int column) {
+        return table().model()->index(row, column).data(Qt::DisplayRole).toString();
+    }
+
+    TemporaryFolder folder;
+    std::string valid;
+    std::string damaged;
+    std::unique_ptr<UpdaterApplication> updater;
+};
+
+TEST_F(UpdaterApplicationTest, ListsTheSavedInstallationsWithIconsAndStatusLines) {
+    EXPECT_TRUE(updater->mainWindow().widget().isVisible());
+    EXPECT_EQ(updater->mainWindow().widget().windowTitle(), "Quorvane Updater");
+    ASSERT_EQ(table().model()->rowCount(), 2);
+    EXPECT_EQ(cellText(0, 1).toStdString(), valid + "\n");
+    EXPECT_EQ(cellText(1, 1).toStdString(), damaged + "\nNot version 1.29.");
+    EXPECT_FALSE(table().model()->index(0, 0).data(Qt::DecorationRole).isNull()) << "the good folder icon";
+    EXPECT_FALSE(table().model()->index(1, 0).data(Qt::DecorationRole).isNull()) << "the bad folder icon";
+}
+
+TEST_F(UpdaterApplicationTest, AWrapperFolderDroppedOnAnInstallationIsInstalledWithBackups) {
+    folder.writeFile("home/Games/Quorvane/Art/tree.png", "old tree");
+    folder.writeFile("home/Downloads/Forest Pack/Art/tree.png", "new tree");
+    folder.writeFile("home/Downloads/Forest Pack/Art/Maps/forest.map", "map");
+    folder.writeFile("home/Downloads/Forest Pack/README.txt", "read me");
+
+    EXPECT_FALSE(dragAndDrop(Paths{folder / "home/Downloads/Forest Pack"}, rowMiddle(1))) << "not onto a damaged row";
+    ASSERT_TRUE(dragAndDrop(Paths{folder / "home/Downloads/Forest Pack"}, rowMiddle(0)));
+    QMessageBox* confirmation = openSheet();
+    ASSERT_NE(confirmation, nullptr);
+    EXPECT_EQ(confirmation->text().toStdString(), "Are you sure you want to update Quorvane?");
+    EXPECT_EQ(confirmation->informativeText().toStdString(), "Click OK to update " + valid + " using:\n\nForest Pack");
+    EXPECT_EQ(confirmation->windowModality(), Qt::WindowModal);
+    press(confirmation, "OK");
+
+    QMessageBox* report = openSheet();
+    ASSERT_NE(report, nullptr);
+    EXPECT_EQ(report->text().toStdString(), "Application files updated successfully");
+    EXPECT_EQ(report->informativeText().toStdString(), "3 files added\n1 previous files backed up\n0 duplicate files ignored.");
+    EXPECT_EQ(readFile(valid + "/Art/tree.png"), "new tree");
+    EXPECT_EQ(readFile(valid + "/Art/Maps/forest.map"), "map");
+    EXPECT_EQ(readFile(valid + "/README.txt"), "read me");
+    const auto backups = *FileManager().directoryContentsAtPath(valid + "/BackupFiles");
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_EQ(readFile(valid + "/BackupFiles/" + backups[0] + "/Art/tree.png"), "old tree");
+
+    const auto labels = updater->mainWindow().widget().findChildren<QLabel*>();
+    QStringList shown;
+    for (const QLabel* label : labels) {
+        shown << label->text();
+    }
+    EXPECT_TRUE(shown.contains("Installing:"));
+    EXPECT_TRUE(shown.contains("Complete"));
+    EXPECT_EQ(updater->mainWindow().widget().findChild<QProgressBar*>()->value(), 0);
+    press(report, "OK");
+}
+
+TEST_F(UpdaterApplicationTest, ADroppedArchiveIsExtractedAndInstalled) {
+    folder.makeFolder("home/Downloads");
+    ZipBuilder().add("Pack/Text/story.txt", "once upon").writeTo(folder / "home/Downloads/Pack.zip");
+    ASSERT_TRUE(dragAndDrop(Paths{folder / "home/Downloads/Pack.zip"}, rowMiddle(0)));
+    press(openSheet(), "OK");
+    QMessageBox* report = openSheet();
+    ASSERT_NE(report, nullptr);
+    EXPECT_EQ(report->informativeText().toStdString(), "1 files added\n0 previous files backed up\n0 duplicate files ignored.");
+    EXPECT_EQ(readFile(valid + "/Text/story.txt"), "once upon");
+    EXPECT_EQ(treeListing(folder / "home/Downloads"), "Pack.zip\n");
+}
+
+TEST_F(UpdaterApplicationTest, CancelInstallsNothing) {
+    folder.writeFile("home/Downloads/Art/new.png", "new");
+    ASSERT_TRUE(dragAndDrop(Paths{folder / "home/Downloads/Art"}, rowMiddle(0)));
+    press(openSheet(), "Cancel");
+    EXPECT_FALSE(exists(valid + "/Art/new.png"));
+    EXPECT_EQ(openSheet(), nullptr);
+}
+
+TEST_F(UpdaterApplicationTest, AnInstallationFolderDroppedBetweenRowsJoinsTheListAndIsSaved) {
+    const std::string another = folder.makeInstallation("home/Backup Copy/Quorvane");
+    ASSERT_TRUE(dragAndDrop(Paths{another}, rowTopEdge(1)));
+    ASSERT_EQ(table().model()->rowCount(), 3);
+    EXPECT_EQ(cellText(1, 1).toStdString(), another + "\n") << "after the valid rows";
+    updater->userDefaults().synchronize();
+    EXPECT_EQ(UserDefaults(folder / "preferences.ini").stringArrayForKey("Target_Path_Array"),
+              (Paths{valid, damaged, another}));
+}
+
+TEST_F(UpdaterApplicationTest, DragsOfOtherThingsAreRefused) {
+    QMimeData text;
+    text.setText("just text");
+    QDragEnterEvent enter(rowMiddle(0), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(table().viewport(), &enter);
+    EXPECT_FALSE(enter.isAccepted());
+    EXPECT_FALSE(dragAndDrop(Paths{}, rowMiddle(0)));
+}
+
+} // namespace
+} // namespace quorvane::test
