@@ -61,9 +61,13 @@ void MyInstaller::_initVariables() {
     _updateFiles.reset();
     _goodFolderIcon.reset();
     _badFolderIcon.reset();
+    _firstBadEntry = 0;
+    _resetUpdateFigures();
+}
+
+void MyInstaller::_resetUpdateFigures() {
     _progressValue = 0.0;
     _progressMaxValue = 0.0;
-    _firstBadEntry = 0;
     _numFilesInstalled = 0;
     _numDuplicateFiles = 0;
     _numFilesReplaced = 0;

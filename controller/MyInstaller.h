@@ -82,6 +82,8 @@ private:
 
     // controller/
     void _initVariables();
+    // Progress and counters back to 0, as at the start of every update.
+    void _resetUpdateFigures();
     std::string _dateTimeComponent() const;
     std::string _localized(const std::string& key) const;
     // Waits for the clock to reach a second whose timestamp names nothing in folder yet.
@@ -91,6 +93,8 @@ private:
     InstallationStatus _isValidApplication(const std::string& path);
     std::string _statusDescription(InstallationStatus status) const;
     void _fillApplicationList(MyProcess& process);
+    // The list rebuilt from the locate query's output: one path per line.
+    void _fillApplicationListWithOutput(const std::string& output);
     bool _addApplications(const std::optional<std::vector<std::string>>& apps, bool folders);
     void _growWindowForPaths(std::size_t pathCount);
 

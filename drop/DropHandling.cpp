@@ -122,12 +122,7 @@ void MyInstaller::_dragConfirmed(int returnCode) {
     if (_cancelButton) {
         _cancelButton->setEnabled(true);
     }
-    _progressValue = 0.0;
-    _progressMaxValue = 0.0;
-    _numFilesInstalled = 0;
-    _numDuplicateFiles = 0;
-    _numFilesReplaced = 0;
-    _numFilesFailed = 0;
+    _resetUpdateFigures();
     for (const std::string& path : *updateFiles()) {
         _progressMaxValue += static_cast<double>(fileManager().countSubpathsAtPath(path));
     }

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """A small GTK window that acts as a file manager's drag source: it offers the files named on the
 command line as text/uri-list, the way Nautilus, Thunar and the like put them on a drag.
 

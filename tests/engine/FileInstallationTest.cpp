@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <functional>
+#include "support/TestNames.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -143,13 +145,7 @@ const CountCase kCountCases[] = {
      "Art/\nArt/caf\xe9.png\n"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, CountTable, testing::ValuesIn(kCountCases), [](const auto& info) {
-    std::string name;
-    for (const char c : std::string(info.param.name)) {
-        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    }
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Cases, CountTable, testing::ValuesIn(kCountCases), [](const auto& info) { return testNameFrom(info.param.name); });
 
 TEST(LineUp, AWrapperFolderIsDescendedUntilItsLevelLinesUp) {
     InstallerHarness harness;

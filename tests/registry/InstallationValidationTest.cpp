@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <functional>
+#include "support/TestNames.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -89,13 +91,7 @@ const ValidationCase kCases[] = {
      InstallationStatusValid},
 };
 
-INSTANTIATE_TEST_SUITE_P(Folders, ValidationMatrix, testing::ValuesIn(kCases), [](const auto& info) {
-    std::string name;
-    for (const char c : std::string(info.param.name)) {
-        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    }
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Folders, ValidationMatrix, testing::ValuesIn(kCases), [](const auto& info) { return testNameFrom(info.param.name); });
 
 TEST(Validation, PathsThatAreNoFolderAreNoInstallation) {
     InstallerHarness harness;
