@@ -22,6 +22,7 @@ std::string preferencesPath() {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(quorvane::UpdaterApplication::programName);
+    QGuiApplication::setDesktopFileName("io.github.quorvane.Updater");
 
     QTranslator translator;
     if (translator.load(QLocale(), "quorvane", "_", ":/i18n")) {

@@ -11,6 +11,11 @@ packages=(
 )
 if [[ "${1:-}" == "--tests" ]]; then
   packages+=(libgtest-dev libgmock-dev googletest xvfb xauth)
+  # The desktop tests: find and close windows, take screenshots, check the desktop entry and AppStream
+  # file, and build the .deb (file and dpkg-shlibdeps name the libraries it depends on).
+  packages+=(xdotool x11-apps python3 desktop-file-utils appstream file dpkg-dev)
+  # A GTK window stands in for a file manager as the source of real drags.
+  packages+=(python3-gi gir1.2-gtk-3.0)
 fi
 
 missing=()

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs a build into a temporary prefix with cmake --install and checks that everything lands where
+# the desktop looks for it: the program on the PATH, the menu entry naming it and its icon, the icon in
+# the hicolor theme and the AppStream description naming the entry.
+# Usage: install_layout_test.sh BUILD_FOLDER
+set -euo pipefail
+build=$1
+readonly APP_ID=io.github.quorvane.Updater
+prefix=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-install.XXXXXX")
+trap 'rm -rf "$prefix"' EXIT
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+fail() {
+  echo "FAILED: $*" >&2
+  find "$prefix" -type f >&2
+  exit 1
+}
+[[ -x "$prefix/bin/quorvane-updater" ]] || fail "no program in bin/"
+entry="$prefix/share/applications/$APP_ID.desktop"
+[[ -f "$entry" ]] || fail "no desktop entry"
+grep -qx 'Exec=quorvane-updater' "$entry" || fail "the entry does not start quorvane-updater"
+grep -qx "Icon=$APP_ID" "$entry" || fail "the entry names another icon"
+icon="$prefix/share/icons/hicolor/256x256/apps/$APP_ID.png"
+[[ "$(head -c 8 "$icon" | od -An -tx1 | tr -d ' \n')" == 89504e470d0a1a0a ]] || fail "no PNG icon in the hicolor theme"
+# The size the theme folder promises: width and height in the PNG header.
+[[ "$(dd if="$icon" bs=1 skip=16 count=8 2>/dev/null | od -An -tx1 | tr -d ' \n')" == 0000010000000100 ]] ||
+  fail "the icon is not 256x256"
+metainfo="$prefix/share/metainfo/$APP_ID.metainfo.xml"
+grep -q "<launchable type=\"desktop-id\">$APP_ID.desktop</launchable>" "$metainfo" ||
+  fail "the AppStream description does not name the desktop entry"
+echo "PASSED: $(find "$prefix" -type f | wc -l) files installed where the desktop looks for them"

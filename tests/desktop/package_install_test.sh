@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a build folder, installs it on this machine with apt (which brings what
+# it depends on), checks that the desktop finds its entry, icon and description, starts the installed
+# program under Xvfb as a user would from the menu, and removes the package again.
+#
+# Usage: package_install_test.sh BUILD_FOLDER
+# Exits 77 (skipped) when not root, when Xvfb and its tools are missing, or when the package is already
+# installed from elsewhere (it is never replaced or removed then).
+set -euo pipefail
+# shellcheck source=tests/desktop/desktop_session.sh
+source "$(dirname "$0")/desktop_session.sh"
+
+build=$(realpath "$1")
+readonly PACKAGE=quorvane-updater APP_ID=io.github.quorvane.Updater
+
+[[ $(id -u) -eq 0 ]] || skip "installing a package needs root"
+require_tools cpack dpkg-deb apt-get flock Xvfb xdotool
+# One at a time on this machine: two runs would install and remove the same package under each other.
+exec 9>/var/lock/quorvane-updater-package-test.lock
+flock -w 900 9 || fail "another run of this test holds the lock"
+if dpkg-query -W -f='${db:Status-Status}' "$PACKAGE" 2>/dev/null | grep -qx installed; then
+  skip "$PACKAGE is installed already; this test installs and removes its own copy only"
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-package.XXXXXX")
+installed=0
+remove_package() {
+  if ((installed)); then
+    DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq -o DPkg::Lock::Timeout=300 "$PACKAGE" </dev/null ||
+      echo "could not remove $PACKAGE" >&2
+  fi
+}
+trap '_desktop_cleanup; remove_package; rm -rf "$work"' EXIT
+
+(cd "$build" && cpack -G DEB -B "$work/package") >"$work/cpack.log" 2>&1 || {
+  cat "$work/cpack.log"
+  fail "cpack could not build the package"
+}
+deb=$(find "$work/package" -maxdepth 1 -name "${PACKAGE}_*.deb" | head -n 1)
+[[ -n "$deb" ]] || fail "cpack wrote no package: $(ls "$work/package")"
+dpkg-deb --info "$deb"
+
+# What the package must name to run on a machine that has nothing else.
+depends=$(dpkg-deb --field "$deb" Depends)
+for needed in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins qt6-image-formats-plugins \
+  "plocate | mlocate" "default-jdk-headless | openjdk-17-jdk-headless"; do
+  [[ ", $depends," == *", $needed"[\ ,]* ]] || fail "Depends lacks $needed: $depends"
+done
+contents=$(dpkg-deb --contents "$deb" | awk '{ print $NF }')
+for file in ./usr/bin/quorvane-updater "./usr/share/applications/$APP_ID.desktop" \
+  "./usr/share/icons/hicolor/256x256/apps/$APP_ID.png" "./usr/share/metainfo/$APP_ID.metainfo.xml"; do
+  grep -qxF "$file" <<<"$contents" || fail "the package lacks $file"
+done
+
+export DEBIAN_FRONTEND=noninteractive
+installed=1
+apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 "$deb" </dev/null ||
+  fail "apt could not install the package"
+
+# Started the way the menu starts it: the Exec line of the installed entry, from the PATH.
+desktop_file="/usr/share/applications/$APP_ID.desktop"
+exec_line=$(sed -n 's/^Exec=//p' "$desktop_file")
+[[ "$exec_line" == quorvane-updater ]] || fail "unexpected Exec line: $exec_line"
+icon=$(sed -n 's/^Icon=//p' "$desktop_file")
+[[ -f "/usr/share/icons/hicolor/256x256/apps/$icon.png" ]] || fail "the entry's icon $icon is not installed"
+[[ "$(command -v "$exec_line")" == /usr/bin/quorvane-updater ]] || fail "quorvane-updater is not on the PATH"
+
+new_home "$work/home"
+make_installation "$work/games/Quorvane"
+write_preferences "$XDG_CONFIG_HOME/quorvane-updater/preferences.ini" "$work/games/Quorvane"
+start_desktop
+(cd "$HOME" && exec env -u QT_QPA_PLATFORM PATH=/usr/bin:/bin "$exec_line") >"$work/program.log" 2>&1 &
+pid=$!
+own_process "$pid"
+window=$(wait_for_window "$pid")
+screenshot "$work/installed.png" >/dev/null
+close_window "$window"
+status=0
+wait_for_exit "$pid" || status=$?
+cat "$work/program.log"
+((status == 0)) || fail "the installed program ended with status $status"
+
+remove_package
+installed=0
+[[ ! -e /usr/bin/quorvane-updater ]] || fail "removing the package left the program behind"
+echo "PASSED: installed, started and removed $(basename "$deb")"
