@@ -28,6 +28,12 @@ bool endedWell(const MyProcess& process) {
 } // namespace
 
 void MyInstaller::_unzipFile(const std::string& path) {
+    // Only a file that can be read goes to the tool: a pipe or a device named like an archive would keep
+    // the tool, and so the update, waiting for good.
+    if (!FileHandle::fileHandleForReadingAtPath(path)) {
+        ++_numFilesFailed;
+        return;
+    }
     const std::optional<std::string> folder = _createTemporaryDirectoryForFile(path);
     if (!folder) {
         ++_numFilesFailed;

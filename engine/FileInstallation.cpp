@@ -53,10 +53,11 @@ bool MyInstaller::_copyDataFromFiles(const std::vector<std::string>& files, cons
     for (const std::string& item : files) {
         const std::string relativePath = path::stringByAppendingPathComponent(subPath, path::lastPathComponent(item));
         const std::string destination = path::stringByAppendingPathComponent(targetPath().value_or(""), relativePath);
-        bool destinationIsDirectory = false;
-        const bool destinationExists = fileManager().fileExistsAtPath(destination, &destinationIsDirectory);
+        const FileManager::EntryState destinationState = fileManager().entryStateAtPath(destination);
+        const bool destinationExists = destinationState.exists;
+        const bool destinationIsDirectory = destinationState.isDirectory;
         // A link at the destination that leads nowhere is an old file like any other.
-        const bool destinationTaken = destinationExists || fileManager().entryExistsAtPath(destination);
+        const bool destinationTaken = destinationState.entryExists;
         std::optional<std::string> backupPath;
         if (destinationTaken) {
             if (const auto& backupFolder = privateFiles()) {
@@ -74,14 +75,19 @@ bool MyInstaller::_copyDataFromFiles(const std::vector<std::string>& files, cons
                 ++_numFilesFailed;
                 continue;
             }
-            if (!fileManager().directoryContentsAtPath(item)) {
+            const auto names = fileManager().directoryContentsAtPath(item);
+            if (!names) {
                 ++_numFilesFailed; // an unreadable folder
                 continue;
             }
             if (!_enterFolder(item)) {
                 continue;
             }
-            const std::vector<std::string> contents = _directoryContentFullPathsAtPath(item);
+            std::vector<std::string> contents;
+            contents.reserve(names->size());
+            for (const std::string& name : *names) {
+                contents.push_back(path::stringByAppendingPathComponent(item, name));
+            }
             if (!contents.empty()) {
                 copied = _copyDataFromFiles(contents, relativePath) || copied;
             }
@@ -104,11 +110,9 @@ bool MyInstaller::_copyDataFromFiles(const std::vector<std::string>& files, cons
 // cannot be kept, it stays and the new copy is discarded.
 bool MyInstaller::_installItem(const std::string& item, const std::string& relativePath,
                                const std::string& destination, const std::optional<std::string>& backupPath) {
-    const bool replacing = fileManager().entryExistsAtPath(destination);
-    if (replacing && !backupPath) {
-        ++_numFilesFailed;
-        return false;
-    }
+    // The caller gives a backup path exactly when the destination is taken. Should something appear
+    // there meanwhile, the final move refuses to overwrite it.
+    const bool replacing = backupPath.has_value();
     const std::string partial = fileManager().temporaryPathBeside(destination);
     if (!fileManager().copyPath(item, partial)) {
         ++_numFilesFailed;
@@ -128,8 +132,18 @@ bool MyInstaller::_installItem(const std::string& item, const std::string& relat
         }
         bool placed = fileManager().replacePath(partial, destination);
         if (!placed && itemIsDirectory) {
-            // A folder cannot be renamed over a file: the old file is safe in the backup, so it makes room.
-            placed = fileManager().removeFileAtPath(destination) && fileManager().movePath(partial, destination);
+            // A folder cannot be renamed over a file. Where the file system can, the two swap names in one
+            // step, and the old file, safe in the backup, goes from under the temporary name; else the old
+            // file makes room first, and comes back from the backup if the folder cannot take its place.
+            if (fileManager().exchangePath(partial, destination)) {
+                placed = true;
+                fileManager().removeFileAtPath(partial);
+            } else if (fileManager().removeFileAtPath(destination)) {
+                placed = fileManager().movePath(partial, destination);
+                if (!placed && !fileManager().linkPath(*backupPath, destination)) {
+                    fileManager().copyPath(*backupPath, destination);
+                }
+            }
         }
         if (!placed) {
             fileManager().removeFileAtPath(partial);
@@ -155,10 +169,14 @@ bool MyInstaller::_installItem(const std::string& item, const std::string& relat
 // A second name in the backup folder for the old file (or, where the file system has no hard links, a
 // copy), so that the old contents are safe before the destination is replaced.
 bool MyInstaller::_keepInBackup(const std::string& destination, const std::string& backupPath) {
+    // The backup's folders are made on the way down, so the link mostly succeeds at once.
+    if (fileManager().linkPath(destination, backupPath)) {
+        return true;
+    }
     const std::string folder = path::stringByDeletingLastPathComponent(backupPath);
     bool isDirectory = false;
     if (!fileManager().fileExistsAtPath(folder, &isDirectory)) {
-        // Parents of a backup entry are created on the way down; make any that are missing.
+        // Make any parents of the backup entry that are missing, and try the link again.
         std::vector<std::string> missing;
         for (std::string parent = folder; !parent.empty() && parent != "/" && !fileManager().entryExistsAtPath(parent);
              parent = path::stringByDeletingLastPathComponent(parent)) {
@@ -166,9 +184,9 @@ bool MyInstaller::_keepInBackup(const std::string& destination, const std::strin
         }
         std::for_each(missing.rbegin(), missing.rend(),
                       [this](const std::string& parent) { fileManager().createDirectoryAtPath(parent); });
-    }
-    if (fileManager().linkPath(destination, backupPath)) {
-        return true;
+        if (fileManager().linkPath(destination, backupPath)) {
+            return true;
+        }
     }
     return fileManager().copyPath(destination, backupPath);
 }

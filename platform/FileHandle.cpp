@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorvane {
@@ -10,8 +11,14 @@ std::unique_ptr<FileHandle> FileHandle::fileHandleForReadingAtPath(const std::st
     if (path.empty()) {
         return nullptr;
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: opening a pipe that nobody writes would block for good.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd); // a pipe or a device never ends, a folder cannot be read
         return nullptr;
     }
     return std::unique_ptr<FileHandle>(new FileHandle(fd));

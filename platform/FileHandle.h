@@ -9,7 +9,7 @@ namespace quorvane {
 // A file opened for reading. Closed when destroyed.
 class FileHandle {
 public:
-    // None when the file cannot be opened.
+    // None when the path is no regular file (a folder, a pipe, a device) or cannot be opened.
     static std::unique_ptr<FileHandle> fileHandleForReadingAtPath(const std::string& path);
 
     ~FileHandle();

@@ -19,6 +19,9 @@ namespace quorvane {
 namespace {
 
 constexpr std::size_t kBlockSize = 1 << 20;
+constexpr std::size_t kKernelCopyChunk = std::size_t{1} << 30;
+// Comparisons read both files through buffers of this size on the stack: most add-on files fit at once.
+constexpr std::size_t kCompareBlockSize = 64 * 1024;
 
 struct FdCloser {
     int fd;
@@ -38,18 +41,19 @@ bool isDotOrDotDot(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-std::vector<std::string> listNames(const std::string& path) {
+std::vector<std::string> listNames(DIR* dir) {
     std::vector<std::string> names;
-    DirPtr dir(::opendir(path.c_str()));
-    if (!dir) {
-        return names;
-    }
-    while (const dirent* entry = ::readdir(dir.get())) {
+    while (const dirent* entry = ::readdir(dir)) {
         if (!isDotOrDotDot(entry->d_name)) {
             names.emplace_back(entry->d_name);
         }
     }
     return names;
+}
+
+std::vector<std::string> listNames(const std::string& path) {
+    DirPtr dir(::opendir(path.c_str()));
+    return dir ? listNames(dir.get()) : std::vector<std::string>();
 }
 
 bool writeAll(int fd, const char* data, std::size_t size) {
@@ -68,34 +72,32 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 }
 
 // Copies the data of one regular file: a reflink where the file system offers one, else the kernel's
-// in-place copy, else plain reads and writes.
-bool copyFileData(int in, int out, off_t size) {
-    if (::ioctl(out, FICLONE, in) == 0) {
-        return true;
+// in-place copy, else plain reads and writes. The kernel copy goes on to the end of the file, so a source
+// that grew since it was measured is copied whole. File systems (by device) that refused a reflink are
+// noted in noReflink and not asked again.
+bool copyFileData(int in, int out, std::uint64_t device, std::vector<std::uint64_t>* noReflink) {
+    if (std::find(noReflink->begin(), noReflink->end(), device) == noReflink->end()) {
+        if (::ioctl(out, FICLONE, in) == 0) {
+            return true;
+        }
+        // Within one file system, these say it has no reflinks at all (EXDEV depends on the destination).
+        if (errno == EOPNOTSUPP || errno == ENOTTY || errno == ENOSYS) {
+            noReflink->push_back(device);
+        }
     }
-    off_t copied = 0;
-    bool kernelCopy = true;
-    while (copied < size && kernelCopy) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, static_cast<std::size_t>(size - copied), 0);
+    for (;;) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kKernelCopyChunk, 0);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
-            kernelCopy = false;
-            break;
+            break; // no kernel copy here: the rest by reading and writing, from where it stopped
         }
         if (n < 0) {
             return false;
         }
         if (n == 0) {
-            break; // the source shrank: copy what is there
-        }
-        copied += n;
-    }
-    if (kernelCopy) {
-        // The source may have grown since it was measured: take the rest by reading.
-        if (::lseek(in, copied, SEEK_SET) < 0 || ::lseek(out, copied, SEEK_SET) < 0) {
-            return false;
+            return true;
         }
     }
     std::unique_ptr<char[]> buffer(new char[kBlockSize]);
@@ -121,7 +123,8 @@ void setTimes(const std::string& path, const struct stat& st, bool link) {
     ::utimensat(AT_FDCWD, path.c_str(), times.data(), link ? AT_SYMLINK_NOFOLLOW : 0);
 }
 
-bool copyRegularFile(const std::string& from, const std::string& to, const struct stat& st) {
+bool copyRegularFile(const std::string& from, const std::string& to, const struct stat& st, bool* created,
+                     std::vector<std::uint64_t>* noReflink) {
     FdCloser in{::open(from.c_str(), O_RDONLY | O_CLOEXEC)};
     if (in.fd < 0) {
         return false;
@@ -130,7 +133,8 @@ bool copyRegularFile(const std::string& from, const std::string& to, const struc
     if (out.fd < 0) {
         return false;
     }
-    bool ok = copyFileData(in.fd, out.fd, st.st_size);
+    *created = true;
+    bool ok = copyFileData(in.fd, out.fd, static_cast<std::uint64_t>(st.st_dev), noReflink);
     ok = ok && ::fchmod(out.fd, st.st_mode & 07777) == 0;
     const std::array<timespec, 2> times{st.st_atim, st.st_mtim};
     ok = ok && ::futimens(out.fd, times.data()) == 0;
@@ -139,7 +143,11 @@ bool copyRegularFile(const std::string& from, const std::string& to, const struc
     return ok && closed == 0;
 }
 
-bool copyTree(const std::string& from, const std::string& to) {
+// Copies the item at from to the free path to. *created tells whether anything was made at to, so that a
+// failed copy removes its own remains and never an item that was there before.
+bool copyTree(const std::string& from, const std::string& to, bool* created,
+              std::vector<std::uint64_t>* noReflink) {
+    *created = false;
     struct stat st {};
     if (::lstat(from.c_str(), &st) != 0) {
         return false;
@@ -154,11 +162,12 @@ bool copyTree(const std::string& from, const std::string& to) {
         if (::symlink(target.c_str(), to.c_str()) != 0) {
             return false;
         }
+        *created = true;
         setTimes(to, st, true);
         return true;
     }
     if (S_ISREG(st.st_mode)) {
-        return copyRegularFile(from, to, st);
+        return copyRegularFile(from, to, st, created, noReflink);
     }
     if (!S_ISDIR(st.st_mode)) {
         return false; // devices, sockets and pipes are no add-on content
@@ -166,6 +175,7 @@ bool copyTree(const std::string& from, const std::string& to) {
     if (::mkdir(to.c_str(), 0700) != 0) {
         return false;
     }
+    *created = true;
     DirPtr dir(::opendir(from.c_str()));
     if (!dir) {
         return false;
@@ -175,8 +185,9 @@ bool copyTree(const std::string& from, const std::string& to) {
         if (isDotOrDotDot(entry->d_name)) {
             continue;
         }
+        bool childCreated = false;
         if (!copyTree(path::stringByAppendingPathComponent(from, entry->d_name),
-                      path::stringByAppendingPathComponent(to, entry->d_name))) {
+                      path::stringByAppendingPathComponent(to, entry->d_name), &childCreated, noReflink)) {
             ok = false;
             break;
         }
@@ -225,23 +236,34 @@ ssize_t readFull(int fd, char* buffer, std::size_t size) {
     return static_cast<ssize_t>(got);
 }
 
-bool sameFileContents(const std::string& path1, const std::string& path2) {
+// Compares two files of the same measured size block by block, stopping at the first difference. Each
+// side is read to its end, so a file that changed its length since it was measured is never equal.
+bool sameFileContents(const std::string& path1, const std::string& path2, off_t size) {
     FdCloser a{::open(path1.c_str(), O_RDONLY | O_CLOEXEC)};
-    FdCloser b{::open(path2.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (a.fd < 0 || b.fd < 0) {
+    if (a.fd < 0) {
         return false;
     }
-    std::unique_ptr<char[]> bufferA(new char[kBlockSize]);
-    std::unique_ptr<char[]> bufferB(new char[kBlockSize]);
-    for (;;) {
-        const ssize_t na = readFull(a.fd, bufferA.get(), kBlockSize);
-        const ssize_t nb = readFull(b.fd, bufferB.get(), kBlockSize);
-        if (na < 0 || na != nb || std::memcmp(bufferA.get(), bufferB.get(), static_cast<std::size_t>(na)) != 0) {
+    FdCloser b{::open(path2.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (b.fd < 0) {
+        return false;
+    }
+    char bufferA[kCompareBlockSize];
+    char bufferB[kCompareBlockSize];
+    // One byte more than is left, while that fits: a file at its measured end then needs no extra read.
+    auto want = [](off_t left) {
+        return static_cast<std::size_t>(std::min<off_t>(left + 1, static_cast<off_t>(kCompareBlockSize)));
+    };
+    for (off_t left = size;;) {
+        const std::size_t block = want(left);
+        const ssize_t na = readFull(a.fd, bufferA, block);
+        const ssize_t nb = readFull(b.fd, bufferB, block);
+        if (na < 0 || na != nb || std::memcmp(bufferA, bufferB, static_cast<std::size_t>(na)) != 0) {
             return false;
         }
-        if (na == 0) {
-            return true;
+        if (static_cast<std::size_t>(na) < block) {
+            return true; // both at their end
         }
+        left = std::max<off_t>(left - na, 0);
     }
 }
 
@@ -268,7 +290,7 @@ bool equalEntries(const std::string& path1, const std::string& path2) {
         if (a.st_dev == b.st_dev && a.st_ino == b.st_ino) {
             return true;
         }
-        return sameFileContents(path1, path2);
+        return sameFileContents(path1, path2, a.st_size);
     }
     if (S_ISDIR(a.st_mode)) {
         std::vector<std::string> names1 = listNames(path1);
@@ -332,6 +354,21 @@ bool FileManager::entryExistsAtPath(const std::string& path) const {
     return !path.empty() && ::lstat(path.c_str(), &st) == 0;
 }
 
+FileManager::EntryState FileManager::entryStateAtPath(const std::string& path) const {
+    EntryState state;
+    struct stat st {};
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0) {
+        return state;
+    }
+    state.entryExists = true;
+    if (S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) != 0) {
+        return state; // a link that leads nowhere
+    }
+    state.exists = true;
+    state.isDirectory = S_ISDIR(st.st_mode);
+    return state;
+}
+
 bool FileManager::isSymbolicLinkAtPath(const std::string& path) const {
     struct stat st {};
     return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
@@ -344,20 +381,31 @@ bool FileManager::createDirectoryAtPath(const std::string& path) {
 bool FileManager::removeFileAtPath(const std::string& path) { return !path.empty() && removeTree(path); }
 
 bool FileManager::movePath(const std::string& from, const std::string& to) {
-    if (from.empty() || to.empty() || entryExistsAtPath(to)) {
+    if (from.empty() || to.empty()) {
         return false;
     }
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    // The file system refuses to overwrite in the same step as the rename; where it cannot, look first.
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    return !entryExistsAtPath(to) && ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool FileManager::copyPath(const std::string& from, const std::string& to) {
-    if (from.empty() || to.empty() || entryExistsAtPath(to)) {
+    if (from.empty() || to.empty()) {
         return false;
     }
-    if (copyTree(from, to)) {
+    // Nothing is ever written over: the copy's first step creates its destination exclusively.
+    bool created = false;
+    if (copyTree(from, to, &created, &_devicesWithoutReflink)) {
         return true;
     }
-    removeTree(to);
+    if (created) {
+        removeTree(to);
+    }
     return false;
 }
 
@@ -390,8 +438,7 @@ std::optional<std::vector<std::string>> FileManager::directoryContentsAtPath(con
     if (!dir) {
         return std::nullopt;
     }
-    dir.reset();
-    return listNames(path);
+    return listNames(dir.get());
 }
 
 bool FileManager::changeCurrentDirectoryPath(const std::string& path) {
@@ -410,9 +457,10 @@ std::optional<std::string> FileManager::stringWithContentsOfFile(const std::stri
     if (path.empty()) {
         return std::nullopt;
     }
-    FdCloser fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    // Without waiting, and regular files alone: a pipe nobody writes would block, a device never ends.
+    FdCloser fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     struct stat st {};
-    if (fd.fd < 0 || ::fstat(fd.fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fd.fd < 0 || ::fstat(fd.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         return std::nullopt;
     }
     std::string text;
@@ -445,6 +493,11 @@ bool FileManager::replacePath(const std::string& from, const std::string& to) {
         return false;
     }
     return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool FileManager::exchangePath(const std::string& path1, const std::string& path2) {
+    return !path1.empty() && !path2.empty() &&
+           ::renameat2(AT_FDCWD, path1.c_str(), AT_FDCWD, path2.c_str(), RENAME_EXCHANGE) == 0;
 }
 
 std::optional<std::pair<std::uint64_t, std::uint64_t>>

@@ -19,6 +19,13 @@ public:
     virtual bool fileExistsAtPath(const std::string& path, bool* isDirectory) const;
     // Something is at the path, a dangling link included.
     virtual bool entryExistsAtPath(const std::string& path) const;
+    // What is at the path, learnt in one look where no link is in the way.
+    struct EntryState {
+        bool entryExists = false; // anything, a dangling link included
+        bool exists = false;      // following links, as fileExistsAtPath
+        bool isDirectory = false; // following links
+    };
+    virtual EntryState entryStateAtPath(const std::string& path) const;
     virtual bool isSymbolicLinkAtPath(const std::string& path) const;
     // One new folder; no when the path exists or its parent is missing.
     virtual bool createDirectoryAtPath(const std::string& path);
@@ -39,13 +46,15 @@ public:
     virtual std::optional<std::vector<std::string>> directoryContentsAtPath(const std::string& path) const;
     virtual bool changeCurrentDirectoryPath(const std::string& path);
     virtual std::optional<std::uint64_t> fileSizeAtPath(const std::string& path, bool traverseLink) const;
-    // The file's whole contents; none if it cannot be read (a folder cannot).
+    // The file's whole contents; none if it cannot be read or is no regular file (a folder, pipe or device).
     virtual std::optional<std::string> stringWithContentsOfFile(const std::string& path) const;
 
     // A second name for the same file (a hard link); no when the file system does not allow it.
     virtual bool linkPath(const std::string& from, const std::string& to);
     // Atomically gives the item at from the name to, replacing a file there; never replaces a folder.
     virtual bool replacePath(const std::string& from, const std::string& to);
+    // Atomically swaps the names of two existing items of any kind; no where the file system cannot.
+    virtual bool exchangePath(const std::string& path1, const std::string& path2);
     // The same folder or file reached twice (through links), by device and inode.
     virtual std::optional<std::pair<std::uint64_t, std::uint64_t>> fileIdentityAtPath(const std::string& path) const;
 
@@ -55,6 +64,8 @@ public:
 
 private:
     unsigned long _temporaryCounter = 0;
+    // File systems (by device) that refused to share a copy's data: copies there use the kernel copy.
+    std::vector<std::uint64_t> _devicesWithoutReflink;
 };
 
 } // namespace quorvane

@@ -49,7 +49,10 @@ ObjectValue MyInstaller::objectValueForTableColumn(TableView&, const std::string
 }
 
 void MyInstaller::_fillApplicationList(MyProcess& process) {
-    const std::string& output = process.outputString();
+    _fillApplicationListWithOutput(process.outputString());
+}
+
+void MyInstaller::_fillApplicationListWithOutput(const std::string& output) {
     targetPathArray().clear();
     _firstBadEntry = 0;
     if (!output.empty()) {

@@ -16,6 +16,8 @@ if [[ "${1:-}" == "--tests" ]]; then
   packages+=(xdotool x11-apps python3 desktop-file-utils appstream file dpkg-dev)
   # A GTK window stands in for a file manager as the source of real drags.
   packages+=(python3-gi gir1.2-gtk-3.0)
+  # The fuzz targets are built with clang's libFuzzer.
+  packages+=(clang libclang-rt-14-dev)
 fi
 
 missing=()

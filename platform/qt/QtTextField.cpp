@@ -1,5 +1,7 @@
 #include "platform/qt/QtTextField.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLabel>
 
 namespace quorvane {
@@ -14,7 +16,11 @@ void QtTextField::setStringValue(const std::string& text) {
 }
 
 void QtTextField::displayIfNeeded() {
-    _label.repaint();
+    // The window's pending changes, this one's among them, are drawn now in one pass, as the event loop
+    // would draw them at its next turn; a second call finds nothing left to draw.
+    if (QWidget* window = _label.window()) {
+        QCoreApplication::sendPostedEvents(window, QEvent::UpdateRequest);
+    }
 }
 
 } // namespace quorvane

@@ -135,6 +135,17 @@ TEST_F(ArchiveTest, NonAsciiEntryNamesInstallAsWritten) {
     EXPECT_EQ(readFile(installation + "/Art/caf\xc3\xa9/\xc3\xa9t\xc3\xa9.png"), "summer");
 }
 
+// A pipe named like an archive would keep the walk and the tool waiting for a writer for good.
+TEST_F(ArchiveTest, APipeNamedLikeAnArchiveIsReportedAndTheRunEnds) {
+    ASSERT_EQ(::mkfifo(drop("Addon.zip").c_str(), 0644), 0);
+    ZipBuilder().add("Art/new.png", "new").writeTo(drop("Real.zip"));
+    runAndWait(Paths{drop("Addon.zip"), drop("Real.zip")});
+    EXPECT_EQ(readFile(installation + "/Art/new.png"), "new");
+    EXPECT_EQ(countsOf(harness.installer()), (Counts{1, 0, 0, 1}));
+    EXPECT_EQ(harness.sheetTitle(), "Application files update incomplete");
+    EXPECT_EQ(treeListing(harness.folder / "drop"), "Addon.zip\nReal.zip\n");
+}
+
 TEST_F(ArchiveTest, AFileThatIsNoZipIsReportedAndTheRunEnds) {
     harness.folder.writeFile("drop/broken.zip", "this is no archive");
     runAndWait(Paths{drop("broken.zip")});

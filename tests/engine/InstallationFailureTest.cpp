@@ -19,6 +19,7 @@ public:
     std::function<bool(const std::string& to)> failLink = [](auto&) { return false; };
     std::function<bool(const std::string& path)> failCreate = [](auto&) { return false; };
     std::function<bool(const std::string& to)> failReplace = [](auto&) { return false; };
+    std::function<bool(const std::string& to)> failExchange = [](auto&) { return false; };
 
     bool copyPath(const std::string& from, const std::string& to) override {
         return !failCopy(from, to) && FileManager::copyPath(from, to);
@@ -34,6 +35,9 @@ public:
     }
     bool movePath(const std::string& from, const std::string& to) override {
         return !failReplace(to) && FileManager::movePath(from, to);
+    }
+    bool exchangePath(const std::string& path1, const std::string& path2) override {
+        return !failExchange(path2) && FileManager::exchangePath(path1, path2);
     }
 };
 
@@ -98,6 +102,32 @@ TEST_F(FailureTest, AFailedRenameLeavesTheOldFileAndAnEmptyBackup) {
     EXPECT_EQ(readFile(installation + "/Art/keep.png"), "old keep");
     EXPECT_FALSE(exists(backupFolder(installation) + "/Art/keep.png"));
     EXPECT_EQ(countsOf(harness.installer()), (Counts{1, 0, 0, 1}));
+    expectNoPartialCopies();
+}
+
+// A folder that is to take the place of an old file, on a file system that cannot swap two names: the
+// old file makes room, and when the folder then cannot be put there, the old file comes back. (It used to
+// be left in the backup alone, which the end of the run deletes when nothing was replaced.)
+TEST_F(FailureTest, AnOldFileThatMadeRoomForAFolderInVainComesBack) {
+    harness.folder.writeFile("home/game/Art/thing", "old thing");
+    harness.folder.writeFile("drop2/Art/thing/inner.png", "inner");
+    files.failExchange = [](const std::string&) { return true; };
+    files.failReplace = [](const std::string& to) { return contains(to, "Art/thing"); };
+    runUpdate(harness, installation, Paths{harness.folder / "drop2/Art"});
+    EXPECT_EQ(readFile(installation + "/Art/thing"), "old thing");
+    EXPECT_EQ(countsOf(harness.installer()), (Counts{0, 0, 0, 1}));
+    EXPECT_EQ(harness.sheetTitle(), "Application files update incomplete");
+    expectNoPartialCopies();
+}
+
+TEST_F(FailureTest, WithoutSwappingNamesAFolderStillReplacesAnOldFile) {
+    harness.folder.writeFile("home/game/Art/thing", "old thing");
+    harness.folder.writeFile("drop2/Art/thing/inner.png", "inner");
+    files.failExchange = [](const std::string&) { return true; };
+    runUpdate(harness, installation, Paths{harness.folder / "drop2/Art"});
+    EXPECT_EQ(readFile(installation + "/Art/thing/inner.png"), "inner");
+    EXPECT_EQ(readFile(backupFolder(installation) + "/Art/thing"), "old thing");
+    EXPECT_EQ(countsOf(harness.installer()), (Counts{1, 1, 0, 0}));
     expectNoPartialCopies();
 }
 

@@ -165,6 +165,28 @@ TEST_F(FileManagerTest, FileHandlesReadShortAtTheEnd) {
     EXPECT_FALSE(FileHandle::fileHandleForReadingAtPath(folder / "missing"));
 }
 
+// A pipe that nobody writes, or a device that never ends, must not hold the program: reading them
+// answers none at once.
+TEST_F(FileManagerTest, PipesAndDevicesAreNotRead) {
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0644), 0);
+    ::symlink("/dev/zero", (folder / "endless").c_str());
+    for (const std::string& path : {folder / "pipe", folder / "endless", folder.path()}) {
+        EXPECT_FALSE(files.stringWithContentsOfFile(path)) << path;
+        EXPECT_FALSE(FileHandle::fileHandleForReadingAtPath(path)) << path;
+    }
+}
+
+TEST_F(FileManagerTest, ExchangeSwapsAFileAndAFolderInOneStep) {
+    folder.writeFile("file", "old");
+    folder.writeFile("folder/inner", "new");
+    ASSERT_TRUE(files.exchangePath(folder / "folder", folder / "file"));
+    EXPECT_EQ(readFile(folder / "file/inner"), "new");
+    EXPECT_EQ(readFile(folder / "folder"), "old");
+    EXPECT_FALSE(files.exchangePath(folder / "folder", folder / "missing"));
+    EXPECT_FALSE(files.exchangePath("", folder / "file"));
+    EXPECT_EQ(readFile(folder / "folder"), "old");
+}
+
 TEST_F(FileManagerTest, PackagesAreBundleLayoutsOrAppFolders) {
     Workspace workspace(files);
     folder.writeFile("Game/Contents/Info.plist", "");

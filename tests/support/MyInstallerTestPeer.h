@@ -16,6 +16,9 @@ public:
     bool addApplications(const std::optional<std::vector<std::string>>& apps, bool folders) {
         return _installer._addApplications(apps, folders);
     }
+    void fillApplicationList(const std::string& locateOutput) {
+        _installer._fillApplicationListWithOutput(locateOutput);
+    }
     InstallationStatus validApplicationInList(const std::vector<std::string>& paths) {
         return _installer._validApplicationInList(paths);
     }

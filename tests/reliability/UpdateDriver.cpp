@@ -1,0 +1,122 @@
+// Runs one update as the program does after "OK" on the confirmation sheet, in a process of its own, so
+// that the reliability scripts can kill it at any moment or watch it for hangs:
+//
+//   quorvane-update-driver --target INSTALLATION [--jar PATH] [--timeout SECONDS] ITEM...
+//
+// The controller is the real one, on the real file services, the system clock and real child processes;
+// only the window's controls are recording stand-ins. It prints "confirming" when the update starts, then
+// the completion report as "title: ..." and "message: ..." lines and the counts, and exits 0. Without a
+// report within the time limit it prints "no report" and exits 3.
+#include "controller/MyInstaller.h"
+#include "platform/AlertSheet.h"
+#include "platform/Bundle.h"
+#include "platform/FileManager.h"
+#include "platform/Localizer.h"
+#include "platform/SystemClock.h"
+#include "platform/SystemLog.h"
+#include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
+#include "support/EventLoopWait.h"
+#include "support/FakeButton.h"
+#include "support/FakeImageLoader.h"
+#include "support/FakeProgressIndicator.h"
+#include "support/FakeTableView.h"
+#include "support/FakeTextField.h"
+#include "support/FakeWindow.h"
+#include "support/MyInstallerTestPeer.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+using namespace quorvane;
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: quorvane-update-driver --target INSTALLATION [--jar PATH] [--timeout SECONDS] "
+                 "[--preferences FILE] ITEM...\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    std::string target;
+    std::string jar = "/usr/bin/jar";
+    std::string preferences;
+    int timeoutSeconds = 600;
+    std::vector<std::string> items;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (argument == "--target" && hasValue) {
+            target = argv[++i];
+        } else if (argument == "--jar" && hasValue) {
+            jar = argv[++i];
+        } else if (argument == "--timeout" && hasValue) {
+            timeoutSeconds = std::atoi(argv[++i]);
+        } else if (argument == "--preferences" && hasValue) {
+            preferences = argv[++i];
+        } else if (argument.starts_with("--")) {
+            return usage();
+        } else {
+            items.push_back(argument);
+        }
+    }
+    if (target.empty() || items.empty()) {
+        return usage();
+    }
+    if (preferences.empty()) {
+        preferences = target + ".driver-preferences.ini";
+    }
+
+    SystemLog log("quorvane-update-driver");
+    FileManager fileManager;
+    Workspace workspace(fileManager);
+    UserDefaults userDefaults(preferences);
+    Localizer localizer;
+    SystemClock clock;
+    Bundle bundle("/nonexistent");
+    test::FakeImageLoader imageLoader;
+    test::FakeWindow window;
+    test::FakeTableView table;
+    test::FakeTextField file;
+    test::FakeTextField fileLabel;
+    test::FakeProgressIndicator progress;
+    test::FakeButton cancelButton;
+
+    MyInstaller installer(InstallerServices{fileManager, workspace, userDefaults, localizer, log, clock,
+                                            bundle, imageLoader, "/bin/false", jar});
+    installer.connectOutlets(InstallerOutlets{&table, &file, &window, &progress, &fileLabel, &cancelButton});
+
+    installer.setTargetPath(target);
+    installer.setUpdateFiles(items);
+    std::printf("confirming\n");
+    std::fflush(stdout);
+    MyInstallerTestPeer(installer).dragConfirmed(NSAlertDefaultReturn);
+
+    const bool reported =
+        test::waitUntil([&] { return !window.sheets.empty(); }, std::chrono::seconds(timeoutSeconds));
+    if (!reported) {
+        std::printf("no report\n");
+        return 3;
+    }
+    std::printf("title: %s\n", window.sheets.back().title.c_str());
+    std::string message = window.sheets.back().message;
+    for (char& c : message) {
+        if (c == '\n') {
+            c = '|';
+        }
+    }
+    std::printf("message: %s\n", message.c_str());
+    std::printf("counts: installed %d replaced %d duplicates %d failed %d sheets %zu\n",
+                installer.numFilesInstalled(), installer.numFilesReplaced(), installer.numDuplicateFiles(),
+                installer.numFilesFailed(), window.sheets.size());
+    std::fflush(stdout);
+    return 0;
+}
