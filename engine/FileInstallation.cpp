@@ -114,15 +114,14 @@ bool MyInstaller::_installItem(const std::string& item, const std::string& relat
     // there meanwhile, the final move refuses to overwrite it.
     const bool replacing = backupPath.has_value();
     const std::string partial = fileManager().temporaryPathBeside(destination);
-    if (!fileManager().copyPath(item, partial)) {
+    FileManager::CopyOutcome copy;
+    if (!fileManager().copyPath(item, partial, &copy)) {
         ++_numFilesFailed;
         return false;
     }
     // The number of entries put in place: the file, or everything beneath the folder.
-    bool itemIsDirectory = false;
-    fileManager().fileExistsAtPath(partial, &itemIsDirectory);
-    itemIsDirectory = itemIsDirectory && !fileManager().isSymbolicLinkAtPath(partial);
-    const std::size_t count = itemIsDirectory ? fileManager().countSubpathsAtPath(partial) : 1;
+    const bool itemIsDirectory = copy.folder;
+    const std::size_t count = itemIsDirectory ? copy.descendants : 1;
 
     if (replacing) {
         if (!_keepInBackup(destination, *backupPath)) {

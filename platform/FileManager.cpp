@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -123,19 +124,49 @@ void setTimes(const std::string& path, const struct stat& st, bool link) {
     ::utimensat(AT_FDCWD, path.c_str(), times.data(), link ? AT_SYMLINK_NOFOLLOW : 0);
 }
 
+// The process's file creation mask, read without changing it; when it cannot be read, a mask that makes
+// every copy set its mode explicitly.
+unsigned creationMaskOfProcess() {
+    std::FILE* status = std::fopen("/proc/self/status", "re");
+    unsigned mask = 0777;
+    if (status) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status)) {
+            if (std::sscanf(line, "Umask: %o", &mask) == 1) {
+                break;
+            }
+        }
+        std::fclose(status);
+    }
+    return mask & 0777;
+}
+
+// What one copy works with, and what it counts.
+struct CopyContext {
+    std::vector<std::uint64_t>* noReflink;
+    mode_t creationMask;
+    std::size_t entries = 0; // entries made, the top one included
+    bool topIsFolder = false;
+};
+
 bool copyRegularFile(const std::string& from, const std::string& to, const struct stat& st, bool* created,
-                     std::vector<std::uint64_t>* noReflink) {
+                     CopyContext& context) {
     FdCloser in{::open(from.c_str(), O_RDONLY | O_CLOEXEC)};
     if (in.fd < 0) {
         return false;
     }
-    FdCloser out{::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)};
+    // Created with its final mode where the creation mask lets it, else set below.
+    const mode_t mode = st.st_mode & 07777;
+    FdCloser out{::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777)};
     if (out.fd < 0) {
         return false;
     }
     *created = true;
-    bool ok = copyFileData(in.fd, out.fd, static_cast<std::uint64_t>(st.st_dev), noReflink);
-    ok = ok && ::fchmod(out.fd, st.st_mode & 07777) == 0;
+    ++context.entries;
+    bool ok = copyFileData(in.fd, out.fd, static_cast<std::uint64_t>(st.st_dev), context.noReflink);
+    if (mode != (mode & 0777 & ~context.creationMask)) {
+        ok = ok && ::fchmod(out.fd, mode) == 0;
+    }
     const std::array<timespec, 2> times{st.st_atim, st.st_mtim};
     ok = ok && ::futimens(out.fd, times.data()) == 0;
     const int closed = ::close(out.fd);
@@ -145,8 +176,7 @@ bool copyRegularFile(const std::string& from, const std::string& to, const struc
 
 // Copies the item at from to the free path to. *created tells whether anything was made at to, so that a
 // failed copy removes its own remains and never an item that was there before.
-bool copyTree(const std::string& from, const std::string& to, bool* created,
-              std::vector<std::uint64_t>* noReflink) {
+bool copyTree(const std::string& from, const std::string& to, bool* created, CopyContext& context) {
     *created = false;
     struct stat st {};
     if (::lstat(from.c_str(), &st) != 0) {
@@ -163,11 +193,12 @@ bool copyTree(const std::string& from, const std::string& to, bool* created,
             return false;
         }
         *created = true;
+        ++context.entries;
         setTimes(to, st, true);
         return true;
     }
     if (S_ISREG(st.st_mode)) {
-        return copyRegularFile(from, to, st, created, noReflink);
+        return copyRegularFile(from, to, st, created, context);
     }
     if (!S_ISDIR(st.st_mode)) {
         return false; // devices, sockets and pipes are no add-on content
@@ -176,6 +207,8 @@ bool copyTree(const std::string& from, const std::string& to, bool* created,
         return false;
     }
     *created = true;
+    context.topIsFolder = context.topIsFolder || context.entries == 0;
+    ++context.entries;
     DirPtr dir(::opendir(from.c_str()));
     if (!dir) {
         return false;
@@ -187,7 +220,7 @@ bool copyTree(const std::string& from, const std::string& to, bool* created,
         }
         bool childCreated = false;
         if (!copyTree(path::stringByAppendingPathComponent(from, entry->d_name),
-                      path::stringByAppendingPathComponent(to, entry->d_name), &childCreated, noReflink)) {
+                      path::stringByAppendingPathComponent(to, entry->d_name), &childCreated, context)) {
             ok = false;
             break;
         }
@@ -394,13 +427,18 @@ bool FileManager::movePath(const std::string& from, const std::string& to) {
     return !entryExistsAtPath(to) && ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool FileManager::copyPath(const std::string& from, const std::string& to) {
+bool FileManager::copyPath(const std::string& from, const std::string& to, CopyOutcome* outcome) {
     if (from.empty() || to.empty()) {
         return false;
     }
     // Nothing is ever written over: the copy's first step creates its destination exclusively.
     bool created = false;
-    if (copyTree(from, to, &created, &_devicesWithoutReflink)) {
+    CopyContext context{&_devicesWithoutReflink, static_cast<mode_t>(_creationMask)};
+    if (copyTree(from, to, &created, context)) {
+        if (outcome) {
+            outcome->folder = context.topIsFolder;
+            outcome->descendants = context.entries - 1;
+        }
         return true;
     }
     if (created) {
@@ -509,16 +547,16 @@ FileManager::fileIdentityAtPath(const std::string& path) const {
     return std::make_pair(static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino));
 }
 
+FileManager::FileManager()
+    : _temporaryNonce(static_cast<unsigned long long>(
+          std::chrono::steady_clock::now().time_since_epoch().count())),
+      _creationMask(creationMaskOfProcess()) {}
+
 std::string FileManager::temporaryPathBeside(const std::string& path) {
-    const std::string folder = path::stringByDeletingLastPathComponent(path);
-    for (;;) {
-        const std::string name = std::string(temporaryNamePrefix) + std::to_string(::getpid()) + "-" +
-                                 std::to_string(++_temporaryCounter);
-        std::string candidate = path::stringByAppendingPathComponent(folder, name);
-        if (!entryExistsAtPath(candidate)) {
-            return candidate;
-        }
-    }
+    char name[96];
+    std::snprintf(name, sizeof name, "%s%ld-%llx-%lu", temporaryNamePrefix, static_cast<long>(::getpid()),
+                  _temporaryNonce, ++_temporaryCounter);
+    return path::stringByAppendingPathComponent(path::stringByDeletingLastPathComponent(path), name);
 }
 
 } // namespace quorvane

@@ -33,9 +33,15 @@ public:
     virtual bool removeFileAtPath(const std::string& path);
     // Moves a file or tree within one file system; never over an existing item.
     virtual bool movePath(const std::string& from, const std::string& to);
+    // What a copy made: one file or link, or a folder with this many entries beneath it.
+    struct CopyOutcome {
+        bool folder = false;
+        std::size_t descendants = 0;
+    };
     // Copies a file or whole tree to a free path: links stay links, permissions and modification times
     // are kept. Never overwrites. A copy that fails part-way is removed again.
-    virtual bool copyPath(const std::string& from, const std::string& to);
+    virtual bool copyPath(const std::string& from, const std::string& to, CopyOutcome* outcome);
+    bool copyPath(const std::string& from, const std::string& to) { return copyPath(from, to, nullptr); }
     // Identical files (sizes first, then contents), identical link targets, or folders with identical trees.
     virtual bool contentsEqualAtPath(const std::string& path1, const std::string& path2) const;
     // Relative paths of every descendant, at any depth, without following links below the folder.
@@ -58,12 +64,18 @@ public:
     // The same folder or file reached twice (through links), by device and inode.
     virtual std::optional<std::pair<std::uint64_t, std::uint64_t>> fileIdentityAtPath(const std::string& path) const;
 
-    // A free name beside the path for a copy in progress; recognisable by its prefix.
+    FileManager();
+    // A name beside the path for a copy in progress, used by no other copy of any run: recognisable by
+    // its prefix, unique by process, start time and count, so it is not looked up first.
     std::string temporaryPathBeside(const std::string& path);
     static constexpr const char* temporaryNamePrefix = ".quorvane-partial-";
 
 private:
     unsigned long _temporaryCounter = 0;
+    // Sets this manager's temporary names apart from those of any earlier run with the same process id.
+    unsigned long long _temporaryNonce;
+    // The process's file creation mask, to know when a new file already has its final mode.
+    unsigned _creationMask;
     // File systems (by device) that refused to share a copy's data: copies there use the kernel copy.
     std::vector<std::uint64_t> _devicesWithoutReflink;
 };

@@ -21,8 +21,8 @@ public:
     std::function<bool(const std::string& to)> failReplace = [](auto&) { return false; };
     std::function<bool(const std::string& to)> failExchange = [](auto&) { return false; };
 
-    bool copyPath(const std::string& from, const std::string& to) override {
-        return !failCopy(from, to) && FileManager::copyPath(from, to);
+    bool copyPath(const std::string& from, const std::string& to, CopyOutcome* outcome) override {
+        return !failCopy(from, to) && FileManager::copyPath(from, to, outcome);
     }
     bool linkPath(const std::string& from, const std::string& to) override {
         return !failLink(to) && FileManager::linkPath(from, to);

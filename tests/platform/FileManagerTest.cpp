@@ -70,6 +70,36 @@ TEST_F(FileManagerTest, CopiesTreesWithLinksModesAndTimesAndNeverOverwrites) {
     EXPECT_EQ(readFile(folder / "other"), "other");
 }
 
+TEST_F(FileManagerTest, CopiesKeepEveryModeWhateverTheCreationMask) {
+    const unsigned modes[] = {0600, 0644, 0666, 0755, 0777, 0400, 0, 01755, 04755};
+    for (const unsigned mode : modes) {
+        const std::string name = "m" + std::to_string(mode);
+        const std::string source = folder.writeFile(name, "x");
+        ::chmod(source.c_str(), mode);
+        ASSERT_TRUE(files.copyPath(source, folder / (name + ".copy")));
+        EXPECT_EQ(statOf(folder / (name + ".copy")).st_mode & 07777, mode) << std::oct << mode;
+    }
+}
+
+TEST_F(FileManagerTest, ACopyTellsWhatItMade) {
+    folder.writeFile("tree/a/b", "b");
+    folder.writeFile("tree/c", "c");
+    folder.makeFolder("empty");
+    ::symlink("tree", (folder / "link").c_str());
+    struct Case {
+        const char* from;
+        bool folder;
+        std::size_t descendants;
+    };
+    for (const Case& c : {Case{"tree", true, 3}, Case{"empty", true, 0}, Case{"tree/c", false, 0},
+                          Case{"link", false, 0}}) {
+        FileManager::CopyOutcome outcome;
+        ASSERT_TRUE(files.copyPath(folder / c.from, folder / (std::string(c.from) + ".copy"), &outcome)) << c.from;
+        EXPECT_EQ(outcome.folder, c.folder) << c.from;
+        EXPECT_EQ(outcome.descendants, c.descendants) << c.from;
+    }
+}
+
 TEST_F(FileManagerTest, AFailedCopyLeavesNothingBehind) {
     folder.writeFile("src/a", "a");
     ::mkfifo((folder / "src/pipe").c_str(), 0600); // no add-on content: it cannot be copied
