@@ -2,6 +2,7 @@
 
 #include "controller/InstallerOutlets.h"
 #include "controller/InstallerServices.h"
+#include "platform/FileManager.h"
 #include "platform/Image.h"
 #include "platform/TableDataSource.h"
 #include "registry/AppRecord.h"
@@ -109,6 +110,7 @@ private:
     std::vector<std::string> _directoryContentFullPathsAtPath(const std::string& path) const;
     bool _installItem(const std::string& item, const std::string& relativePath, const std::string& destination,
                       const std::optional<std::string>& backupPath);
+    bool _takeExtractedItem(const std::string& item, const std::string& partial, FileManager::CopyOutcome* outcome);
     bool _keepInBackup(const std::string& destination, const std::string& backupPath);
     // Enters the folder for the descent unless the descent is inside it already (a link back up).
     bool _enterFolder(const std::string& folder);

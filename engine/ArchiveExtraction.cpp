@@ -14,10 +14,6 @@ namespace {
 
 constexpr std::uint64_t kLocalHeaderSize = 30;
 
-bool isInside(const std::string& folder, const std::string& path) {
-    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
-}
-
 // Whether the tool ended as it should: started, exited by itself, with status 0.
 bool endedWell(const MyProcess& process) {
     const QProcess* tool = process.process();
@@ -124,7 +120,7 @@ void MyInstaller::_removeFinishedTempFolders() {
     const std::vector<std::string>& pending = tempFolders();
     std::erase_if(_finishedTempFolders, [&](const std::string& folder) {
         const bool busy = std::any_of(pending.begin(), pending.end(),
-                                      [&](const std::string& running) { return isInside(folder, running); });
+                                      [&](const std::string& running) { return path::isInsideFolder(folder, running); });
         if (!busy) {
             fileManager().removeFileAtPath(folder);
         }

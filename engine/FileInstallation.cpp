@@ -115,7 +115,7 @@ bool MyInstaller::_installItem(const std::string& item, const std::string& relat
     const bool replacing = backupPath.has_value();
     const std::string partial = fileManager().temporaryPathBeside(destination);
     FileManager::CopyOutcome copy;
-    if (!fileManager().copyPath(item, partial, &copy)) {
+    if (!_takeExtractedItem(item, partial, &copy) && !fileManager().copyPath(item, partial, &copy)) {
         ++_numFilesFailed;
         return false;
     }
@@ -162,6 +162,21 @@ bool MyInstaller::_installItem(const std::string& item, const std::string& relat
     _numFilesInstalled += static_cast<std::int32_t>(count);
     _progressValue += static_cast<double>(count);
     _updateInstallStatus(_localized("Installing:"), relativePath);
+    return true;
+}
+
+// An item that an extraction of this run put in its temporary folder is moved rather than copied: the
+// folder is deleted once its contents are installed, and a rename within one file system is complete at
+// once. Anything else, or a move across file systems, is copied.
+bool MyInstaller::_takeExtractedItem(const std::string& item, const std::string& partial,
+                                     FileManager::CopyOutcome* outcome) {
+    const bool extracted = std::any_of(_finishedTempFolders.begin(), _finishedTempFolders.end(),
+                                       [&](const std::string& folder) { return path::isInsideFolder(folder, item); });
+    if (!extracted || fileManager().isSymbolicLinkAtPath(item) || !fileManager().movePath(item, partial)) {
+        return false;
+    }
+    fileManager().fileExistsAtPath(partial, &outcome->folder);
+    outcome->descendants = outcome->folder ? fileManager().countSubpathsAtPath(partial) : 0;
     return true;
 }
 

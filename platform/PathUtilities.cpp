@@ -64,4 +64,12 @@ std::string pathExtension(std::string_view path) {
     return name.substr(dot + 1);
 }
 
+bool isInsideFolder(std::string_view folder, std::string_view path) {
+    folder = withoutTrailingSlashes(folder);
+    if (folder.empty() || path.size() <= folder.size() || path.compare(0, folder.size(), folder) != 0) {
+        return false;
+    }
+    return folder == "/" || path[folder.size()] == '/';
+}
+
 } // namespace quorvane::path

@@ -16,4 +16,7 @@ std::string stringByDeletingLastPathComponent(std::string_view path);
 // "x.zip" gives "zip"; "x.tar.gz" gives "gz"; ".zip", "x." and "a.b/c" give "".
 std::string pathExtension(std::string_view path);
 
+// Whether path lies somewhere below folder ("/a/b/c" is below "/a/b"; "/a/bc" and "/a/b" are not).
+bool isInsideFolder(std::string_view folder, std::string_view path);
+
 } // namespace quorvane::path

@@ -1,4 +1,4 @@
-#include "UpdateRun.h"
+#include "support/UpdateRun.h"
 #include "support/EventLoopWait.h"
 #include "support/FakeDraggingInfo.h"
 #include "support/ZipBuilder.h"
@@ -196,6 +196,27 @@ TEST_F(ArchiveToolTest, WhatAFailingToolExtractedIsStillInstalled) {
     EXPECT_NE(std::find(harness.file.history.begin(), harness.file.history.end(), "part.png"),
               harness.file.history.end())
         << "the last listed entry is shown";
+}
+
+TEST_F(ArchiveToolTest, ExtractedFilesAreMovedIntoPlaceNotCopied) {
+    // Keeps a second name for the file it extracts, to tell afterwards which file was installed.
+    const std::string jar = tools.writeFile("jar", "#!/bin/sh\n"
+                                                   "mkdir -p Art && printf new > Art/moved.png\n"
+                                                   "ln Art/moved.png \"$0.witness\"\n"
+                                                   "echo '  inflated: Art/moved.png'\n");
+    ::chmod(jar.c_str(), 0755);
+    InstallerHarness harness(withJar(jar));
+    const std::string installation = harness.folder.makeInstallation("home/game");
+    const std::string archive = ZipBuilder().add("Art/moved.png", "new").writeTo(harness.folder / "a.zip");
+    runUpdate(harness, installation, Paths{archive});
+    ASSERT_TRUE(waitUntil([&] { return !harness.window.sheets.empty(); }));
+
+    struct stat installed {};
+    struct stat witness {};
+    ASSERT_EQ(::stat((installation + "/Art/moved.png").c_str(), &installed), 0);
+    ASSERT_EQ(::stat((jar + ".witness").c_str(), &witness), 0);
+    EXPECT_EQ(installed.st_ino, witness.st_ino);
+    EXPECT_EQ(harness.sheetMessage(), "1 files added\n0 previous files backed up\n0 duplicate files ignored.");
 }
 
 TEST_F(ArchiveToolTest, AnArchiveWhoseTemporaryFolderCannotBeMadeIsReported) {

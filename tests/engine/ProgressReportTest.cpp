@@ -1,4 +1,4 @@
-#include "UpdateRun.h"
+#include "support/UpdateRun.h"
 
 #include <gtest/gtest.h>
 

@@ -36,6 +36,13 @@ TEST(PathUtilities, TakesPathsApartAndJoinsThem) {
     EXPECT_EQ(path::stringByAppendingPathComponent("/game/", "Art/x"), "/game/Art/x");
     EXPECT_EQ(path::stringByAppendingPathComponent("/", "Art"), "/Art");
     EXPECT_EQ(path::stringByAppendingPathComponent("Art", ""), "Art");
+
+    EXPECT_TRUE(path::isInsideFolder("/a/b", "/a/b/c"));
+    EXPECT_TRUE(path::isInsideFolder("/a/b/", "/a/b/c/d"));
+    EXPECT_TRUE(path::isInsideFolder("/", "/a"));
+    EXPECT_FALSE(path::isInsideFolder("/a/b", "/a/bc"));
+    EXPECT_FALSE(path::isInsideFolder("/a/b", "/a/b"));
+    EXPECT_FALSE(path::isInsideFolder("", "/a"));
 }
 
 TEST(MessageFormat, FillsPlaceholdersOnceAndNeverExpandsWhatItInserts) {

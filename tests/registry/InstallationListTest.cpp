@@ -1,6 +1,7 @@
 #include "platform/UserDefaults.h"
 #include "support/EventLoopWait.h"
 #include "support/InstallerHarness.h"
+#include "support/LocateStandIn.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -30,16 +31,6 @@ std::string descriptionOf(MyInstaller& installer, TableView& table, int row) {
         return *plain;
     }
     return "<nothing>";
-}
-
-// A stand-in for locate that prints the given text and notes that it ran.
-std::string writeLocateScript(const TemporaryFolder& folder, const std::string& output) {
-    const std::string script = folder.writeFile("locate", "#!/bin/sh\n"
-                                                          "printf '%s\\n' \"$PWD\" \"$@\" > \"$0.ran\"\n"
-                                                          "cat \"$0.output\"\n");
-    folder.writeFile("locate.output", output);
-    ::chmod(script.c_str(), 0755);
-    return script;
 }
 
 TEST(InstallationList, ValidInstallationsComeFirstInTheOrderAdded) {
@@ -182,7 +173,7 @@ TEST(Discovery, FirstStartSearchesWithLocateAndListsWhatItFinds) {
     const std::string valid = harness.folder.makeInstallation("home/Spiele/Quorvane 1.29");
     const std::string damaged = harness.folder.makeInstallation("home/old", "1.10");
     const std::string nonAscii = harness.folder.makeInstallation("home/\xc3\xa9t\xc3\xa9/game");
-    writeLocateScript(tools, damaged + "/Quorvane\n" +              // the application: its folder
+    writeLocateStandIn(tools, "locate", damaged + "/Quorvane\n" +              // the application: its folder
                                  valid + "\n" +                     // the installation itself: its parent is none
                                  valid + "/Quorvane\n" + nonAscii + "/Quorvane\n" +
                                  valid + "/Quorvane\n");            // final newline: an empty last piece
@@ -203,7 +194,7 @@ TEST(Discovery, FirstStartSearchesWithLocateAndListsWhatItFinds) {
 
 TEST(Discovery, LaterStartsUseTheSavedListWithoutSearching) {
     TemporaryFolder tools;
-    writeLocateScript(tools, "");
+    writeLocateStandIn(tools, "locate", "");
     InstallerHarness::Options options;
     options.locatePath = tools / "locate";
     InstallerHarness harness(options);
@@ -220,7 +211,7 @@ TEST(Discovery, LaterStartsUseTheSavedListWithoutSearching) {
 
 TEST(Discovery, AnEmptySavedListStartsNoSearch) {
     TemporaryFolder tools;
-    writeLocateScript(tools, "");
+    writeLocateStandIn(tools, "locate", "");
     InstallerHarness::Options options;
     options.locatePath = tools / "locate";
     InstallerHarness harness(options);
@@ -234,7 +225,7 @@ TEST(Discovery, AnEmptySavedListStartsNoSearch) {
 
 TEST(Discovery, NothingFoundLeavesTheSorryRowAndSearchesAgainNextTime) {
     TemporaryFolder tools;
-    writeLocateScript(tools, "");
+    writeLocateStandIn(tools, "locate", "");
     InstallerHarness::Options options;
     options.locatePath = tools / "locate";
     InstallerHarness harness(options);
@@ -262,7 +253,7 @@ TEST(Discovery, ADamagedPreferencesFileStartsTheSearch) {
     options.locatePath = tools / "locate";
     InstallerHarness harness(options);
     const std::string game = harness.folder.makeInstallation("home/game");
-    writeLocateScript(tools, game + "/Quorvane\n");
+    writeLocateStandIn(tools, "locate", game + "/Quorvane\n");
     harness.folder.writeFile("preferences.ini", std::string("[Target_Path_Array\n\x01\x02=\xff\n[[[", 26));
     harness.restart();
 

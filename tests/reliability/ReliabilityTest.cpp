@@ -1,5 +1,6 @@
-#include "../engine/UpdateRun.h"
+#include "support/UpdateRun.h"
 #include "support/EventLoopWait.h"
+#include "support/LocateStandIn.h"
 
 #include <cctype>
 #include <gtest/gtest.h>
@@ -10,16 +11,6 @@ namespace quorvane::test {
 namespace {
 
 using Paths = std::vector<std::string>;
-
-// A stand-in for locate that notes that it ran and prints the given lines.
-std::string writeLocateScript(const TemporaryFolder& folder, const std::string& output) {
-    const std::string script = folder.writeFile("tools/locate", "#!/bin/sh\n"
-                                                                "touch \"$0.ran\"\n"
-                                                                "cat \"$0.output\"\n");
-    folder.writeFile("tools/locate.output", output);
-    ::chmod(script.c_str(), 0755);
-    return script;
-}
 
 struct DamagedPreferences {
     const char* what;
@@ -39,7 +30,7 @@ TEST_P(DamagedPreferencesTest, StartsAndRunsTheSearch) {
     options.locatePath = tools / "tools/locate";
     InstallerHarness harness(options);
     const std::string installation = harness.folder.makeInstallation("home/game");
-    writeLocateScript(tools, installation + "/Quorvane\n");
+    writeLocateStandIn(tools, "tools/locate", installation + "/Quorvane\n");
     harness.folder.writeFile("preferences.ini", GetParam().contents);
     harness.restart(); // reads the damaged file afresh
     ASSERT_EQ(readFile(harness.folder / "preferences.ini"), GetParam().contents)
