@@ -5,6 +5,19 @@
 #include <algorithm>
 
 namespace quorvane {
+namespace {
+
+// The folder's entries, named by their full paths.
+std::vector<std::string> fullPaths(const std::string& folder, const std::vector<std::string>& names) {
+    std::vector<std::string> paths;
+    paths.reserve(names.size());
+    for (const std::string& name : names) {
+        paths.push_back(path::stringByAppendingPathComponent(folder, name));
+    }
+    return paths;
+}
+
+} // namespace
 
 void MyInstaller::_addDataFromFiles(std::vector<std::string>& files) {
     bool match = false;
@@ -83,11 +96,7 @@ bool MyInstaller::_copyDataFromFiles(const std::vector<std::string>& files, cons
             if (!_enterFolder(item)) {
                 continue;
             }
-            std::vector<std::string> contents;
-            contents.reserve(names->size());
-            for (const std::string& name : *names) {
-                contents.push_back(path::stringByAppendingPathComponent(item, name));
-            }
+            const std::vector<std::string> contents = fullPaths(item, *names);
             if (!contents.empty()) {
                 copied = _copyDataFromFiles(contents, relativePath) || copied;
             }
@@ -206,14 +215,8 @@ bool MyInstaller::_keepInBackup(const std::string& destination, const std::strin
 }
 
 std::vector<std::string> MyInstaller::_directoryContentFullPathsAtPath(const std::string& path) const {
-    std::vector<std::string> fullPaths;
-    if (const auto names = fileManager().directoryContentsAtPath(path)) {
-        fullPaths.reserve(names->size());
-        for (const std::string& name : *names) {
-            fullPaths.push_back(path::stringByAppendingPathComponent(path, name));
-        }
-    }
-    return fullPaths;
+    const auto names = fileManager().directoryContentsAtPath(path);
+    return names ? fullPaths(path, *names) : std::vector<std::string>();
 }
 
 bool MyInstaller::_enterFolder(const std::string& folder) {
