@@ -72,6 +72,7 @@ void MyInstaller::_resetUpdateFigures() {
     _numDuplicateFiles = 0;
     _numFilesReplaced = 0;
     _numFilesFailed = 0;
+    _notInstalled.clear();
 }
 
 void MyInstaller::awakeFromNib() {

@@ -63,6 +63,12 @@ public:
     std::int32_t numDuplicateFiles() const { return _numDuplicateFiles; }
     std::int32_t numFilesReplaced() const { return _numFilesReplaced; }
     std::int32_t numFilesFailed() const { return _numFilesFailed; }
+    // What could not be installed in the current update, and why.
+    struct NotInstalled {
+        std::string item;
+        std::string reason;
+    };
+    const std::vector<NotInstalled>& notInstalled() const { return _notInstalled; }
     // From the confirmation of a drop to the completion report, extractions included.
     bool updateInProgress() const;
 
@@ -125,6 +131,13 @@ private:
     std::optional<std::string> _createTemporaryDirectoryForFile(const std::string& path);
     void _terminateAddDataFromFiles();
     void _updateInstallStatus(const std::string& status, const std::string& file);
+    // Counts files that could not be installed (the item, or every file under a folder) and keeps the
+    // item's name with the reason for the report.
+    void _noteFailure(const std::string& item, const std::string& reason, std::int32_t files = 1);
+    // The text of a system error number, as the system words it.
+    static std::string _errorText(int error);
+    // One line per item not installed, at most kMaxDetailLines of them and then how many more.
+    std::string _failureDetails() const;
     void _redrawStatus();
 
     // Outlets.
@@ -154,6 +167,7 @@ private:
     std::int32_t _numFilesReplaced = 0;
     // Items that could not be installed (copy, backup or source failed) in the current update.
     std::int32_t _numFilesFailed = 0;
+    std::vector<NotInstalled> _notInstalled;
 
     // The number of _addDataFromFiles calls in progress.
     std::int32_t recursionLevel = 0;

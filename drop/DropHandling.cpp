@@ -97,7 +97,7 @@ bool MyInstaller::acceptDrop(TableView&, const DraggingInfo& info, int row, Tabl
         if (_window) {
             _awaitingConfirmation = true;
             _window->beginAlertSheet(AlertSheet{title, _localized("OK"), _localized("Cancel"), message,
-                                                [this](int returnCode) { _dragConfirmed(returnCode); }});
+                                                [this](int returnCode) { _dragConfirmed(returnCode); }, {}});
         }
         return true;
     }
@@ -110,7 +110,7 @@ bool MyInstaller::acceptDrop(TableView&, const DraggingInfo& info, int row, Tabl
 void MyInstaller::_openRefusalSheet() {
     if (_window) {
         _window->beginAlertSheet(AlertSheet{_localized("Can't handle this item"), _localized("OK"), std::nullopt,
-                                            _localized(""), nullptr});
+                                            _localized(""), nullptr, {}});
     }
 }
 

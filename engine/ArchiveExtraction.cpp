@@ -6,6 +6,7 @@
 #include "process/MyProcess.h"
 
 #include <QProcess>
+#include <cerrno>
 #include <algorithm>
 #include <limits>
 
@@ -27,12 +28,12 @@ void MyInstaller::_unzipFile(const std::string& path) {
     // Only a file that can be read goes to the tool: a pipe or a device named like an archive would keep
     // the tool, and so the update, waiting for good.
     if (!FileHandle::fileHandleForReadingAtPath(path)) {
-        ++_numFilesFailed;
+        _noteFailure(path, _errorText(errno));
         return;
     }
     const std::optional<std::string> folder = _createTemporaryDirectoryForFile(path);
     if (!folder) {
-        ++_numFilesFailed;
+        _noteFailure(path, _errorText(errno));
         return;
     }
     const std::uint64_t size = fileManager().fileSizeAtPath(path, true).value_or(0);
@@ -107,7 +108,7 @@ void MyInstaller::_unzipProcessCompleted(MyProcess& process) {
         pending.erase(it);
     }
     if (!endedWell(process)) {
-        ++_numFilesFailed; // what the tool did extract is still installed
+        _noteFailure(process.file().value_or(folder), _localized("The archive could not be extracted whole."));
     }
     // The folder goes once its contents are installed, but not while an extraction inside it still runs.
     _finishedTempFolders.push_back(folder);

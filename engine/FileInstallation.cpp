@@ -1,6 +1,9 @@
 #include "controller/MyInstaller.h"
 #include "platform/FileManager.h"
+#include "platform/MessageFormat.h"
 #include "platform/PathUtilities.h"
+
+#include <cerrno>
 
 #include <algorithm>
 
@@ -85,12 +88,12 @@ bool MyInstaller::_copyDataFromFiles(const std::vector<std::string>& files, cons
             bool itemIsDirectory = false;
             if (!fileManager().fileExistsAtPath(item, &itemIsDirectory) || !itemIsDirectory) {
                 // A file cannot take the place of a folder without losing the folder: it is left out.
-                ++_numFilesFailed;
+                _noteFailure(item, _localized("A folder of that name is in the way."));
                 continue;
             }
             const auto names = fileManager().directoryContentsAtPath(item);
             if (!names) {
-                ++_numFilesFailed; // an unreadable folder
+                _noteFailure(item, _errorText(errno)); // an unreadable folder
                 continue;
             }
             if (!_enterFolder(item)) {
@@ -125,7 +128,7 @@ bool MyInstaller::_installItem(const std::string& item, const std::string& relat
     const std::string partial = fileManager().temporaryPathBeside(destination);
     FileManager::CopyOutcome copy;
     if (!_takeExtractedItem(item, partial, &copy) && !fileManager().copyPath(item, partial, &copy)) {
-        ++_numFilesFailed;
+        _noteFailure(item, _errorText(errno));
         return false;
     }
     // The number of entries put in place: the file, or everything beneath the folder.
@@ -134,8 +137,9 @@ bool MyInstaller::_installItem(const std::string& item, const std::string& relat
 
     if (replacing) {
         if (!_keepInBackup(destination, *backupPath)) {
+            const int error = errno;
             fileManager().removeFileAtPath(partial);
-            ++_numFilesFailed;
+            _noteFailure(item, formatMessage(_localized("The old file could not be backed up: %@"), {_errorText(error)}));
             return false;
         }
         bool placed = fileManager().replacePath(partial, destination);
@@ -154,17 +158,19 @@ bool MyInstaller::_installItem(const std::string& item, const std::string& relat
             }
         }
         if (!placed) {
+            const int error = errno;
             fileManager().removeFileAtPath(partial);
             if (fileManager().entryExistsAtPath(destination)) {
                 fileManager().removeFileAtPath(*backupPath); // the old file stays where it was
             }
-            ++_numFilesFailed;
+            _noteFailure(item, _errorText(error));
             return false;
         }
         ++_numFilesReplaced;
     } else if (!fileManager().movePath(partial, destination)) {
+        const int error = errno;
         fileManager().removeFileAtPath(partial);
-        ++_numFilesFailed;
+        _noteFailure(item, _errorText(error));
         return false;
     }
 

@@ -6,7 +6,11 @@
 #include "platform/MessageFormat.h"
 #include "platform/ProgressIndicator.h"
 #include "platform/TextField.h"
+#include "platform/Log.h"
 #include "platform/Window.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace quorvane {
 namespace {
@@ -14,6 +18,8 @@ namespace {
 // Redraws within a run come at most this often: thousands of small files would otherwise spend their
 // time drawing. The last status is always drawn.
 constexpr auto kRedrawInterval = std::chrono::milliseconds(16);
+// The report names at most this many items that were not installed; the log gets the same lines.
+constexpr std::size_t kMaxDetailLines = 200;
 
 } // namespace
 
@@ -47,6 +53,32 @@ void MyInstaller::_redrawStatus() {
     }
 }
 
+void MyInstaller::_noteFailure(const std::string& item, const std::string& reason, std::int32_t files) {
+    _numFilesFailed += files;
+    _notInstalled.push_back(NotInstalled{item, reason});
+}
+
+std::string MyInstaller::_errorText(int error) {
+    return error == 0 ? std::string("Unknown error") : std::string(std::strerror(error));
+}
+
+std::string MyInstaller::_failureDetails() const {
+    std::string details;
+    const std::size_t shown = std::min(_notInstalled.size(), kMaxDetailLines);
+    for (std::size_t i = 0; i < shown; ++i) {
+        const std::string line = formatMessage("%@: %@", {_notInstalled[i].item, _notInstalled[i].reason});
+        _log.log(line);
+        details += line + "\n";
+    }
+    if (_notInstalled.size() > shown) {
+        const std::string more = formatMessage(_localized("… and %d more."),
+                                               {static_cast<std::int32_t>(_notInstalled.size() - shown)});
+        _log.log(more);
+        details += more + "\n";
+    }
+    return details;
+}
+
 void MyInstaller::_terminateAddDataFromFiles() {
     _progressValue = 0.0;
     _updateInstallStatus(_localized("Installing:"), _localized("Complete"));
@@ -64,7 +96,9 @@ void MyInstaller::_terminateAddDataFromFiles() {
 
     std::string title;
     std::string report;
+    std::string details;
     if (_numFilesFailed > 0) {
+        details = _failureDetails();
         title = _localized("Application files update incomplete");
         report = formatMessage(_localized("%d files added\n%d previous files backed up\n%d duplicate files ignored."),
                                {_numFilesInstalled, _numFilesReplaced, _numDuplicateFiles}) +
@@ -81,7 +115,7 @@ void MyInstaller::_terminateAddDataFromFiles() {
         }
     }
     if (_window) {
-        _window->beginAlertSheet(AlertSheet{title, _localized("OK"), std::nullopt, report, nullptr});
+        _window->beginAlertSheet(AlertSheet{title, _localized("OK"), std::nullopt, report, nullptr, details});
     }
 }
 

@@ -17,6 +17,8 @@ struct AlertSheet {
     std::string message;
     // Called once the sheet has left the window: NSAlertDefaultReturn or NSAlertAlternateReturn.
     std::function<void(int returnCode)> didDismiss;
+    // Shown on request below the message, as plain text; none when empty.
+    std::string detailedText;
 };
 
 } // namespace quorvane

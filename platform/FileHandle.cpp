@@ -18,7 +18,9 @@ std::unique_ptr<FileHandle> FileHandle::fileHandleForReadingAtPath(const std::st
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         ::close(fd); // a pipe or a device never ends, a folder cannot be read
+        errno = error;
         return nullptr;
     }
     return std::unique_ptr<FileHandle>(new FileHandle(fd));

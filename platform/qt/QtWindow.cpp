@@ -130,6 +130,9 @@ void QtWindow::beginAlertSheet(AlertSheet sheet) {
     box->setTextFormat(Qt::PlainText);
     box->setText(qText(sheet.title));
     box->setInformativeText(qText(sheet.message));
+    if (!sheet.detailedText.empty()) {
+        box->setDetailedText(qText(sheet.detailedText));
+    }
     QPushButton* defaultButton = box->addButton(qText(sheet.defaultButton), QMessageBox::AcceptRole);
     QPushButton* alternateButton =
         sheet.alternateButton ? box->addButton(qText(*sheet.alternateButton), QMessageBox::RejectRole)

@@ -109,7 +109,8 @@ protected:
                                           [this](int returnCode) {
                                               returnCodes.push_back(returnCode);
                                               boxVisibleAtDismissal = box && box->isVisible();
-                                          }});
+                                          },
+                                          {}});
         box = widget.findChild<QMessageBox*>();
         return box;
     }
