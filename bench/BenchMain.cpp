@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -31,7 +32,7 @@ struct Options {
     std::size_t archiveFiles = 1900; // with their folders, about 2,000 archive entries
     int runs = 3;
     std::vector<std::string> places;
-    std::vector<std::string> scenarios{"update", "archive", "startup"};
+    std::vector<std::string> scenarios{"update", "archive", "hostile", "startup"};
     std::uint64_t seed = 20261206;
     std::string jar = "/usr/bin/jar";
     std::string self;
@@ -39,7 +40,7 @@ struct Options {
 
 const char* kUsage =
     "usage: quorvane-bench [--quick] [--files N] [--runs N] [--dir FOLDER]... [--scenario "
-    "update,archive,startup]\n"
+    "update,archive,hostile,startup]\n"
     "                      [--archive-files N] [--seed N] [--jar PATH]\n"
     "  --dir        where to generate and run (repeatable); default /dev/shm (tmpfs) and /var/tmp (disk)\n"
     "  --quick      2,000 files, 3 runs: a fast check\n";
@@ -105,7 +106,8 @@ struct OursResult {
     Values values;
 };
 
-OursResult runOurs(const Options& options, const fs::path& installation, const std::string& item) {
+OursResult runOurs(const Options& options, const fs::path& installation, const std::string& item,
+                   bool expectSuccess = true) {
     const std::string preferences = (installation.parent_path() / "preferences.ini").string();
     ChildResult child = runChild(
         {options.self, "--child-update", installation.string(), item, preferences, options.jar}, "", true);
@@ -113,7 +115,7 @@ OursResult runOurs(const Options& options, const fs::path& installation, const s
     if (child.status != 0 || !values.count("seconds")) {
         throw std::runtime_error("our update run failed on " + installation.string());
     }
-    if (values["title"] != "Application files updated successfully") {
+    if (expectSuccess && values["title"] != "Application files updated successfully") {
         throw std::runtime_error("our update run reported: " + values["title"] + " " + values["report"]);
     }
     return OursResult{std::stod(values["seconds"]), child.seconds, child.peakKilobytes, values};
@@ -281,6 +283,72 @@ void archiveScenario(const Options& options, const std::string& place) {
     std::fflush(stdout);
 }
 
+// Hostile add-ons: a folder lattice whose every level links twice to the next one (a walk that follows
+// links takes 2^levels paths), and many small archives in one folder (each its own extraction).
+void hostileScenario(const Options& options, const std::string& place) {
+    const fs::path base = fs::path(place) / "quorvane-bench" / "hostile";
+    fs::remove_all(base);
+    const fs::path installation = base / "installation" / "Quorvane";
+    makeInstallation(installation.string());
+    const std::string pristine = (base / "pristine").string();
+    runOrDie({"cp", "-a", installation.string(), pristine});
+
+    constexpr int kLevels = 30;
+    const fs::path lattice = base / "lattice" / "Pack";
+    for (int level = 0; level < kLevels; ++level) {
+        const fs::path folder = lattice / ("level" + std::to_string(level));
+        fs::create_directories(folder);
+        if (level + 1 < kLevels) {
+            for (const char* name : {"a", "b"}) {
+                fs::create_directory_symlink("../level" + std::to_string(level + 1), folder / name);
+            }
+        } else {
+            fs::create_directories(folder / "Art");
+            std::ofstream(folder / "Art" / "deep.png") << "deep\n";
+        }
+    }
+
+    constexpr int kArchives = 30;
+    const fs::path packs = base / "archives" / "Packs";
+    const fs::path source = base / "archive-source";
+    fs::create_directories(packs);
+    for (int i = 0; i < kArchives; ++i) {
+        const fs::path tree = source / std::to_string(i);
+        fs::create_directories(tree / "Art");
+        std::ofstream(tree / "Art" / ("small" + std::to_string(i) + ".png")) << i << '\n';
+        runOrDie({options.jar, "-cfM", (packs / ("pack" + std::to_string(i) + ".zip")).string(), "-C", tree.string(),
+                  "Art"});
+    }
+
+    std::vector<double> latticeTimes;
+    std::vector<double> archiveTimes;
+    std::string latticeReport;
+    std::string archiveReport;
+    for (int round = 0; round < options.runs; ++round) {
+        freshInstallation(pristine, installation);
+        OursResult run = runOurs(options, installation, lattice.string(), false);
+        latticeTimes.push_back(run.seconds);
+        latticeReport = run.values["title"] + ": " + run.values["report"];
+        freshInstallation(pristine, installation);
+        run = runOurs(options, installation, packs.string(), false);
+        archiveTimes.push_back(run.seconds);
+        archiveReport = run.values["title"] + ": " + run.values["report"];
+        if (run.values["report"].find(std::to_string(kArchives) + " files added") == std::string::npos) {
+            throw std::runtime_error("the archives did not all install: " + archiveReport);
+        }
+        std::fprintf(stderr, "  round %d lattice %.3f s, archives %.3f s\n", round + 1, latticeTimes.back(),
+                     archiveTimes.back());
+    }
+    fs::remove_all(base);
+    std::printf("\nHostile add-ons, %s (%s), median of %d runs\n", place.c_str(), fileSystemOf(place).c_str(),
+                options.runs);
+    std::printf("  %-44s %8.3f s (goal < 1)\n", "link lattice of 30 levels, OK to report", median(latticeTimes));
+    std::printf("    report: %s\n", latticeReport.c_str());
+    std::printf("  %-44s %8.3f s (goal < 6)\n", "30 small archives in one folder", median(archiveTimes));
+    std::printf("    report: %s\n", archiveReport.c_str());
+    std::fflush(stdout);
+}
+
 void startupScenario(const Options& options, const std::string& place) {
     const fs::path data = fs::path(place) / "quorvane-bench" / "startup";
     fs::remove_all(data);
@@ -419,6 +487,9 @@ int main(int argc, char** argv) {
             }
             if (wants(options, "archive")) {
                 archiveScenario(options, place);
+            }
+            if (wants(options, "hostile")) {
+                hostileScenario(options, place);
             }
         }
         if (wants(options, "startup")) {
