@@ -73,6 +73,12 @@ void MyInstaller::_resetUpdateFigures() {
     _numFilesReplaced = 0;
     _numFilesFailed = 0;
     _notInstalled.clear();
+    _walkedFolders.clear();
+    _droppedItems.clear();
+    if (_updateFiles) {
+        _droppedItems.insert(_updateFiles->begin(), _updateFiles->end());
+    }
+    _lineUpFound = false;
 }
 
 void MyInstaller::awakeFromNib() {

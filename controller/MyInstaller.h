@@ -10,7 +10,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -89,7 +91,7 @@ private:
 
     // controller/
     void _initVariables();
-    // Progress and counters back to 0, as at the start of every update.
+    // Progress, counters and the run's bookkeeping back to their start, as at the start of every update.
     void _resetUpdateFigures();
     std::string _dateTimeComponent() const;
     std::string _localized(const std::string& key) const;
@@ -118,9 +120,18 @@ private:
                       const std::optional<std::string>& backupPath);
     bool _takeExtractedItem(const std::string& item, const std::string& partial, FileManager::CopyOutcome* outcome);
     bool _keepInBackup(const std::string& destination, const std::string& backupPath);
-    // Enters the folder for the descent unless the descent is inside it already (a link back up).
-    bool _enterFolder(const std::string& folder);
-    void _leaveFolder();
+    // Notes the folder as walked in this run; no when it was walked already (reached a second way).
+    bool _walkFolder(const std::string& folder);
+    // An item the user dropped: the one place where a link is followed.
+    bool _isDroppedItem(const std::string& item) const;
+    // Why a dropped item must not be installed: it is the installation, holds it, or lies in its backups.
+    std::optional<std::string> _refusalOf(const std::string& item) const;
+    // Why an entry was not installed: a link or special file is never installed; else the system's error.
+    std::string _notInstalledReason(FileManager::EntryKind kind, int error) const;
+    // The files an item would have added: 1 for a file, every entry beneath a folder (at least 1).
+    std::int32_t _filesOfItem(const std::string& item, FileManager::EntryKind kind) const;
+    // The installation's top folders as the report names them: sorted, joined, hidden ones left out.
+    std::string _topFolderNames() const;
     void _unzipFile(const std::string& path);
     void _unzipDataAvailable(MyProcess& process);
     void _unzipProcessCompleted(MyProcess& process);
@@ -171,8 +182,12 @@ private:
 
     // The number of _addDataFromFiles calls in progress.
     std::int32_t recursionLevel = 0;
-    // Folders (by device and inode) the installation is descending through: never entered twice.
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> _descentPath;
+    // Folders walked in this run (by device and inode, with the path they were walked by): each once.
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::string> _walkedFolders;
+    // The items the user dropped for this run.
+    std::set<std::string> _droppedItems;
+    // Some level of this run's items lined up with the installation.
+    bool _lineUpFound = false;
     // A confirmation sheet is open: no second drop may replace its target.
     bool _awaitingConfirmation = false;
     std::optional<std::chrono::steady_clock::time_point> _lastStatusRedraw;

@@ -124,7 +124,9 @@ void MyInstaller::_dragConfirmed(int returnCode) {
     }
     _resetUpdateFigures();
     for (const std::string& path : *updateFiles()) {
-        _progressMaxValue += static_cast<double>(fileManager().countSubpathsAtPath(path));
+        if (!_refusalOf(path)) { // an item never installed (the whole disk, say) is not walked
+            _progressMaxValue += static_cast<double>(fileManager().countSubpathsAtPath(path));
+        }
     }
     if (_progress) {
         _progress->displayIfNeeded();

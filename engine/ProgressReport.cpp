@@ -3,10 +3,11 @@
 #include "platform/Button.h"
 #include "platform/Clock.h"
 #include "platform/FileManager.h"
+#include "platform/Log.h"
 #include "platform/MessageFormat.h"
+#include "platform/PathUtilities.h"
 #include "platform/ProgressIndicator.h"
 #include "platform/TextField.h"
-#include "platform/Log.h"
 #include "platform/Window.h"
 
 #include <algorithm>
@@ -79,6 +80,28 @@ std::string MyInstaller::_failureDetails() const {
     return details;
 }
 
+std::string MyInstaller::_topFolderNames() const {
+    std::vector<std::string> names;
+    if (targetPath()) {
+        for (const std::string& name :
+             fileManager().directoryContentsAtPath(*targetPath()).value_or(std::vector<std::string>())) {
+            bool isDirectory = false;
+            if (name[0] != '.' && name != "BackupFiles" &&
+                fileManager().fileExistsAtPath(path::stringByAppendingPathComponent(*targetPath(), name),
+                                               &isDirectory) &&
+                isDirectory) {
+                names.push_back(name);
+            }
+        }
+    }
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const std::string& name : names) {
+        joined += (joined.empty() ? "" : ", ") + name;
+    }
+    return joined;
+}
+
 void MyInstaller::_terminateAddDataFromFiles() {
     _progressValue = 0.0;
     _updateInstallStatus(_localized("Installing:"), _localized("Complete"));
@@ -103,6 +126,11 @@ void MyInstaller::_terminateAddDataFromFiles() {
         report = formatMessage(_localized("%d files added\n%d previous files backed up\n%d duplicate files ignored."),
                                {_numFilesInstalled, _numFilesReplaced, _numDuplicateFiles}) +
                  formatMessage(_localized("\n%d files could not be installed."), {_numFilesFailed});
+    } else if (!_lineUpFound) {
+        title = _localized("Nothing was installed");
+        report = formatMessage(
+            _localized("None of the items you selected has a folder that matches this installation (%@)."),
+            {_topFolderNames()});
     } else {
         title = _localized("Application files updated successfully");
         if (_numFilesInstalled == 0) {

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -145,90 +146,119 @@ unsigned creationMaskOfProcess() {
 struct CopyContext {
     std::vector<std::uint64_t>* noReflink;
     mode_t creationMask;
+    std::vector<FileManager::CopyOutcome::LeftOut>* leftOut;
     std::size_t entries = 0; // entries made, the top one included
     bool topIsFolder = false;
+    int error = 0; // the system's error number of the failure that ended the copy
 };
 
-bool copyRegularFile(const std::string& from, const std::string& to, const struct stat& st, bool* created,
+// Ends the copy with the system's error number, errno unless told otherwise.
+bool copyFailed(CopyContext& context, int error = errno) {
+    context.error = error != 0 ? error : EIO;
+    return false;
+}
+
+// An entry beneath the copied folder that is not copied: the copy goes on without it. One that cannot be
+// read is named with the system's error number, errno unless told otherwise.
+bool leaveOut(CopyContext& context, const std::string& from, FileManager::EntryKind kind, int error = errno) {
+    context.leftOut->push_back(
+        {from, kind, kind == FileManager::EntryKind::missing && error == 0 ? EIO : error});
+    return true;
+}
+
+// Copies the data of an open regular file to the new file to, made with the source's permission bits
+// less the creation mask (as any new file is): never set-user-id, set-group-id or sticky.
+bool copyRegularFile(int in, const std::string& to, const struct stat& st, bool* created,
                      CopyContext& context) {
-    FdCloser in{::open(from.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (in.fd < 0) {
-        return false;
-    }
-    // Created with its final mode where the creation mask lets it, else set below.
-    const mode_t mode = st.st_mode & 07777;
-    FdCloser out{::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777)};
+    FdCloser out{::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777)};
     if (out.fd < 0) {
-        return false;
+        return copyFailed(context);
     }
     *created = true;
     ++context.entries;
-    bool ok = copyFileData(in.fd, out.fd, static_cast<std::uint64_t>(st.st_dev), context.noReflink);
-    if (mode != (mode & 0777 & ~context.creationMask)) {
-        ok = ok && ::fchmod(out.fd, mode) == 0;
-    }
     const std::array<timespec, 2> times{st.st_atim, st.st_mtim};
-    ok = ok && ::futimens(out.fd, times.data()) == 0;
+    if (!copyFileData(in, out.fd, static_cast<std::uint64_t>(st.st_dev), context.noReflink) ||
+        ::futimens(out.fd, times.data()) != 0) {
+        return copyFailed(context);
+    }
     const int closed = ::close(out.fd);
     out.fd = -1;
-    return ok && closed == 0;
+    return closed == 0 || copyFailed(context);
 }
 
-// Copies the item at from to the free path to. *created tells whether anything was made at to, so that a
-// failed copy removes its own remains and never an item that was there before.
-bool copyTree(const std::string& from, const std::string& to, bool* created, CopyContext& context) {
+// Copies the item at from to the free path to; top tells whether it is the item asked for or an entry
+// beneath it. *created tells whether anything was made at to, so that a failed copy removes its own
+// remains and never an item that was there before. Nothing beneath the top is followed through a link.
+bool copyTree(const std::string& from, const std::string& to, bool top, bool* created, CopyContext& context) {
+    using Kind = FileManager::EntryKind;
     *created = false;
     struct stat st {};
     if (::lstat(from.c_str(), &st) != 0) {
-        return false;
+        return top ? copyFailed(context) : leaveOut(context, from, Kind::missing);
     }
     if (S_ISLNK(st.st_mode)) {
+        if (!top) {
+            return leaveOut(context, from, Kind::symbolicLink, 0);
+        }
         std::string target(static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)) + 256, '\0');
         const ssize_t n = ::readlink(from.c_str(), target.data(), target.size());
         if (n < 0 || static_cast<std::size_t>(n) >= target.size()) {
-            return false;
+            return copyFailed(context, n < 0 ? errno : ENAMETOOLONG);
         }
         target.resize(static_cast<std::size_t>(n));
         if (::symlink(target.c_str(), to.c_str()) != 0) {
-            return false;
+            return copyFailed(context);
         }
         *created = true;
         ++context.entries;
         setTimes(to, st, true);
         return true;
     }
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        // Devices, sockets and pipes are no add-on content.
+        return top ? copyFailed(context, ENOTSUP) : leaveOut(context, from, Kind::special, 0);
+    }
+    // Opened without following a link or waiting for a pipe, should the entry have changed since it was
+    // looked at; and looked at again through the open descriptor.
+    FdCloser in{::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK |
+                                         (S_ISDIR(st.st_mode) ? O_DIRECTORY : 0))};
+    if (in.fd < 0 || ::fstat(in.fd, &st) != 0) {
+        return top ? copyFailed(context) : leaveOut(context, from, Kind::missing);
+    }
     if (S_ISREG(st.st_mode)) {
-        return copyRegularFile(from, to, st, created, context);
+        return copyRegularFile(in.fd, to, st, created, context);
     }
     if (!S_ISDIR(st.st_mode)) {
-        return false; // devices, sockets and pipes are no add-on content
+        return top ? copyFailed(context, ENOTSUP) : leaveOut(context, from, Kind::special, 0);
     }
+    DirPtr dir(::fdopendir(in.fd));
+    if (!dir) {
+        return top ? copyFailed(context) : leaveOut(context, from, Kind::missing);
+    }
+    in.fd = -1; // the listing owns it now
     if (::mkdir(to.c_str(), 0700) != 0) {
-        return false;
+        return copyFailed(context);
     }
     *created = true;
-    context.topIsFolder = context.topIsFolder || context.entries == 0;
+    context.topIsFolder = context.topIsFolder || top;
     ++context.entries;
-    DirPtr dir(::opendir(from.c_str()));
-    if (!dir) {
-        return false;
-    }
-    bool ok = true;
     while (const dirent* entry = ::readdir(dir.get())) {
         if (isDotOrDotDot(entry->d_name)) {
             continue;
         }
         bool childCreated = false;
         if (!copyTree(path::stringByAppendingPathComponent(from, entry->d_name),
-                      path::stringByAppendingPathComponent(to, entry->d_name), &childCreated, context)) {
-            ok = false;
-            break;
+                      path::stringByAppendingPathComponent(to, entry->d_name), false, &childCreated,
+                      context)) {
+            return false;
         }
     }
     // The folder's own mode and time last: its contents are written by now.
-    ok = ok && ::chmod(to.c_str(), st.st_mode & 07777) == 0;
+    if (::chmod(to.c_str(), st.st_mode & 0777 & ~context.creationMask) != 0) {
+        return copyFailed(context);
+    }
     setTimes(to, st, false);
-    return ok;
+    return true;
 }
 
 bool removeTree(const std::string& path) {
@@ -407,11 +437,32 @@ bool FileManager::isSymbolicLinkAtPath(const std::string& path) const {
     return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-bool FileManager::createDirectoryAtPath(const std::string& path) {
-    return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
+FileManager::EntryKind FileManager::entryKindAtPath(const std::string& path, bool traverseLink) const {
+    struct stat st {};
+    if (path.empty() || (traverseLink ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0) {
+        return EntryKind::missing;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        return EntryKind::symbolicLink;
+    }
+    return S_ISDIR(st.st_mode)   ? EntryKind::folder
+           : S_ISREG(st.st_mode) ? EntryKind::file
+                                 : EntryKind::special;
 }
 
-bool FileManager::removeFileAtPath(const std::string& path) { return !path.empty() && removeTree(path); }
+std::optional<std::string> FileManager::resolvedPathAtPath(const std::string& path) const {
+    std::unique_ptr<char, decltype(&std::free)> resolved(
+        path.empty() ? nullptr : ::realpath(path.c_str(), nullptr), &std::free);
+    return resolved ? std::optional<std::string>(resolved.get()) : std::nullopt;
+}
+
+bool FileManager::createDirectoryAtPath(const std::string& path) {
+    return !path.empty() && (::mkdir(path.c_str(), 0777) == 0 || _failed());
+}
+
+bool FileManager::removeFileAtPath(const std::string& path) {
+    return !path.empty() && (removeTree(path) || _failed());
+}
 
 bool FileManager::movePath(const std::string& from, const std::string& to) {
     if (from.empty() || to.empty()) {
@@ -422,9 +473,13 @@ bool FileManager::movePath(const std::string& from, const std::string& to) {
         return true;
     }
     if (errno != EINVAL && errno != ENOSYS) {
-        return false;
+        return _failed();
     }
-    return !entryExistsAtPath(to) && ::rename(from.c_str(), to.c_str()) == 0;
+    if (entryExistsAtPath(to)) {
+        errno = EEXIST;
+        return _failed();
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0 || _failed();
 }
 
 bool FileManager::copyPath(const std::string& from, const std::string& to, CopyOutcome* outcome) {
@@ -433,14 +488,17 @@ bool FileManager::copyPath(const std::string& from, const std::string& to, CopyO
     }
     // Nothing is ever written over: the copy's first step creates its destination exclusively.
     bool created = false;
-    CopyContext context{&_devicesWithoutReflink, static_cast<mode_t>(_creationMask)};
-    if (copyTree(from, to, &created, context)) {
+    std::vector<CopyOutcome::LeftOut> leftOut;
+    CopyContext context{&_devicesWithoutReflink, static_cast<mode_t>(_creationMask), &leftOut};
+    if (copyTree(from, to, true, &created, context)) {
         if (outcome) {
             outcome->folder = context.topIsFolder;
             outcome->descendants = context.entries - 1;
+            outcome->leftOut = std::move(leftOut);
         }
         return true;
     }
+    _lastError = context.error != 0 ? context.error : EIO;
     if (created) {
         removeTree(to);
     }
@@ -474,6 +532,7 @@ std::optional<std::vector<std::string>> FileManager::directoryContentsAtPath(con
     }
     DirPtr dir(::opendir(path.c_str()));
     if (!dir) {
+        _failed();
         return std::nullopt;
     }
     return listNames(dir.get());
@@ -519,7 +578,7 @@ std::optional<std::string> FileManager::stringWithContentsOfFile(const std::stri
 }
 
 bool FileManager::linkPath(const std::string& from, const std::string& to) {
-    return !from.empty() && !to.empty() && ::link(from.c_str(), to.c_str()) == 0;
+    return !from.empty() && !to.empty() && (::link(from.c_str(), to.c_str()) == 0 || _failed());
 }
 
 bool FileManager::replacePath(const std::string& from, const std::string& to) {
@@ -528,14 +587,15 @@ bool FileManager::replacePath(const std::string& from, const std::string& to) {
     }
     struct stat st {};
     if (::lstat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        return false;
+        errno = EISDIR;
+        return _failed();
     }
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    return ::rename(from.c_str(), to.c_str()) == 0 || _failed();
 }
 
 bool FileManager::exchangePath(const std::string& path1, const std::string& path2) {
     return !path1.empty() && !path2.empty() &&
-           ::renameat2(AT_FDCWD, path1.c_str(), AT_FDCWD, path2.c_str(), RENAME_EXCHANGE) == 0;
+           (::renameat2(AT_FDCWD, path1.c_str(), AT_FDCWD, path2.c_str(), RENAME_EXCHANGE) == 0 || _failed());
 }
 
 std::optional<std::pair<std::uint64_t, std::uint64_t>>
@@ -545,6 +605,11 @@ FileManager::fileIdentityAtPath(const std::string& path) const {
         return std::nullopt;
     }
     return std::make_pair(static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino));
+}
+
+bool FileManager::_failed() const {
+    _lastError = errno != 0 ? errno : EIO;
+    return false;
 }
 
 FileManager::FileManager()

@@ -27,19 +27,34 @@ public:
     };
     virtual EntryState entryStateAtPath(const std::string& path) const;
     virtual bool isSymbolicLinkAtPath(const std::string& path) const;
+    // What kind of entry is at the path; with traverseLink, what a link there leads to.
+    enum class EntryKind { missing, file, folder, symbolicLink, special /* pipe, socket or device */ };
+    virtual EntryKind entryKindAtPath(const std::string& path, bool traverseLink) const;
+    // The path with every link in it resolved, "." and ".." taken out; none when it leads nowhere.
+    virtual std::optional<std::string> resolvedPathAtPath(const std::string& path) const;
     // One new folder; no when the path exists or its parent is missing.
     virtual bool createDirectoryAtPath(const std::string& path);
     // The file, link or whole tree deleted.
     virtual bool removeFileAtPath(const std::string& path);
     // Moves a file or tree within one file system; never over an existing item.
     virtual bool movePath(const std::string& from, const std::string& to);
-    // What a copy made: one file or link, or a folder with this many entries beneath it.
+    // What a copy made: one file or link, or a folder with this many entries beneath it; and the entries
+    // beneath the folder it left out.
     struct CopyOutcome {
+        struct LeftOut {
+            std::string path; // the entry's path below from
+            EntryKind kind;   // a link or special file; else it could not be read:
+            int error = 0;    // the system's error number then
+        };
         bool folder = false;
         std::size_t descendants = 0;
+        std::vector<LeftOut> leftOut;
     };
-    // Copies a file or whole tree to a free path: links stay links, permissions and modification times
-    // are kept. Never overwrites. A copy that fails part-way is removed again.
+    // Copies a file or whole tree to a free path. Never overwrites. An item that is a link is copied as a
+    // link; beneath a folder, links, pipes, sockets, devices and entries that cannot be read are left out
+    // (and named in the outcome), never followed. Modification times are kept; permissions are the
+    // source's read, write and execute bits less the creation mask, never set-user-id, set-group-id or
+    // sticky. A copy that fails part-way is removed again.
     virtual bool copyPath(const std::string& from, const std::string& to, CopyOutcome* outcome);
     bool copyPath(const std::string& from, const std::string& to) { return copyPath(from, to, nullptr); }
     // Identical files (sizes first, then contents), identical link targets, or folders with identical trees.
@@ -64,6 +79,9 @@ public:
     // The same folder or file reached twice (through links), by device and inode.
     virtual std::optional<std::pair<std::uint64_t, std::uint64_t>> fileIdentityAtPath(const std::string& path) const;
 
+    // The system's error number of the latest operation that failed, kept when cleaning up after it.
+    int lastError() const { return _lastError; }
+
     FileManager();
     // A name beside the path for a copy in progress, used by no other copy of any run: recognisable by
     // its prefix, unique by process, start time and count, so it is not looked up first.
@@ -71,10 +89,14 @@ public:
     static constexpr const char* temporaryNamePrefix = ".quorvane-partial-";
 
 private:
+    // Notes errno as the latest failure (or EIO when the system gave none) and answers no.
+    bool _failed() const;
+
+    mutable int _lastError = 0;
     unsigned long _temporaryCounter = 0;
     // Sets this manager's temporary names apart from those of any earlier run with the same process id.
     unsigned long long _temporaryNonce;
-    // The process's file creation mask, to know when a new file already has its final mode.
+    // The process's file creation mask, applied to a copied folder's mode once its contents are in.
     unsigned _creationMask;
     // File systems (by device) that refused to share a copy's data: copies there use the kernel copy.
     std::vector<std::uint64_t> _devicesWithoutReflink;

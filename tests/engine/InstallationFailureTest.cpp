@@ -1,5 +1,6 @@
 #include "support/UpdateRun.h"
 
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -135,18 +136,38 @@ TEST_F(FailureTest, WithoutSwappingNamesAFolderStillReplacesAnOldFile) {
     expectNoPartialCopies();
 }
 
+// A new folder that cannot be put in place counts every entry beneath it.
 TEST_F(FailureTest, AnInstallationThatTakesNoWritesLosesNothing) {
+    harness.folder.writeFile("drop/Art/Maps/a.map", "a");
+    harness.folder.writeFile("drop/Art/Maps/b.map", "b");
     files.failCreate = [this](const std::string& path) { return contains(path, installation); };
     files.failCopy = [this](const std::string&, const std::string& to) { return contains(to, installation); };
     files.failLink = [this](const std::string& to) { return contains(to, installation); };
     run();
     EXPECT_EQ(readFile(installation + "/Art/keep.png"), "old keep");
     EXPECT_FALSE(exists(installation + "/Art/fresh.png"));
-    EXPECT_EQ(countsOf(harness.installer()), (Counts{0, 0, 0, 2}));
+    EXPECT_EQ(countsOf(harness.installer()), (Counts{0, 0, 0, 4}));
     EXPECT_TRUE(harness.log.contains("Can't create directory"));
     EXPECT_EQ(harness.sheetTitle(), "Application files update incomplete");
-    EXPECT_EQ(harness.sheetMessage(), "0 files added\n0 previous files backed up\n0 duplicate files ignored.\n"
-                                      "2 files could not be installed.");
+    EXPECT_EQ(harness.sheetMessage(),
+              "0 files added\n0 previous files backed up\n0 duplicate files ignored.\n"
+              "4 files could not be installed.");
+}
+
+// The installation goes (a disk taken away) just as an old file is to be kept: nothing of its path is
+// made again, and what was not installed is reported.
+TEST_F(FailureTest, AnInstallationThatVanishesIsNotMadeAgain) {
+    files.failLink = [this, gone = false](const std::string& to) mutable {
+        if (!gone && contains(to, "BackupFiles")) {
+            gone = std::filesystem::remove_all(installation) > 0;
+        }
+        return gone;
+    };
+    run();
+    EXPECT_FALSE(exists(installation));
+    EXPECT_EQ(harness.installer().numFilesInstalled() + harness.installer().numFilesFailed(), 2);
+    EXPECT_GE(harness.installer().numFilesFailed(), 1);
+    EXPECT_EQ(harness.sheetTitle(), "Application files update incomplete");
 }
 
 // The same faults made by the file system itself. Root passes every permission check, so these run
