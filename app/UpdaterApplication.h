@@ -2,6 +2,7 @@
 
 #include "controller/MyInstaller.h"
 #include "platform/Bundle.h"
+#include "platform/CleanupJournal.h"
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
 #include "platform/SystemClock.h"
@@ -11,6 +12,7 @@
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/QtImageLoader.h"
 
+#include <memory>
 #include <string>
 
 namespace quorvane {
@@ -21,6 +23,9 @@ struct UpdaterConfiguration {
     std::string resourceFolder = ":/resources";
     std::string locatePath = "/usr/bin/locate";
     std::string jarPath = "/usr/bin/jar";
+    // Where the journal of temporary items lives (CleanupJournal::defaultFolder() for the program);
+    // empty: none is kept.
+    std::string stateFolder;
 };
 
 // The program put together: its services, the controller and the window it drives, connected as the
@@ -33,6 +38,7 @@ public:
     UpdaterApplication(const UpdaterApplication&) = delete;
     UpdaterApplication& operator=(const UpdaterApplication&) = delete;
 
+    // Removes what a killed run left behind, then sends the controller awakeFromNib.
     void start();
 
     MyInstaller& installer() { return _installer; }
@@ -48,6 +54,7 @@ private:
     SystemClock _clock;
     Bundle _bundle;
     QtImageLoader _imageLoader;
+    std::unique_ptr<CleanupJournal> _cleanupJournal;
     MyInstaller _installer;
     // Declared last, so it goes first: the table never asks a controller that is gone.
     MainWindow _mainWindow;

@@ -1,5 +1,6 @@
 // The program: one window listing the Quorvane installations, onto which add-on files are dropped.
 
+#include "app/QuitOnSignals.h"
 #include "app/UpdaterApplication.h"
 
 #include <QApplication>
@@ -31,6 +32,10 @@ int main(int argc, char** argv) {
 
     quorvane::UpdaterConfiguration configuration;
     configuration.preferencesPath = preferencesPath();
+    configuration.stateFolder = quorvane::CleanupJournal::defaultFolder();
+    // Quit, a closed window and these signals all end the same way: the tools are stopped and their
+    // folders removed as the program goes.
+    quorvane::QuitOnSignals quitOnSignals;
     quorvane::UpdaterApplication updater(configuration);
     updater.start();
 

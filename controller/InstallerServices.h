@@ -5,6 +5,7 @@
 namespace quorvane {
 
 class Bundle;
+class CleanupJournal;
 class Clock;
 class FileManager;
 class ImageLoader;
@@ -25,6 +26,8 @@ struct InstallerServices {
     ImageLoader& imageLoader;
     std::string locatePath = "/usr/bin/locate";
     std::string jarPath = "/usr/bin/jar";
+    // Where temporary items are noted for removal after a killed run; none: they are not.
+    CleanupJournal* cleanupJournal = nullptr;
 };
 
 } // namespace quorvane

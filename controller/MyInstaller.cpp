@@ -30,14 +30,19 @@ MyInstaller::MyInstaller(InstallerServices services)
     : _fileManager(services.fileManager), _userDefaults(services.userDefaults), _workspace(services.workspace),
       _localizer(services.localizer), _log(services.log), _clock(services.clock), _bundle(services.bundle),
       _imageLoader(services.imageLoader), _locatePath(std::move(services.locatePath)),
-      _jarPath(std::move(services.jarPath)) {
+      _jarPath(std::move(services.jarPath)), _cleanupJournal(services.cleanupJournal) {
     _initVariables();
 }
 
 MyInstaller::~MyInstaller() {
+    // Tools still running are killed first, so that nothing writes into the folders as they go.
+    _extractionQueue.stopAll();
     setTargetPath(std::nullopt);
     setPrivateFiles(std::nullopt);
     setTempFolders(std::nullopt); // extraction folders still on disk go with the controller
+    for (const std::string& folder : _finishedTempFolders) {
+        _fileManager.removeFileAtPath(folder);
+    }
     setTargetPathArray(std::nullopt);
     setUpdateFiles(std::nullopt);
     setGoodFolderIcon(nullptr);

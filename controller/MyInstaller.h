@@ -2,6 +2,7 @@
 
 #include "controller/InstallerOutlets.h"
 #include "controller/InstallerServices.h"
+#include "engine/ExtractionQueue.h"
 #include "platform/FileManager.h"
 #include "platform/Image.h"
 #include "platform/TableDataSource.h"
@@ -19,8 +20,9 @@
 
 namespace quorvane {
 
-class FileHandle;
+class CleanupJournal;
 class MyProcess;
+class ZipCentralDirectory;
 
 // The one controller of the program. It holds the installation list the table shows, takes the drops on
 // the table and runs the update of an installation: it installs the dropped items with backups, extracts
@@ -134,11 +136,12 @@ private:
     std::string _topFolderNames() const;
     void _unzipFile(const std::string& path);
     void _unzipDataAvailable(MyProcess& process);
-    void _unzipProcessCompleted(MyProcess& process);
-    // None when fewer than 4 bytes are left at the handle's position.
-    static std::optional<std::uint32_t> _readWordFromFileHandle(FileHandle& fileHandle);
-    static std::int32_t _countArchiveEntries(const std::string& path, std::uint64_t archiveSize);
+    // directory: the archive's central directory, read before the tool started.
+    void _unzipProcessCompleted(MyProcess& process, const ZipCentralDirectory& directory);
     void _removeFinishedTempFolders();
+    // Notes a temporary item right after its creation, for removal at the next start should the program
+    // be killed before it goes.
+    void _recordForCleanup(const std::string& path);
     std::optional<std::string> _createTemporaryDirectoryForFile(const std::string& path);
     void _terminateAddDataFromFiles();
     void _updateInstallStatus(const std::string& status, const std::string& file);
@@ -200,6 +203,9 @@ private:
     ImageLoader& _imageLoader;
     std::string _locatePath;
     std::string _jarPath;
+    CleanupJournal* _cleanupJournal = nullptr;
+    // The extraction tools running and waiting for a core.
+    ExtractionQueue _extractionQueue;
 };
 
 } // namespace quorvane

@@ -1,19 +1,25 @@
 #include "controller/MyInstaller.h"
+#include "engine/ExtractionCheck.h"
+#include "engine/ZipCentralDirectory.h"
+#include "platform/CleanupJournal.h"
 #include "platform/FileHandle.h"
 #include "platform/FileManager.h"
+#include "platform/FreeSpace.h"
 #include "platform/Log.h"
+#include "platform/MessageFormat.h"
 #include "platform/PathUtilities.h"
 #include "process/MyProcess.h"
 
 #include <QProcess>
-#include <cerrno>
 #include <algorithm>
-#include <limits>
+#include <cerrno>
+#include <memory>
 
 namespace quorvane {
 namespace {
 
-constexpr std::uint64_t kLocalHeaderSize = 30;
+// Names tried for one second's extraction folders before giving up.
+constexpr int kMaxFolderSuffix = 100000;
 
 // Whether the tool ended as it should: started, exited by itself, with status 0.
 bool endedWell(const MyProcess& process) {
@@ -31,54 +37,38 @@ void MyInstaller::_unzipFile(const std::string& path) {
         _noteFailure(path, _errorText(errno));
         return;
     }
-    const std::optional<std::string> folder = _createTemporaryDirectoryForFile(path);
-    if (!folder) {
-        _noteFailure(path, _errorText(errno));
+    // The central directory says what the archive holds: it sizes the progress bar, tells whether the
+    // archive fits on its disk, and each extracted file is checked against it before it is installed.
+    const std::uint64_t size = fileManager().fileSizeAtPath(path, true).value_or(0);
+    auto directory = ZipCentralDirectory::readFile(path, size);
+    if (!directory) {
+        _noteFailure(path, _localized("The archive is damaged: its table of contents cannot be read."));
         return;
     }
-    const std::uint64_t size = fileManager().fileSizeAtPath(path, true).value_or(0);
-    _progressMaxValue += 2.0 * _countArchiveEntries(path, size);
+    const std::uint64_t needed = directory->totalSize();
+    const std::optional<std::uint64_t> free = freeSpaceAtPath(path::stringByDeletingLastPathComponent(path));
+    if (free && needed > *free) {
+        _noteFailure(path,
+                     formatMessage(_localized("It needs %@ bytes of free space to be extracted, and its disk has %@."),
+                                   {std::to_string(needed), std::to_string(*free)}),
+                     directory->fileCount());
+        return;
+    }
+    const std::optional<std::string> folder = _createTemporaryDirectoryForFile(path);
+    if (!folder) {
+        _noteFailure(path, _errorText(errno), directory->fileCount());
+        return;
+    }
+    _progressMaxValue += 2.0 * static_cast<double>(directory->entries().size());
     _updateInstallStatus(_localized("Unzipping:"), path::lastPathComponent(path));
 
-    MyProcess::initProcess(
-        _jarPath, *folder, std::string("-xvf"), path, [this](MyProcess& process) { _unzipDataAvailable(process); },
-        [this](MyProcess& process) { _unzipProcessCompleted(process); }, this, _log);
-}
-
-// An estimate of the archive's entries for the progress bar: a walk from local header to local header,
-// one step per entry and on through the central directory. It stops at the archive's end or at the
-// first header it cannot read whole, whatever the bytes say.
-std::int32_t MyInstaller::_countArchiveEntries(const std::string& path, std::uint64_t archiveSize) {
-    const auto fileHandle = FileHandle::fileHandleForReadingAtPath(path);
-    if (!fileHandle) {
-        return 0;
-    }
-    std::int32_t count = 0;
-    std::uint64_t offset = 0;
-    do {
-        fileHandle->seekToFileOffset(offset + 18);
-        const auto compressedSize = _readWordFromFileHandle(*fileHandle);
-        fileHandle->seekToFileOffset(offset + 26);
-        const auto nameAndExtraLengths = _readWordFromFileHandle(*fileHandle);
-        if (!compressedSize || !nameAndExtraLengths) {
-            break;
-        }
-        offset += kLocalHeaderSize + (*nameAndExtraLengths & 0xFFFFu) + (*nameAndExtraLengths >> 16) + *compressedSize;
-        ++count;
-    } while (offset < archiveSize && count < std::numeric_limits<std::int32_t>::max());
-    return count;
-}
-
-std::optional<std::uint32_t> MyInstaller::_readWordFromFileHandle(FileHandle& fileHandle) {
-    const std::string bytes = fileHandle.readDataOfLength(4);
-    if (bytes.size() < 4) {
-        return std::nullopt;
-    }
-    std::uint32_t word = 0;
-    for (int i = 3; i >= 0; --i) {
-        word = (word << 8) | static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]);
-    }
-    return word;
+    // The tool may wait for a free core; its folder counts as pending from now on.
+    const auto contents = std::make_shared<const ZipCentralDirectory>(std::move(*directory));
+    _extractionQueue.add([this, path, folder = *folder, contents] {
+        return MyProcess::initProcess(
+            _jarPath, folder, std::string("-xvf"), path, [this](MyProcess& process) { _unzipDataAvailable(process); },
+            [this, contents](MyProcess& process) { _unzipProcessCompleted(process, *contents); }, this, _log);
+    });
 }
 
 void MyInstaller::_unzipDataAvailable(MyProcess& process) {
@@ -101,18 +91,33 @@ void MyInstaller::_unzipDataAvailable(MyProcess& process) {
     }
 }
 
-void MyInstaller::_unzipProcessCompleted(MyProcess& process) {
+void MyInstaller::_unzipProcessCompleted(MyProcess& process, const ZipCentralDirectory& directory) {
     const std::string folder = process.directory();
     std::vector<std::string>& pending = tempFolders();
     if (const auto it = std::find(pending.begin(), pending.end(), folder); it != pending.end()) {
         pending.erase(it);
     }
+    _extractionQueue.ended(process);
+    // An archive is installed whole or not at all: after a failing tool, or with any file missing or
+    // unlike its record, nothing of it is.
+    std::optional<std::string> failure;
     if (!endedWell(process)) {
-        _noteFailure(process.file().value_or(folder), _localized("The archive could not be extracted whole."));
+        failure = _localized("The archive could not be extracted whole.");
+    } else if (const auto found = ExtractionCheck::check(fileManager(), folder, directory);
+               found.problem != ExtractionCheck::Problem::none) {
+        const char* text = found.problem == ExtractionCheck::Problem::missing
+                               ? "The archive could not be extracted whole: %@ is missing."
+                           : found.problem == ExtractionCheck::Problem::damaged
+                               ? "The archive is damaged: %@ does not match its recorded size and checksum."
+                               : "The archive holds %@, which its table of contents does not list.";
+        failure = formatMessage(_localized(text), {found.name});
+    }
+    if (failure) {
+        _noteFailure(process.file().value_or(folder), *failure, directory.fileCount());
     }
     // The folder goes once its contents are installed, but not while an extraction inside it still runs.
     _finishedTempFolders.push_back(folder);
-    std::vector<std::string> contents = _directoryContentFullPathsAtPath(folder);
+    std::vector<std::string> contents = failure ? std::vector<std::string>() : _directoryContentFullPathsAtPath(folder);
     _addDataFromFiles(contents);
     _removeFinishedTempFolders();
 }
@@ -127,14 +132,33 @@ void MyInstaller::_removeFinishedTempFolders() {
         }
         return !busy;
     });
+    // Nothing of the update is left on disk: what the journal recorded is gone.
+    if (_cleanupJournal && _finishedTempFolders.empty() && !updateInProgress()) {
+        _cleanupJournal->clear();
+    }
 }
 
-std::optional<std::string> MyInstaller::_createTemporaryDirectoryForFile(const std::string& path) {
-    const std::string candidate = _freeTimestampPathIn(path::stringByDeletingLastPathComponent(path));
-    if (!fileManager().createDirectoryAtPath(candidate)) {
-        _log.log("Failed to create temporary directory for unzip operation");
-        return std::nullopt;
+void MyInstaller::_recordForCleanup(const std::string& path) {
+    if (_cleanupJournal) {
+        _cleanupJournal->record(path);
     }
+}
+
+// A folder of the program's own beside the archive, named by the time and made in one step: when that
+// name is taken, the first free one of "<time>-2", "<time>-3", ...
+std::optional<std::string> MyInstaller::_createTemporaryDirectoryForFile(const std::string& path) {
+    const std::string base =
+        path::stringByAppendingPathComponent(path::stringByDeletingLastPathComponent(path), _dateTimeComponent());
+    std::string candidate = base;
+    errno = 0;
+    for (int suffix = 2; !fileManager().createDirectoryAtPath(candidate); ++suffix) {
+        if (errno != EEXIST || suffix > kMaxFolderSuffix) {
+            _log.log("Failed to create temporary directory for unzip operation");
+            return std::nullopt;
+        }
+        candidate = base + "-" + std::to_string(suffix);
+    }
+    _recordForCleanup(candidate);
     tempFolders().push_back(candidate);
     return candidate;
 }

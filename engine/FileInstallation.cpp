@@ -165,6 +165,7 @@ bool MyInstaller::_installItem(const std::string& item, const std::string& relat
     // there meanwhile, the final move refuses to overwrite it.
     const bool replacing = backupPath.has_value();
     const std::string partial = fileManager().temporaryPathBeside(destination);
+    _recordForCleanup(partial);
     FileManager::CopyOutcome copy;
     if (!_takeExtractedItem(item, partial, &copy) && !fileManager().copyPath(item, partial, &copy)) {
         const int error = fileManager().lastError();

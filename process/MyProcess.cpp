@@ -14,7 +14,9 @@
 #include <QTimer>
 #include <cerrno>
 #include <cstring>
+#include <csignal>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <string_view>
 #include <unistd.h>
 #include <utility>
@@ -115,8 +117,8 @@ constexpr int kEnterDirectory = 1;
 constexpr int kExecute = 2;
 
 // Everything the child needs to start the tool, prepared in the parent: between fork and exec the
-// child only calls chdir, execve, write and _exit. Paths and arguments go to the system as the bytes
-// they are, so names that are not valid UTF-8 reach the tool unchanged.
+// child only calls prctl, getppid, chdir, execve, write and _exit. Paths and arguments go to the system
+// as the bytes they are, so names that are not valid UTF-8 reach the tool unchanged.
 struct LaunchRequest {
     std::string path;
     std::string directory;
@@ -125,6 +127,7 @@ struct LaunchRequest {
     std::vector<char*> argv;
     std::vector<char*> envp;
     int failurePipe = -1;
+    pid_t parent = 0; // the program, which the tool must not outlive
 
     void prepare() {
         argv.clear();
@@ -137,6 +140,7 @@ struct LaunchRequest {
             envp.push_back(entry.data());
         }
         envp.push_back(nullptr);
+        parent = ::getpid();
     }
 
     [[noreturn]] void fail(int step) const {
@@ -150,6 +154,10 @@ struct LaunchRequest {
 
     // Runs in the child, after its standard streams have been connected.
     void exec() const {
+        // Killed with the program, however it ends; a program that died before this line is gone already.
+        if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) {
+            ::_exit(127);
+        }
         if (!directory.empty() && ::chdir(directory.c_str()) != 0) {
             fail(kEnterDirectory);
         }
@@ -422,6 +430,20 @@ MyProcess* MyProcess::initProcess(const std::string& launchPath, const std::stri
     runner->setOutputString("");
     runner->_private->launch();
     return runner;
+}
+
+void MyProcess::abandon() {
+    if (_process != nullptr) {
+        QObject::disconnect(_process.get(), nullptr, &_private->context, nullptr);
+        if (_process->state() != QProcess::NotRunning) {
+            _process->kill();
+            _process->waitForFinished(kStopGraceMilliseconds);
+        }
+        if (_process->state() == QProcess::NotRunning) {
+            _process.reset();
+        }
+    }
+    delete this;
 }
 
 void MyProcess::setProcess(std::unique_ptr<QProcess> process) {

@@ -35,6 +35,10 @@ public:
                                   const std::optional<std::string>& file, Handler outputHandler,
                                   Handler terminateHandler, const void* parent, Log& log);
 
+    // Kills the tool, waits for its end and destroys the runner without calling a handler: for a parent
+    // that goes away while the tool runs. Never from inside one of the runner's own handlers.
+    void abandon();
+
     ~MyProcess();
     MyProcess(const MyProcess&) = delete;
     MyProcess& operator=(const MyProcess&) = delete;

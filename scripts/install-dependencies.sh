@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-image-formats-plugins   # Qt 6 Widgets; the icns reader for the folder icons
   plocate                                  # /usr/bin/locate finds the installations at first start
   default-jdk-headless                     # /usr/bin/jar extracts dropped archives
+  zlib1g-dev                               # crc32 checks what jar extracted
 )
 if [[ "${1:-}" == "--tests" ]]; then
   packages+=(libgtest-dev libgmock-dev googletest xvfb xauth)

@@ -2,6 +2,7 @@
 
 #include "controller/MyInstaller.h"
 #include "platform/Bundle.h"
+#include "platform/CleanupJournal.h"
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
 #include "platform/UserDefaults.h"
@@ -50,6 +51,8 @@ public:
     std::string sheetTitle() const;
 
     TemporaryFolder folder;
+    // The journal of temporary items, in "state/" of the folder.
+    CleanupJournal journal{folder / "state"};
     RecordingLog log;
     FakeClock clock;
     FakeImageLoader imageLoader;

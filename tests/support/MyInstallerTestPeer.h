@@ -30,9 +30,6 @@ public:
     std::optional<std::string> createTemporaryDirectoryForFile(const std::string& path) {
         return _installer._createTemporaryDirectoryForFile(path);
     }
-    static std::int32_t countArchiveEntries(const std::string& path, std::uint64_t size) {
-        return MyInstaller::_countArchiveEntries(path, size);
-    }
     void updateInstallStatus(const std::string& status, const std::string& file) {
         _installer._updateInstallStatus(status, file);
     }

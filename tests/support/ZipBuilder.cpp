@@ -39,7 +39,12 @@ void put32(std::string& out, std::uint32_t value) {
 } // namespace
 
 ZipBuilder& ZipBuilder::add(const std::string& name, const std::string& contents) {
-    _entries.push_back({name, contents});
+    _entries.push_back({name, contents, std::nullopt});
+    return *this;
+}
+
+ZipBuilder& ZipBuilder::declareSize(std::uint64_t size) {
+    _entries.back().declaredSize = size;
     return *this;
 }
 
@@ -80,10 +85,10 @@ std::string ZipBuilder::bytes() const {
         put16(central, 0);
         put16(central, 0x21);
         put32(central, crc);
-        put32(central, size);
-        put32(central, size);
+        put32(central, entry.declaredSize ? 0xFFFFFFFFu : size);
+        put32(central, entry.declaredSize ? 0xFFFFFFFFu : size);
         put16(central, nameLength);
-        put16(central, 0);
+        put16(central, entry.declaredSize ? 20 : 0);
         put16(central, 0);
         put16(central, 0);
         put16(central, 0);
@@ -91,6 +96,14 @@ std::string ZipBuilder::bytes() const {
         put32(central, (folder ? 040755u : 0100644u) << 16);
         put32(central, offset);
         central += entry.name;
+        if (entry.declaredSize) { // ZIP64: the extracted size, then the compressed one
+            put16(central, 1);
+            put16(central, 16);
+            put32(central, static_cast<std::uint32_t>(*entry.declaredSize));
+            put32(central, static_cast<std::uint32_t>(*entry.declaredSize >> 32));
+            put32(central, size);
+            put32(central, 0);
+        }
     }
     const auto centralOffset = static_cast<std::uint32_t>(archive.size());
     archive += central;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@ public:
     ZipBuilder& add(const std::string& name, const std::string& contents = "");
     // Marks entry names as UTF-8 (general purpose flag bit 11), as jar and most tools write them.
     ZipBuilder& utf8Names(bool on = true);
+    // The central directory gives the last entry this extracted size (in a ZIP64 extra field).
+    ZipBuilder& declareSize(std::uint64_t size);
     std::string bytes() const;
     // Writes the archive and answers its path.
     std::string writeTo(const std::string& path) const;
@@ -21,6 +24,7 @@ private:
     struct Entry {
         std::string name;
         std::string contents;
+        std::optional<std::uint64_t> declaredSize;
     };
     std::vector<Entry> _entries;
     bool _utf8Names = true;

@@ -1,0 +1,122 @@
+#include "engine/ExtractionCheck.h"
+
+#include "engine/ZipCentralDirectory.h"
+#include "platform/FileHandle.h"
+#include "platform/FileManager.h"
+#include "platform/PathUtilities.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <vector>
+#include <zlib.h>
+
+namespace quorvane {
+namespace {
+
+constexpr std::size_t kReadSize = 1 << 20;
+
+// The file's size and CRC-32 are those recorded; a link, pipe or folder is no file.
+bool fileMatches(FileManager& fileManager, const std::string& path, const ZipCentralDirectory::Entry& entry) {
+    const auto handle = fileManager.isSymbolicLinkAtPath(path) ? nullptr : FileHandle::fileHandleForReadingAtPath(path);
+    if (!handle) {
+        return false;
+    }
+    std::uint64_t size = 0;
+    uLong crc = ::crc32(0L, Z_NULL, 0);
+    for (std::string chunk; !(chunk = handle->readDataOfLength(kReadSize)).empty() && size <= entry.size;) {
+        size += chunk.size();
+        crc = ::crc32(crc, reinterpret_cast<const Bytef*>(chunk.data()), static_cast<uInt>(chunk.size()));
+    }
+    return size == entry.size && crc == entry.crc32;
+}
+
+} // namespace
+
+std::string ExtractionCheck::extractedPath(std::string_view entryName) {
+    if (const std::size_t up = entryName.rfind("../"); up != std::string_view::npos) {
+        entryName.remove_prefix(up + 3);
+    }
+    std::string path;
+    for (std::size_t start = 0; start <= entryName.size();) {
+        const std::size_t end = std::min(entryName.find('/', start), entryName.size());
+        const std::string_view component = entryName.substr(start, end - start);
+        if (!component.empty() && component != ".") {
+            path += (path.empty() ? "" : "/") + std::string(component);
+        }
+        start = end + 1;
+    }
+    return path;
+}
+
+ExtractionCheck::Result ExtractionCheck::check(FileManager& fileManager, const std::string& folder,
+                                               const ZipCentralDirectory& directory) {
+    // What the folder must hold once the tool is done: a later entry of the same name wins.
+    std::map<std::string, const ZipCentralDirectory::Entry*> files;
+    std::set<std::string> folders;
+    for (const ZipCentralDirectory::Entry& entry : directory.entries()) {
+        const std::string path = extractedPath(entry.name);
+        if (path.empty()) {
+            continue;
+        }
+        if (entry.folder) {
+            files.erase(path);
+            folders.insert(path);
+        } else {
+            folders.erase(path);
+            files[path] = &entry;
+        }
+    }
+    // The folders the tool makes: those listed, and every folder above a listed item.
+    std::set<std::string> allFolders = folders;
+    const auto addParents = [&](const std::string& path) {
+        for (std::string parent = path::stringByDeletingLastPathComponent(path); !parent.empty();
+             parent = path::stringByDeletingLastPathComponent(parent)) {
+            allFolders.insert(parent);
+        }
+    };
+    std::for_each(folders.begin(), folders.end(), addParents);
+    for (const auto& file : files) {
+        addParents(file.first);
+    }
+
+    for (const auto& [path, entry] : files) {
+        const std::string full = path::stringByAppendingPathComponent(folder, path);
+        if (!fileManager.entryExistsAtPath(full)) {
+            return {Problem::missing, path};
+        }
+        if (!fileMatches(fileManager, full, *entry)) {
+            return {Problem::damaged, path};
+        }
+    }
+    // Nothing else: no item the directory does not list, no link, no special file.
+    std::vector<std::string> toList{""};
+    while (!toList.empty()) {
+        const std::string relative = std::move(toList.back());
+        toList.pop_back();
+        const auto names = fileManager.directoryContentsAtPath(path::stringByAppendingPathComponent(folder, relative));
+        if (!names) {
+            return {Problem::missing, relative};
+        }
+        for (const std::string& name : *names) {
+            const std::string path = path::stringByAppendingPathComponent(relative, name);
+            const std::string full = path::stringByAppendingPathComponent(folder, path);
+            bool isDirectory = false;
+            if (fileManager.isSymbolicLinkAtPath(full) || !fileManager.fileExistsAtPath(full, &isDirectory)) {
+                return {Problem::unlisted, path};
+            }
+            if (isDirectory ? allFolders.erase(path) == 0 : !files.contains(path)) {
+                return {Problem::unlisted, path};
+            }
+            if (isDirectory) {
+                toList.push_back(path);
+            }
+        }
+    }
+    if (!allFolders.empty()) {
+        return {Problem::missing, *allFolders.begin()};
+    }
+    return {};
+}
+
+} // namespace quorvane

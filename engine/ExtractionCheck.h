@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorvane {
+
+class FileManager;
+class ZipCentralDirectory;
+
+// Compares what the extraction tool wrote into its folder with the archive's central directory: every
+// file there with its recorded size and CRC-32, every folder, and nothing the directory does not list.
+class ExtractionCheck {
+public:
+    enum class Problem { none, missing, damaged, unlisted };
+    struct Result {
+        Problem problem = Problem::none;
+        std::string name; // the item concerned, relative to the folder
+    };
+
+    static Result check(FileManager& fileManager, const std::string& folder, const ZipCentralDirectory& directory);
+    // Where the tool puts an entry, relative to its folder: jar drops everything up to the last "../" and
+    // any leading "/", and the file system ignores empty and "." components. Empty for an entry that
+    // lands on the folder itself.
+    static std::string extractedPath(std::string_view entryName);
+};
+
+} // namespace quorvane

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace quorvane {
+
+// The bytes an ordinary user may still write on the file system that holds path; none when unknown.
+std::optional<std::uint64_t> freeSpaceAtPath(const std::string& path);
+
+} // namespace quorvane
