@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <utility>
@@ -92,8 +93,9 @@ private:
     // Progress and counters back to 0, as at the start of every update.
     void _resetUpdateFigures();
     std::string _dateTimeComponent() const;
+    static std::string _dateTimeComponentAt(std::time_t time);
     std::string _localized(const std::string& key) const;
-    // Waits for the clock to reach a second whose timestamp names nothing in folder yet.
+    // The first timestamp name in folder, from the clock's second on, that names nothing yet.
     std::string _freeTimestampPathIn(const std::string& folder) const;
 
     // registry/
