@@ -109,6 +109,8 @@ private:
 
     // drop/
     InstallationStatus _validApplicationInList(const std::vector<std::string>& paths);
+    // _validApplicationInList, kept for the drag of these paths.
+    InstallationStatus _validApplicationInDrag(const std::vector<std::string>& paths);
     void _dragConfirmed(int returnCode);
     void _openRefusalSheet();
 
@@ -177,6 +179,8 @@ private:
     std::vector<std::pair<std::uint64_t, std::uint64_t>> _descentPath;
     // A confirmation sheet is open: no second drop may replace its target.
     bool _awaitingConfirmation = false;
+    // The dragged paths of the drag in progress and their list status, until it is dropped.
+    std::optional<std::pair<std::vector<std::string>, InstallationStatus>> _dragVerdict;
     std::optional<std::chrono::steady_clock::time_point> _lastStatusRedraw;
 
     Workspace& _workspace;

@@ -31,6 +31,14 @@ InstallationStatus MyInstaller::_validApplicationInList(const std::vector<std::s
     return status;
 }
 
+InstallationStatus MyInstaller::_validApplicationInDrag(const std::vector<std::string>& paths) {
+    // Validation is asked again at every move of the pointer: the dragged folders are judged once a drag.
+    if (!_dragVerdict || _dragVerdict->first != paths) {
+        _dragVerdict.emplace(paths, _validApplicationInList(paths));
+    }
+    return _dragVerdict->second;
+}
+
 DragOperation MyInstaller::validateDrop(TableView& tableView, const DraggingInfo& info, int proposedRow,
                                         TableViewDropOperation) {
     if (!carriesFileNames(info)) {
@@ -40,8 +48,8 @@ DragOperation MyInstaller::validateDrop(TableView& tableView, const DraggingInfo
     if (updateInProgress() || _awaitingConfirmation) {
         return DragOperation::NSDragOperationNone;
     }
-    const InstallationStatus status = _validApplicationInList(info.propertyListForType(NSFilenamesPboardType).value_or(
-        std::vector<std::string>()));
+    const InstallationStatus status = _validApplicationInDrag(
+        info.propertyListForType(NSFilenamesPboardType).value_or(std::vector<std::string>()));
     const std::vector<AppRecord>& list = targetPathArray();
     const auto count = static_cast<int>(list.size());
 
@@ -64,6 +72,7 @@ DragOperation MyInstaller::validateDrop(TableView& tableView, const DraggingInfo
 }
 
 bool MyInstaller::acceptDrop(TableView&, const DraggingInfo& info, int row, TableViewDropOperation operation) {
+    _dragVerdict.reset(); // the drag ends here
     if (!carriesFileNames(info)) {
         _openRefusalSheet();
         return false;

@@ -2,6 +2,7 @@
 #include "support/InstallerHarness.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 namespace quorvane::test {
 namespace {
@@ -96,6 +97,40 @@ TEST_F(DropTest, DragsWithoutFileNamesAreRefused) {
     EXPECT_EQ(harness.sheetMessage(), "");
     EXPECT_EQ(harness.window.sheets[0].defaultButton, "OK");
     EXPECT_FALSE(harness.window.sheets[0].alternateButton);
+}
+
+// Counts how often each path is looked at as a folder: once per judgement of it as an installation.
+class LookCountingFileManager : public FileManager {
+public:
+    using FileManager::fileExistsAtPath;
+    bool fileExistsAtPath(const std::string& path, bool* isDirectory) const override {
+        ++looks[path];
+        return FileManager::fileExistsAtPath(path, isDirectory);
+    }
+    mutable std::map<std::string, int> looks;
+};
+
+TEST(DragVerdicts, AreKeptForTheDragUntilItIsDroppedOrOtherPathsAreDragged) {
+    LookCountingFileManager files;
+    InstallerHarness::Options options;
+    options.fileManager = &files;
+    InstallerHarness harness(options);
+    const std::string game = harness.folder.makeInstallation("home/game");
+    const std::string readme = harness.folder.writeFile("drops/readme.txt", "hello");
+    auto validate = [&](const std::string& path) {
+        harness.installer().validateDrop(harness.table, FakeDraggingInfo(Paths{path}), 0, Op::NSTableViewDropOn);
+    };
+    for (int move = 0; move < 3; ++move) {
+        validate(game);
+    }
+    EXPECT_EQ(files.looks[game], 1) << "judged once for the drag";
+    validate(readme);
+    validate(game);
+    EXPECT_EQ(files.looks[game], 2) << "another drag";
+    harness.installer().acceptDrop(harness.table, FakeDraggingInfo(Paths{game}), 0, Op::NSTableViewDropAbove);
+    EXPECT_EQ(files.looks[game], 3) << "judged again as it is added";
+    validate(game);
+    EXPECT_EQ(files.looks[game], 4) << "the next drag of the same path is judged afresh";
 }
 
 TEST(DropOnAnEmptyList, ContentIsRefused) {
