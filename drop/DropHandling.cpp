@@ -13,6 +13,10 @@
 namespace quorvane {
 namespace {
 
+// The confirmation names at most this many dropped items, then how many more: thousands of names would
+// push its buttons off the screen.
+constexpr std::size_t kMaxConfirmedNames = 15;
+
 bool carriesFileNames(const DraggingInfo& info) {
     const std::vector<std::string> types = info.pasteboardTypes();
     return std::find(types.begin(), types.end(), NSFilenamesPboardType) != types.end();
@@ -99,8 +103,14 @@ bool MyInstaller::acceptDrop(TableView&, const DraggingInfo& info, int row, Tabl
         const std::vector<std::string>& files = *updateFiles();
         std::string message = formatMessage(_localized("Click OK to update %@ using:\n\n%@"),
                                             {*targetPath(), path::lastPathComponent(files.front())});
-        for (std::size_t i = 1; i < files.size(); ++i) {
+        const std::size_t shown = std::min(files.size(), kMaxConfirmedNames);
+        for (std::size_t i = 1; i < shown; ++i) {
             message = formatMessage("%@\n%@", {message, path::lastPathComponent(files[i])});
+        }
+        if (files.size() > shown) {
+            const std::string more =
+                formatMessage(_localized("… and %d more."), {static_cast<std::int32_t>(files.size() - shown)});
+            message = formatMessage("%@\n%@", {message, more});
         }
         const std::string title = formatMessage(_localized("Are you sure you want to update %@?"), {"Quorvane"});
         if (_window) {

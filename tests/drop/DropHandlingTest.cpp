@@ -166,6 +166,26 @@ TEST_F(DropTest, AcceptingContentAsksForConfirmationNamingEveryItem) {
     EXPECT_EQ(sheet.alternateButton, "Cancel");
 }
 
+TEST_F(DropTest, TheConfirmationNamesFifteenItemsAtMost) {
+    struct Case {
+        int dropped;
+        std::string tail; // after the fifteenth name
+    };
+    for (const Case& c : {Case{15, ""}, Case{16, "\n… and 1 more."}, Case{3000, "\n… and 2985 more."}}) {
+        Paths files;
+        std::string names;
+        for (int i = 1; i <= c.dropped; ++i) {
+            files.push_back(harness.folder / ("drops/item" + std::to_string(i)));
+            if (i <= 15) {
+                names += (i > 1 ? "\n" : "") + ("item" + std::to_string(i));
+            }
+        }
+        ASSERT_TRUE(harness.installer().acceptDrop(harness.table, FakeDraggingInfo(files), 0, Op::NSTableViewDropOn));
+        EXPECT_EQ(harness.sheetMessage(), "Click OK to update " + valid1 + " using:\n\n" + names + c.tail);
+        harness.window.dismissSheet(NSAlertAlternateReturn);
+    }
+}
+
 TEST_F(DropTest, NamesAreShownLiterally) {
     const std::string odd = harness.folder.writeFile("drops/<i>x<\\i> %@%d %%", "x");
     harness.installer().acceptDrop(harness.table, FakeDraggingInfo(Paths{odd, odd}), 0, Op::NSTableViewDropOn);
