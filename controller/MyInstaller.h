@@ -106,6 +106,13 @@ private:
     void _fillApplicationListWithOutput(const std::string& output);
     bool _addApplications(const std::optional<std::vector<std::string>>& apps, bool folders);
     void _growWindowForPaths(std::size_t pathCount);
+    // The status line of a listed installation: that of _statusDescription, and for one that has gone
+    // since it was listed, where to look for it.
+    std::string _listedStatusText(InstallationStatus status) const;
+    AppRecord _makeAppRecord(const std::string& path, InstallationStatus status);
+    // Judges a listed installation again; replaced tells whether another folder now stands at its path.
+    // When the verdict or the folder changed, its row is rebuilt with the new verdict.
+    InstallationStatus _judgeListedApplicationAgain(const std::string& path, bool* replaced);
 
     // drop/
     InstallationStatus _validApplicationInList(const std::vector<std::string>& paths);
@@ -113,6 +120,8 @@ private:
     InstallationStatus _validApplicationInDrag(const std::vector<std::string>& paths);
     void _dragConfirmed(int returnCode);
     void _openRefusalSheet();
+    // Says why the confirmed installation is not updated: its new status, or another folder at its path.
+    void _openTargetChangedSheet(const std::string& path, InstallationStatus status);
 
     // engine/
     void _addDataFromFiles(std::vector<std::string>& files);

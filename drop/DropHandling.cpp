@@ -133,9 +133,35 @@ void MyInstaller::_openRefusalSheet() {
     }
 }
 
+void MyInstaller::_openTargetChangedSheet(const std::string& path, InstallationStatus status) {
+    if (!_window) {
+        return;
+    }
+    if (status == InstallationStatusValid) {
+        _window->beginAlertSheet(AlertSheet{
+            _localized("This installation has changed since it was listed"), _localized("OK"), std::nullopt,
+            formatMessage(_localized("Another folder now stands at %@. Drop the items onto its row again to update it."),
+                          {path}),
+            nullptr, {}});
+        return;
+    }
+    _window->beginAlertSheet(AlertSheet{_localized("This installation can no longer be updated"), _localized("OK"),
+                                        std::nullopt,
+                                        formatMessage(_localized("%@ is no longer a valid installation. %@"),
+                                                      {path, _listedStatusText(status)}),
+                                        nullptr, {}});
+}
+
 void MyInstaller::_dragConfirmed(int returnCode) {
     _awaitingConfirmation = false;
     if (returnCode != NSAlertDefaultReturn || !targetPath() || !updateFiles() || updateInProgress()) {
+        return;
+    }
+    // The installation may have gone, changed or been replaced by another folder since it was listed.
+    bool replaced = false;
+    const InstallationStatus status = _judgeListedApplicationAgain(*targetPath(), &replaced);
+    if (status != InstallationStatusValid || replaced) {
+        _openTargetChangedSheet(*targetPath(), status);
         return;
     }
     if (_cancelButton) {

@@ -1,6 +1,9 @@
+#include "platform/PathUtilities.h"
 #include "support/FakeDraggingInfo.h"
 #include "support/InstallerHarness.h"
 
+#include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -229,6 +232,73 @@ TEST_F(DropTest, OkInstallsAndReports) {
     EXPECT_EQ(harness.sheetTitle(), "Application files updated successfully");
     EXPECT_EQ(harness.sheetMessage(), "1 files added\n0 previous files backed up\n0 duplicate files ignored.");
     EXPECT_EQ(harness.installer().progressMaxValue(), 2) << "the entries beneath the dropped folder";
+}
+
+TEST(ConfirmingAChangedInstallation, StartsNoUpdateAndRebuildsItsRow) {
+    struct Case {
+        const char* what;
+        std::function<void(const TemporaryFolder&, const std::string& game)> change;
+        std::string title;
+        std::string messageAfterPath;
+        std::string statusLine;
+        int status;
+        Paths rowNames;
+    };
+    const std::string gone = "This installation can no longer be updated";
+    const Case cases[] = {
+        {"deleted", [](auto&, auto& game) { std::filesystem::remove_all(game); }, gone,
+         " is no longer a valid installation. Not found. Is its drive connected?", "Not found. Is its drive connected?",
+         InstallationStatusNotFound, {"other", "game", "damaged"}},
+        {"changed to another version", [](auto& f, auto&) { f.writeFile("home/game/Text/version.txt", "1.30"); }, gone,
+         " is no longer a valid installation. Not version 1.29.", "Not version 1.29.", InstallationStatusWrongVersion,
+         {"other", "game", "damaged"}},
+        {"renamed, and another installation put in its place",
+         [](auto& f, auto& game) {
+             std::filesystem::rename(game, game + " old");
+             f.makeInstallation("home/game");
+         },
+         "This installation has changed since it was listed",
+         ". Drop the items onto its row again to update it.", "", InstallationStatusValid, {"game", "other", "damaged"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        InstallerHarness harness;
+        const std::string game = harness.folder.makeInstallation("home/game");
+        harness.peer().addApplications(
+            Paths{game, harness.folder.makeInstallation("home/other"), harness.folder.makeInstallation("home/damaged", "1.0")},
+            true);
+        harness.folder.writeFile("drops/addon/Art/tree.png", "tree");
+        const Paths addon{harness.folder / "drops/addon"};
+        ASSERT_TRUE(harness.installer().acceptDrop(harness.table, FakeDraggingInfo(addon), 0, Op::NSTableViewDropOn));
+        c.change(harness.folder, game);
+        harness.window.dismissSheet(NSAlertDefaultReturn);
+
+        ASSERT_EQ(harness.window.sheets.size(), 1u) << "no update report";
+        EXPECT_EQ(harness.sheetTitle(), c.title);
+        const std::string message = harness.sheetMessage();
+        EXPECT_TRUE(message.ends_with(c.messageAfterPath) && message.find(game) != std::string::npos) << message;
+        EXPECT_FALSE(exists(game + "/Art/tree.png") || exists(game + " old/Art/tree.png"));
+        EXPECT_EQ(exists(game), c.status != InstallationStatusNotFound) << "nothing made at a deleted one's path";
+
+        Paths rowNames;
+        for (const std::string& path : harness.rowPaths()) {
+            rowNames.push_back(path::lastPathComponent(path));
+        }
+        EXPECT_EQ(rowNames, c.rowNames);
+        const AppRecord& record = harness.installer().targetPathArray()[c.status == 0 ? 0 : 1];
+        EXPECT_EQ(record.status, c.status);
+        EXPECT_EQ(record.pathDescription->string(), game + "\n" + c.statusLine);
+        EXPECT_EQ(dynamic_cast<const FakeImage&>(*record.icon).path,
+                  harness.folder / (c.status == 0 ? "resources/Zell.icns" : "resources/Zell_bad.icns"));
+        EXPECT_EQ(harness.installer().firstBadEntry(), c.status == 0 ? 2 : 1);
+
+        harness.window.dismissSheet(NSAlertDefaultReturn);
+        if (c.status == InstallationStatusValid) {
+            harness.installer().acceptDrop(harness.table, FakeDraggingInfo(addon), 0, Op::NSTableViewDropOn);
+            harness.window.dismissSheet(NSAlertDefaultReturn);
+            EXPECT_EQ(harness.sheetTitle(), "Application files updated successfully") << "a new drop updates it";
+        }
+    }
 }
 
 TEST_F(DropTest, NoSecondDropWhileAConfirmationIsOpen) {
