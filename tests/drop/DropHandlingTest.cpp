@@ -145,7 +145,9 @@ TEST(DropOnAnEmptyList, ContentIsRefused) {
 
 TEST(DropOnThePlaceholder, ContentIsRefusedAndStartsNothing) {
     InstallerHarness harness;
-    harness.installer().targetPathArray().push_back(AppRecord{std::nullopt, AttributedString("Looking"), std::nullopt, nullptr});
+    AppRecord placeholder;
+    placeholder.pathDescription = AttributedString("Looking");
+    harness.installer().targetPathArray().push_back(placeholder);
     const std::string addon = harness.folder.writeFile("drops/Art/a.png", "a");
     EXPECT_EQ(harness.installer().validateDrop(harness.table, FakeDraggingInfo(Paths{addon}), 0, Op::NSTableViewDropOn),
               kNone);
