@@ -106,6 +106,8 @@ private:
     void _fillApplicationListWithOutput(const std::string& output);
     bool _addApplications(const std::optional<std::vector<std::string>>& apps, bool folders);
     void _growWindowForPaths(std::size_t pathCount);
+    // Saves the paths under "Target_Path_Array"; the first failure of a run is shown in a sheet.
+    void _savePathList(const std::vector<std::string>& pathList);
     // The status line of a listed installation: that of _statusDescription, and for one that has gone
     // since it was listed, where to look for it.
     std::string _listedStatusText(InstallationStatus status) const;
@@ -190,6 +192,8 @@ private:
     bool _awaitingConfirmation = false;
     // The dragged paths of the drag in progress and their list status, until it is dropped.
     std::optional<std::pair<std::vector<std::string>, InstallationStatus>> _dragVerdict;
+    // The list of installations could not be saved, and the user has been told.
+    bool _pathListFailureReported = false;
     std::optional<std::chrono::steady_clock::time_point> _lastStatusRedraw;
 
     Workspace& _workspace;

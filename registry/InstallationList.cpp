@@ -109,9 +109,25 @@ bool MyInstaller::_addApplications(const std::optional<std::vector<std::string>>
         if (_appPathSelector) {
             _appPathSelector->reloadData();
         }
-        _userDefaults.setObject(pathList, "Target_Path_Array");
+        _savePathList(pathList);
     }
     return appsAdded;
+}
+
+void MyInstaller::_savePathList(const std::vector<std::string>& pathList) {
+    _userDefaults.setObject(pathList, "Target_Path_Array");
+    // Written at once: a list that cannot be saved is said once a run, and the window keeps showing it.
+    const int error = _userDefaults.synchronize();
+    if (error == 0 || _pathListFailureReported || !_window) {
+        return;
+    }
+    _pathListFailureReported = true;
+    _window->beginAlertSheet(AlertSheet{
+        _localized("Your list of installations could not be saved"), _localized("OK"), std::nullopt,
+        formatMessage(_localized("The preferences file %@ could not be written: %@. The installations stay in the "
+                                 "list until the program ends but will not be remembered."),
+                      {_userDefaults.filePath(), _errorText(error)}),
+        nullptr, {}});
 }
 
 std::string MyInstaller::_listedStatusText(InstallationStatus status) const {
