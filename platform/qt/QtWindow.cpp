@@ -137,7 +137,7 @@ QRect QtWindow::keptOnScreen(const QRect& geometry) const {
 }
 
 void QtWindow::keepFrameOnScreen() {
-    if (!_window.isVisible() || _keepingOnScreen) {
+    if (_keepingOnScreen) {
         return;
     }
     const QRect fitted = keptOnScreen(_window.geometry());
@@ -185,7 +185,10 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     const bool placed = watched == &_window && (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize);
     const bool exposed = watched == _window.windowHandle() && type == QEvent::Expose;
-    if (placed || exposed) {
+    // Fitted again when shown and whenever the window manager's frame changes; a window the user moves
+    // stays where it is put.
+    if ((placed || exposed) && _window.isVisible() && (type == QEvent::Show || decorations() != _knownDecorations)) {
+        _knownDecorations = decorations();
         keepFrameOnScreen();
     }
     if (watched == &_window && (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Close)) {

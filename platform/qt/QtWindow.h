@@ -53,6 +53,8 @@ private:
     UserDefaults& _userDefaults;
     std::string _frameAutosaveName;
     bool _keepingOnScreen = false;
+    // The decorations the frame was last fitted with.
+    QMargins _knownDecorations;
 };
 
 } // namespace quorvane
