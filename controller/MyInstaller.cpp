@@ -111,7 +111,9 @@ void MyInstaller::awakeFromNib() {
 
 std::string MyInstaller::_localized(const std::string& key) const { return _localizer.localizedStringForKey(key); }
 
-std::string MyInstaller::_dateTimeComponent() const { return _dateTimeComponentAt(_clock.now()); }
+std::string MyInstaller::_dateTimeComponent() const {
+    return _dateTimeComponentAt(_clock.now());
+}
 
 std::string MyInstaller::_dateTimeComponentAt(std::time_t time) {
     std::tm local{};
@@ -149,7 +151,8 @@ const std::optional<std::string>& MyInstaller::privateFiles() {
     // another reason keeps its name; the moves into it then fail.
     const std::time_t now = _clock.now();
     for (std::time_t second = now;; ++second) {
-        std::string candidate = path::stringByAppendingPathComponent(backupRoot, _dateTimeComponentAt(second));
+        std::string candidate =
+            path::stringByAppendingPathComponent(backupRoot, _dateTimeComponentAt(second));
         if (_fileManager.createDirectoryAtPath(candidate) || !_fileManager.entryExistsAtPath(candidate) ||
             second - now >= kMaxTimestampsTried) {
             setPrivateFiles(std::move(candidate));

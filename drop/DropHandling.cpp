@@ -108,8 +108,8 @@ bool MyInstaller::acceptDrop(TableView&, const DraggingInfo& info, int row, Tabl
             message = formatMessage("%@\n%@", {message, path::lastPathComponent(files[i])});
         }
         if (files.size() > shown) {
-            const std::string more =
-                formatMessage(_localized("… and %d more."), {static_cast<std::int32_t>(files.size() - shown)});
+            const std::string more = formatMessage(_localized("… and %d more."),
+                                                   {static_cast<std::int32_t>(files.size() - shown)});
             message = formatMessage("%@\n%@", {message, more});
         }
         const std::string title = formatMessage(_localized("Are you sure you want to update %@?"), {"Quorvane"});
@@ -137,19 +137,17 @@ void MyInstaller::_openTargetChangedSheet(const std::string& path, InstallationS
     if (!_window) {
         return;
     }
+    AlertSheet sheet{_localized("This installation can no longer be updated"), _localized("OK"), std::nullopt,
+                     formatMessage(_localized("%@ is no longer a valid installation. %@"),
+                                   {path, _listedStatusText(status)}),
+                     nullptr, {}};
     if (status == InstallationStatusValid) {
-        _window->beginAlertSheet(AlertSheet{
-            _localized("This installation has changed since it was listed"), _localized("OK"), std::nullopt,
-            formatMessage(_localized("Another folder now stands at %@. Drop the items onto its row again to update it."),
-                          {path}),
-            nullptr, {}});
-        return;
+        sheet.title = _localized("This installation has changed since it was listed");
+        sheet.message = formatMessage(_localized("Another folder now stands at %@. Drop the items onto its "
+                                                 "row again to update it."),
+                                      {path});
     }
-    _window->beginAlertSheet(AlertSheet{_localized("This installation can no longer be updated"), _localized("OK"),
-                                        std::nullopt,
-                                        formatMessage(_localized("%@ is no longer a valid installation. %@"),
-                                                      {path, _listedStatusText(status)}),
-                                        nullptr, {}});
+    _window->beginAlertSheet(std::move(sheet));
 }
 
 void MyInstaller::_dragConfirmed(int returnCode) {

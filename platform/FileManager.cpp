@@ -559,7 +559,8 @@ std::string FileManager::temporaryPathBeside(const std::string& path) {
     return path::stringByAppendingPathComponent(path::stringByDeletingLastPathComponent(path), name);
 }
 
-std::optional<std::string> FileManager::leadingStringOfFile(const std::string& path, std::size_t maxLength) const {
+std::optional<std::string> FileManager::leadingStringOfFile(const std::string& path,
+                                                            std::size_t maxLength) const {
     if (path.empty()) {
         return std::nullopt;
     }

@@ -54,7 +54,8 @@ int writeErrorAt(const std::string& path) {
         return errno;
     }
     const std::string::size_type slash = path.rfind('/');
-    std::string probe = (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/.preferences-XXXXXX";
+    std::string probe =
+        (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/.preferences-XXXXXX";
     const int made = ::mkstemp(probe.data());
     if (made < 0) {
         return errno;

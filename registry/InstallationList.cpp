@@ -122,12 +122,12 @@ void MyInstaller::_savePathList(const std::vector<std::string>& pathList) {
         return;
     }
     _pathListFailureReported = true;
-    _window->beginAlertSheet(AlertSheet{
-        _localized("Your list of installations could not be saved"), _localized("OK"), std::nullopt,
-        formatMessage(_localized("The preferences file %@ could not be written: %@. The installations stay in the "
-                                 "list until the program ends but will not be remembered."),
-                      {_userDefaults.filePath(), _errorText(error)}),
-        nullptr, {}});
+    const std::string message =
+        formatMessage(_localized("The preferences file %@ could not be written: %@. The installations stay "
+                                 "in the list until the program ends but will not be remembered."),
+                      {_userDefaults.filePath(), _errorText(error)});
+    _window->beginAlertSheet(AlertSheet{_localized("Your list of installations could not be saved"),
+                                        _localized("OK"), std::nullopt, message, nullptr, {}});
 }
 
 std::string MyInstaller::_listedStatusText(InstallationStatus status) const {
@@ -138,7 +138,8 @@ std::string MyInstaller::_listedStatusText(InstallationStatus status) const {
 
 AppRecord MyInstaller::_makeAppRecord(const std::string& path, InstallationStatus status) {
     AttributedString description(formatMessage("%@\n%@", {path, _listedStatusText(status)}));
-    description.setAttributes(kStatusLineStyle, path.size() + 1, description.string().size() - path.size() - 1);
+    description.setAttributes(kStatusLineStyle, path.size() + 1,
+                              description.string().size() - path.size() - 1);
 
     AppRecord record;
     record.path = path;
@@ -152,7 +153,8 @@ AppRecord MyInstaller::_makeAppRecord(const std::string& path, InstallationStatu
 InstallationStatus MyInstaller::_judgeListedApplicationAgain(const std::string& path, bool* replaced) {
     const InstallationStatus status = _isValidApplication(path);
     std::vector<AppRecord>& list = targetPathArray();
-    const auto listed = std::find_if(list.begin(), list.end(), [&](const AppRecord& r) { return r.path == path; });
+    const auto listed =
+        std::find_if(list.begin(), list.end(), [&](const AppRecord& r) { return r.path == path; });
     if (listed == list.end()) {
         *replaced = false;
         return status;
@@ -170,7 +172,8 @@ InstallationStatus MyInstaller::_judgeListedApplicationAgain(const std::string& 
     } else {
         list.erase(listed);
         _firstBadEntry += wasValid ? -1 : 0;
-        const auto border = std::clamp<std::int32_t>(_firstBadEntry, 0, static_cast<std::int32_t>(list.size()));
+        const auto border =
+            std::clamp<std::int32_t>(_firstBadEntry, 0, static_cast<std::int32_t>(list.size()));
         list.insert(list.begin() + border, std::move(record));
         _firstBadEntry += wasValid ? 0 : 1;
     }

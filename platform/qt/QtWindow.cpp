@@ -183,11 +183,13 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
         // The native window is exposed once the window manager has framed it.
         _window.windowHandle()->installEventFilter(this);
     }
-    const bool placed = watched == &_window && (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize);
+    const bool placed =
+        watched == &_window && (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize);
     const bool exposed = watched == _window.windowHandle() && type == QEvent::Expose;
     // Fitted again when shown and whenever the window manager's frame changes; a window the user moves
     // stays where it is put.
-    if ((placed || exposed) && _window.isVisible() && (type == QEvent::Show || decorations() != _knownDecorations)) {
+    if ((placed || exposed) && _window.isVisible() &&
+        (type == QEvent::Show || decorations() != _knownDecorations)) {
         _knownDecorations = decorations();
         keepFrameOnScreen();
     }

@@ -121,7 +121,8 @@ TEST(DragVerdicts, AreKeptForTheDragUntilItIsDroppedOrOtherPathsAreDragged) {
     const std::string game = harness.folder.makeInstallation("home/game");
     const std::string readme = harness.folder.writeFile("drops/readme.txt", "hello");
     auto validate = [&](const std::string& path) {
-        harness.installer().validateDrop(harness.table, FakeDraggingInfo(Paths{path}), 0, Op::NSTableViewDropOn);
+        harness.installer().validateDrop(harness.table, FakeDraggingInfo(Paths{path}), 0,
+                                         Op::NSTableViewDropOn);
     };
     for (int move = 0; move < 3; ++move) {
         validate(game);
@@ -185,7 +186,8 @@ TEST_F(DropTest, TheConfirmationNamesFifteenItemsAtMost) {
                 names += (i > 1 ? "\n" : "") + ("item" + std::to_string(i));
             }
         }
-        ASSERT_TRUE(harness.installer().acceptDrop(harness.table, FakeDraggingInfo(files), 0, Op::NSTableViewDropOn));
+        ASSERT_TRUE(
+            harness.installer().acceptDrop(harness.table, FakeDraggingInfo(files), 0, Op::NSTableViewDropOn));
         EXPECT_EQ(harness.sheetMessage(), "Click OK to update " + valid1 + " using:\n\n" + names + c.tail);
         harness.window.dismissSheet(NSAlertAlternateReturn);
     }
@@ -248,11 +250,19 @@ TEST(ConfirmingAChangedInstallation, StartsNoUpdateAndRebuildsItsRow) {
     };
     const std::string gone = "This installation can no longer be updated";
     const Case cases[] = {
-        {"deleted", [](auto&, auto& game) { std::filesystem::remove_all(game); }, gone,
-         " is no longer a valid installation. Not found. Is its drive connected?", "Not found. Is its drive connected?",
-         InstallationStatusNotFound, {"other", "game", "damaged"}},
-        {"changed to another version", [](auto& f, auto&) { f.writeFile("home/game/Text/version.txt", "1.30"); }, gone,
-         " is no longer a valid installation. Not version 1.29.", "Not version 1.29.", InstallationStatusWrongVersion,
+        {"deleted",
+         [](auto&, auto& game) { std::filesystem::remove_all(game); },
+         gone,
+         " is no longer a valid installation. Not found. Is its drive connected?",
+         "Not found. Is its drive connected?",
+         InstallationStatusNotFound,
+         {"other", "game", "damaged"}},
+        {"changed to another version",
+         [](auto& f, auto&) { f.writeFile("home/game/Text/version.txt", "1.30"); },
+         gone,
+         " is no longer a valid installation. Not version 1.29.",
+         "Not version 1.29.",
+         InstallationStatusWrongVersion,
          {"other", "game", "damaged"}},
         {"renamed, and another installation put in its place",
          [](auto& f, auto& game) {
@@ -260,27 +270,33 @@ TEST(ConfirmingAChangedInstallation, StartsNoUpdateAndRebuildsItsRow) {
              f.makeInstallation("home/game");
          },
          "This installation has changed since it was listed",
-         ". Drop the items onto its row again to update it.", "", InstallationStatusValid, {"game", "other", "damaged"}},
+         ". Drop the items onto its row again to update it.",
+         "",
+         InstallationStatusValid,
+         {"game", "other", "damaged"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         InstallerHarness harness;
         const std::string game = harness.folder.makeInstallation("home/game");
-        harness.peer().addApplications(
-            Paths{game, harness.folder.makeInstallation("home/other"), harness.folder.makeInstallation("home/damaged", "1.0")},
-            true);
+        harness.peer().addApplications(Paths{game, harness.folder.makeInstallation("home/other"),
+                                             harness.folder.makeInstallation("home/damaged", "1.0")},
+                                       true);
         harness.folder.writeFile("drops/addon/Art/tree.png", "tree");
         const Paths addon{harness.folder / "drops/addon"};
-        ASSERT_TRUE(harness.installer().acceptDrop(harness.table, FakeDraggingInfo(addon), 0, Op::NSTableViewDropOn));
+        ASSERT_TRUE(
+            harness.installer().acceptDrop(harness.table, FakeDraggingInfo(addon), 0, Op::NSTableViewDropOn));
         c.change(harness.folder, game);
         harness.window.dismissSheet(NSAlertDefaultReturn);
 
         ASSERT_EQ(harness.window.sheets.size(), 1u) << "no update report";
         EXPECT_EQ(harness.sheetTitle(), c.title);
         const std::string message = harness.sheetMessage();
-        EXPECT_TRUE(message.ends_with(c.messageAfterPath) && message.find(game) != std::string::npos) << message;
+        EXPECT_TRUE(message.ends_with(c.messageAfterPath) && message.find(game) != std::string::npos)
+            << message;
         EXPECT_FALSE(exists(game + "/Art/tree.png") || exists(game + " old/Art/tree.png"));
-        EXPECT_EQ(exists(game), c.status != InstallationStatusNotFound) << "nothing made at a deleted one's path";
+        EXPECT_EQ(exists(game), c.status != InstallationStatusNotFound)
+            << "nothing made at a deleted one's path";
 
         Paths rowNames;
         for (const std::string& path : harness.rowPaths()) {
@@ -298,7 +314,8 @@ TEST(ConfirmingAChangedInstallation, StartsNoUpdateAndRebuildsItsRow) {
         if (c.status == InstallationStatusValid) {
             harness.installer().acceptDrop(harness.table, FakeDraggingInfo(addon), 0, Op::NSTableViewDropOn);
             harness.window.dismissSheet(NSAlertDefaultReturn);
-            EXPECT_EQ(harness.sheetTitle(), "Application files updated successfully") << "a new drop updates it";
+            EXPECT_EQ(harness.sheetTitle(), "Application files updated successfully")
+                << "a new drop updates it";
         }
     }
 }

@@ -190,9 +190,11 @@ TEST(InstallationList, AListThatCannotBeSavedIsSaidOnceAndStaysListed) {
         EXPECT_EQ(harness.rowPaths(), (Paths{a, b}));
         ASSERT_EQ(harness.window.sheets.size(), 1u) << "said once";
         EXPECT_EQ(harness.sheetTitle(), "Your list of installations could not be saved");
-        EXPECT_EQ(harness.sheetMessage(),
-                  "The preferences file " + harness.folder / c.preferencesFile + " could not be written: " + c.reason +
-                      ". The installations stay in the list until the program ends but will not be remembered.");
+        EXPECT_EQ(
+            harness.sheetMessage(),
+            "The preferences file " + harness.folder / c.preferencesFile +
+                " could not be written: " + c.reason +
+                ". The installations stay in the list until the program ends but will not be remembered.");
     }
 }
 
