@@ -20,7 +20,8 @@ class UserDefaults;
 // never larger than it: also when the window manager frames it after it was shown.
 //
 // With a frame autosave name the window takes the frame saved under that name in the preferences (key
-// "NSWindow Frame <name>") and saves its frame there whenever it is moved, resized or closed.
+// "NSWindow Frame <name>") and saves its frame there whenever it is moved, resized or closed, unless the
+// whole frame does not fit on the screen.
 class QtWindow : public QObject, public Window {
 public:
     QtWindow(QWidget& window, UserDefaults& userDefaults);
