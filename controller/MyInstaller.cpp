@@ -22,7 +22,8 @@ namespace quorvane {
 namespace {
 
 constexpr const char* kGameName = "Quorvane";
-constexpr auto kClockPollInterval = std::chrono::milliseconds(10);
+// Names of this many seconds ahead are tried before a taken name is given up on.
+constexpr std::time_t kMaxTimestampsTried = 100000;
 
 } // namespace
 
@@ -122,22 +123,26 @@ void MyInstaller::awakeFromNib() {
 std::string MyInstaller::_localized(const std::string& key) const { return _localizer.localizedStringForKey(key); }
 
 std::string MyInstaller::_dateTimeComponent() const {
-    const std::time_t now = _clock.now();
+    return _dateTimeComponentAt(_clock.now());
+}
+
+std::string MyInstaller::_dateTimeComponentAt(std::time_t time) {
     std::tm local{};
-    localtime_r(&now, &local);
+    localtime_r(&time, &local);
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%d_%H%M%S", &local);
     return text;
 }
 
 std::string MyInstaller::_freeTimestampPathIn(const std::string& folder) const {
-    std::string candidate = path::stringByAppendingPathComponent(folder, _dateTimeComponent());
-    // The names carry no suffix: when this second's name is taken, wait for the next second.
-    while (_fileManager.entryExistsAtPath(candidate)) {
-        _clock.sleepFor(kClockPollInterval);
-        candidate = path::stringByAppendingPathComponent(folder, _dateTimeComponent());
+    // The names carry no suffix: when this second's name is taken, the next second's is tried.
+    const std::time_t now = _clock.now();
+    for (std::time_t second = now;; ++second) {
+        std::string candidate = path::stringByAppendingPathComponent(folder, _dateTimeComponentAt(second));
+        if (!_fileManager.entryExistsAtPath(candidate) || second - now >= kMaxTimestampsTried) {
+            return candidate;
+        }
     }
-    return candidate;
 }
 
 const std::optional<std::string>& MyInstaller::privateFiles() {
@@ -152,9 +157,19 @@ const std::optional<std::string>& MyInstaller::privateFiles() {
     if (!_fileManager.fileExistsAtPath(backupRoot) && !_fileManager.createDirectoryAtPath(backupRoot)) {
         _log.log("Can't create directory");
     }
-    setPrivateFiles(_freeTimestampPathIn(backupRoot));
-    _fileManager.createDirectoryAtPath(*_privateFiles);
-    return _privateFiles;
+    // The folder is the run's alone only if this run made it: another window updating the same
+    // installation in the same second takes the next second's name. A folder that cannot be made for
+    // another reason keeps its name; the moves into it then fail.
+    const std::time_t now = _clock.now();
+    for (std::time_t second = now;; ++second) {
+        std::string candidate =
+            path::stringByAppendingPathComponent(backupRoot, _dateTimeComponentAt(second));
+        if (_fileManager.createDirectoryAtPath(candidate) || !_fileManager.entryExistsAtPath(candidate) ||
+            second - now >= kMaxTimestampsTried) {
+            setPrivateFiles(std::move(candidate));
+            return _privateFiles;
+        }
+    }
 }
 
 std::vector<AppRecord>& MyInstaller::targetPathArray() {

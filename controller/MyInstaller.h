@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <map>
 #include <optional>
 #include <set>
@@ -96,8 +97,9 @@ private:
     // Progress, counters and the run's bookkeeping back to their start, as at the start of every update.
     void _resetUpdateFigures();
     std::string _dateTimeComponent() const;
+    static std::string _dateTimeComponentAt(std::time_t time);
     std::string _localized(const std::string& key) const;
-    // Waits for the clock to reach a second whose timestamp names nothing in folder yet.
+    // The first timestamp name in folder, from the clock's second on, that names nothing yet.
     std::string _freeTimestampPathIn(const std::string& folder) const;
 
     // registry/
@@ -108,11 +110,24 @@ private:
     void _fillApplicationListWithOutput(const std::string& output);
     bool _addApplications(const std::optional<std::vector<std::string>>& apps, bool folders);
     void _growWindowForPaths(std::size_t pathCount);
+    // Saves the paths under "Target_Path_Array"; the first failure of a run is shown in a sheet.
+    void _savePathList(const std::vector<std::string>& pathList);
+    // The status line of a listed installation: that of _statusDescription, and for one that has gone
+    // since it was listed, where to look for it.
+    std::string _listedStatusText(InstallationStatus status) const;
+    AppRecord _makeAppRecord(const std::string& path, InstallationStatus status);
+    // Judges a listed installation again; replaced tells whether another folder now stands at its path.
+    // When the verdict or the folder changed, its row is rebuilt with the new verdict.
+    InstallationStatus _judgeListedApplicationAgain(const std::string& path, bool* replaced);
 
     // drop/
     InstallationStatus _validApplicationInList(const std::vector<std::string>& paths);
+    // _validApplicationInList, kept for the drag of these paths.
+    InstallationStatus _validApplicationInDrag(const std::vector<std::string>& paths);
     void _dragConfirmed(int returnCode);
     void _openRefusalSheet();
+    // Says why the confirmed installation is not updated: its new status, or another folder at its path.
+    void _openTargetChangedSheet(const std::string& path, InstallationStatus status);
 
     // engine/
     void _addDataFromFiles(std::vector<std::string>& files);
@@ -193,6 +208,10 @@ private:
     bool _lineUpFound = false;
     // A confirmation sheet is open: no second drop may replace its target.
     bool _awaitingConfirmation = false;
+    // The dragged paths of the drag in progress and their list status, until it is dropped.
+    std::optional<std::pair<std::vector<std::string>, InstallationStatus>> _dragVerdict;
+    // The list of installations could not be saved, and the user has been told.
+    bool _pathListFailureReported = false;
     std::optional<std::chrono::steady_clock::time_point> _lastStatusRedraw;
 
     Workspace& _workspace;

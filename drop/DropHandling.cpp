@@ -13,6 +13,10 @@
 namespace quorvane {
 namespace {
 
+// The confirmation names at most this many dropped items, then how many more: thousands of names would
+// push its buttons off the screen.
+constexpr std::size_t kMaxConfirmedNames = 15;
+
 bool carriesFileNames(const DraggingInfo& info) {
     const std::vector<std::string> types = info.pasteboardTypes();
     return std::find(types.begin(), types.end(), NSFilenamesPboardType) != types.end();
@@ -31,6 +35,14 @@ InstallationStatus MyInstaller::_validApplicationInList(const std::vector<std::s
     return status;
 }
 
+InstallationStatus MyInstaller::_validApplicationInDrag(const std::vector<std::string>& paths) {
+    // Validation is asked again at every move of the pointer: the dragged folders are judged once a drag.
+    if (!_dragVerdict || _dragVerdict->first != paths) {
+        _dragVerdict.emplace(paths, _validApplicationInList(paths));
+    }
+    return _dragVerdict->second;
+}
+
 DragOperation MyInstaller::validateDrop(TableView& tableView, const DraggingInfo& info, int proposedRow,
                                         TableViewDropOperation) {
     if (!carriesFileNames(info)) {
@@ -40,8 +52,8 @@ DragOperation MyInstaller::validateDrop(TableView& tableView, const DraggingInfo
     if (updateInProgress() || _awaitingConfirmation) {
         return DragOperation::NSDragOperationNone;
     }
-    const InstallationStatus status = _validApplicationInList(info.propertyListForType(NSFilenamesPboardType).value_or(
-        std::vector<std::string>()));
+    const InstallationStatus status = _validApplicationInDrag(
+        info.propertyListForType(NSFilenamesPboardType).value_or(std::vector<std::string>()));
     const std::vector<AppRecord>& list = targetPathArray();
     const auto count = static_cast<int>(list.size());
 
@@ -64,6 +76,7 @@ DragOperation MyInstaller::validateDrop(TableView& tableView, const DraggingInfo
 }
 
 bool MyInstaller::acceptDrop(TableView&, const DraggingInfo& info, int row, TableViewDropOperation operation) {
+    _dragVerdict.reset(); // the drag ends here
     if (!carriesFileNames(info)) {
         _openRefusalSheet();
         return false;
@@ -90,8 +103,14 @@ bool MyInstaller::acceptDrop(TableView&, const DraggingInfo& info, int row, Tabl
         const std::vector<std::string>& files = *updateFiles();
         std::string message = formatMessage(_localized("Click OK to update %@ using:\n\n%@"),
                                             {*targetPath(), path::lastPathComponent(files.front())});
-        for (std::size_t i = 1; i < files.size(); ++i) {
+        const std::size_t shown = std::min(files.size(), kMaxConfirmedNames);
+        for (std::size_t i = 1; i < shown; ++i) {
             message = formatMessage("%@\n%@", {message, path::lastPathComponent(files[i])});
+        }
+        if (files.size() > shown) {
+            const std::string more = formatMessage(_localized("… and %d more."),
+                                                   {static_cast<std::int32_t>(files.size() - shown)});
+            message = formatMessage("%@\n%@", {message, more});
         }
         const std::string title = formatMessage(_localized("Are you sure you want to update %@?"), {"Quorvane"});
         if (_window) {
@@ -114,9 +133,33 @@ void MyInstaller::_openRefusalSheet() {
     }
 }
 
+void MyInstaller::_openTargetChangedSheet(const std::string& path, InstallationStatus status) {
+    if (!_window) {
+        return;
+    }
+    AlertSheet sheet{_localized("This installation can no longer be updated"), _localized("OK"), std::nullopt,
+                     formatMessage(_localized("%@ is no longer a valid installation. %@"),
+                                   {path, _listedStatusText(status)}),
+                     nullptr, {}};
+    if (status == InstallationStatusValid) {
+        sheet.title = _localized("This installation has changed since it was listed");
+        sheet.message = formatMessage(_localized("Another folder now stands at %@. Drop the items onto its "
+                                                 "row again to update it."),
+                                      {path});
+    }
+    _window->beginAlertSheet(std::move(sheet));
+}
+
 void MyInstaller::_dragConfirmed(int returnCode) {
     _awaitingConfirmation = false;
     if (returnCode != NSAlertDefaultReturn || !targetPath() || !updateFiles() || updateInProgress()) {
+        return;
+    }
+    // The installation may have gone, changed or been replaced by another folder since it was listed.
+    bool replaced = false;
+    const InstallationStatus status = _judgeListedApplicationAgain(*targetPath(), &replaced);
+    if (status != InstallationStatusValid || replaced) {
+        _openTargetChangedSheet(*targetPath(), status);
         return;
     }
     if (_cancelButton) {

@@ -624,4 +624,36 @@ std::string FileManager::temporaryPathBeside(const std::string& path) {
     return path::stringByAppendingPathComponent(path::stringByDeletingLastPathComponent(path), name);
 }
 
+std::optional<std::string> FileManager::leadingStringOfFile(const std::string& path,
+                                                            std::size_t maxLength) const {
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    FdCloser fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    struct stat st {};
+    if (fd.fd < 0 || ::fstat(fd.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    std::string text(std::min<std::size_t>(maxLength, 1 << 20), '\0');
+    std::size_t length = 0;
+    while (length < maxLength) {
+        if (length == text.size()) {
+            text.resize(std::min(maxLength, 2 * text.size()));
+        }
+        const ssize_t n = ::read(fd.fd, text.data() + length, text.size() - length);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return std::nullopt;
+        }
+        if (n == 0) {
+            break;
+        }
+        length += static_cast<std::size_t>(n);
+    }
+    text.resize(length);
+    return text;
+}
+
 } // namespace quorvane

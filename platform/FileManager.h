@@ -69,6 +69,10 @@ public:
     virtual std::optional<std::uint64_t> fileSizeAtPath(const std::string& path, bool traverseLink) const;
     // The file's whole contents; none if it cannot be read or is no regular file (a folder, pipe or device).
     virtual std::optional<std::string> stringWithContentsOfFile(const std::string& path) const;
+    // At most the first maxLength bytes of the file, as stringWithContentsOfFile reads it: a huge file is
+    // never read through.
+    virtual std::optional<std::string> leadingStringOfFile(const std::string& path,
+                                                           std::size_t maxLength) const;
 
     // A second name for the same file (a hard link); no when the file system does not allow it.
     virtual bool linkPath(const std::string& from, const std::string& to);

@@ -5,6 +5,9 @@
 #include <QSettings>
 #include <QString>
 #include <QVariant>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace quorvane {
 namespace {
@@ -39,6 +42,27 @@ QVariant asVariant(const std::string& text) {
         return QString::fromStdString(text);
     }
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Why a settings file cannot be written: a folder or an unwritable file in its place, or a folder where no
+// new file can be made (the store writes a new file and then gives it the file's name).
+int writeErrorAt(const std::string& path) {
+    const int file = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (file >= 0) {
+        ::close(file);
+    } else if (errno != ENOENT) {
+        return errno;
+    }
+    const std::string::size_type slash = path.rfind('/');
+    std::string probe =
+        (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/.preferences-XXXXXX";
+    const int made = ::mkstemp(probe.data());
+    if (made < 0) {
+        return errno;
+    }
+    ::close(made);
+    ::unlink(probe.c_str());
+    return EIO;
 }
 
 } // namespace
@@ -107,7 +131,13 @@ void UserDefaults::setString(const std::string& value, const std::string& key) {
     }
 }
 
-void UserDefaults::synchronize() { _settings->sync(); }
+int UserDefaults::synchronize() {
+    _settings->sync();
+    if (_settings->status() == QSettings::NoError) {
+        return 0;
+    }
+    return writeErrorAt(QFile::encodeName(_settings->fileName()).toStdString());
+}
 
 std::string UserDefaults::filePath() const { return _settings->fileName().toStdString(); }
 

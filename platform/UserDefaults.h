@@ -27,7 +27,9 @@ public:
     std::optional<std::string> stringForKey(const std::string& key) const;
     void setString(const std::string& value, const std::string& key);
 
-    void synchronize();
+    // Writes what was set to the file now. 0 when it is written, else the system's error number for what
+    // stands in the way (EIO when nothing more precise is found).
+    int synchronize();
     std::string filePath() const;
 
 private:

@@ -4,8 +4,10 @@
 #include "platform/Image.h"
 #include "platform/ObjectValue.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace quorvane {
 
@@ -16,6 +18,9 @@ struct AppRecord {
     std::optional<AttributedString> pathDescription;
     std::optional<int> status;
     ImagePtr icon;
+    // The folder (device and inode) that was judged, to tell it from another one put at its path later.
+    // No column shows it.
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> identity;
 
     // The value held under the key, or nothing.
     ObjectValue valueForKey(const std::string& key) const {

@@ -93,15 +93,7 @@ bool MyInstaller::_addApplications(const std::optional<std::vector<std::string>>
         pathList.push_back(app);
         appsAdded = true;
 
-        AttributedString description(formatMessage("%@\n%@", {app, _statusDescription(status)}));
-        description.setAttributes(kStatusLineStyle, app.size() + 1, description.string().size() - app.size() - 1);
-
-        AppRecord record;
-        record.path = app;
-        record.pathDescription = std::move(description);
-        record.status = status;
-        record.icon = status == InstallationStatusValid ? goodFolderIcon() : badFolderIcon();
-
+        AppRecord record = _makeAppRecord(app, status);
         if (status == InstallationStatusValid) {
             const auto at = std::min<std::size_t>(static_cast<std::size_t>(std::max(_firstBadEntry, 0)), list.size());
             list.insert(list.begin() + static_cast<std::ptrdiff_t>(at), std::move(record));
@@ -117,9 +109,78 @@ bool MyInstaller::_addApplications(const std::optional<std::vector<std::string>>
         if (_appPathSelector) {
             _appPathSelector->reloadData();
         }
-        _userDefaults.setObject(pathList, "Target_Path_Array");
+        _savePathList(pathList);
     }
     return appsAdded;
+}
+
+void MyInstaller::_savePathList(const std::vector<std::string>& pathList) {
+    _userDefaults.setObject(pathList, "Target_Path_Array");
+    // Written at once: a list that cannot be saved is said once a run, and the window keeps showing it.
+    const int error = _userDefaults.synchronize();
+    if (error == 0 || _pathListFailureReported || !_window) {
+        return;
+    }
+    _pathListFailureReported = true;
+    const std::string message =
+        formatMessage(_localized("The preferences file %@ could not be written: %@. The installations stay "
+                                 "in the list until the program ends but will not be remembered."),
+                      {_userDefaults.filePath(), _errorText(error)});
+    _window->beginAlertSheet(AlertSheet{_localized("Your list of installations could not be saved"),
+                                        _localized("OK"), std::nullopt, message, nullptr, {}});
+}
+
+std::string MyInstaller::_listedStatusText(InstallationStatus status) const {
+    // A listed installation found gone later is no installation at all: say where to look for it.
+    return status == InstallationStatusNotFound ? _localized("Not found. Is its drive connected?")
+                                                : _statusDescription(status);
+}
+
+AppRecord MyInstaller::_makeAppRecord(const std::string& path, InstallationStatus status) {
+    AttributedString description(formatMessage("%@\n%@", {path, _listedStatusText(status)}));
+    description.setAttributes(kStatusLineStyle, path.size() + 1,
+                              description.string().size() - path.size() - 1);
+
+    AppRecord record;
+    record.path = path;
+    record.pathDescription = std::move(description);
+    record.status = status;
+    record.icon = status == InstallationStatusValid ? goodFolderIcon() : badFolderIcon();
+    record.identity = fileManager().fileIdentityAtPath(path);
+    return record;
+}
+
+InstallationStatus MyInstaller::_judgeListedApplicationAgain(const std::string& path, bool* replaced) {
+    const InstallationStatus status = _isValidApplication(path);
+    std::vector<AppRecord>& list = targetPathArray();
+    const auto listed =
+        std::find_if(list.begin(), list.end(), [&](const AppRecord& r) { return r.path == path; });
+    if (listed == list.end()) {
+        *replaced = false;
+        return status;
+    }
+    *replaced = listed->identity != fileManager().fileIdentityAtPath(path);
+    if (!*replaced && listed->status == status) {
+        return status;
+    }
+    // The row is rebuilt in its place, or moved across the border when it turned valid or invalid: the
+    // valid installations stay above the others.
+    AppRecord record = _makeAppRecord(path, status);
+    const bool wasValid = listed->status == InstallationStatusValid;
+    if (wasValid == (status == InstallationStatusValid)) {
+        *listed = std::move(record);
+    } else {
+        list.erase(listed);
+        _firstBadEntry += wasValid ? -1 : 0;
+        const auto border =
+            std::clamp<std::int32_t>(_firstBadEntry, 0, static_cast<std::int32_t>(list.size()));
+        list.insert(list.begin() + border, std::move(record));
+        _firstBadEntry += wasValid ? 0 : 1;
+    }
+    if (_appPathSelector) {
+        _appPathSelector->reloadData();
+    }
+    return status;
 }
 
 void MyInstaller::_growWindowForPaths(std::size_t pathCount) {

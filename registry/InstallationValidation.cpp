@@ -4,6 +4,13 @@
 #include "platform/Workspace.h"
 
 namespace quorvane {
+namespace {
+
+// The version file is read this deep and no further: the version stands at its head, and a huge file
+// must not hold up the start or a drag.
+constexpr std::size_t kMaxVersionFileLength = 64 * 1024;
+
+} // namespace
 
 InstallationStatus MyInstaller::_isValidApplication(const std::string& path) {
     bool isDirectory = false;
@@ -32,7 +39,7 @@ InstallationStatus MyInstaller::_isValidApplication(const std::string& path) {
         if (!fileManager().fileExistsAtPath("Text/version.txt")) {
             status += InstallationStatusVersionFileMissing;
         } else {
-            const auto text = fileManager().stringWithContentsOfFile("Text/version.txt");
+            const auto text = fileManager().leadingStringOfFile("Text/version.txt", kMaxVersionFileLength);
             if (!text || text->find("1.29") == std::string::npos) {
                 status += InstallationStatusWrongVersion;
             }

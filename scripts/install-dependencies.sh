@@ -15,6 +15,8 @@ if [[ "${1:-}" == "--tests" ]]; then
   # The desktop tests: find and close windows, take screenshots, check the desktop entry and AppStream
   # file, and build the .deb (file and dpkg-shlibdeps name the libraries it depends on).
   packages+=(xdotool x11-apps python3 desktop-file-utils appstream file dpkg-dev)
+  # A real window manager frames the window, and the window's frame is read as it places it.
+  packages+=(openbox x11-utils)
   # A GTK window stands in for a file manager as the source of real drags.
   packages+=(python3-gi gir1.2-gtk-3.0)
   # The fuzz targets are built with clang's libFuzzer.

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -102,18 +103,7 @@ Rect QtWindow::frame() const {
 }
 
 void QtWindow::setFrame(const Rect& frame, bool display) {
-    const QRect requested = toQt(frame);
-    // The decorations must fit on the screen as well; they are known once the window is shown.
-    const QRect outer = _window.frameGeometry();
-    const QRect inner = _window.geometry();
-    const QMargins decorations(inner.left() - outer.left(), inner.top() - outer.top(),
-                               outer.right() - inner.right(), outer.bottom() - inner.bottom());
-    const QScreen* screen = QGuiApplication::screenAt(requested.center());
-    if (screen == nullptr) {
-        screen = _window.screen();
-    }
-    _window.setGeometry(keptWithin(requested.marginsAdded(decorations), screen->availableGeometry())
-                            .marginsRemoved(decorations));
+    _window.setGeometry(keptOnScreen(toQt(frame)));
     // A hidden window lays out its controls only when shown; the logic measures them before that.
     if (QLayout* layout = _window.layout(); layout != nullptr && !_window.isVisible()) {
         layout->invalidate();
@@ -121,6 +111,40 @@ void QtWindow::setFrame(const Rect& frame, bool display) {
     }
     if (display) {
         _window.repaint();
+    }
+}
+
+QMargins QtWindow::decorations() const {
+    const QRect outer = _window.frameGeometry();
+    const QRect inner = _window.geometry();
+    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                    outer.bottom() - inner.bottom());
+}
+
+QRect QtWindow::availableArea(const QRect& geometry) const {
+    const QScreen* screen = QGuiApplication::screenAt(geometry.center());
+    if (screen == nullptr) {
+        screen = _window.screen();
+    }
+    return screen->availableGeometry();
+}
+
+QRect QtWindow::keptOnScreen(const QRect& geometry) const {
+    // The decorations must fit on the screen as well. They are known only once the window manager has
+    // framed the shown window: until then they count as none, and the frame is checked again then.
+    const QMargins margins = decorations();
+    return keptWithin(geometry.marginsAdded(margins), availableArea(geometry)).marginsRemoved(margins);
+}
+
+void QtWindow::keepFrameOnScreen() {
+    if (_keepingOnScreen) {
+        return;
+    }
+    const QRect fitted = keptOnScreen(_window.geometry());
+    if (fitted != _window.geometry()) {
+        _keepingOnScreen = true;
+        _window.setGeometry(fitted);
+        _keepingOnScreen = false;
     }
 }
 
@@ -154,8 +178,22 @@ void QtWindow::beginAlertSheet(AlertSheet sheet) {
 }
 
 bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == &_window && (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
-                                event->type() == QEvent::Close)) {
+    const QEvent::Type type = event->type();
+    if (watched == &_window && type == QEvent::Show && _window.windowHandle() != nullptr) {
+        // The native window is exposed once the window manager has framed it.
+        _window.windowHandle()->installEventFilter(this);
+    }
+    const bool placed =
+        watched == &_window && (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize);
+    const bool exposed = watched == _window.windowHandle() && type == QEvent::Expose;
+    // Fitted again when shown and whenever the window manager's frame changes; a window the user moves
+    // stays where it is put.
+    if ((placed || exposed) && _window.isVisible() &&
+        (type == QEvent::Show || decorations() != _knownDecorations)) {
+        _knownDecorations = decorations();
+        keepFrameOnScreen();
+    }
+    if (watched == &_window && (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Close)) {
         saveFrame();
     }
     return false;
@@ -166,7 +204,8 @@ std::string QtWindow::frameKey() const {
 }
 
 void QtWindow::saveFrame() {
-    if (_frameAutosaveName.empty()) {
+    // A frame that does not fit (its decorations not yet taken into account) would come back at every start.
+    if (_frameAutosaveName.empty() || !availableArea(_window.geometry()).contains(_window.frameGeometry())) {
         return;
     }
     const Rect frame = this->frame();

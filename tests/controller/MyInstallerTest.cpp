@@ -1,6 +1,7 @@
 #include "platform/UserDefaults.h"
 #include "support/InstallerHarness.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace quorvane::test {
@@ -26,14 +27,50 @@ TEST(BackupFolder, IsMadeOnFirstUseAndKeptForTheRun) {
     EXPECT_EQ(harness.installer().privateFiles(), first) << "the same folder until the run ends";
 }
 
-TEST(BackupFolder, AClashWaitsForTheNextFreeSecondWithoutASuffix) {
-    InstallerHarness harness;
-    const std::string installation = harness.folder.makeInstallation("home/game");
-    harness.folder.makeFolder("home/game/BackupFiles/20070102_090503");
-    harness.folder.writeFile("home/game/BackupFiles/20070102_090504", "a file takes the name too");
-    harness.installer().setTargetPath(installation);
-    EXPECT_EQ(harness.installer().privateFiles(), installation + "/BackupFiles/20070102_090505");
-    EXPECT_GE(harness.clock.slept(), std::chrono::seconds(2));
+// Stands for a second program window updating the same installation: it makes its backup folder, with a
+// backup inside, just before this window makes a folder of that name.
+class RacingFileManager : public FileManager {
+public:
+    bool createDirectoryAtPath(const std::string& path) override {
+        if (!racedName.empty() && path.ends_with("/" + racedName)) {
+            racedName.clear();
+            FileManager::createDirectoryAtPath(path);
+            std::ofstream(path + "/other.png") << "the other window's backup";
+        }
+        return FileManager::createDirectoryAtPath(path);
+    }
+    std::string racedName;
+};
+
+TEST(BackupFolder, ATakenNameMovesOnToTheNextSecondWithoutASuffixOrWaiting) {
+    struct Case {
+        const char* what;
+        Paths takenBefore; // a trailing slash makes a folder
+        std::string racedName;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"taken before", {"20070102_090503/", "20070102_090504"}, "", "20070102_090505"},
+        {"taken by another window as this one makes it", {}, "20070102_090503", "20070102_090504"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RacingFileManager files;
+        files.racedName = c.racedName;
+        InstallerHarness::Options options;
+        options.fileManager = &files;
+        InstallerHarness harness(options);
+        const std::string installation = harness.folder.makeInstallation("home/game");
+        for (const std::string& name : c.takenBefore) {
+            name.ends_with("/") ? (void)harness.folder.makeFolder("home/game/BackupFiles/" + name)
+                                : (void)harness.folder.writeFile("home/game/BackupFiles/" + name, "taken");
+        }
+        harness.installer().setTargetPath(installation);
+        const auto folder = harness.installer().privateFiles();
+        EXPECT_EQ(folder, installation + "/BackupFiles/" + c.expected);
+        EXPECT_EQ(treeListing(*folder), "") << "a folder of this run's own";
+        EXPECT_EQ(harness.clock.slept().count(), 0);
+    }
 }
 
 TEST(BackupFolder, WithoutATargetThereIsNone) {

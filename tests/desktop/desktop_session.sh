@@ -1,7 +1,9 @@
 # shellcheck shell=bash
 # Helpers for the tests that run the program on a real X server (sourced by bash scripts).
 #
-# start_desktop          starts Xvfb on a free display and points DISPLAY at it; stopped on exit
+# start_desktop [WxH]    starts Xvfb (1024x768 unless told) on a free display and points DISPLAY at it;
+#                        stopped on exit
+# start_window_manager   starts openbox on that display and waits until it manages windows
 # new_home FOLDER        a fresh home folder there: HOME and XDG_*_HOME point into it
 # make_installation DIR [--damaged]   a Quorvane installation (without "Art" when damaged)
 # write_preferences FILE PATH...      the preferences file listing the installations
@@ -71,16 +73,27 @@ _forget_process() {
 
 start_desktop() {
   require_tools Xvfb xdotool xwd python3
-  local fifo display
+  local fifo display size=${1:-1024x768}
   fifo=$(mktemp -u)
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
   own_process $!
   read -r -t 30 display <"$fifo" || fail "Xvfb did not start"
   rm -f "$fifo"
   export DISPLAY=":$display"
   unset WAYLAND_DISPLAY
   export QT_QPA_PLATFORM=xcb
+}
+
+start_window_manager() {
+  require_tools openbox xprop
+  openbox >/dev/null 2>&1 &
+  own_process $!
+  local waited=0
+  until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+    ((waited++ < DESKTOP_TIMEOUT * 10)) || fail "openbox did not start"
+    sleep 0.1
+  done
 }
 
 new_home() {

@@ -1,7 +1,11 @@
+#include "platform/PathUtilities.h"
 #include "support/FakeDraggingInfo.h"
 #include "support/InstallerHarness.h"
 
+#include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace quorvane::test {
 namespace {
@@ -98,6 +102,41 @@ TEST_F(DropTest, DragsWithoutFileNamesAreRefused) {
     EXPECT_FALSE(harness.window.sheets[0].alternateButton);
 }
 
+// Counts how often each path is looked at as a folder: once per judgement of it as an installation.
+class LookCountingFileManager : public FileManager {
+public:
+    using FileManager::fileExistsAtPath;
+    bool fileExistsAtPath(const std::string& path, bool* isDirectory) const override {
+        ++looks[path];
+        return FileManager::fileExistsAtPath(path, isDirectory);
+    }
+    mutable std::map<std::string, int> looks;
+};
+
+TEST(DragVerdicts, AreKeptForTheDragUntilItIsDroppedOrOtherPathsAreDragged) {
+    LookCountingFileManager files;
+    InstallerHarness::Options options;
+    options.fileManager = &files;
+    InstallerHarness harness(options);
+    const std::string game = harness.folder.makeInstallation("home/game");
+    const std::string readme = harness.folder.writeFile("drops/readme.txt", "hello");
+    auto validate = [&](const std::string& path) {
+        harness.installer().validateDrop(harness.table, FakeDraggingInfo(Paths{path}), 0,
+                                         Op::NSTableViewDropOn);
+    };
+    for (int move = 0; move < 3; ++move) {
+        validate(game);
+    }
+    EXPECT_EQ(files.looks[game], 1) << "judged once for the drag";
+    validate(readme);
+    validate(game);
+    EXPECT_EQ(files.looks[game], 2) << "another drag";
+    harness.installer().acceptDrop(harness.table, FakeDraggingInfo(Paths{game}), 0, Op::NSTableViewDropAbove);
+    EXPECT_EQ(files.looks[game], 3) << "judged again as it is added";
+    validate(game);
+    EXPECT_EQ(files.looks[game], 4) << "the next drag of the same path is judged afresh";
+}
+
 TEST(DropOnAnEmptyList, ContentIsRefused) {
     InstallerHarness harness;
     const std::string addon = harness.folder.writeFile("drops/Art/a.png", "a");
@@ -107,7 +146,9 @@ TEST(DropOnAnEmptyList, ContentIsRefused) {
 
 TEST(DropOnThePlaceholder, ContentIsRefusedAndStartsNothing) {
     InstallerHarness harness;
-    harness.installer().targetPathArray().push_back(AppRecord{std::nullopt, AttributedString("Looking"), std::nullopt, nullptr});
+    AppRecord placeholder;
+    placeholder.pathDescription = AttributedString("Looking");
+    harness.installer().targetPathArray().push_back(placeholder);
     const std::string addon = harness.folder.writeFile("drops/Art/a.png", "a");
     EXPECT_EQ(harness.installer().validateDrop(harness.table, FakeDraggingInfo(Paths{addon}), 0, Op::NSTableViewDropOn),
               kNone);
@@ -129,6 +170,27 @@ TEST_F(DropTest, AcceptingContentAsksForConfirmationNamingEveryItem) {
     EXPECT_EQ(sheet.message, "Click OK to update " + valid2 + " using:\n\nA\nB\nC.zip");
     EXPECT_EQ(sheet.defaultButton, "OK");
     EXPECT_EQ(sheet.alternateButton, "Cancel");
+}
+
+TEST_F(DropTest, TheConfirmationNamesFifteenItemsAtMost) {
+    struct Case {
+        int dropped;
+        std::string tail; // after the fifteenth name
+    };
+    for (const Case& c : {Case{15, ""}, Case{16, "\n… and 1 more."}, Case{3000, "\n… and 2985 more."}}) {
+        Paths files;
+        std::string names;
+        for (int i = 1; i <= c.dropped; ++i) {
+            files.push_back(harness.folder / ("drops/item" + std::to_string(i)));
+            if (i <= 15) {
+                names += (i > 1 ? "\n" : "") + ("item" + std::to_string(i));
+            }
+        }
+        ASSERT_TRUE(
+            harness.installer().acceptDrop(harness.table, FakeDraggingInfo(files), 0, Op::NSTableViewDropOn));
+        EXPECT_EQ(harness.sheetMessage(), "Click OK to update " + valid1 + " using:\n\n" + names + c.tail);
+        harness.window.dismissSheet(NSAlertAlternateReturn);
+    }
 }
 
 TEST_F(DropTest, NamesAreShownLiterally) {
@@ -174,6 +236,88 @@ TEST_F(DropTest, OkInstallsAndReports) {
     EXPECT_EQ(harness.sheetTitle(), "Application files updated successfully");
     EXPECT_EQ(harness.sheetMessage(), "1 files added\n0 previous files backed up\n0 duplicate files ignored.");
     EXPECT_EQ(harness.installer().progressMaxValue(), 2) << "the entries beneath the dropped folder";
+}
+
+TEST(ConfirmingAChangedInstallation, StartsNoUpdateAndRebuildsItsRow) {
+    struct Case {
+        const char* what;
+        std::function<void(const TemporaryFolder&, const std::string& game)> change;
+        std::string title;
+        std::string messageAfterPath;
+        std::string statusLine;
+        int status;
+        Paths rowNames;
+    };
+    const std::string gone = "This installation can no longer be updated";
+    const Case cases[] = {
+        {"deleted",
+         [](auto&, auto& game) { std::filesystem::remove_all(game); },
+         gone,
+         " is no longer a valid installation. Not found. Is its drive connected?",
+         "Not found. Is its drive connected?",
+         InstallationStatusNotFound,
+         {"other", "game", "damaged"}},
+        {"changed to another version",
+         [](auto& f, auto&) { f.writeFile("home/game/Text/version.txt", "1.30"); },
+         gone,
+         " is no longer a valid installation. Not version 1.29.",
+         "Not version 1.29.",
+         InstallationStatusWrongVersion,
+         {"other", "game", "damaged"}},
+        {"renamed, and another installation put in its place",
+         [](auto& f, auto& game) {
+             std::filesystem::rename(game, game + " old");
+             f.makeInstallation("home/game");
+         },
+         "This installation has changed since it was listed",
+         ". Drop the items onto its row again to update it.",
+         "",
+         InstallationStatusValid,
+         {"game", "other", "damaged"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        InstallerHarness harness;
+        const std::string game = harness.folder.makeInstallation("home/game");
+        harness.peer().addApplications(Paths{game, harness.folder.makeInstallation("home/other"),
+                                             harness.folder.makeInstallation("home/damaged", "1.0")},
+                                       true);
+        harness.folder.writeFile("drops/addon/Art/tree.png", "tree");
+        const Paths addon{harness.folder / "drops/addon"};
+        ASSERT_TRUE(
+            harness.installer().acceptDrop(harness.table, FakeDraggingInfo(addon), 0, Op::NSTableViewDropOn));
+        c.change(harness.folder, game);
+        harness.window.dismissSheet(NSAlertDefaultReturn);
+
+        ASSERT_EQ(harness.window.sheets.size(), 1u) << "no update report";
+        EXPECT_EQ(harness.sheetTitle(), c.title);
+        const std::string message = harness.sheetMessage();
+        EXPECT_TRUE(message.ends_with(c.messageAfterPath) && message.find(game) != std::string::npos)
+            << message;
+        EXPECT_FALSE(exists(game + "/Art/tree.png") || exists(game + " old/Art/tree.png"));
+        EXPECT_EQ(exists(game), c.status != InstallationStatusNotFound)
+            << "nothing made at a deleted one's path";
+
+        Paths rowNames;
+        for (const std::string& path : harness.rowPaths()) {
+            rowNames.push_back(path::lastPathComponent(path));
+        }
+        EXPECT_EQ(rowNames, c.rowNames);
+        const AppRecord& record = harness.installer().targetPathArray()[c.status == 0 ? 0 : 1];
+        EXPECT_EQ(record.status, c.status);
+        EXPECT_EQ(record.pathDescription->string(), game + "\n" + c.statusLine);
+        EXPECT_EQ(dynamic_cast<const FakeImage&>(*record.icon).path,
+                  harness.folder / (c.status == 0 ? "resources/Zell.icns" : "resources/Zell_bad.icns"));
+        EXPECT_EQ(harness.installer().firstBadEntry(), c.status == 0 ? 2 : 1);
+
+        harness.window.dismissSheet(NSAlertDefaultReturn);
+        if (c.status == InstallationStatusValid) {
+            harness.installer().acceptDrop(harness.table, FakeDraggingInfo(addon), 0, Op::NSTableViewDropOn);
+            harness.window.dismissSheet(NSAlertDefaultReturn);
+            EXPECT_EQ(harness.sheetTitle(), "Application files updated successfully")
+                << "a new drop updates it";
+        }
+    }
 }
 
 TEST_F(DropTest, NoSecondDropWhileAConfirmationIsOpen) {

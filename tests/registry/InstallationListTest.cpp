@@ -165,6 +165,39 @@ TEST(InstallationList, GrowthIsWeighedAlsoWhenNothingIsAdded) {
     EXPECT_EQ(harness.window.frame().height - before, 3 * 36 - 50);
 }
 
+TEST(InstallationList, AListThatCannotBeSavedIsSaidOnceAndStaysListed) {
+    struct Case {
+        const char* what;
+        std::string preferencesFile;
+        std::string inTheWay; // a folder when it ends in a slash, else a file
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"a folder where the file should be", "preferences.ini", "preferences.ini/", "Is a directory"},
+        {"a file where its folder should be", "config/preferences.ini", "config", "Not a directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        InstallerHarness::Options options;
+        options.preferencesFile = c.preferencesFile;
+        InstallerHarness harness(options);
+        c.inTheWay.ends_with("/") ? (void)harness.folder.makeFolder(c.inTheWay)
+                                  : (void)harness.folder.writeFile(c.inTheWay, "in the way");
+        const std::string a = harness.folder.makeInstallation("home/a");
+        const std::string b = harness.folder.makeInstallation("home/b");
+        EXPECT_TRUE(harness.peer().addApplications(Paths{a}, true));
+        EXPECT_TRUE(harness.peer().addApplications(Paths{b}, true));
+        EXPECT_EQ(harness.rowPaths(), (Paths{a, b}));
+        ASSERT_EQ(harness.window.sheets.size(), 1u) << "said once";
+        EXPECT_EQ(harness.sheetTitle(), "Your list of installations could not be saved");
+        EXPECT_EQ(
+            harness.sheetMessage(),
+            "The preferences file " + harness.folder / c.preferencesFile +
+                " could not be written: " + c.reason +
+                ". The installations stay in the list until the program ends but will not be remembered.");
+    }
+}
+
 TEST(Discovery, FirstStartSearchesWithLocateAndListsWhatItFinds) {
     TemporaryFolder tools;
     InstallerHarness::Options options;

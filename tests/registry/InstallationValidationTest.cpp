@@ -86,6 +86,12 @@ const ValidationCase kCases[] = {
          f.makeFolder(i + "/Text/version.txt");
      },
      InstallationStatusWrongVersion},
+    {"version at the very end of the first 64 KiB",
+     [](auto& f, auto& i) { f.writeFile(i + "/Text/version.txt", std::string(65532, ' ') + "1.29"); },
+     InstallationStatusValid},
+    {"version only past the first 64 KiB: the rest is never read",
+     [](auto& f, auto& i) { f.writeFile(i + "/Text/version.txt", std::string(65533, ' ') + "1.29"); },
+     InstallationStatusWrongVersion},
     {"version text not valid UTF-8 around the number",
      [](auto& f, auto& i) { f.writeFile(i + "/Text/version.txt", std::string("\xff\xfe 1.29 \x80", 9)); },
      InstallationStatusValid},

@@ -28,7 +28,7 @@ void InstallerHarness::build() {
     _userDefaults.reset();
     FileManager& fileManager = _options.fileManager ? *_options.fileManager : _realFileManager;
     _workspace = std::make_unique<Workspace>(fileManager);
-    _userDefaults = std::make_unique<UserDefaults>(folder / "preferences.ini");
+    _userDefaults = std::make_unique<UserDefaults>(folder / _options.preferencesFile);
     _bundle = std::make_unique<Bundle>(folder / "resources");
     _installer = std::make_unique<MyInstaller>(InstallerServices{fileManager, *_workspace, *_userDefaults, _localizer,
                                                                  log, clock, *_bundle, imageLoader,

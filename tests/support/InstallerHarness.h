@@ -33,6 +33,7 @@ public:
         std::string locatePath = "/usr/bin/locate";
         std::string jarPath = "/usr/bin/jar";
         FileManager* fileManager = nullptr; // a stand-in with failures, or the real one
+        std::string preferencesFile = "preferences.ini"; // in the folder
     };
 
     InstallerHarness();
