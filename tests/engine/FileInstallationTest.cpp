@@ -299,20 +299,6 @@ const CountCase kCountCases[] = {
      {{"/", "It holds the installation."},
       {"home/alias", "It is the installation itself."},
       {"home/game/BackupFiles", "It is in the installation's backup folder."}}},
-    {"an installation gone before the run is not made again",
-     [](auto& f, auto& installation) {
-         f.writeFile("drop/Art/a.png", "a");
-         f.writeFile("drop/Art/Sub/b.png", "b");
-         std::filesystem::remove_all(installation);
-         return Paths{f / "drop/Art"};
-     },
-     {0, 0, 0, 3},
-     {},
-     "<none>",
-     {{"drop/Art", "The installation is no longer there."}},
-     "Application files update incomplete",
-     "0 files added\n0 previous files backed up\n0 duplicate files ignored.\n3 files could not be "
-     "installed."},
     {"a drop of which nothing lines up",
      [](auto& f, auto&) {
          f.makeFolder("home/game/.cache");
