@@ -10,6 +10,7 @@
 #include "controller/MyInstaller.h"
 #include "platform/AlertSheet.h"
 #include "platform/Bundle.h"
+#include "platform/CleanupJournal.h"
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
 #include "platform/SystemClock.h"
@@ -28,6 +29,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,7 +40,8 @@ namespace {
 int usage() {
     std::fprintf(stderr,
                  "usage: quorvane-update-driver --target INSTALLATION [--jar PATH] [--timeout SECONDS] "
-                 "[--preferences FILE] ITEM...\n");
+                 "[--preferences FILE] [--state-folder FOLDER] ITEM...\n"
+                 "       quorvane-update-driver --clean-up --state-folder FOLDER\n");
     return 2;
 }
 
@@ -49,6 +52,8 @@ int main(int argc, char** argv) {
     std::string target;
     std::string jar = "/usr/bin/jar";
     std::string preferences;
+    std::string stateFolder;
+    bool cleanUp = false;
     int timeoutSeconds = 600;
     std::vector<std::string> items;
     for (int i = 1; i < argc; ++i) {
@@ -62,14 +67,28 @@ int main(int argc, char** argv) {
             timeoutSeconds = std::atoi(argv[++i]);
         } else if (argument == "--preferences" && hasValue) {
             preferences = argv[++i];
+        } else if (argument == "--state-folder" && hasValue) {
+            stateFolder = argv[++i];
+        } else if (argument == "--clean-up") {
+            cleanUp = true;
         } else if (argument.starts_with("--")) {
             return usage();
         } else {
             items.push_back(argument);
         }
     }
+    if (cleanUp && !stateFolder.empty()) {
+        // What a start of the program does first: removes what killed runs left.
+        FileManager fileManager;
+        CleanupJournal(stateFolder).cleanUp(fileManager);
+        return 0;
+    }
     if (target.empty() || items.empty()) {
         return usage();
+    }
+    std::optional<CleanupJournal> journal;
+    if (!stateFolder.empty()) {
+        journal.emplace(stateFolder);
     }
     if (preferences.empty()) {
         preferences = target + ".driver-preferences.ini";
@@ -91,7 +110,8 @@ int main(int argc, char** argv) {
     test::FakeButton cancelButton;
 
     MyInstaller installer(InstallerServices{fileManager, workspace, userDefaults, localizer, log, clock,
-                                            bundle, imageLoader, "/bin/false", jar});
+                                            bundle, imageLoader, "/bin/false", jar,
+                                            journal ? &*journal : nullptr});
     installer.connectOutlets(InstallerOutlets{&table, &file, &window, &progress, &fileLabel, &cancelButton});
 
     installer.setTargetPath(target);

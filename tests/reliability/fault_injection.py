@@ -180,11 +180,12 @@ def kill_runs(args, work, old, new):
 
     rng = random.Random(args.seed)
     totals = {"kills": 0, "killed mid-run": 0, "files checked": checked, "violations": len(violations),
-              "leftover temporary copies": 0}
+              "leftover temporary copies": 0, "left after the next start": 0}
+    state = os.path.join(work, "state")
     for k in range(args.kills):
         fresh_copy(template, installation)
         delay = rng.uniform(0.0, length)
-        child = subprocess.Popen([args.driver, "--target", installation, "--preferences",
+        child = subprocess.Popen([args.driver, "--target", installation, "--state-folder", state, "--preferences",
                                   os.path.join(work, "driver-preferences.ini")] + items,
                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         child.stdout.readline()  # "confirming": the update starts now
@@ -198,11 +199,19 @@ def kill_runs(args, work, old, new):
         checked, violations = check(installation, old, new)
         leftovers = sum(1 for _, dirs, names in os.walk(installation)
                         for n in dirs + names if n.startswith(PARTIAL_PREFIX))
+        # The next start removes what the killed run recorded in its journal.
+        subprocess.run([args.driver, "--clean-up", "--state-folder", state], check=True)
+        remaining = sum(1 for _, dirs, names in os.walk(installation)
+                        for n in dirs + names if n.startswith(PARTIAL_PREFIX))
+        if remaining:
+            violations.append(f"{remaining} temporary copies left after the next start")
         totals["files checked"] += checked
         totals["violations"] += len(violations)
         totals["leftover temporary copies"] += leftovers
+        totals["left after the next start"] += remaining
         print(f"kill {k + 1:2d} at {delay:6.3f} s ({'mid-run' if alive else 'after the end'}): "
-              f"{checked} files checked, {leftovers} temporary copies left, {len(violations)} violations", flush=True)
+              f"{checked} files checked, {leftovers} temporary copies left ({remaining} after the next start), "
+              f"{len(violations)} violations", flush=True)
         for v in violations[:20]:
             print("  VIOLATION", v)
     return totals
@@ -368,6 +377,7 @@ def main():
         print(f"SUMMARY kills={totals['kills']} killed_mid_run={totals['killed mid-run']} "
               f"files_checked={totals['files checked']} violations={totals['violations']} "
               f"leftover_temporary_copies={totals['leftover temporary copies']} "
+              f"left_after_next_start={totals['left after the next start']} "
               f"fault_violations={fault_violations} seconds={time.monotonic() - started:.0f}")
         sys.exit(1 if totals["violations"] or fault_violations else 0)
     finally:
