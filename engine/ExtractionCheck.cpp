@@ -24,7 +24,10 @@ bool fileMatches(FileManager& fileManager, const std::string& path, const ZipCen
     }
     std::uint64_t size = 0;
     uLong crc = ::crc32(0L, Z_NULL, 0);
-    for (std::string chunk; !(chunk = handle->readDataOfLength(kReadSize)).empty() && size <= entry.size;) {
+    // Reads at most one byte more than recorded (enough to tell a longer file), in blocks no larger
+    // than the file needs: most entries are small.
+    const auto nextRead = [&] { return static_cast<std::size_t>(std::min<std::uint64_t>(kReadSize, entry.size - size + 1)); };
+    for (std::string chunk; size <= entry.size && !(chunk = handle->readDataOfLength(nextRead())).empty();) {
         size += chunk.size();
         crc = ::crc32(crc, reinterpret_cast<const Bytef*>(chunk.data()), static_cast<uInt>(chunk.size()));
     }
