@@ -148,7 +148,7 @@ TEST(DropOnThePlaceholder, ContentIsRefusedAndStartsNothing) {
     InstallerHarness harness;
     AppRecord placeholder;
     placeholder.pathDescription = AttributedString("Looking");
-    harness.installer().targetPathArray().push_back(placeholder);
+    harness.installer().installationList().targetPathArray().push_back(placeholder);
     const std::string addon = harness.folder.writeFile("drops/Art/a.png", "a");
     EXPECT_EQ(harness.installer().validateDrop(harness.table, FakeDraggingInfo(Paths{addon}), 0, Op::NSTableViewDropOn),
               kNone);
@@ -303,12 +303,12 @@ TEST(ConfirmingAChangedInstallation, StartsNoUpdateAndRebuildsItsRow) {
             rowNames.push_back(path::lastPathComponent(path));
         }
         EXPECT_EQ(rowNames, c.rowNames);
-        const AppRecord& record = harness.installer().targetPathArray()[c.status == 0 ? 0 : 1];
+        const AppRecord& record = harness.installer().installationList().targetPathArray()[c.status == 0 ? 0 : 1];
         EXPECT_EQ(record.status, c.status);
         EXPECT_EQ(record.pathDescription->string(), game + "\n" + c.statusLine);
         EXPECT_EQ(dynamic_cast<const FakeImage&>(*record.icon).path,
                   harness.folder / (c.status == 0 ? "resources/Zell.icns" : "resources/Zell_bad.icns"));
-        EXPECT_EQ(harness.installer().firstBadEntry(), c.status == 0 ? 2 : 1);
+        EXPECT_EQ(harness.installer().installationList().firstBadEntry(), c.status == 0 ? 2 : 1);
 
         harness.window.dismissSheet(NSAlertDefaultReturn);
         if (c.status == InstallationStatusValid) {

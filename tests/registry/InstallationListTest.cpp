@@ -45,7 +45,7 @@ TEST(InstallationList, ValidInstallationsComeFirstInTheOrderAdded) {
 
     EXPECT_TRUE(harness.peer().addApplications(Paths{A, B, C, D}, true));
     EXPECT_EQ(harness.rowPaths(), (Paths{B, D, A, C}));
-    EXPECT_EQ(harness.installer().firstBadEntry(), 2);
+    EXPECT_EQ(harness.installer().installationList().firstBadEntry(), 2);
     harness.restart(); // the preferences reach the disk
     EXPECT_EQ(savedList(harness), (Paths{A, B, C, D}));
 
@@ -53,7 +53,7 @@ TEST(InstallationList, ValidInstallationsComeFirstInTheOrderAdded) {
     EXPECT_EQ(harness.rowPaths(), (Paths{B, D, A, C}));
     EXPECT_TRUE(harness.peer().addApplications(Paths{E}, true));
     EXPECT_EQ(harness.rowPaths(), (Paths{B, D, E, A, C}));
-    EXPECT_EQ(harness.installer().firstBadEntry(), 3);
+    EXPECT_EQ(harness.installer().installationList().firstBadEntry(), 3);
 }
 
 TEST(InstallationList, SkipsEmptyUnknownAndAlreadyListedPaths) {
@@ -72,7 +72,7 @@ TEST(InstallationList, SkipsEmptyUnknownAndAlreadyListedPaths) {
     EXPECT_EQ(harness.table.reloads, reloads);
     EXPECT_EQ(savedList(harness), Paths{"sentinel"});
     // The listed record keeps the verdict it had when it was added.
-    EXPECT_EQ(harness.installer().targetPathArray()[0].status, 0);
+    EXPECT_EQ(harness.installer().installationList().targetPathArray()[0].status, 0);
 
     EXPECT_FALSE(harness.peer().addApplications(std::nullopt, true));
     EXPECT_FALSE(harness.peer().addApplications(Paths{}, true));
@@ -84,7 +84,7 @@ TEST(InstallationList, RecordsCarryTheStyledStatusLineAndTheirIcon) {
     const std::string bad = harness.folder.makeInstallation("home/bad", "0.9");
     harness.peer().addApplications(Paths{good, bad}, true);
 
-    const auto& list = harness.installer().targetPathArray();
+    const auto& list = harness.installer().installationList().targetPathArray();
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].pathDescription->string(), good + "\n");
     EXPECT_TRUE(list[0].pathDescription->runs().empty());
@@ -107,7 +107,7 @@ TEST(InstallationList, RecordsWithoutIconsWhenTheArtworkIsMissing) {
     InstallerHarness harness(options);
     const std::string game = harness.folder.makeInstallation("home/game");
     harness.peer().addApplications(Paths{game}, true);
-    EXPECT_EQ(harness.installer().targetPathArray()[0].icon, nullptr);
+    EXPECT_EQ(harness.installer().installationList().targetPathArray()[0].icon, nullptr);
     EXPECT_TRUE(std::holds_alternative<std::monostate>(
         harness.installer().objectValueForTableColumn(harness.table, "icon", 0)));
 }

@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     harness.peer().fillApplicationList(output);
 
-    const std::vector<quorvane::AppRecord>& list = harness.installer().targetPathArray();
+    const std::vector<quorvane::AppRecord>& list = harness.installer().installationList().targetPathArray();
     std::set<std::string> seen;
     bool invalidSeen = false;
     for (const quorvane::AppRecord& record : list) {
@@ -56,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         invalidSeen = invalidSeen || !valid;
     }
-    if (harness.installer().firstBadEntry() < 0 ||
-        static_cast<std::size_t>(harness.installer().firstBadEntry()) > list.size()) {
+    if (harness.installer().installationList().firstBadEntry() < 0 ||
+        static_cast<std::size_t>(harness.installer().installationList().firstBadEntry()) > list.size()) {
         std::abort();
     }
     return 0;
