@@ -30,6 +30,7 @@ public:
     // The records in table order. The first firstBadEntry() of them are the valid installations, in the
     // order they were added; the others follow in the order they were added.
     std::vector<AppRecord>& targetPathArray() { return _targetPathArray; }
+    const std::vector<AppRecord>& targetPathArray() const { return _targetPathArray; }
     std::int32_t firstBadEntry() const { return _firstBadEntry; }
     // Empties the list: no records, so none of them valid.
     void clear();

@@ -11,18 +11,6 @@ public:
     explicit MyInstallerTestPeer(MyInstaller& installer) : _installer(installer) {}
 
     std::string dateTimeComponent() const { return _installer._dateTimeComponent(); }
-    InstallationStatus isValidApplication(const std::string& path) {
-        return _installer._installationList._isValidApplication(path);
-    }
-    std::string statusDescription(InstallationStatus status) const {
-        return _installer._installationList._statusDescription(status);
-    }
-    bool addApplications(const std::optional<std::vector<std::string>>& apps, bool folders) {
-        return _installer._installationList._addApplications(apps, folders);
-    }
-    void fillApplicationList(const std::string& locateOutput) {
-        _installer._installationList._fillApplicationList(locateOutput);
-    }
     InstallationStatus validApplicationInList(const std::vector<std::string>& paths) {
         return _installer._validApplicationInList(paths);
     }
