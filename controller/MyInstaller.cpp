@@ -28,7 +28,9 @@ constexpr std::time_t kMaxTimestampsTried = 100000;
 } // namespace
 
 MyInstaller::MyInstaller(InstallerServices services)
-    : _fileManager(services.fileManager), _userDefaults(services.userDefaults), _workspace(services.workspace),
+    : _installationList(services.fileManager, services.workspace, services.userDefaults, services.localizer,
+                        this),
+      _fileManager(services.fileManager), _userDefaults(services.userDefaults),
       _localizer(services.localizer), _log(services.log), _clock(services.clock), _bundle(services.bundle),
       _imageLoader(services.imageLoader), _locatePath(std::move(services.locatePath)),
       _jarPath(std::move(services.jarPath)), _cleanupJournal(services.cleanupJournal) {
@@ -44,7 +46,6 @@ MyInstaller::~MyInstaller() {
     for (const std::string& folder : _finishedTempFolders) {
         _fileManager.removeFileAtPath(folder);
     }
-    setTargetPathArray(std::nullopt);
     setUpdateFiles(std::nullopt);
     setGoodFolderIcon(nullptr);
     setBadFolderIcon(nullptr);
@@ -63,11 +64,9 @@ void MyInstaller::_initVariables() {
     _targetPath.reset();
     _privateFiles.reset();
     _tempFolders.reset();
-    _targetPathArray.reset();
     _updateFiles.reset();
     _goodFolderIcon.reset();
     _badFolderIcon.reset();
-    _firstBadEntry = 0;
     _resetUpdateFigures();
 }
 
@@ -98,18 +97,19 @@ void MyInstaller::awakeFromNib() {
             column->setDataCell(ImageCell{ImageAlignment::NSImageAlignCenter, ImageScaling::NSScaleProportionally});
         }
     }
-    targetPathArray().clear();
+    _installationList.clear();
 
     if (const auto saved = _userDefaults.stringArrayForKey("Target_Path_Array")) {
-        _addApplications(*saved, true);
+        _installationList._addApplications(*saved, true);
     } else {
         AppRecord placeholder;
         placeholder.pathDescription =
             AttributedString(formatMessage(_localized("Looking for your %@ installation. Please wait ..."), {kGameName}));
-        targetPathArray().push_back(std::move(placeholder));
+        _installationList.targetPathArray().push_back(std::move(placeholder));
         MyProcess::initProcess(
             _locatePath, "/", std::string("*/Quorvane"), std::nullopt, nullptr,
-            [this](MyProcess& process) { _fillApplicationList(process); }, this, _log);
+            [this](MyProcess& process) { _installationList._fillApplicationList(process.outputString()); },
+            this, _log);
     }
 
     if (_appPathSelector) {
@@ -170,17 +170,6 @@ const std::optional<std::string>& MyInstaller::privateFiles() {
             return _privateFiles;
         }
     }
-}
-
-std::vector<AppRecord>& MyInstaller::targetPathArray() {
-    if (!_targetPathArray) {
-        setTargetPathArray(std::vector<AppRecord>());
-    }
-    return *_targetPathArray;
-}
-
-void MyInstaller::setTargetPathArray(std::optional<std::vector<AppRecord>> targetPathArray) {
-    _targetPathArray = std::move(targetPathArray);
 }
 
 std::vector<std::string>& MyInstaller::tempFolders() {

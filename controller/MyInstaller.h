@@ -7,6 +7,8 @@
 #include "platform/Image.h"
 #include "platform/TableDataSource.h"
 #include "registry/AppRecord.h"
+#include "registry/InstallationList.h"
+#include "registry/InstallationListDelegate.h"
 #include "registry/InstallationStatus.h"
 
 #include <chrono>
@@ -29,9 +31,10 @@ class ZipCentralDirectory;
 // the table and runs the update of an installation: it installs the dropped items with backups, extracts
 // archives with the jar tool, shows the progress and reports the outcome.
 //
-// Its methods are split by subsystem: installation validation and the list in registry/, drop handling
-// in drop/, installation, extraction and the report in engine/; fields, accessors and start-up here.
-class MyInstaller : public TableDataSource {
+// The installation list is an object of its own (registry/InstallationList); the controller shows it in
+// the table. Its methods are split by subsystem: the table in InstallationTable.cpp, drop handling in
+// drop/, installation, extraction and the report in engine/; fields, accessors and start-up here.
+class MyInstaller : public TableDataSource, public InstallationListDelegate {
 public:
     explicit MyInstaller(InstallerServices services);
     ~MyInstaller() override;
@@ -48,22 +51,21 @@ public:
     // The backup folder of the current update, created on first use; none without a target path.
     const std::optional<std::string>& privateFiles();
     void setPrivateFiles(std::optional<std::string> privateFiles) { _privateFiles = std::move(privateFiles); }
-    std::vector<AppRecord>& targetPathArray();
-    void setTargetPathArray(std::optional<std::vector<AppRecord>> targetPathArray);
+    // The installations the table shows.
+    InstallationList& installationList() { return _installationList; }
     const std::optional<std::vector<std::string>>& updateFiles() const { return _updateFiles; }
     void setUpdateFiles(std::optional<std::vector<std::string>> updateFiles) { _updateFiles = std::move(updateFiles); }
     std::vector<std::string>& tempFolders();
     // Deletes from disk every folder of the list held until now, then holds the new list.
     void setTempFolders(std::optional<std::vector<std::string>> tempFolders);
-    const ImagePtr& goodFolderIcon();
+    const ImagePtr& goodFolderIcon() override;
     void setGoodFolderIcon(ImagePtr icon) { _goodFolderIcon = std::move(icon); }
-    const ImagePtr& badFolderIcon();
+    const ImagePtr& badFolderIcon() override;
     void setBadFolderIcon(ImagePtr icon) { _badFolderIcon = std::move(icon); }
 
     // Read-only views of the update run's figures.
     double progressValue() const { return _progressValue; }
     double progressMaxValue() const { return _progressMaxValue; }
-    std::int32_t firstBadEntry() const { return _firstBadEntry; }
     std::int32_t numFilesInstalled() const { return _numFilesInstalled; }
     std::int32_t numDuplicateFiles() const { return _numDuplicateFiles; }
     std::int32_t numFilesReplaced() const { return _numFilesReplaced; }
@@ -102,23 +104,12 @@ private:
     // The first timestamp name in folder, from the clock's second on, that names nothing yet.
     std::string _freeTimestampPathIn(const std::string& folder) const;
 
-    // registry/
-    InstallationStatus _isValidApplication(const std::string& path);
-    std::string _statusDescription(InstallationStatus status) const;
-    void _fillApplicationList(MyProcess& process);
-    // The list rebuilt from the locate query's output: one path per line.
-    void _fillApplicationListWithOutput(const std::string& output);
-    bool _addApplications(const std::optional<std::vector<std::string>>& apps, bool folders);
+    // controller/InstallationTable.cpp: the table and the window show the installation list.
     void _growWindowForPaths(std::size_t pathCount);
-    // Saves the paths under "Target_Path_Array"; the first failure of a run is shown in a sheet.
-    void _savePathList(const std::vector<std::string>& pathList);
-    // The status line of a listed installation: that of _statusDescription, and for one that has gone
-    // since it was listed, where to look for it.
-    std::string _listedStatusText(InstallationStatus status) const;
-    AppRecord _makeAppRecord(const std::string& path, InstallationStatus status);
-    // Judges a listed installation again; replaced tells whether another folder now stands at its path.
-    // When the verdict or the folder changed, its row is rebuilt with the new verdict.
-    InstallationStatus _judgeListedApplicationAgain(const std::string& path, bool* replaced);
+    void installationListWeighed(std::size_t listedPaths) override;
+    void installationListChanged() override;
+    // The list could not be saved: said in a sheet.
+    void installationListNotSaved(int error) override;
 
     // drop/
     InstallationStatus _validApplicationInList(const std::vector<std::string>& paths);
@@ -180,7 +171,7 @@ private:
     std::optional<std::string> _targetPath;
     std::optional<std::string> _privateFiles;
     std::optional<std::vector<std::string>> _updateFiles;
-    std::optional<std::vector<AppRecord>> _targetPathArray;
+    InstallationList _installationList;
     std::optional<std::vector<std::string>> _tempFolders;
     // Extraction folders whose contents are installed, kept until no extraction inside them runs.
     std::vector<std::string> _finishedTempFolders;
@@ -190,7 +181,6 @@ private:
     UserDefaults& _userDefaults;
     double _progressValue = 0.0;
     double _progressMaxValue = 0.0;
-    std::int32_t _firstBadEntry = 0;
     std::int32_t _numFilesInstalled = 0;
     std::int32_t _numDuplicateFiles = 0;
     std::int32_t _numFilesReplaced = 0;
@@ -210,11 +200,8 @@ private:
     bool _awaitingConfirmation = false;
     // The dragged paths of the drag in progress and their list status, until it is dropped.
     std::optional<std::pair<std::vector<std::string>, InstallationStatus>> _dragVerdict;
-    // The list of installations could not be saved, and the user has been told.
-    bool _pathListFailureReported = false;
     std::optional<std::chrono::steady_clock::time_point> _lastStatusRedraw;
 
-    Workspace& _workspace;
     Localizer& _localizer;
     Log& _log;
     Clock& _clock;

@@ -27,7 +27,7 @@ bool carriesFileNames(const DraggingInfo& info) {
 InstallationStatus MyInstaller::_validApplicationInList(const std::vector<std::string>& paths) {
     InstallationStatus status = InstallationStatusNotFound;
     for (const std::string& path : paths) {
-        status = _isValidApplication(path);
+        status = _installationList._isValidApplication(path);
         if (status == InstallationStatusValid) {
             return status;
         }
@@ -54,7 +54,7 @@ DragOperation MyInstaller::validateDrop(TableView& tableView, const DraggingInfo
     }
     const InstallationStatus status = _validApplicationInDrag(
         info.propertyListForType(NSFilenamesPboardType).value_or(std::vector<std::string>()));
-    const std::vector<AppRecord>& list = targetPathArray();
+    const std::vector<AppRecord>& list = _installationList.targetPathArray();
     const auto count = static_cast<int>(list.size());
 
     if (status == InstallationStatusNotFound) {
@@ -68,7 +68,7 @@ DragOperation MyInstaller::validateDrop(TableView& tableView, const DraggingInfo
         return DragOperation::NSDragOperationCopy;
     }
     if (status == InstallationStatusValid) {
-        tableView.setDropRow(_firstBadEntry, TableViewDropOperation::NSTableViewDropAbove);
+        tableView.setDropRow(_installationList.firstBadEntry(), TableViewDropOperation::NSTableViewDropAbove);
         return DragOperation::NSDragOperationCopy;
     }
     tableView.setDropRow(count, TableViewDropOperation::NSTableViewDropAbove);
@@ -90,7 +90,7 @@ bool MyInstaller::acceptDrop(TableView&, const DraggingInfo& info, int row, Tabl
     }
 
     if (operation == TableViewDropOperation::NSTableViewDropOn) {
-        const std::vector<AppRecord>& list = targetPathArray();
+        const std::vector<AppRecord>& list = _installationList.targetPathArray();
         if (row < 0 || static_cast<std::size_t>(row) >= list.size()) {
             return false;
         }
@@ -121,7 +121,7 @@ bool MyInstaller::acceptDrop(TableView&, const DraggingInfo& info, int row, Tabl
         return true;
     }
     if (operation == TableViewDropOperation::NSTableViewDropAbove) {
-        return _addApplications(updateFiles(), true);
+        return _installationList._addApplications(updateFiles(), true);
     }
     return false;
 }
@@ -139,7 +139,7 @@ void MyInstaller::_openTargetChangedSheet(const std::string& path, InstallationS
     }
     AlertSheet sheet{_localized("This installation can no longer be updated"), _localized("OK"), std::nullopt,
                      formatMessage(_localized("%@ is no longer a valid installation. %@"),
-                                   {path, _listedStatusText(status)}),
+                                   {path, _installationList._listedStatusText(status)}),
                      nullptr, {}};
     if (status == InstallationStatusValid) {
         sheet.title = _localized("This installation has changed since it was listed");
@@ -157,7 +157,8 @@ void MyInstaller::_dragConfirmed(int returnCode) {
     }
     // The installation may have gone, changed or been replaced by another folder since it was listed.
     bool replaced = false;
-    const InstallationStatus status = _judgeListedApplicationAgain(*targetPath(), &replaced);
+    const InstallationStatus status =
+        _installationList._judgeListedApplicationAgain(*targetPath(), &replaced);
     if (status != InstallationStatusValid || replaced) {
         _openTargetChangedSheet(*targetPath(), status);
         return;

@@ -1,16 +1,21 @@
-#include "controller/MyInstaller.h"
+#include "registry/InstallationList.h"
+
+#include "platform/FileManager.h"
+#include "platform/Localizer.h"
 #include "platform/MessageFormat.h"
 #include "platform/PathUtilities.h"
-#include "platform/TableView.h"
 #include "platform/UserDefaults.h"
-#include "platform/Window.h"
-#include "process/MyProcess.h"
+#include "platform/Workspace.h"
+#include "registry/InstallationListDelegate.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace quorvane {
 namespace {
+
+// The version file is read this deep and no further: the version stands at its head, and a huge file
+// must not hold up the start or a drag.
+constexpr std::size_t kMaxVersionFileLength = 64 * 1024;
 
 const TextStyle kStatusLineStyle{10.0, TextColor::Red};
 
@@ -29,46 +34,95 @@ std::vector<std::string> splitLines(const std::string& text) {
 
 } // namespace
 
-int MyInstaller::numberOfRowsInTableView(TableView&) {
-    const auto count = static_cast<int>(targetPathArray().size());
-    return count == 0 ? 1 : count;
-}
+InstallationList::InstallationList(FileManager& fileManager, Workspace& workspace, UserDefaults& userDefaults,
+                                   Localizer& localizer, InstallationListDelegate* delegate)
+    : _fileManager(fileManager), _workspace(workspace), _userDefaults(userDefaults), _localizer(localizer),
+      _delegate(delegate) {}
 
-ObjectValue MyInstaller::objectValueForTableColumn(TableView&, const std::string& columnIdentifier, int row) {
-    const std::vector<AppRecord>& list = targetPathArray();
-    if (list.empty()) {
-        if (row == 0 && columnIdentifier == "pathDescription") {
-            return formatMessage(_localized("Sorry. Cannot find %@ version %@."), {"Quorvane", "1.29"});
-        }
-        return std::monostate{};
-    }
-    if (row < 0 || static_cast<std::size_t>(row) >= list.size()) {
-        return std::monostate{};
-    }
-    return list[static_cast<std::size_t>(row)].valueForKey(columnIdentifier);
-}
-
-void MyInstaller::_fillApplicationList(MyProcess& process) {
-    _fillApplicationListWithOutput(process.outputString());
-}
-
-void MyInstaller::_fillApplicationListWithOutput(const std::string& output) {
-    targetPathArray().clear();
+void InstallationList::clear() {
+    _targetPathArray.clear();
     _firstBadEntry = 0;
+}
+
+std::string InstallationList::_localized(const std::string& key) const {
+    return _localizer.localizedStringForKey(key);
+}
+
+InstallationStatus InstallationList::_isValidApplication(const std::string& path) {
+    bool isDirectory = false;
+    if (!_fileManager.fileExistsAtPath(path, &isDirectory) || !isDirectory) {
+        return InstallationStatusNotFound;
+    }
+    // The folder stays the working directory: every test below is relative to it.
+    if (!_fileManager.changeCurrentDirectoryPath(path)) {
+        return InstallationStatusNotFound;
+    }
+    if (!_fileManager.fileExistsAtPath("Quorvane", &isDirectory)) {
+        return InstallationStatusNotFound;
+    }
+    if (isDirectory && !_workspace.isFilePackageAtPath("Quorvane")) {
+        return InstallationStatusNotFound;
+    }
+
+    InstallationStatus status = InstallationStatusValid;
+    if (!_fileManager.fileExistsAtPath("Art", &isDirectory) || !isDirectory) {
+        status += InstallationStatusArtMissing;
+    }
+    if (!_fileManager.fileExistsAtPath("Text", &isDirectory) || !isDirectory) {
+        status += InstallationStatusTextMissing;
+    }
+    if (status == InstallationStatusValid) {
+        if (!_fileManager.fileExistsAtPath("Text/version.txt")) {
+            status += InstallationStatusVersionFileMissing;
+        } else {
+            const auto text = _fileManager.leadingStringOfFile("Text/version.txt", kMaxVersionFileLength);
+            if (!text || text->find("1.29") == std::string::npos) {
+                status += InstallationStatusWrongVersion;
+            }
+        }
+    }
+    return status;
+}
+
+std::string InstallationList::_statusDescription(InstallationStatus status) const {
+    switch (status) {
+    case InstallationStatusValid:
+        return "";
+    case InstallationStatusArtMissing:
+        return formatMessage(_localized("%@ folder missing."), {"Art"});
+    case InstallationStatusTextMissing:
+        return formatMessage(_localized("%@ folder missing."), {"Text"});
+    case InstallationStatusArtAndTextMissing:
+        return formatMessage(_localized("%@ and %@ folders missing."), {"Art", "Text"});
+    case InstallationStatusVersionFileMissing:
+        return formatMessage(_localized("%@ missing."), {"Text/version.txt"});
+    case InstallationStatusWrongVersion:
+        return formatMessage(_localized("Not version %@."), {"1.29"});
+    default:
+        return _localized("Unknown error.");
+    }
+}
+
+std::string InstallationList::_listedStatusText(InstallationStatus status) const {
+    // A listed installation found gone later is no installation at all: say where to look for it.
+    return status == InstallationStatusNotFound ? _localized("Not found. Is its drive connected?")
+                                                : _statusDescription(status);
+}
+
+void InstallationList::_fillApplicationList(const std::string& output) {
+    clear();
     if (!output.empty()) {
         _addApplications(splitLines(output), false);
     }
-    if (_appPathSelector) {
-        _appPathSelector->reloadData();
-    }
+    _tellChanged();
 }
 
-bool MyInstaller::_addApplications(const std::optional<std::vector<std::string>>& apps, bool folders) {
+bool InstallationList::_addApplications(const std::optional<std::vector<std::string>>& apps, bool folders) {
     bool appsAdded = false;
     if (!apps || apps->empty()) {
         return false;
     }
-    std::vector<AppRecord>& list = targetPathArray();
+    std::vector<AppRecord>& list = _targetPathArray;
     std::vector<std::string> pathList;
     for (const AppRecord& record : list) {
         if (record.path) {
@@ -103,40 +157,30 @@ bool MyInstaller::_addApplications(const std::optional<std::vector<std::string>>
         }
     }
 
-    _growWindowForPaths(pathList.size());
-
+    if (_delegate) {
+        _delegate->installationListWeighed(pathList.size());
+    }
     if (appsAdded) {
-        if (_appPathSelector) {
-            _appPathSelector->reloadData();
-        }
+        _tellChanged();
         _savePathList(pathList);
     }
     return appsAdded;
 }
 
-void MyInstaller::_savePathList(const std::vector<std::string>& pathList) {
+void InstallationList::_savePathList(const std::vector<std::string>& pathList) {
     _userDefaults.setObject(pathList, "Target_Path_Array");
-    // Written at once: a list that cannot be saved is said once a run, and the window keeps showing it.
+    // Written at once: a list that cannot be saved is said once a run, and stays listed all the same.
     const int error = _userDefaults.synchronize();
-    if (error == 0 || _pathListFailureReported || !_window) {
+    if (error == 0 || _pathListFailureReported) {
         return;
     }
     _pathListFailureReported = true;
-    const std::string message =
-        formatMessage(_localized("The preferences file %@ could not be written: %@. The installations stay "
-                                 "in the list until the program ends but will not be remembered."),
-                      {_userDefaults.filePath(), _errorText(error)});
-    _window->beginAlertSheet(AlertSheet{_localized("Your list of installations could not be saved"),
-                                        _localized("OK"), std::nullopt, message, nullptr, {}});
+    if (_delegate) {
+        _delegate->installationListNotSaved(error);
+    }
 }
 
-std::string MyInstaller::_listedStatusText(InstallationStatus status) const {
-    // A listed installation found gone later is no installation at all: say where to look for it.
-    return status == InstallationStatusNotFound ? _localized("Not found. Is its drive connected?")
-                                                : _statusDescription(status);
-}
-
-AppRecord MyInstaller::_makeAppRecord(const std::string& path, InstallationStatus status) {
+AppRecord InstallationList::_makeAppRecord(const std::string& path, InstallationStatus status) {
     AttributedString description(formatMessage("%@\n%@", {path, _listedStatusText(status)}));
     description.setAttributes(kStatusLineStyle, path.size() + 1,
                               description.string().size() - path.size() - 1);
@@ -145,25 +189,28 @@ AppRecord MyInstaller::_makeAppRecord(const std::string& path, InstallationStatu
     record.path = path;
     record.pathDescription = std::move(description);
     record.status = status;
-    record.icon = status == InstallationStatusValid ? goodFolderIcon() : badFolderIcon();
-    record.identity = fileManager().fileIdentityAtPath(path);
+    if (_delegate) {
+        record.icon =
+            status == InstallationStatusValid ? _delegate->goodFolderIcon() : _delegate->badFolderIcon();
+    }
+    record.identity = _fileManager.fileIdentityAtPath(path);
     return record;
 }
 
-InstallationStatus MyInstaller::_judgeListedApplicationAgain(const std::string& path, bool* replaced) {
+InstallationStatus InstallationList::_judgeListedApplicationAgain(const std::string& path, bool* replaced) {
     const InstallationStatus status = _isValidApplication(path);
-    std::vector<AppRecord>& list = targetPathArray();
+    std::vector<AppRecord>& list = _targetPathArray;
     const auto listed =
         std::find_if(list.begin(), list.end(), [&](const AppRecord& r) { return r.path == path; });
     if (listed == list.end()) {
         *replaced = false;
         return status;
     }
-    *replaced = listed->identity != fileManager().fileIdentityAtPath(path);
+    *replaced = listed->identity != _fileManager.fileIdentityAtPath(path);
     if (!*replaced && listed->status == status) {
         return status;
     }
-    // The row is rebuilt in its place, or moved across the border when it turned valid or invalid: the
+    // The record is rebuilt in its place, or moved across the border when it turned valid or invalid: the
     // valid installations stay above the others.
     AppRecord record = _makeAppRecord(path, status);
     const bool wasValid = listed->status == InstallationStatusValid;
@@ -177,25 +224,13 @@ InstallationStatus MyInstaller::_judgeListedApplicationAgain(const std::string& 
         list.insert(list.begin() + border, std::move(record));
         _firstBadEntry += wasValid ? 0 : 1;
     }
-    if (_appPathSelector) {
-        _appPathSelector->reloadData();
-    }
+    _tellChanged();
     return status;
 }
 
-void MyInstaller::_growWindowForPaths(std::size_t pathCount) {
-    if (pathCount <= 2 || !_window || !_appPathSelector) {
-        return;
-    }
-    Rect frame = _window->frame();
-    const auto tableHeight = static_cast<int>(std::trunc(_appPathSelector->frame().height));
-    const float needed = static_cast<float>(pathCount) * (_appPathSelector->rowHeight() + 2.0f) -
-                         static_cast<float>(tableHeight);
-    const auto extraHeightNeeded = static_cast<int>(std::trunc(needed));
-    if (extraHeightNeeded > 0) {
-        // The bottom edge stays; the top edge moves up. The window keeps within the screen.
-        frame.height += static_cast<float>(extraHeightNeeded);
-        _window->setFrame(frame, true);
+void InstallationList::_tellChanged() {
+    if (_delegate) {
+        _delegate->installationListChanged();
     }
 }
 

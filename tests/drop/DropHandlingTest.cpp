@@ -1,4 +1,3 @@
-#include "platform/PathUtilities.h"
 #include "support/FakeDraggingInfo.h"
 #include "support/InstallerHarness.h"
 
@@ -22,7 +21,7 @@ protected:
         valid1 = harness.folder.makeInstallation("home/valid1");
         valid2 = harness.folder.makeInstallation("home/valid2");
         damaged = harness.folder.makeInstallation("home/damaged", "1.0");
-        harness.peer().addApplications(Paths{valid1, damaged, valid2}, true);
+        harness.list()._addApplications(Paths{valid1, damaged, valid2}, true);
         newValid = harness.folder.makeInstallation("home/newValid");
         newDamaged = harness.folder.makeInstallation("home/newDamaged", "");
         harness.folder.writeFile("drops/addon/Art/tree.png", "tree");
@@ -66,11 +65,11 @@ TEST_F(DropTest, ContentGoesOntoAValidRowOnly) {
 
 TEST_F(DropTest, ContentPastTheEndLandsOnTheLastRowWhenItIsValid) {
     const std::string extra = harness.folder.makeInstallation("home/extra");
-    harness.peer().addApplications(Paths{extra}, true); // rows: valid1, valid2, extra, damaged
+    harness.list()._addApplications(Paths{extra}, true); // rows: valid1, valid2, extra, damaged
     EXPECT_EQ(validate(Paths{addon}, 9), kNone);
     InstallerHarness onlyValid;
     const std::string game = onlyValid.folder.makeInstallation("home/game");
-    onlyValid.peer().addApplications(Paths{game}, true);
+    onlyValid.list()._addApplications(Paths{game}, true);
     EXPECT_EQ(onlyValid.installer().validateDrop(onlyValid.table, FakeDraggingInfo(Paths{addon}), 5, Op::NSTableViewDropAbove),
               kCopy);
     EXPECT_EQ(onlyValid.table.dropTarget, std::make_pair(0, Op::NSTableViewDropOn));
@@ -148,7 +147,7 @@ TEST(DropOnThePlaceholder, ContentIsRefusedAndStartsNothing) {
     InstallerHarness harness;
     AppRecord placeholder;
     placeholder.pathDescription = AttributedString("Looking");
-    harness.installer().targetPathArray().push_back(placeholder);
+    harness.list().targetPathArray().push_back(placeholder);
     const std::string addon = harness.folder.writeFile("drops/Art/a.png", "a");
     EXPECT_EQ(harness.installer().validateDrop(harness.table, FakeDraggingInfo(Paths{addon}), 0, Op::NSTableViewDropOn),
               kNone);
@@ -238,15 +237,13 @@ TEST_F(DropTest, OkInstallsAndReports) {
     EXPECT_EQ(harness.installer().progressMaxValue(), 2) << "the entries beneath the dropped folder";
 }
 
-TEST(ConfirmingAChangedInstallation, StartsNoUpdateAndRebuildsItsRow) {
+TEST(ConfirmingAChangedInstallation, StartsNoUpdateAndSaysWhy) {
     struct Case {
         const char* what;
         std::function<void(const TemporaryFolder&, const std::string& game)> change;
         std::string title;
         std::string messageAfterPath;
-        std::string statusLine;
         int status;
-        Paths rowNames;
     };
     const std::string gone = "This installation can no longer be updated";
     const Case cases[] = {
@@ -254,16 +251,12 @@ TEST(ConfirmingAChangedInstallation, StartsNoUpdateAndRebuildsItsRow) {
          [](auto&, auto& game) { std::filesystem::remove_all(game); },
          gone,
          " is no longer a valid installation. Not found. Is its drive connected?",
-         "Not found. Is its drive connected?",
-         InstallationStatusNotFound,
-         {"other", "game", "damaged"}},
+         InstallationStatusNotFound},
         {"changed to another version",
          [](auto& f, auto&) { f.writeFile("home/game/Text/version.txt", "1.30"); },
          gone,
          " is no longer a valid installation. Not version 1.29.",
-         "Not version 1.29.",
-         InstallationStatusWrongVersion,
-         {"other", "game", "damaged"}},
+         InstallationStatusWrongVersion},
         {"renamed, and another installation put in its place",
          [](auto& f, auto& game) {
              std::filesystem::rename(game, game + " old");
@@ -271,17 +264,15 @@ TEST(ConfirmingAChangedInstallation, StartsNoUpdateAndRebuildsItsRow) {
          },
          "This installation has changed since it was listed",
          ". Drop the items onto its row again to update it.",
-         "",
-         InstallationStatusValid,
-         {"game", "other", "damaged"}},
+         InstallationStatusValid},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         InstallerHarness harness;
         const std::string game = harness.folder.makeInstallation("home/game");
-        harness.peer().addApplications(Paths{game, harness.folder.makeInstallation("home/other"),
-                                             harness.folder.makeInstallation("home/damaged", "1.0")},
-                                       true);
+        harness.list()._addApplications(Paths{game, harness.folder.makeInstallation("home/other"),
+                                              harness.folder.makeInstallation("home/damaged", "1.0")},
+                                        true);
         harness.folder.writeFile("drops/addon/Art/tree.png", "tree");
         const Paths addon{harness.folder / "drops/addon"};
         ASSERT_TRUE(
@@ -297,18 +288,6 @@ TEST(ConfirmingAChangedInstallation, StartsNoUpdateAndRebuildsItsRow) {
         EXPECT_FALSE(exists(game + "/Art/tree.png") || exists(game + " old/Art/tree.png"));
         EXPECT_EQ(exists(game), c.status != InstallationStatusNotFound)
             << "nothing made at a deleted one's path";
-
-        Paths rowNames;
-        for (const std::string& path : harness.rowPaths()) {
-            rowNames.push_back(path::lastPathComponent(path));
-        }
-        EXPECT_EQ(rowNames, c.rowNames);
-        const AppRecord& record = harness.installer().targetPathArray()[c.status == 0 ? 0 : 1];
-        EXPECT_EQ(record.status, c.status);
-        EXPECT_EQ(record.pathDescription->string(), game + "\n" + c.statusLine);
-        EXPECT_EQ(dynamic_cast<const FakeImage&>(*record.icon).path,
-                  harness.folder / (c.status == 0 ? "resources/Zell.icns" : "resources/Zell_bad.icns"));
-        EXPECT_EQ(harness.installer().firstBadEntry(), c.status == 0 ? 2 : 1);
 
         harness.window.dismissSheet(NSAlertDefaultReturn);
         if (c.status == InstallationStatusValid) {

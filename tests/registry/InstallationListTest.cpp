@@ -1,94 +1,89 @@
-#include "platform/UserDefaults.h"
-#include "support/EventLoopWait.h"
-#include "support/InstallerHarness.h"
-#include "support/LocateStandIn.h"
+#include "ListOnDisk.h"
+#include "platform/PathUtilities.h"
+#include "registry/InstallationListDelegate.h"
 
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace quorvane::test {
 namespace {
 
 using Paths = std::vector<std::string>;
 
-std::optional<Paths> savedList(InstallerHarness& harness) {
-    UserDefaults defaults(harness.folder / "preferences.ini");
-    return defaults.stringArrayForKey("Target_Path_Array");
-}
+// Gives the rows their icons and counts the changes the list tells.
+class RecordingDelegate : public InstallationListDelegate {
+public:
+    const ImagePtr& goodFolderIcon() override { return good; }
+    const ImagePtr& badFolderIcon() override { return bad; }
+    void installationListWeighed(std::size_t) override {}
+    void installationListChanged() override { ++changes; }
+    void installationListNotSaved(int) override {}
 
-void savePaths(InstallerHarness& harness, const Paths& paths) {
-    UserDefaults defaults(harness.folder / "preferences.ini");
-    defaults.setObject(paths, "Target_Path_Array");
-}
-
-std::string descriptionOf(MyInstaller& installer, TableView& table, int row) {
-    const ObjectValue value = installer.objectValueForTableColumn(table, "pathDescription", row);
-    if (const auto* styled = std::get_if<AttributedString>(&value)) {
-        return styled->string();
-    }
-    if (const auto* plain = std::get_if<std::string>(&value)) {
-        return *plain;
-    }
-    return "<nothing>";
-}
+    ImagePtr good = std::make_shared<Image>();
+    ImagePtr bad = std::make_shared<Image>();
+    int changes = 0;
+};
 
 TEST(InstallationList, ValidInstallationsComeFirstInTheOrderAdded) {
-    InstallerHarness harness;
-    harness.folder.makeInstallation("home/A", "1.0");
-    harness.folder.makeInstallation("home/B");
-    harness.folder.makeInstallation("home/C", "2.0");
-    harness.folder.makeInstallation("home/D");
-    harness.folder.makeInstallation("home/E");
-    const std::string A = harness.home("A"), B = harness.home("B"), C = harness.home("C"), D = harness.home("D"),
-                      E = harness.home("E");
+    ListOnDisk disk;
+    disk.folder.makeInstallation("home/A", "1.0");
+    disk.folder.makeInstallation("home/B");
+    disk.folder.makeInstallation("home/C", "2.0");
+    disk.folder.makeInstallation("home/D");
+    disk.folder.makeInstallation("home/E");
+    const std::string A = disk.home("A"), B = disk.home("B"), C = disk.home("C"), D = disk.home("D"),
+                      E = disk.home("E");
 
-    EXPECT_TRUE(harness.peer().addApplications(Paths{A, B, C, D}, true));
-    EXPECT_EQ(harness.rowPaths(), (Paths{B, D, A, C}));
-    EXPECT_EQ(harness.installer().firstBadEntry(), 2);
-    harness.restart(); // the preferences reach the disk
-    EXPECT_EQ(savedList(harness), (Paths{A, B, C, D}));
+    EXPECT_TRUE(disk.list._addApplications(Paths{A, B, C, D}, true));
+    EXPECT_EQ(disk.rowPaths(), (Paths{B, D, A, C}));
+    EXPECT_EQ(disk.list.firstBadEntry(), 2);
+    EXPECT_EQ(disk.saved(), (Paths{A, B, C, D}));
 
-    harness.installer().awakeFromNib();
-    EXPECT_EQ(harness.rowPaths(), (Paths{B, D, A, C}));
-    EXPECT_TRUE(harness.peer().addApplications(Paths{E}, true));
-    EXPECT_EQ(harness.rowPaths(), (Paths{B, D, E, A, C}));
-    EXPECT_EQ(harness.installer().firstBadEntry(), 3);
+    disk.list.clear(); // the next start lists the saved paths
+    disk.list._addApplications(disk.saved(), true);
+    EXPECT_EQ(disk.rowPaths(), (Paths{B, D, A, C}));
+    EXPECT_TRUE(disk.list._addApplications(Paths{E}, true));
+    EXPECT_EQ(disk.rowPaths(), (Paths{B, D, E, A, C}));
+    EXPECT_EQ(disk.list.firstBadEntry(), 3);
 }
 
 TEST(InstallationList, SkipsEmptyUnknownAndAlreadyListedPaths) {
-    InstallerHarness harness;
-    const std::string game = harness.folder.makeInstallation("home/game");
-    const std::string plain = harness.folder.makeFolder("home/plain");
+    RecordingDelegate delegate;
+    ListOnDisk disk(&delegate);
+    const std::string game = disk.folder.makeInstallation("home/game");
+    const std::string plain = disk.folder.makeFolder("home/plain");
 
-    EXPECT_TRUE(harness.peer().addApplications(Paths{"", game, game, plain}, true));
-    EXPECT_EQ(harness.rowPaths(), Paths{game});
-    const int reloads = harness.table.reloads;
+    EXPECT_TRUE(disk.list._addApplications(Paths{"", game, game, plain}, true));
+    EXPECT_EQ(disk.rowPaths(), Paths{game});
+    const int changes = delegate.changes;
 
-    // A second call that adds nothing: no reload, and the saved list stays as it was.
+    // A second call that adds nothing: no change told, and the saved list stays as it was.
     std::filesystem::remove_all(game + "/Art");
-    savePaths(harness, Paths{"sentinel"});
-    EXPECT_FALSE(harness.peer().addApplications(Paths{game, plain, ""}, true));
-    EXPECT_EQ(harness.table.reloads, reloads);
-    EXPECT_EQ(savedList(harness), Paths{"sentinel"});
+    disk.preferences.setObject(Paths{"sentinel"}, "Target_Path_Array");
+    disk.preferences.synchronize();
+    EXPECT_FALSE(disk.list._addApplications(Paths{game, plain, ""}, true));
+    EXPECT_EQ(delegate.changes, changes);
+    EXPECT_EQ(disk.saved(), Paths{"sentinel"});
     // The listed record keeps the verdict it had when it was added.
-    EXPECT_EQ(harness.installer().targetPathArray()[0].status, 0);
+    EXPECT_EQ(disk.list.targetPathArray()[0].status, 0);
 
-    EXPECT_FALSE(harness.peer().addApplications(std::nullopt, true));
-    EXPECT_FALSE(harness.peer().addApplications(Paths{}, true));
+    EXPECT_FALSE(disk.list._addApplications(std::nullopt, true));
+    EXPECT_FALSE(disk.list._addApplications(Paths{}, true));
 }
 
 TEST(InstallationList, RecordsCarryTheStyledStatusLineAndTheirIcon) {
-    InstallerHarness harness;
-    const std::string good = harness.folder.makeInstallation("home/good");
-    const std::string bad = harness.folder.makeInstallation("home/bad", "0.9");
-    harness.peer().addApplications(Paths{good, bad}, true);
+    RecordingDelegate delegate;
+    ListOnDisk disk(&delegate);
+    const std::string good = disk.folder.makeInstallation("home/good");
+    const std::string bad = disk.folder.makeInstallation("home/bad", "0.9");
+    disk.list._addApplications(Paths{good, bad}, true);
 
-    const auto& list = harness.installer().targetPathArray();
+    const auto& list = disk.list.targetPathArray();
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].pathDescription->string(), good + "\n");
     EXPECT_TRUE(list[0].pathDescription->runs().empty());
-    EXPECT_EQ(dynamic_cast<const FakeImage&>(*list[0].icon).path, harness.folder / "resources/Zell.icns");
+    EXPECT_EQ(list[0].icon, delegate.good);
 
     const AttributedString& description = *list[1].pathDescription;
     EXPECT_EQ(description.string(), bad + "\nNot version 1.29.");
@@ -97,203 +92,73 @@ TEST(InstallationList, RecordsCarryTheStyledStatusLineAndTheirIcon) {
     EXPECT_EQ(run.location, bad.size() + 1);
     EXPECT_EQ(run.length, std::string("Not version 1.29.").size());
     EXPECT_EQ(run.style, (TextStyle{10.0, TextColor::Red}));
-    EXPECT_EQ(dynamic_cast<const FakeImage&>(*list[1].icon).path, harness.folder / "resources/Zell_bad.icns");
+    EXPECT_EQ(list[1].icon, delegate.bad);
     EXPECT_EQ(list[1].status, 8);
 }
 
-TEST(InstallationList, RecordsWithoutIconsWhenTheArtworkIsMissing) {
-    InstallerHarness::Options options;
-    options.withIcons = false;
-    InstallerHarness harness(options);
-    const std::string game = harness.folder.makeInstallation("home/game");
-    harness.peer().addApplications(Paths{game}, true);
-    EXPECT_EQ(harness.installer().targetPathArray()[0].icon, nullptr);
-    EXPECT_TRUE(std::holds_alternative<std::monostate>(
-        harness.installer().objectValueForTableColumn(harness.table, "icon", 0)));
+TEST(InstallationList, LocateOutputListsTheFolderOfEachApplicationItNames) {
+    ListOnDisk disk;
+    const std::string valid = disk.folder.makeInstallation("home/Spiele/Quorvane 1.29");
+    const std::string damaged = disk.folder.makeInstallation("home/old", "1.10");
+    const std::string nonAscii = disk.folder.makeInstallation("home/\xc3\xa9t\xc3\xa9/game");
+    disk.list.targetPathArray().push_back(AppRecord{}); // the searching placeholder goes
+
+    disk.list._fillApplicationList(damaged + "/Quorvane\n" + // the application: its folder
+                                   valid + "\n" +            // the installation itself: its parent is none
+                                   valid + "/Quorvane\n" + nonAscii + "/Quorvane\n" +
+                                   valid + "/Quorvane\n"); // final newline: an empty last piece
+    EXPECT_EQ(disk.rowPaths(), (Paths{valid, nonAscii, damaged}));
+    EXPECT_EQ(disk.saved(), (Paths{damaged, valid, nonAscii}));
 }
 
-TEST(InstallationList, AnEmptyListShowsTheSorryRowAlone) {
-    InstallerHarness harness;
-    MyInstaller& installer = harness.installer();
-    EXPECT_EQ(installer.numberOfRowsInTableView(harness.table), 1);
-    EXPECT_EQ(descriptionOf(installer, harness.table, 0), "Sorry. Cannot find Quorvane version 1.29.");
-    EXPECT_TRUE(std::holds_alternative<std::monostate>(installer.objectValueForTableColumn(harness.table, "icon", 0)));
-    EXPECT_EQ(descriptionOf(installer, harness.table, 1), "<nothing>");
-}
-
-TEST(InstallationList, WindowGrowsOnlyByTheMissingWholePoints) {
-    struct Case {
-        int paths;
-        float tableHeight;
-        float rowHeight;
-        float expectedGrowth;
-    };
-    const Case cases[] = {
-        {2, 10, 34, 0},    // one or two paths never grow the window
-        {3, 100, 34, 8},   // 3 x 36 - 100
-        {3, 108, 34, 0},   // exactly enough room
-        {3, 100.9f, 34, 8}, // the table height is truncated first
-        {4, 100, 34.5f, 46}, // 4 x 36.5 - 100
-    };
-    for (const Case& c : cases) {
-        InstallerHarness harness;
-        harness.table.tableFrame.height = c.tableHeight;
-        harness.table.tableRowHeight = c.rowHeight;
-        Paths paths;
-        for (int i = 0; i < c.paths; ++i) {
-            paths.push_back(harness.folder.makeInstallation("home/game" + std::to_string(i)));
-        }
-        const Rect before = harness.window.frame();
-        harness.peer().addApplications(paths, true);
-        const Rect after = harness.window.frame();
-        EXPECT_EQ(after.height - before.height, c.expectedGrowth) << c.paths << " paths, table " << c.tableHeight;
-        EXPECT_EQ(after.y, before.y) << "the bottom edge stays";
-        EXPECT_EQ(after.x, before.x);
-    }
-}
-
-TEST(InstallationList, GrowthIsWeighedAlsoWhenNothingIsAdded) {
-    InstallerHarness harness;
-    Paths paths;
-    for (int i = 0; i < 3; ++i) {
-        paths.push_back(harness.folder.makeInstallation("home/game" + std::to_string(i)));
-    }
-    harness.peer().addApplications(paths, true);
-    harness.table.tableFrame.height = 50; // the rows no longer fit
-    const float before = harness.window.frame().height;
-    EXPECT_FALSE(harness.peer().addApplications(Paths{paths[0]}, true));
-    EXPECT_EQ(harness.window.frame().height - before, 3 * 36 - 50);
-}
-
-TEST(InstallationList, AListThatCannotBeSavedIsSaidOnceAndStaysListed) {
+TEST(InstallationList, AListedInstallationJudgedAgainGetsItsRecordRebuilt) {
     struct Case {
         const char* what;
-        std::string preferencesFile;
-        std::string inTheWay; // a folder when it ends in a slash, else a file
-        std::string reason;
+        std::function<void(const TemporaryFolder&, const std::string& game)> change;
+        InstallationStatus status;
+        bool replaced;
+        std::string statusLine;
+        Paths rowNames;
     };
     const Case cases[] = {
-        {"a folder where the file should be", "preferences.ini", "preferences.ini/", "Is a directory"},
-        {"a file where its folder should be", "config/preferences.ini", "config", "Not a directory"},
+        {"deleted", [](auto&, auto& game) { std::filesystem::remove_all(game); }, InstallationStatusNotFound,
+         true, "Not found. Is its drive connected?", {"other", "game", "damaged"}},
+        {"changed to another version",
+         [](auto& f, auto&) { f.writeFile("home/game/Text/version.txt", "1.30"); },
+         InstallationStatusWrongVersion, false, "Not version 1.29.", {"other", "game", "damaged"}},
+        {"renamed, and another installation put in its place",
+         [](auto& f, auto& game) {
+             std::filesystem::rename(game, game + " old");
+             f.makeInstallation("home/game");
+         },
+         InstallationStatusValid, true, "", {"game", "other", "damaged"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        InstallerHarness::Options options;
-        options.preferencesFile = c.preferencesFile;
-        InstallerHarness harness(options);
-        c.inTheWay.ends_with("/") ? (void)harness.folder.makeFolder(c.inTheWay)
-                                  : (void)harness.folder.writeFile(c.inTheWay, "in the way");
-        const std::string a = harness.folder.makeInstallation("home/a");
-        const std::string b = harness.folder.makeInstallation("home/b");
-        EXPECT_TRUE(harness.peer().addApplications(Paths{a}, true));
-        EXPECT_TRUE(harness.peer().addApplications(Paths{b}, true));
-        EXPECT_EQ(harness.rowPaths(), (Paths{a, b}));
-        ASSERT_EQ(harness.window.sheets.size(), 1u) << "said once";
-        EXPECT_EQ(harness.sheetTitle(), "Your list of installations could not be saved");
-        EXPECT_EQ(
-            harness.sheetMessage(),
-            "The preferences file " + harness.folder / c.preferencesFile +
-                " could not be written: " + c.reason +
-                ". The installations stay in the list until the program ends but will not be remembered.");
+        RecordingDelegate delegate;
+        ListOnDisk disk(&delegate);
+        const std::string game = disk.folder.makeInstallation("home/game");
+        disk.list._addApplications(Paths{game, disk.folder.makeInstallation("home/other"),
+                                         disk.folder.makeInstallation("home/damaged", "1.0")},
+                                   true);
+        c.change(disk.folder, game);
+        const int changes = delegate.changes;
+        bool replaced = !c.replaced;
+        EXPECT_EQ(disk.list._judgeListedApplicationAgain(game, &replaced), c.status);
+        EXPECT_EQ(replaced, c.replaced);
+        EXPECT_EQ(delegate.changes, changes + 1);
+
+        Paths rowNames;
+        for (const std::string& path : disk.rowPaths()) {
+            rowNames.push_back(path::lastPathComponent(path));
+        }
+        EXPECT_EQ(rowNames, c.rowNames);
+        const AppRecord& record = disk.list.targetPathArray()[c.status == 0 ? 0 : 1];
+        EXPECT_EQ(record.status, c.status);
+        EXPECT_EQ(record.pathDescription->string(), game + "\n" + c.statusLine);
+        EXPECT_EQ(record.icon, c.status == 0 ? delegate.good : delegate.bad);
+        EXPECT_EQ(disk.list.firstBadEntry(), c.status == 0 ? 2 : 1);
     }
-}
-
-TEST(Discovery, FirstStartSearchesWithLocateAndListsWhatItFinds) {
-    TemporaryFolder tools;
-    InstallerHarness::Options options;
-    options.locatePath = tools / "locate";
-    InstallerHarness harness(options);
-    const std::string valid = harness.folder.makeInstallation("home/Spiele/Quorvane 1.29");
-    const std::string damaged = harness.folder.makeInstallation("home/old", "1.10");
-    const std::string nonAscii = harness.folder.makeInstallation("home/\xc3\xa9t\xc3\xa9/game");
-    writeLocateStandIn(tools, "locate", damaged + "/Quorvane\n" +              // the application: its folder
-                                 valid + "\n" +                     // the installation itself: its parent is none
-                                 valid + "/Quorvane\n" + nonAscii + "/Quorvane\n" +
-                                 valid + "/Quorvane\n");            // final newline: an empty last piece
-
-    harness.installer().awakeFromNib();
-    EXPECT_EQ(harness.rowPaths(), Paths{"<placeholder>"});
-    EXPECT_EQ(descriptionOf(harness.installer(), harness.table, 0),
-              "Looking for your Quorvane installation. Please wait ...");
-    EXPECT_TRUE(std::holds_alternative<std::monostate>(
-        harness.installer().objectValueForTableColumn(harness.table, "icon", 0)));
-
-    ASSERT_TRUE(waitUntil([&] { return harness.rowPaths() != Paths{"<placeholder>"}; }));
-    EXPECT_EQ(harness.rowPaths(), (Paths{valid, nonAscii, damaged}));
-    EXPECT_EQ(readFile(tools / "locate.ran"), "/\n*/Quorvane\n") << "run in / with one unexpanded argument";
-    harness.restart();
-    EXPECT_EQ(savedList(harness), (Paths{damaged, valid, nonAscii}));
-}
-
-TEST(Discovery, LaterStartsUseTheSavedListWithoutSearching) {
-    TemporaryFolder tools;
-    writeLocateStandIn(tools, "locate", "");
-    InstallerHarness::Options options;
-    options.locatePath = tools / "locate";
-    InstallerHarness harness(options);
-    const std::string game = harness.folder.makeInstallation("home/game");
-    const std::string gone = harness.home("gone");
-    savePaths(harness, Paths{gone, game, game});
-
-    harness.installer().awakeFromNib();
-    EXPECT_EQ(harness.rowPaths(), Paths{game});
-    EXPECT_FALSE(exists(tools / "locate.ran"));
-    harness.restart();
-    EXPECT_EQ(savedList(harness), Paths{game}) << "rewritten without the lost path and the duplicate";
-}
-
-TEST(Discovery, AnEmptySavedListStartsNoSearch) {
-    TemporaryFolder tools;
-    writeLocateStandIn(tools, "locate", "");
-    InstallerHarness::Options options;
-    options.locatePath = tools / "locate";
-    InstallerHarness harness(options);
-    savePaths(harness, Paths{});
-
-    harness.installer().awakeFromNib();
-    EXPECT_TRUE(harness.rowPaths().empty());
-    EXPECT_EQ(descriptionOf(harness.installer(), harness.table, 0), "Sorry. Cannot find Quorvane version 1.29.");
-    EXPECT_FALSE(exists(tools / "locate.ran"));
-}
-
-TEST(Discovery, NothingFoundLeavesTheSorryRowAndSearchesAgainNextTime) {
-    TemporaryFolder tools;
-    writeLocateStandIn(tools, "locate", "");
-    InstallerHarness::Options options;
-    options.locatePath = tools / "locate";
-    InstallerHarness harness(options);
-    harness.installer().awakeFromNib();
-    ASSERT_TRUE(waitUntil([&] { return harness.rowPaths().empty(); }));
-    EXPECT_EQ(descriptionOf(harness.installer(), harness.table, 0), "Sorry. Cannot find Quorvane version 1.29.");
-    harness.restart();
-    EXPECT_EQ(savedList(harness), std::nullopt);
-}
-
-TEST(Discovery, AMissingLocateToolEndsTheSearchWithTheSorryRow) {
-    InstallerHarness::Options options;
-    TemporaryFolder tools;
-    options.locatePath = tools / "no-such-locate";
-    InstallerHarness harness(options);
-    harness.installer().awakeFromNib();
-    ASSERT_TRUE(waitUntil([&] { return harness.rowPaths().empty(); }));
-    EXPECT_EQ(descriptionOf(harness.installer(), harness.table, 0), "Sorry. Cannot find Quorvane version 1.29.");
-    EXPECT_TRUE(harness.log.contains("process error"));
-}
-
-TEST(Discovery, ADamagedPreferencesFileStartsTheSearch) {
-    TemporaryFolder tools;
-    InstallerHarness::Options options;
-    options.locatePath = tools / "locate";
-    InstallerHarness harness(options);
-    const std::string game = harness.folder.makeInstallation("home/game");
-    writeLocateStandIn(tools, "locate", game + "/Quorvane\n");
-    harness.folder.writeFile("preferences.ini", std::string("[Target_Path_Array\n\x01\x02=\xff\n[[[", 26));
-    harness.restart();
-
-    harness.installer().awakeFromNib();
-    ASSERT_TRUE(waitUntil([&] { return harness.rowPaths() == Paths{game}; }));
-    harness.restart();
-    EXPECT_EQ(savedList(harness), Paths{game});
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "support/InstallerHarness.h"
+#include "ListOnDisk.h"
 
 #include <filesystem>
 #include <functional>
@@ -23,10 +23,10 @@ void removePath(const TemporaryFolder& folder, const std::string& relative) {
 class ValidationMatrix : public testing::TestWithParam<ValidationCase> {};
 
 TEST_P(ValidationMatrix, JudgesTheFolderOnDisk) {
-    InstallerHarness harness;
-    const std::string installation = harness.folder.makeInstallation("home/game");
-    GetParam().prepare(harness.folder, "home/game");
-    EXPECT_EQ(harness.peer().isValidApplication(installation), GetParam().expected);
+    ListOnDisk disk;
+    const std::string installation = disk.folder.makeInstallation("home/game");
+    GetParam().prepare(disk.folder, "home/game");
+    EXPECT_EQ(disk.list._isValidApplication(installation), GetParam().expected);
 }
 
 const ValidationCase kCases[] = {
@@ -100,39 +100,39 @@ const ValidationCase kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Folders, ValidationMatrix, testing::ValuesIn(kCases), [](const auto& info) { return testNameFrom(info.param.name); });
 
 TEST(Validation, PathsThatAreNoFolderAreNoInstallation) {
-    InstallerHarness harness;
-    const std::string file = harness.folder.writeFile("home/plain", "x");
-    EXPECT_EQ(harness.peer().isValidApplication(file), InstallationStatusNotFound);
-    EXPECT_EQ(harness.peer().isValidApplication(harness.home("absent")), InstallationStatusNotFound);
-    EXPECT_EQ(harness.peer().isValidApplication(""), InstallationStatusNotFound);
+    ListOnDisk disk;
+    const std::string file = disk.folder.writeFile("home/plain", "x");
+    EXPECT_EQ(disk.list._isValidApplication(file), InstallationStatusNotFound);
+    EXPECT_EQ(disk.list._isValidApplication(disk.home("absent")), InstallationStatusNotFound);
+    EXPECT_EQ(disk.list._isValidApplication(""), InstallationStatusNotFound);
 }
 
 TEST(Validation, TheParentOfAnInstallationNamedQuorvaneIsNoInstallation) {
-    InstallerHarness harness;
-    harness.folder.makeInstallation("home/Quorvane");
-    harness.folder.makeFolder("home/Art");
-    harness.folder.makeFolder("home/Text");
-    EXPECT_EQ(harness.peer().isValidApplication(harness.home()), InstallationStatusNotFound);
-    EXPECT_EQ(harness.peer().isValidApplication(harness.home("Quorvane")), InstallationStatusValid);
+    ListOnDisk disk;
+    disk.folder.makeInstallation("home/Quorvane");
+    disk.folder.makeFolder("home/Art");
+    disk.folder.makeFolder("home/Text");
+    EXPECT_EQ(disk.list._isValidApplication((disk.folder / "home")), InstallationStatusNotFound);
+    EXPECT_EQ(disk.list._isValidApplication(disk.home("Quorvane")), InstallationStatusValid);
 }
 
 TEST(Validation, LeavesTheExaminedFolderAsWorkingDirectoryForRelativePaths) {
-    InstallerHarness harness;
-    harness.folder.makeInstallation("home/outer");
-    harness.folder.makeInstallation("home/outer/inner");
-    ASSERT_EQ(harness.peer().isValidApplication(harness.home("outer")), InstallationStatusValid);
-    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(harness.home("outer")));
-    EXPECT_EQ(harness.peer().isValidApplication("inner"), InstallationStatusValid);
+    ListOnDisk disk;
+    disk.folder.makeInstallation("home/outer");
+    disk.folder.makeInstallation("home/outer/inner");
+    ASSERT_EQ(disk.list._isValidApplication(disk.home("outer")), InstallationStatusValid);
+    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(disk.home("outer")));
+    EXPECT_EQ(disk.list._isValidApplication("inner"), InstallationStatusValid);
 }
 
 TEST(Validation, AcceptsFolderNamesThatAreNotUtf8) {
-    InstallerHarness harness;
-    const std::string installation = harness.folder.makeInstallation("home/sp\xe9il");
-    EXPECT_EQ(harness.peer().isValidApplication(installation), InstallationStatusValid);
+    ListOnDisk disk;
+    const std::string installation = disk.folder.makeInstallation("home/sp\xe9il");
+    EXPECT_EQ(disk.list._isValidApplication(installation), InstallationStatusValid);
 }
 
 TEST(StatusDescription, GivesTheTextOfEveryVerdict) {
-    InstallerHarness harness;
+    ListOnDisk disk;
     const std::pair<InstallationStatus, const char*> expected[] = {
         {0, ""},
         {1, "Art folder missing."},
@@ -148,7 +148,7 @@ TEST(StatusDescription, GivesTheTextOfEveryVerdict) {
         {-42, "Unknown error."},
     };
     for (const auto& [status, text] : expected) {
-        EXPECT_EQ(harness.peer().statusDescription(status), text) << "status " << status;
+        EXPECT_EQ(disk.list._statusDescription(status), text) << "status " << status;
     }
 }
 

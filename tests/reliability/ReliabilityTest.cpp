@@ -95,7 +95,7 @@ TEST(SpecialFiles, AVersionFileThatIsAPipeOrADeviceDoesNotHoldTheStart) {
     harness.restart();
     harness.installer().awakeFromNib();
     EXPECT_EQ(harness.rowPaths(), (Paths{valid, piped, endless}));
-    EXPECT_EQ(harness.installer().firstBadEntry(), 1);
+    EXPECT_EQ(harness.list().firstBadEntry(), 1);
 }
 
 // Links that lead back up the dropped tree end the descent and the merge; the run reports.

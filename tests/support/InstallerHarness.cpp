@@ -51,7 +51,7 @@ std::string InstallerHarness::home(const std::string& relative) const {
 
 std::vector<std::string> InstallerHarness::rowPaths() {
     std::vector<std::string> paths;
-    for (const AppRecord& record : _installer->targetPathArray()) {
+    for (const AppRecord& record : list().targetPathArray()) {
         paths.push_back(record.path.value_or("<placeholder>"));
     }
     return paths;

@@ -42,6 +42,7 @@ public:
 
     MyInstaller& installer() { return *_installer; }
     MyInstallerTestPeer peer() { return MyInstallerTestPeer(*_installer); }
+    InstallationList& list() { return _installer->installationList(); }
     // Builds a new controller on the same folder and preferences, as a second start of the program would.
     void restart();
     std::string home(const std::string& relative = "") const;

@@ -1,9 +1,12 @@
-// Locate output, any bytes, turned into list entries by the controller on the real file system: it ends,
-// lists each folder at most once, valid installations first, and nothing that is no installation.
-#include "support/InstallerHarness.h"
+// Locate output, any bytes, turned into list entries on the real file system: it ends, lists each folder
+// at most once, valid installations first, and nothing that is no installation.
+#include "platform/FileManager.h"
+#include "platform/Localizer.h"
+#include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
+#include "registry/InstallationList.h"
+#include "support/TemporaryFolder.h"
 
-#include <QCoreApplication>
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <set>
@@ -13,37 +16,35 @@ namespace {
 
 struct Setup {
     Setup() {
-        static int argc = 1;
-        static char name[] = "fuzz_locate_output";
-        static char* argv[] = {name, nullptr};
-        application = new QCoreApplication(argc, argv);
-        harness = new quorvane::test::InstallerHarness();
         // A few installations for the output to name: a valid one, a damaged one and one with odd bytes.
-        harness->folder.makeInstallation("home/A");
-        harness->folder.makeInstallation("home/B", "1.10");
-        harness->folder.makeInstallation(std::string("home/C\xff\x01"));
+        folder.makeInstallation("home/A");
+        folder.makeInstallation("home/B", "1.10");
+        folder.makeInstallation(std::string("home/C\xff\x01"));
     }
-    QCoreApplication* application;
-    quorvane::test::InstallerHarness* harness;
+    quorvane::test::TemporaryFolder folder;
+    quorvane::FileManager files;
+    quorvane::Workspace workspace{files};
+    quorvane::UserDefaults preferences{folder / "preferences.ini"};
+    quorvane::Localizer localizer;
+    quorvane::InstallationList list{files, workspace, preferences, localizer, nullptr};
 };
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static Setup setup;
-    quorvane::test::InstallerHarness& harness = *setup.harness;
-    // "@" stands for the harness's folder, so that short inputs reach real installations.
+    // "@" stands for the temporary folder, so that short inputs reach real installations.
     std::string output;
     for (std::size_t i = 0; i < size; ++i) {
         if (data[i] == '@') {
-            output += harness.folder.path();
+            output += setup.folder.path();
         } else {
             output.push_back(static_cast<char>(data[i]));
         }
     }
-    harness.peer().fillApplicationList(output);
+    setup.list._fillApplicationList(output);
 
-    const std::vector<quorvane::AppRecord>& list = harness.installer().targetPathArray();
+    const std::vector<quorvane::AppRecord>& list = setup.list.targetPathArray();
     std::set<std::string> seen;
     bool invalidSeen = false;
     for (const quorvane::AppRecord& record : list) {
@@ -56,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         invalidSeen = invalidSeen || !valid;
     }
-    if (harness.installer().firstBadEntry() < 0 ||
-        static_cast<std::size_t>(harness.installer().firstBadEntry()) > list.size()) {
+    const std::int32_t firstBadEntry = setup.list.firstBadEntry();
+    if (firstBadEntry < 0 || static_cast<std::size_t>(firstBadEntry) > list.size()) {
         std::abort();
     }
     return 0;

@@ -1,0 +1,66 @@
+#include "controller/MyInstaller.h"
+#include "platform/MessageFormat.h"
+#include "platform/TableView.h"
+#include "platform/UserDefaults.h"
+#include "platform/Window.h"
+
+#include <cmath>
+
+namespace quorvane {
+
+int MyInstaller::numberOfRowsInTableView(TableView&) {
+    const auto count = static_cast<int>(_installationList.targetPathArray().size());
+    return count == 0 ? 1 : count;
+}
+
+ObjectValue MyInstaller::objectValueForTableColumn(TableView&, const std::string& columnIdentifier, int row) {
+    const std::vector<AppRecord>& list = _installationList.targetPathArray();
+    if (list.empty()) {
+        if (row == 0 && columnIdentifier == "pathDescription") {
+            return formatMessage(_localized("Sorry. Cannot find %@ version %@."), {"Quorvane", "1.29"});
+        }
+        return std::monostate{};
+    }
+    if (row < 0 || static_cast<std::size_t>(row) >= list.size()) {
+        return std::monostate{};
+    }
+    return list[static_cast<std::size_t>(row)].valueForKey(columnIdentifier);
+}
+
+void MyInstaller::installationListWeighed(std::size_t listedPaths) { _growWindowForPaths(listedPaths); }
+
+void MyInstaller::installationListChanged() {
+    if (_appPathSelector) {
+        _appPathSelector->reloadData();
+    }
+}
+
+void MyInstaller::installationListNotSaved(int error) {
+    if (!_window) {
+        return;
+    }
+    const std::string message =
+        formatMessage(_localized("The preferences file %@ could not be written: %@. The installations stay "
+                                 "in the list until the program ends but will not be remembered."),
+                      {_userDefaults.filePath(), _errorText(error)});
+    _window->beginAlertSheet(AlertSheet{_localized("Your list of installations could not be saved"),
+                                        _localized("OK"), std::nullopt, message, nullptr, {}});
+}
+
+void MyInstaller::_growWindowForPaths(std::size_t pathCount) {
+    if (pathCount <= 2 || !_window || !_appPathSelector) {
+        return;
+    }
+    Rect frame = _window->frame();
+    const auto tableHeight = static_cast<int>(std::trunc(_appPathSelector->frame().height));
+    const float needed = static_cast<float>(pathCount) * (_appPathSelector->rowHeight() + 2.0f) -
+                         static_cast<float>(tableHeight);
+    const auto extraHeightNeeded = static_cast<int>(std::trunc(needed));
+    if (extraHeightNeeded > 0) {
+        // The bottom edge stays; the top edge moves up. The window keeps within the screen.
+        frame.height += static_cast<float>(extraHeightNeeded);
+        _window->setFrame(frame, true);
+    }
+}
+
+} // namespace quorvane
