@@ -53,7 +53,7 @@ public:
     // Confirms an update of the installation with the items, as "OK" on the confirmation sheet does.
     UpdateRun& runUpdate(const std::string& installation, const std::vector<std::string>& items) {
         makeRun(installation, items).start();
-        return *_run;
+        return run();
     }
     UpdateRun& run() { return *_run; }
     // The run goes as it goes when the program ends.
