@@ -72,7 +72,9 @@ TEST(ProgressDisplay, TheCancelButtonIsEnabledForTheRunAndTheEndIsShown) {
     const std::string installation = harness.folder.makeInstallation("home/game");
     const std::string archive =
         ZipBuilder().add("Art/a.png", "a").writeTo(harness.folder.makeFolder("drop") + "/a.zip");
-    harness.confirmUpdate(installation, Paths{archive});
+    harness.installer().setTargetPath(installation);
+    harness.installer().setUpdateFiles(Paths{archive});
+    harness.peer().dragConfirmed(NSAlertDefaultReturn);
     EXPECT_TRUE(harness.cancelButton.enabled);
     harness.installer().cancelInstall();
     EXPECT_TRUE(harness.installer().updateInProgress());

@@ -70,8 +70,8 @@ TEST_F(ArchiveTest, ADroppedArchiveIsExtractedInstalledAndRemoved) {
     EXPECT_EQ(readFile(backupFolder(installation) + "/Art/old.png"), "old");
     EXPECT_EQ(harness.reportMessage(), "3 files added\n1 previous files backed up\n0 duplicate files ignored.");
     EXPECT_EQ(treeListing(harness.folder / "drop"), "Addon.zip\n") << "the temporary folder is gone";
-    EXPECT_EQ(harness.delegate.progress.front().status, "Unzipping:");
-    EXPECT_EQ(harness.delegate.progress.front().file, "Addon.zip");
+    EXPECT_EQ(harness.progress.front().status, "Unzipping:");
+    EXPECT_EQ(harness.progress.front().file, "Addon.zip");
     EXPECT_FALSE(harness.run().inProgress());
 }
 
@@ -92,7 +92,7 @@ TEST_F(ArchiveTest, ArchivesInsideDroppedFoldersAndInsideArchives) {
     EXPECT_FALSE(exists(installation + "/readme.txt"));
     EXPECT_FALSE(exists(installation + "/inner.zip")) << "an archive is never copied";
     EXPECT_EQ(treeListing(drop("wrapper")), "outer.zip\nreadme.txt\nsecond.zip\n") << "every temporary folder is gone";
-    EXPECT_EQ(harness.delegate.reports.size(), 1u) << "one report, after the last extraction";
+    EXPECT_EQ(harness.reports.size(), 1u) << "one report, after the last extraction";
     EXPECT_EQ(harness.reportMessage(), "3 files added\n0 previous files backed up\n0 duplicate files ignored.");
 }
 
@@ -226,7 +226,7 @@ TEST_F(ArchiveToolTest, WhatAFailingToolExtractedIsNotInstalled) {
     EXPECT_EQ(harness.run().notInstalled().at(0).reason, "The archive could not be extracted whole.");
     EXPECT_EQ(treeListing(harness.folder.path()).find("20070102"), std::string::npos);
     EXPECT_TRUE(harness.log.contains("Error: process returned code 3"));
-    EXPECT_TRUE(std::any_of(harness.delegate.progress.begin(), harness.delegate.progress.end(),
+    EXPECT_TRUE(std::any_of(harness.progress.begin(), harness.progress.end(),
                             [](const auto& progress) { return progress.file == "part.png"; }))
         << "the last listed entry is shown";
 }
@@ -262,7 +262,7 @@ TEST_F(ArchiveToolTest, AnArchiveWhoseTemporaryFolderCannotBeMadeIsReported) {
     const std::string installation = harness.folder.makeInstallation("home/game");
     const std::string archive = ZipBuilder().add("Art/a.png", "a").writeTo(harness.folder.makeFolder("drop") + "/a.zip");
     harness.runUpdate(installation, Paths{archive});
-    ASSERT_EQ(harness.delegate.reports.size(), 1u) << "the report comes at once";
+    ASSERT_EQ(harness.reports.size(), 1u) << "the report comes at once";
     EXPECT_TRUE(harness.log.contains("Failed to create temporary directory for unzip operation"));
     EXPECT_EQ(harness.reportTitle(), "Application files update incomplete");
 }

@@ -72,7 +72,7 @@ TEST_F(FailureTest, AnUnreadableSourceIsReportedAndTheOldFileStays) {
     EXPECT_EQ(harness.reportMessage(), "1 files added\n0 previous files backed up\n0 duplicate files ignored.\n"
                                       "1 files could not be installed.");
     // The details name the item and the reason, and the log has the same line.
-    const std::string details = harness.delegate.reports.back().details;
+    const std::string details = harness.reports.back().details;
     EXPECT_TRUE(contains(details, harness.folder / "drop/Art/keep.png: ")) << details;
     EXPECT_TRUE(harness.log.contains(details.substr(0, details.size() - 1)));
     expectNoPartialCopies();

@@ -16,12 +16,12 @@ TEST(ProgressReport, TheRunEndsWithAnEmptyBarAndTheReport) {
     harness.folder.writeFile("drop/Art/b.png", "b");
     const UpdateRun& run = harness.runUpdate(installation, Paths{harness.folder / "drop/Art"});
 
-    const RecordingRunDelegate::Progress& last = harness.delegate.progress.back();
+    const RunHarness::Progress& last = harness.progress.back();
     EXPECT_EQ(last.status, "Installing:");
     EXPECT_EQ(last.file, "Complete");
     EXPECT_EQ(last.value, 0);
     EXPECT_EQ(last.maxValue, 3) << "the entries beneath the dropped folder";
-    ASSERT_EQ(harness.delegate.reports.size(), 1u);
+    ASSERT_EQ(harness.reports.size(), 1u);
     EXPECT_EQ(harness.reportTitle(), "Application files updated successfully");
     EXPECT_EQ(harness.reportMessage(), "3 files added\n1 previous files backed up\n0 duplicate files ignored.");
     EXPECT_EQ(run.numFilesInstalled(), 3) << "the counts stay after the report";
@@ -34,7 +34,7 @@ TEST(ProgressReport, NamesAreShownLiterally) {
     harness.runUpdate(installation, Paths{harness.folder / "drop/Art"});
     EXPECT_EQ(readFile(installation + "/Art/<i>x<\\i> %@%d"), "x");
     Paths shown;
-    for (const RecordingRunDelegate::Progress& progress : harness.delegate.progress) {
+    for (const RunHarness::Progress& progress : harness.progress) {
         shown.push_back(progress.file);
     }
     EXPECT_EQ(shown, (Paths{"Art/<i>x<\\i> %@%d", "Complete"}));

@@ -45,12 +45,6 @@ void InstallerHarness::restart() {
     build();
 }
 
-void InstallerHarness::confirmUpdate(const std::string& installation, const std::vector<std::string>& items) {
-    _installer->setTargetPath(installation);
-    _installer->setUpdateFiles(items);
-    peer().dragConfirmed(NSAlertDefaultReturn);
-}
-
 std::string InstallerHarness::home(const std::string& relative) const {
     return relative.empty() ? folder / "home" : folder / ("home/" + relative);
 }

@@ -43,8 +43,6 @@ public:
     MyInstallerTestPeer peer() { return MyInstallerTestPeer(*_installer); }
     // Builds a new controller on the same folder and preferences, as a second start of the program would.
     void restart();
-    // Confirms an update of the installation with the items, as "OK" on the confirmation sheet does.
-    void confirmUpdate(const std::string& installation, const std::vector<std::string>& items);
     std::string home(const std::string& relative = "") const;
     // The rows' paths in table order; the placeholder shows as "<placeholder>".
     std::vector<std::string> rowPaths();

@@ -14,8 +14,9 @@
 
 namespace quorvane::test {
 
-// Records what an update run tells the window.
-class RecordingRunDelegate : public UpdateRunDelegate {
+// Update runs on real file services in a temporary folder, with a clock that stands at 2 January 2007,
+// 09:05:03 until told. The harness is the runs' delegate: it records what they tell the window.
+class RunHarness : public UpdateRunDelegate {
 public:
     struct Progress {
         std::string status;
@@ -23,20 +24,7 @@ public:
         double value;
         double maxValue;
     };
-    void updateRunProgressed(const std::string& status, const std::string& file, double value,
-                             double maxValue) override {
-        progress.push_back({status, file, value, maxValue});
-    }
-    void updateRunEnded(const UpdateReport& report) override { reports.push_back(report); }
 
-    std::vector<Progress> progress;
-    std::vector<UpdateReport> reports;
-};
-
-// Update runs on real file services in a temporary folder, with a clock that stands at 2 January 2007,
-// 09:05:03 until told. The journal of temporary items lives in "state/" of the folder.
-class RunHarness {
-public:
     // fileManager: a stand-in with failures; none: the real one.
     explicit RunHarness(FileManager* fileManager = nullptr, std::string jarPath = "/usr/bin/jar")
         : clock(localTime(2007, 1, 2, 9, 5, 3)), _fileManager(fileManager ? *fileManager : _realFileManager),
@@ -45,9 +33,8 @@ public:
     // A new run of the items into the installation, not started yet; the last run goes first.
     UpdateRun& makeRun(const std::string& installation, const std::vector<std::string>& items) {
         _run.reset();
-        _run = std::make_unique<UpdateRun>(
-            UpdateServices{_fileManager, _localizer, log, clock, _jarPath, &journal}, delegate, installation,
-            items);
+        _run = std::make_unique<UpdateRun>(UpdateServices{_fileManager, _localizer, log, clock, _jarPath, &journal},
+                                           *this, installation, items);
         return *_run;
     }
     // Confirms an update of the installation with the items, as "OK" on the confirmation sheet does.
@@ -58,15 +45,22 @@ public:
     UpdateRun& run() { return *_run; }
     // The run goes as it goes when the program ends.
     void endRun() { _run.reset(); }
-    bool reported() const { return !delegate.reports.empty(); }
-    std::string reportTitle() const { return reported() ? delegate.reports.back().title : ""; }
-    std::string reportMessage() const { return reported() ? delegate.reports.back().message : ""; }
+    bool reported() const { return !reports.empty(); }
+    std::string reportTitle() const { return reported() ? reports.back().title : ""; }
+    std::string reportMessage() const { return reported() ? reports.back().message : ""; }
+
+    void updateRunProgressed(const std::string& status, const std::string& file, double value,
+                             double maxValue) override {
+        progress.push_back({status, file, value, maxValue});
+    }
+    void updateRunEnded(const UpdateReport& report) override { reports.push_back(report); }
 
     TemporaryFolder folder;
     CleanupJournal journal{folder / "state"};
     RecordingLog log;
     FakeClock clock;
-    RecordingRunDelegate delegate;
+    std::vector<Progress> progress;
+    std::vector<UpdateReport> reports;
 
 private:
     FileManager _realFileManager;
@@ -89,8 +83,8 @@ inline Counts countsOf(const UpdateRun& run) {
 }
 
 inline std::ostream& operator<<(std::ostream& out, const Counts& c) {
-    return out << "{installed " << c.installed << ", replaced " << c.replaced << ", duplicates "
-               << c.duplicates << ", failed " << c.failed << "}";
+    return out << "{installed " << c.installed << ", replaced " << c.replaced << ", duplicates " << c.duplicates
+               << ", failed " << c.failed << "}";
 }
 
 // The backup folder of an update confirmed at the harness clock's start time.
