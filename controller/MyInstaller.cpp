@@ -1,5 +1,6 @@
 #include "controller/MyInstaller.h"
 
+#include "engine/DateTimeComponent.h"
 #include "platform/Bundle.h"
 #include "platform/Clock.h"
 #include "platform/DragTypes.h"
@@ -22,8 +23,6 @@ namespace quorvane {
 namespace {
 
 constexpr const char* kGameName = "Quorvane";
-// Names of this many seconds ahead are tried before a taken name is given up on.
-constexpr std::time_t kMaxTimestampsTried = 100000;
 
 } // namespace
 
@@ -38,14 +37,8 @@ MyInstaller::MyInstaller(InstallerServices services)
 }
 
 MyInstaller::~MyInstaller() {
-    // Tools still running are killed first, so that nothing writes into the folders as they go.
-    _extractionQueue.stopAll();
+    _updateRun.reset(); // a run still going stops, and its extraction folders go with it
     setTargetPath(std::nullopt);
-    setPrivateFiles(std::nullopt);
-    setTempFolders(std::nullopt); // extraction folders still on disk go with the controller
-    for (const std::string& folder : _finishedTempFolders) {
-        _fileManager.removeFileAtPath(folder);
-    }
     setUpdateFiles(std::nullopt);
     setGoodFolderIcon(nullptr);
     setBadFolderIcon(nullptr);
@@ -62,28 +55,9 @@ void MyInstaller::connectOutlets(const InstallerOutlets& outlets) {
 
 void MyInstaller::_initVariables() {
     _targetPath.reset();
-    _privateFiles.reset();
-    _tempFolders.reset();
     _updateFiles.reset();
     _goodFolderIcon.reset();
     _badFolderIcon.reset();
-    _resetUpdateFigures();
-}
-
-void MyInstaller::_resetUpdateFigures() {
-    _progressValue = 0.0;
-    _progressMaxValue = 0.0;
-    _numFilesInstalled = 0;
-    _numDuplicateFiles = 0;
-    _numFilesReplaced = 0;
-    _numFilesFailed = 0;
-    _notInstalled.clear();
-    _walkedFolders.clear();
-    _droppedItems.clear();
-    if (_updateFiles) {
-        _droppedItems.insert(_updateFiles->begin(), _updateFiles->end());
-    }
-    _lineUpFound = false;
 }
 
 void MyInstaller::awakeFromNib() {
@@ -126,67 +100,7 @@ std::string MyInstaller::_dateTimeComponent() const {
     return _dateTimeComponentAt(_clock.now());
 }
 
-std::string MyInstaller::_dateTimeComponentAt(std::time_t time) {
-    std::tm local{};
-    localtime_r(&time, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d_%H%M%S", &local);
-    return text;
-}
-
-std::string MyInstaller::_freeTimestampPathIn(const std::string& folder) const {
-    // The names carry no suffix: when this second's name is taken, the next second's is tried.
-    const std::time_t now = _clock.now();
-    for (std::time_t second = now;; ++second) {
-        std::string candidate = path::stringByAppendingPathComponent(folder, _dateTimeComponentAt(second));
-        if (!_fileManager.entryExistsAtPath(candidate) || second - now >= kMaxTimestampsTried) {
-            return candidate;
-        }
-    }
-}
-
-const std::optional<std::string>& MyInstaller::privateFiles() {
-    if (_privateFiles) {
-        return _privateFiles;
-    }
-    if (!_targetPath || _targetPath->empty()) {
-        _log.log("Can't create directory");
-        return _privateFiles;
-    }
-    const std::string backupRoot = path::stringByAppendingPathComponent(*_targetPath, "BackupFiles");
-    if (!_fileManager.fileExistsAtPath(backupRoot) && !_fileManager.createDirectoryAtPath(backupRoot)) {
-        _log.log("Can't create directory");
-    }
-    // The folder is the run's alone only if this run made it: another window updating the same
-    // installation in the same second takes the next second's name. A folder that cannot be made for
-    // another reason keeps its name; the moves into it then fail.
-    const std::time_t now = _clock.now();
-    for (std::time_t second = now;; ++second) {
-        std::string candidate =
-            path::stringByAppendingPathComponent(backupRoot, _dateTimeComponentAt(second));
-        if (_fileManager.createDirectoryAtPath(candidate) || !_fileManager.entryExistsAtPath(candidate) ||
-            second - now >= kMaxTimestampsTried) {
-            setPrivateFiles(std::move(candidate));
-            return _privateFiles;
-        }
-    }
-}
-
-std::vector<std::string>& MyInstaller::tempFolders() {
-    if (!_tempFolders) {
-        setTempFolders(std::vector<std::string>());
-    }
-    return *_tempFolders;
-}
-
-void MyInstaller::setTempFolders(std::optional<std::vector<std::string>> tempFolders) {
-    if (_tempFolders) {
-        for (const std::string& folder : *_tempFolders) {
-            _fileManager.removeFileAtPath(folder);
-        }
-    }
-    _tempFolders = std::move(tempFolders);
-}
+std::string MyInstaller::_dateTimeComponentAt(std::time_t time) { return dateTimeComponentAt(time); }
 
 const ImagePtr& MyInstaller::goodFolderIcon() {
     if (!_goodFolderIcon) {
@@ -206,8 +120,6 @@ const ImagePtr& MyInstaller::badFolderIcon() {
     return _badFolderIcon;
 }
 
-bool MyInstaller::updateInProgress() const {
-    return recursionLevel > 0 || (_tempFolders && !_tempFolders->empty());
-}
+bool MyInstaller::updateInProgress() const { return _updateRun && _updateRun->inProgress(); }
 
 } // namespace quorvane

@@ -166,17 +166,14 @@ void MyInstaller::_dragConfirmed(int returnCode) {
     if (_cancelButton) {
         _cancelButton->setEnabled(true);
     }
-    _resetUpdateFigures();
-    for (const std::string& path : *updateFiles()) {
-        if (!_refusalOf(path)) { // an item never installed (the whole disk, say) is not walked
-            _progressMaxValue += static_cast<double>(fileManager().countSubpathsAtPath(path));
-        }
-    }
+    // The last run has ended: none of its operations is under way, so it may go.
+    _updateRun = std::make_unique<UpdateRun>(
+        UpdateServices{_fileManager, _localizer, _log, _clock, _jarPath, _cleanupJournal}, *this, *targetPath(),
+        *updateFiles());
     if (_progress) {
         _progress->displayIfNeeded();
     }
-    std::vector<std::string> files = *updateFiles();
-    _addDataFromFiles(files);
+    _updateRun->start();
 }
 
 } // namespace quorvane

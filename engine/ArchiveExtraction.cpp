@@ -1,7 +1,11 @@
-#include "controller/MyInstaller.h"
+#include "engine/ArchiveExtraction.h"
+
+#include "engine/DateTimeComponent.h"
 #include "engine/ExtractionCheck.h"
+#include "engine/UpdateRun.h"
 #include "engine/ZipCentralDirectory.h"
 #include "platform/CleanupJournal.h"
+#include "platform/Clock.h"
 #include "platform/FileHandle.h"
 #include "platform/FileManager.h"
 #include "platform/FreeSpace.h"
@@ -30,48 +34,85 @@ bool endedWell(const MyProcess& process) {
 
 } // namespace
 
-void MyInstaller::_unzipFile(const std::string& path) {
+ArchiveExtraction::ArchiveExtraction(UpdateRun& run, UpdateServices services)
+    : _run(run), _services(std::move(services)) {}
+
+ArchiveExtraction::~ArchiveExtraction() {
+    _extractionQueue.stopAll();
+    setTempFolders(std::nullopt);
+    for (const std::string& folder : _finishedTempFolders) {
+        _services.fileManager.removeFileAtPath(folder);
+    }
+}
+
+std::vector<std::string>& ArchiveExtraction::tempFolders() {
+    if (!_tempFolders) {
+        setTempFolders(std::vector<std::string>());
+    }
+    return *_tempFolders;
+}
+
+void ArchiveExtraction::setTempFolders(std::optional<std::vector<std::string>> tempFolders) {
+    if (_tempFolders) {
+        for (const std::string& folder : *_tempFolders) {
+            _services.fileManager.removeFileAtPath(folder);
+        }
+    }
+    _tempFolders = std::move(tempFolders);
+}
+
+bool ArchiveExtraction::holdsExtractedItem(const std::string& item) const {
+    return std::any_of(_finishedTempFolders.begin(), _finishedTempFolders.end(),
+                       [&](const std::string& folder) { return path::isInsideFolder(folder, item); });
+}
+
+void ArchiveExtraction::_unzipFile(const std::string& path) {
     // Only a file that can be read goes to the tool: a pipe or a device named like an archive would keep
     // the tool, and so the update, waiting for good.
     if (!FileHandle::fileHandleForReadingAtPath(path)) {
-        _noteFailure(path, _errorText(errno));
+        _run._noteFailure(path, UpdateRun::_errorText(errno));
         return;
     }
     // The central directory says what the archive holds: it sizes the progress bar, tells whether the
     // archive fits on its disk, and each extracted file is checked against it before it is installed.
-    const std::uint64_t size = fileManager().fileSizeAtPath(path, true).value_or(0);
+    const std::uint64_t size = _services.fileManager.fileSizeAtPath(path, true).value_or(0);
     auto directory = ZipCentralDirectory::readFile(path, size);
     if (!directory) {
-        _noteFailure(path, _localized("The archive is damaged: its table of contents cannot be read."));
+        _run._noteFailure(path,
+                          _run._localized("The archive is damaged: its table of contents cannot be read."));
         return;
     }
     const std::uint64_t needed = directory->totalSize();
     const std::optional<std::uint64_t> free = freeSpaceAtPath(path::stringByDeletingLastPathComponent(path));
     if (free && needed > *free) {
-        _noteFailure(path,
-                     formatMessage(_localized("It needs %@ bytes of free space to be extracted, and its disk has %@."),
-                                   {std::to_string(needed), std::to_string(*free)}),
-                     directory->fileCount());
+        _run._noteFailure(
+            path,
+            formatMessage(
+                _run._localized("It needs %@ bytes of free space to be extracted, and its disk has %@."),
+                {std::to_string(needed), std::to_string(*free)}),
+            directory->fileCount());
         return;
     }
     const std::optional<std::string> folder = _createTemporaryDirectoryForFile(path);
     if (!folder) {
-        _noteFailure(path, _errorText(errno), directory->fileCount());
+        _run._noteFailure(path, UpdateRun::_errorText(errno), directory->fileCount());
         return;
     }
-    _progressMaxValue += 2.0 * static_cast<double>(directory->entries().size());
-    _updateInstallStatus(_localized("Unzipping:"), path::lastPathComponent(path));
+    _run._progressMaxValue += 2.0 * static_cast<double>(directory->entries().size());
+    _run._updateInstallStatus(_run._localized("Unzipping:"), path::lastPathComponent(path));
 
     // The tool may wait for a free core; its folder counts as pending from now on.
     const auto contents = std::make_shared<const ZipCentralDirectory>(std::move(*directory));
     _extractionQueue.add([this, path, folder = *folder, contents] {
         return MyProcess::initProcess(
-            _jarPath, folder, std::string("-xvf"), path, [this](MyProcess& process) { _unzipDataAvailable(process); },
-            [this, contents](MyProcess& process) { _unzipProcessCompleted(process, *contents); }, this, _log);
+            _services.jarPath, folder, std::string("-xvf"), path,
+            [this](MyProcess& process) { _unzipDataAvailable(process); },
+            [this, contents](MyProcess& process) { _unzipProcessCompleted(process, *contents); }, this,
+            _services.log);
     });
 }
 
-void MyInstaller::_unzipDataAvailable(MyProcess& process) {
+void ArchiveExtraction::_unzipDataAvailable(MyProcess& process) {
     const std::string& listing = process.outputString();
     int counted = 0;
     std::string lastName;
@@ -86,12 +127,12 @@ void MyInstaller::_unzipDataAvailable(MyProcess& process) {
         start = end + 1;
     }
     if (counted > 0) {
-        _progressValue += counted;
-        _updateInstallStatus(_localized("Unzipping:"), lastName);
+        _run._progressValue += counted;
+        _run._updateInstallStatus(_run._localized("Unzipping:"), lastName);
     }
 }
 
-void MyInstaller::_unzipProcessCompleted(MyProcess& process, const ZipCentralDirectory& directory) {
+void ArchiveExtraction::_unzipProcessCompleted(MyProcess& process, const ZipCentralDirectory& directory) {
     const std::string folder = process.directory();
     std::vector<std::string>& pending = tempFolders();
     if (const auto it = std::find(pending.begin(), pending.end(), folder); it != pending.end()) {
@@ -102,63 +143,59 @@ void MyInstaller::_unzipProcessCompleted(MyProcess& process, const ZipCentralDir
     // unlike its record, nothing of it is.
     std::optional<std::string> failure;
     if (!endedWell(process)) {
-        failure = _localized("The archive could not be extracted whole.");
-    } else if (const auto found = ExtractionCheck::check(fileManager(), folder, directory);
+        failure = _run._localized("The archive could not be extracted whole.");
+    } else if (const auto found = ExtractionCheck::check(_services.fileManager, folder, directory);
                found.problem != ExtractionCheck::Problem::none) {
         const char* text = found.problem == ExtractionCheck::Problem::missing
                                ? "The archive could not be extracted whole: %@ is missing."
                            : found.problem == ExtractionCheck::Problem::damaged
                                ? "The archive is damaged: %@ does not match its recorded size and checksum."
                                : "The archive holds %@, which its table of contents does not list.";
-        failure = formatMessage(_localized(text), {found.name});
+        failure = formatMessage(_run._localized(text), {found.name});
     }
     if (failure) {
-        _noteFailure(process.file().value_or(folder), *failure, directory.fileCount());
+        _run._noteFailure(process.file().value_or(folder), *failure, directory.fileCount());
     }
     // The folder goes once its contents are installed, but not while an extraction inside it still runs.
     _finishedTempFolders.push_back(folder);
-    std::vector<std::string> contents = failure ? std::vector<std::string>() : _directoryContentFullPathsAtPath(folder);
-    _addDataFromFiles(contents);
+    std::vector<std::string> contents =
+        failure ? std::vector<std::string>() : _run._directoryContentFullPathsAtPath(folder);
+    _run._addDataFromFiles(contents);
     _removeFinishedTempFolders();
 }
 
-void MyInstaller::_removeFinishedTempFolders() {
+void ArchiveExtraction::_removeFinishedTempFolders() {
     const std::vector<std::string>& pending = tempFolders();
     std::erase_if(_finishedTempFolders, [&](const std::string& folder) {
-        const bool busy = std::any_of(pending.begin(), pending.end(),
-                                      [&](const std::string& running) { return path::isInsideFolder(folder, running); });
+        const bool busy = std::any_of(pending.begin(), pending.end(), [&](const std::string& running) {
+            return path::isInsideFolder(folder, running);
+        });
         if (!busy) {
-            fileManager().removeFileAtPath(folder);
+            _services.fileManager.removeFileAtPath(folder);
         }
         return !busy;
     });
     // Nothing of the update is left on disk: what the journal recorded is gone.
-    if (_cleanupJournal && _finishedTempFolders.empty() && !updateInProgress()) {
-        _cleanupJournal->clear();
-    }
-}
-
-void MyInstaller::_recordForCleanup(const std::string& path) {
-    if (_cleanupJournal) {
-        _cleanupJournal->record(path);
+    if (_services.cleanupJournal && _finishedTempFolders.empty() && !_run.inProgress()) {
+        _services.cleanupJournal->clear();
     }
 }
 
 // A folder of the program's own beside the archive, named by the time and made in one step: when that
 // name is taken, the first free one of "<time>-2", "<time>-3", ...
-std::optional<std::string> MyInstaller::_createTemporaryDirectoryForFile(const std::string& path) {
-    const std::string base =
-        path::stringByAppendingPathComponent(path::stringByDeletingLastPathComponent(path), _dateTimeComponent());
+std::optional<std::string> ArchiveExtraction::_createTemporaryDirectoryForFile(const std::string& path) {
+    const std::string base = path::stringByAppendingPathComponent(
+        path::stringByDeletingLastPathComponent(path), dateTimeComponentAt(_services.clock.now()));
     std::string candidate = base;
     errno = 0;
-    for (int suffix = 2; !fileManager().createDirectoryAtPath(candidate); ++suffix) {
+    for (int suffix = 2; !_services.fileManager.createDirectoryAtPath(candidate); ++suffix) {
         if (errno != EEXIST || suffix > kMaxFolderSuffix) {
-            _log.log("Failed to create temporary directory for unzip operation");
+            _services.log.log("Failed to create temporary directory for unzip operation");
             return std::nullopt;
         }
         candidate = base + "-" + std::to_string(suffix);
     }
-    _recordForCleanup(candidate);
+    _run._recordForCleanup(candidate);
     tempFolders().push_back(candidate);
     return candidate;
 }

@@ -1,7 +1,9 @@
 #include "platform/UserDefaults.h"
+#include "support/EventLoopWait.h"
+#include "support/FakeDraggingInfo.h"
 #include "support/InstallerHarness.h"
+#include "support/ZipBuilder.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
 
 namespace quorvane::test {
@@ -14,105 +16,6 @@ TEST(Timestamp, IsTheLocalDateAndTimeInFifteenCharacters) {
     EXPECT_EQ(harness.peer().dateTimeComponent(), "20070102_090503");
     harness.clock.advance(std::chrono::hours(24 * 365) + std::chrono::hours(14) + std::chrono::seconds(56));
     EXPECT_EQ(harness.peer().dateTimeComponent(), "20080102_230559");
-}
-
-TEST(BackupFolder, IsMadeOnFirstUseAndKeptForTheRun) {
-    InstallerHarness harness;
-    const std::string installation = harness.folder.makeInstallation("home/game");
-    harness.installer().setTargetPath(installation);
-    const auto first = harness.installer().privateFiles();
-    EXPECT_EQ(first, installation + "/BackupFiles/20070102_090503");
-    EXPECT_TRUE(isFolder(*first));
-    harness.clock.advance(std::chrono::seconds(5));
-    EXPECT_EQ(harness.installer().privateFiles(), first) << "the same folder until the run ends";
-}
-
-// Stands for a second program window updating the same installation: it makes its backup folder, with a
-// backup inside, just before this window makes a folder of that name.
-class RacingFileManager : public FileManager {
-public:
-    bool createDirectoryAtPath(const std::string& path) override {
-        if (!racedName.empty() && path.ends_with("/" + racedName)) {
-            racedName.clear();
-            FileManager::createDirectoryAtPath(path);
-            std::ofstream(path + "/other.png") << "the other window's backup";
-        }
-        return FileManager::createDirectoryAtPath(path);
-    }
-    std::string racedName;
-};
-
-TEST(BackupFolder, ATakenNameMovesOnToTheNextSecondWithoutASuffixOrWaiting) {
-    struct Case {
-        const char* what;
-        Paths takenBefore; // a trailing slash makes a folder
-        std::string racedName;
-        std::string expected;
-    };
-    const Case cases[] = {
-        {"taken before", {"20070102_090503/", "20070102_090504"}, "", "20070102_090505"},
-        {"taken by another window as this one makes it", {}, "20070102_090503", "20070102_090504"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        RacingFileManager files;
-        files.racedName = c.racedName;
-        InstallerHarness::Options options;
-        options.fileManager = &files;
-        InstallerHarness harness(options);
-        const std::string installation = harness.folder.makeInstallation("home/game");
-        for (const std::string& name : c.takenBefore) {
-            name.ends_with("/") ? (void)harness.folder.makeFolder("home/game/BackupFiles/" + name)
-                                : (void)harness.folder.writeFile("home/game/BackupFiles/" + name, "taken");
-        }
-        harness.installer().setTargetPath(installation);
-        const auto folder = harness.installer().privateFiles();
-        EXPECT_EQ(folder, installation + "/BackupFiles/" + c.expected);
-        EXPECT_EQ(treeListing(*folder), "") << "a folder of this run's own";
-        EXPECT_EQ(harness.clock.slept().count(), 0);
-    }
-}
-
-TEST(BackupFolder, WithoutATargetThereIsNone) {
-    InstallerHarness harness;
-    EXPECT_FALSE(harness.installer().privateFiles());
-    EXPECT_TRUE(harness.log.contains("Can't create directory"));
-}
-
-TEST(BackupFolder, ABackupRootThatIsAFileGivesAPathThatCannotBeMade) {
-    InstallerHarness harness;
-    const std::string installation = harness.folder.makeInstallation("home/game");
-    harness.folder.writeFile("home/game/BackupFiles", "in the way");
-    harness.installer().setTargetPath(installation);
-    EXPECT_EQ(harness.installer().privateFiles(), installation + "/BackupFiles/20070102_090503");
-    EXPECT_FALSE(harness.log.contains("Can't create directory"));
-    EXPECT_EQ(readFile(installation + "/BackupFiles"), "in the way");
-}
-
-TEST(TempFolders, TheWriterDeletesTheFoldersOfTheOldList) {
-    InstallerHarness harness;
-    const std::string a = harness.folder.writeFile("home/a/deep/file", "x");
-    const std::string b = harness.folder.makeFolder("home/b");
-    const std::string c = harness.folder.makeFolder("home/c");
-    harness.installer().setTempFolders(Paths{harness.home("a"), b});
-
-    harness.installer().setTempFolders(harness.installer().tempFolders()); // the very list again
-    EXPECT_FALSE(exists(harness.home("a")));
-    EXPECT_FALSE(exists(b));
-    EXPECT_EQ(harness.installer().tempFolders(), (Paths{harness.home("a"), b}));
-
-    harness.installer().setTempFolders(Paths{c});
-    harness.installer().setTempFolders(std::nullopt);
-    EXPECT_FALSE(exists(c));
-}
-
-TEST(Accessors, ListsAreMadeOnFirstReadAndThenKept) {
-    InstallerHarness harness;
-    MyInstaller& installer = harness.installer();
-    installer.tempFolders().push_back("/x");
-    EXPECT_EQ(&installer.tempFolders(), &installer.tempFolders());
-    EXPECT_EQ(installer.tempFolders(), Paths{"/x"});
-    installer.setTempFolders(std::nullopt); // "/x" does not exist: nothing to delete
 }
 
 TEST(Accessors, MissingIconsAreLookedUpAgainOnEveryRead) {
@@ -141,7 +44,7 @@ TEST(StartUp, ConfiguresTheWindowAndTheTable) {
     EXPECT_FALSE(harness.table.columns["pathDescription"]->dataCell);
     EXPECT_EQ(harness.table.reloads, 1);
     EXPECT_EQ(harness.window.timesOrderedFront, 1);
-    EXPECT_EQ(harness.installer().numFilesInstalled(), 0);
+    EXPECT_FALSE(harness.installer().updateRun());
 }
 
 TEST(StartUp, RunsWithoutAnyControlConnected) {
@@ -155,16 +58,53 @@ TEST(StartUp, RunsWithoutAnyControlConnected) {
     EXPECT_EQ(harness.window.timesOrderedFront, 0);
 }
 
-TEST(Destruction, DeletesTheExtractionFoldersAndKeepsTheBackup) {
+// The window follows an update run: the Cancel button is enabled while it lasts and does nothing, no drop
+// is taken, and at its end the labels, the bar and a sheet show what the run reports.
+TEST(ProgressDisplay, TheCancelButtonIsEnabledForTheRunAndTheEndIsShown) {
     InstallerHarness harness;
     const std::string installation = harness.folder.makeInstallation("home/game");
-    const std::string extraction = harness.folder.writeFile("home/20070102_090503/x", "x");
+    const std::string archive =
+        ZipBuilder().add("Art/a.png", "a").writeTo(harness.folder.makeFolder("drop") + "/a.zip");
     harness.installer().setTargetPath(installation);
-    const std::string backup = *harness.installer().privateFiles();
-    harness.installer().tempFolders().push_back(harness.home("20070102_090503"));
-    harness.restart();
-    EXPECT_FALSE(exists(harness.home("20070102_090503")));
-    EXPECT_TRUE(isFolder(backup));
+    harness.installer().setUpdateFiles(Paths{archive});
+    harness.peer().dragConfirmed(NSAlertDefaultReturn);
+    EXPECT_TRUE(harness.cancelButton.enabled);
+    harness.installer().cancelInstall();
+    EXPECT_TRUE(harness.installer().updateInProgress());
+    EXPECT_EQ(harness.installer().validateDrop(harness.table, FakeDraggingInfo(Paths{archive}), 0,
+                                               TableViewDropOperation::NSTableViewDropOn),
+              DragOperation::NSDragOperationNone)
+        << "no drop while an extraction runs";
+    ASSERT_TRUE(waitUntil([&] { return !harness.window.sheets.empty(); }));
+
+    EXPECT_EQ(readFile(installation + "/Art/a.png"), "a");
+    EXPECT_FALSE(harness.installer().updateInProgress());
+    EXPECT_FALSE(harness.cancelButton.enabled);
+    EXPECT_EQ(harness.fileLabel.shown, "Installing:");
+    EXPECT_EQ(harness.file.shown, "Complete");
+    EXPECT_EQ(harness.progress.value, 0);
+    EXPECT_EQ(harness.progress.max, harness.installer().updateRun()->progressMaxValue());
+    EXPECT_EQ(harness.sheetTitle(), "Application files updated successfully");
+    EXPECT_EQ(harness.window.sheets.back().defaultButton, "OK");
+    EXPECT_FALSE(harness.window.sheets.back().alternateButton);
+    EXPECT_FALSE(harness.installer().updateFiles());
+    EXPECT_EQ(harness.installer().updateRun()->numFilesInstalled(), 1) << "the counts stay until the next run";
+}
+
+TEST(ProgressDisplay, RedrawsAreSpacedOutButTheLastStatusIsAlwaysShown) {
+    InstallerHarness harness;
+    MyInstaller& installer = harness.installer();
+    installer.updateRunProgressed("Installing:", "Art/1.png", 1, 100);
+    EXPECT_EQ(harness.file.shown, "Art/1.png") << "the first status is drawn at once";
+    const int first = harness.file.redraws;
+    for (int i = 2; i <= 100; ++i) {
+        installer.updateRunProgressed("Installing:", "Art/" + std::to_string(i) + ".png", i, 100);
+    }
+    EXPECT_EQ(harness.file.redraws, first) << "the clock stood still: no further redraw";
+    EXPECT_EQ(harness.file.value, "Art/100.png");
+    harness.clock.advance(std::chrono::milliseconds(20));
+    installer.updateRunProgressed("Installing:", "Art/101.png", 101, 100);
+    EXPECT_EQ(harness.file.shown, "Art/101.png");
 }
 
 } // namespace

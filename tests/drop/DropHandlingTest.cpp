@@ -222,7 +222,7 @@ TEST_F(DropTest, CancelLeavesEverythingAsItWas) {
     harness.window.dismissSheet(NSAlertAlternateReturn);
     EXPECT_FALSE(harness.cancelButton.enabled);
     EXPECT_EQ(harness.progress.max, 17);
-    EXPECT_EQ(harness.installer().progressMaxValue(), 0);
+    EXPECT_FALSE(harness.installer().updateRun()) << "no run started";
     EXPECT_EQ(treeListing(valid1), "Art/\nQuorvane\nText/\nText/version.txt\n");
     EXPECT_TRUE(harness.window.sheets.empty()) << "no report";
 }
@@ -234,7 +234,7 @@ TEST_F(DropTest, OkInstallsAndReports) {
     ASSERT_EQ(harness.window.sheets.size(), 1u);
     EXPECT_EQ(harness.sheetTitle(), "Application files updated successfully");
     EXPECT_EQ(harness.sheetMessage(), "1 files added\n0 previous files backed up\n0 duplicate files ignored.");
-    EXPECT_EQ(harness.installer().progressMaxValue(), 2) << "the entries beneath the dropped folder";
+    EXPECT_EQ(harness.installer().updateRun()->progressMaxValue(), 2) << "the entries beneath the dropped folder";
 }
 
 TEST(ConfirmingAChangedInstallation, StartsNoUpdateAndSaysWhy) {
@@ -311,7 +311,7 @@ TEST_F(DropTest, NoSecondDropWhileAConfirmationIsOpen) {
 TEST_F(DropTest, ConfirmingPlainFilesLeavesTheProgressMaximumAtZero) {
     harness.installer().acceptDrop(harness.table, FakeDraggingInfo(Paths{readme}), 0, Op::NSTableViewDropOn);
     harness.window.dismissSheet(NSAlertDefaultReturn);
-    EXPECT_EQ(harness.installer().progressMaxValue(), 0);
+    EXPECT_EQ(harness.installer().updateRun()->progressMaxValue(), 0);
     EXPECT_EQ(harness.sheetTitle(), "Nothing was installed");
 }
 

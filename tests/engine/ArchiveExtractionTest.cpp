@@ -1,6 +1,5 @@
-#include "support/UpdateRun.h"
 #include "support/EventLoopWait.h"
-#include "support/FakeDraggingInfo.h"
+#include "support/RunHarness.h"
 #include "support/ZipBuilder.h"
 #include "platform/PathUtilities.h"
 
@@ -44,11 +43,11 @@ protected:
     }
     std::string drop(const std::string& relative) const { return harness.folder / ("drop/" + relative); }
     void runAndWait(const Paths& items) {
-        runUpdate(harness, installation, items);
-        ASSERT_TRUE(waitUntil([&] { return !harness.window.sheets.empty(); })) << "no completion report";
+        harness.runUpdate(installation, items);
+        ASSERT_TRUE(waitUntil([&] { return harness.reported(); })) << "no completion report";
     }
 
-    InstallerHarness harness;
+    RunHarness harness;
     std::string installation;
 };
 
@@ -59,25 +58,21 @@ TEST_F(ArchiveTest, ADroppedArchiveIsExtractedInstalledAndRemoved) {
                                     .add("Art/Maps/m1.map", "m1")
                                     .add("Text/readme.txt", "r")
                                     .writeTo(drop("Addon.zip"));
-    runUpdate(harness, installation, Paths{archive});
-    EXPECT_TRUE(harness.window.sheets.empty()) << "the report waits for the extraction";
-    EXPECT_TRUE(harness.installer().updateInProgress());
-    EXPECT_EQ(harness.installer().validateDrop(harness.table, FakeDraggingInfo(Paths{archive}), 0,
-                                               TableViewDropOperation::NSTableViewDropOn),
-              DragOperation::NSDragOperationNone)
-        << "no drop while an extraction runs";
-    EXPECT_EQ(harness.installer().progressMaxValue(), 2 * 4);
-    ASSERT_TRUE(waitUntil([&] { return !harness.window.sheets.empty(); }));
+    harness.runUpdate(installation, Paths{archive});
+    EXPECT_FALSE(harness.reported()) << "the report waits for the extraction";
+    EXPECT_TRUE(harness.run().inProgress());
+    EXPECT_EQ(harness.run().progressMaxValue(), 2 * 4);
+    ASSERT_TRUE(waitUntil([&] { return harness.reported(); }));
 
     EXPECT_EQ(readFile(installation + "/Art/old.png"), "new");
     EXPECT_EQ(readFile(installation + "/Art/Maps/m1.map"), "m1");
     EXPECT_EQ(readFile(installation + "/Text/readme.txt"), "r");
     EXPECT_EQ(readFile(backupFolder(installation) + "/Art/old.png"), "old");
-    EXPECT_EQ(harness.sheetMessage(), "3 files added\n1 previous files backed up\n0 duplicate files ignored.");
+    EXPECT_EQ(harness.reportMessage(), "3 files added\n1 previous files backed up\n0 duplicate files ignored.");
     EXPECT_EQ(treeListing(harness.folder / "drop"), "Addon.zip\n") << "the temporary folder is gone";
-    EXPECT_EQ(harness.fileLabel.history.front(), "Unzipping:");
-    EXPECT_EQ(harness.file.history.front(), "Addon.zip");
-    EXPECT_FALSE(harness.installer().updateInProgress());
+    EXPECT_EQ(harness.progress.front().status, "Unzipping:");
+    EXPECT_EQ(harness.progress.front().file, "Addon.zip");
+    EXPECT_FALSE(harness.run().inProgress());
 }
 
 TEST_F(ArchiveTest, ArchivesInsideDroppedFoldersAndInsideArchives) {
@@ -97,8 +92,8 @@ TEST_F(ArchiveTest, ArchivesInsideDroppedFoldersAndInsideArchives) {
     EXPECT_FALSE(exists(installation + "/readme.txt"));
     EXPECT_FALSE(exists(installation + "/inner.zip")) << "an archive is never copied";
     EXPECT_EQ(treeListing(drop("wrapper")), "outer.zip\nreadme.txt\nsecond.zip\n") << "every temporary folder is gone";
-    EXPECT_EQ(harness.window.sheets.size(), 1u) << "one report, after the last extraction";
-    EXPECT_EQ(harness.sheetMessage(), "3 files added\n0 previous files backed up\n0 duplicate files ignored.");
+    EXPECT_EQ(harness.reports.size(), 1u) << "one report, after the last extraction";
+    EXPECT_EQ(harness.reportMessage(), "3 files added\n0 previous files backed up\n0 duplicate files ignored.");
 }
 
 TEST_F(ArchiveTest, EntriesNamedToEscapeStayInsideTheTemporaryFolder) {
@@ -129,8 +124,8 @@ TEST_F(ArchiveTest, APipeNamedLikeAnArchiveIsReportedAndTheRunEnds) {
     ZipBuilder().add("Art/new.png", "new").writeTo(drop("Real.zip"));
     runAndWait(Paths{drop("Addon.zip"), drop("Real.zip")});
     EXPECT_EQ(readFile(installation + "/Art/new.png"), "new");
-    EXPECT_EQ(countsOf(harness.installer()), (Counts{1, 0, 0, 1}));
-    EXPECT_EQ(harness.sheetTitle(), "Application files update incomplete");
+    EXPECT_EQ(countsOf(harness.run()), (Counts{1, 0, 0, 1}));
+    EXPECT_EQ(harness.reportTitle(), "Application files update incomplete");
     EXPECT_EQ(treeListing(harness.folder / "drop"), "Addon.zip\nReal.zip\n");
 }
 
@@ -156,14 +151,14 @@ TEST_F(ArchiveTest, DamagedTruncatedOrOversizedArchivesInstallNothing) {
     runAndWait(archives);
 
     std::map<std::string, std::string> reasons;
-    for (const auto& [item, reason] : harness.installer().notInstalled()) {
+    for (const auto& [item, reason] : harness.run().notInstalled()) {
         reasons[path::lastPathComponent(item)] = reason;
     }
     ASSERT_EQ(reasons.size(), cases.size());
     for (const auto& [name, archive] : cases) {
         EXPECT_TRUE(reasons[name].starts_with(archive.second)) << name << ": " << reasons[name];
     }
-    EXPECT_EQ(harness.sheetMessage(), "0 files added\n0 previous files backed up\n0 duplicate files ignored.\n"
+    EXPECT_EQ(harness.reportMessage(), "0 files added\n0 previous files backed up\n0 duplicate files ignored.\n"
                                       "6 files could not be installed.");
     EXPECT_EQ(treeListing(installation + "/Art"), "old.png\n");
     EXPECT_EQ(treeListing(harness.folder / "drop"), "damaged.zip\nhuge.zip\nno-zip.zip\ntruncated.zip\n");
@@ -178,9 +173,9 @@ TEST_F(ArchiveTest, TheProgressBarCountsEveryEntryOfAnArchiveJarMade) {
     ASSERT_EQ(std::system(("jar --create --no-manifest --file '" + archive + "' -C '" + harness.folder / "made" +
                            "' Art").c_str()),
               0);
-    runUpdate(harness, installation, Paths{archive});
-    EXPECT_EQ(harness.installer().progressMaxValue(), 2 * 31) << "Art/ and its 30 files";
-    ASSERT_TRUE(waitUntil([&] { return !harness.window.sheets.empty(); }));
+    harness.runUpdate(installation, Paths{archive});
+    EXPECT_EQ(harness.run().progressMaxValue(), 2 * 31) << "Art/ and its 30 files";
+    ASSERT_TRUE(waitUntil([&] { return harness.reported(); }));
     EXPECT_EQ(readFile(installation + "/Art/29.png"), std::string(1000, 'a' + 29));
 }
 
@@ -190,30 +185,25 @@ TEST_F(ArchiveTest, ThirtyArchivesInOneFolderAllInstallAToolPerCoreAtATime) {
     for (int i = 0; i < 30; ++i) {
         archives.push_back(ZipBuilder().add("Art/" + std::to_string(i) + ".png", "x").writeTo(drop(std::to_string(i) + ".zip")));
     }
-    runUpdate(harness, installation, archives);
+    harness.runUpdate(installation, archives);
     EXPECT_LE(runningChildren(), std::max(1, QThread::idealThreadCount()));
-    ASSERT_TRUE(waitUntil([&] { return !harness.window.sheets.empty(); }, std::chrono::minutes(2)));
-    EXPECT_EQ(harness.sheetMessage(), "30 files added\n0 previous files backed up\n0 duplicate files ignored.");
+    ASSERT_TRUE(waitUntil([&] { return harness.reported(); }, std::chrono::minutes(2)));
+    EXPECT_EQ(harness.reportMessage(), "30 files added\n0 previous files backed up\n0 duplicate files ignored.");
     EXPECT_EQ(treeListing(harness.folder / "drop").find("2007"), std::string::npos) << "every folder is gone";
 }
 
 class ArchiveToolTest : public testing::Test {
 protected:
-    InstallerHarness::Options withJar(const std::string& jar) {
-        InstallerHarness::Options options;
-        options.jarPath = jar;
-        return options;
-    }
     TemporaryFolder tools;
 };
 
 TEST_F(ArchiveToolTest, AMissingToolIsReportedAndTheRunEnds) {
-    InstallerHarness harness(withJar(tools / "no-such-jar"));
+    RunHarness harness(nullptr, tools / "no-such-jar");
     const std::string installation = harness.folder.makeInstallation("home/game");
     const std::string archive = ZipBuilder().add("Art/a.png", "a").writeTo(harness.folder / "a.zip");
-    runUpdate(harness, installation, Paths{archive});
-    ASSERT_TRUE(waitUntil([&] { return !harness.window.sheets.empty(); }));
-    EXPECT_EQ(harness.sheetTitle(), "Application files update incomplete");
+    harness.runUpdate(installation, Paths{archive});
+    ASSERT_TRUE(waitUntil([&] { return harness.reported(); }));
+    EXPECT_EQ(harness.reportTitle(), "Application files update incomplete");
     EXPECT_EQ(treeListing(harness.folder.path()).find("20070102"), std::string::npos);
 }
 
@@ -224,20 +214,20 @@ TEST_F(ArchiveToolTest, WhatAFailingToolExtractedIsNotInstalled) {
                                                    "printf '  erstellt: Art/\\n  entpackt: Art/part.png\\nfertig\\n'\n"
                                                    "exit 3\n");
     ::chmod(jar.c_str(), 0755);
-    InstallerHarness harness(withJar(jar));
+    RunHarness harness(nullptr, jar);
     const std::string installation = harness.folder.makeInstallation("home/game");
     const std::string archive = ZipBuilder().add("Art/part.png", "new").writeTo(harness.folder / "part.zip");
-    runUpdate(harness, installation, Paths{archive});
-    ASSERT_TRUE(waitUntil([&] { return !harness.window.sheets.empty(); }));
+    harness.runUpdate(installation, Paths{archive});
+    ASSERT_TRUE(waitUntil([&] { return harness.reported(); }));
 
     EXPECT_FALSE(exists(installation + "/Art/part.png")) << "what the tool wrote may be cut short";
-    EXPECT_EQ(harness.sheetMessage(), "0 files added\n0 previous files backed up\n0 duplicate files ignored.\n"
+    EXPECT_EQ(harness.reportMessage(), "0 files added\n0 previous files backed up\n0 duplicate files ignored.\n"
                                       "1 files could not be installed.");
-    EXPECT_EQ(harness.installer().notInstalled().at(0).reason, "The archive could not be extracted whole.");
+    EXPECT_EQ(harness.run().notInstalled().at(0).reason, "The archive could not be extracted whole.");
     EXPECT_EQ(treeListing(harness.folder.path()).find("20070102"), std::string::npos);
     EXPECT_TRUE(harness.log.contains("Error: process returned code 3"));
-    EXPECT_NE(std::find(harness.file.history.begin(), harness.file.history.end(), "part.png"),
-              harness.file.history.end())
+    EXPECT_TRUE(std::any_of(harness.progress.begin(), harness.progress.end(),
+                            [](const auto& progress) { return progress.file == "part.png"; }))
         << "the last listed entry is shown";
 }
 
@@ -248,18 +238,18 @@ TEST_F(ArchiveToolTest, ExtractedFilesAreMovedIntoPlaceNotCopied) {
                                                    "ln Art/moved.png \"$0.witness\"\n"
                                                    "echo '  inflated: Art/moved.png'\n");
     ::chmod(jar.c_str(), 0755);
-    InstallerHarness harness(withJar(jar));
+    RunHarness harness(nullptr, jar);
     const std::string installation = harness.folder.makeInstallation("home/game");
     const std::string archive = ZipBuilder().add("Art/moved.png", "new").writeTo(harness.folder / "a.zip");
-    runUpdate(harness, installation, Paths{archive});
-    ASSERT_TRUE(waitUntil([&] { return !harness.window.sheets.empty(); }));
+    harness.runUpdate(installation, Paths{archive});
+    ASSERT_TRUE(waitUntil([&] { return harness.reported(); }));
 
     struct stat installed {};
     struct stat witness {};
     ASSERT_EQ(::stat((installation + "/Art/moved.png").c_str(), &installed), 0);
     ASSERT_EQ(::stat((jar + ".witness").c_str(), &witness), 0);
     EXPECT_EQ(installed.st_ino, witness.st_ino);
-    EXPECT_EQ(harness.sheetMessage(), "1 files added\n0 previous files backed up\n0 duplicate files ignored.");
+    EXPECT_EQ(harness.reportMessage(), "1 files added\n0 previous files backed up\n0 duplicate files ignored.");
 }
 
 TEST_F(ArchiveToolTest, AnArchiveWhoseTemporaryFolderCannotBeMadeIsReported) {
@@ -268,43 +258,77 @@ TEST_F(ArchiveToolTest, AnArchiveWhoseTemporaryFolderCannotBeMadeIsReported) {
             return path.find("/drop/2007") == std::string::npos && FileManager::createDirectoryAtPath(path);
         }
     } files;
-    InstallerHarness::Options options;
-    options.fileManager = &files;
-    InstallerHarness harness(options);
+    RunHarness harness(&files);
     const std::string installation = harness.folder.makeInstallation("home/game");
     const std::string archive = ZipBuilder().add("Art/a.png", "a").writeTo(harness.folder.makeFolder("drop") + "/a.zip");
-    runUpdate(harness, installation, Paths{archive});
-    ASSERT_EQ(harness.window.sheets.size(), 1u) << "the report comes at once";
+    harness.runUpdate(installation, Paths{archive});
+    ASSERT_EQ(harness.reports.size(), 1u) << "the report comes at once";
     EXPECT_TRUE(harness.log.contains("Failed to create temporary directory for unzip operation"));
-    EXPECT_EQ(harness.sheetTitle(), "Application files update incomplete");
+    EXPECT_EQ(harness.reportTitle(), "Application files update incomplete");
 }
 
-// Quitting, closing the window or SIGTERM all end in the controller's teardown: no tool runs on, and
-// no folder of it stays.
+// Quitting, closing the window or SIGTERM all end in the teardown of the run: no tool runs on, and no
+// folder of it stays.
 TEST_F(ArchiveToolTest, AToolStillRunningStopsWhenTheProgramEnds) {
     const std::string jar = tools.writeFile("jar", "#!/bin/sh\necho $$ > \"$0.pid\"\n"
                                                    "while :; do printf x >> written; sleep 0.05; done\n");
     ::chmod(jar.c_str(), 0755);
-    InstallerHarness harness(withJar(jar));
+    RunHarness harness(nullptr, jar);
     const std::string installation = harness.folder.makeInstallation("home/game");
     const std::string archive = ZipBuilder().add("Art/a.png", "a").writeTo(harness.folder.makeFolder("drop") + "/a.zip");
-    runUpdate(harness, installation, Paths{archive});
+    harness.runUpdate(installation, Paths{archive});
     ASSERT_TRUE(waitUntil([&] { return exists(harness.folder / "drop/20070102_090503/written"); }));
     const auto tool = static_cast<pid_t>(std::stoi(readFile(jar + ".pid")));
-    harness.restart();
+    harness.endRun();
     EXPECT_NE(::kill(tool, 0), 0) << "the tool still runs";
     EXPECT_EQ(treeListing(harness.folder / "drop"), "a.zip\n");
 }
 
 TEST_F(ArchiveToolTest, ArchivesInOneFolderGetTheirFoldersAtOnce) {
-    InstallerHarness harness;
+    RunHarness harness;
     const std::string a = harness.folder.writeFile("drop/a.zip", "");
-    auto peer = harness.peer();
-    EXPECT_EQ(peer.createTemporaryDirectoryForFile(a), harness.folder / "drop/20070102_090503");
-    EXPECT_EQ(peer.createTemporaryDirectoryForFile(a), harness.folder / "drop/20070102_090503-2");
-    EXPECT_EQ(peer.createTemporaryDirectoryForFile(a), harness.folder / "drop/20070102_090503-3");
-    EXPECT_EQ(harness.installer().tempFolders().size(), 3u);
+    ArchiveExtraction& extraction = harness.makeRun(harness.folder.makeInstallation("home/game"), {a}).extraction();
+    EXPECT_EQ(extraction._createTemporaryDirectoryForFile(a), harness.folder / "drop/20070102_090503");
+    EXPECT_EQ(extraction._createTemporaryDirectoryForFile(a), harness.folder / "drop/20070102_090503-2");
+    EXPECT_EQ(extraction._createTemporaryDirectoryForFile(a), harness.folder / "drop/20070102_090503-3");
+    EXPECT_EQ(extraction.tempFolders().size(), 3u);
     EXPECT_EQ(harness.clock.slept(), std::chrono::milliseconds(0));
+}
+
+TEST(TempFolders, TheWriterDeletesTheFoldersOfTheOldList) {
+    RunHarness harness;
+    ArchiveExtraction& extraction = harness.makeRun("", {}).extraction();
+    harness.folder.writeFile("home/a/deep/file", "x");
+    const std::string a = harness.folder / "home/a";
+    const std::string b = harness.folder.makeFolder("home/b");
+    const std::string c = harness.folder.makeFolder("home/c");
+    extraction.setTempFolders(Paths{a, b});
+
+    extraction.setTempFolders(extraction.tempFolders()); // the very list again
+    EXPECT_FALSE(exists(a));
+    EXPECT_FALSE(exists(b));
+    EXPECT_EQ(extraction.tempFolders(), (Paths{a, b}));
+
+    extraction.setTempFolders(Paths{c});
+    extraction.setTempFolders(std::nullopt);
+    EXPECT_FALSE(exists(c));
+    // The list is made on first read, and then kept.
+    extraction.tempFolders().push_back("/x");
+    EXPECT_EQ(&extraction.tempFolders(), &extraction.tempFolders());
+    EXPECT_EQ(extraction.tempFolders(), Paths{"/x"});
+    extraction.setTempFolders(std::nullopt); // "/x" does not exist: nothing to delete
+}
+
+TEST(Destruction, DeletesTheExtractionFoldersAndKeepsTheBackup) {
+    RunHarness harness;
+    const std::string installation = harness.folder.makeInstallation("home/game");
+    const std::string extraction = harness.folder.writeFile("home/20070102_090503/x", "x");
+    UpdateRun& run = harness.makeRun(installation, {});
+    const std::string backup = *run.privateFiles();
+    run.extraction().tempFolders().push_back(harness.folder / "home/20070102_090503");
+    harness.endRun();
+    EXPECT_FALSE(exists(harness.folder / "home/20070102_090503"));
+    EXPECT_TRUE(isFolder(backup));
 }
 
 } // namespace

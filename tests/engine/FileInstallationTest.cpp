@@ -1,8 +1,9 @@
 #include "support/TestNames.h"
-#include "support/UpdateRun.h"
+#include "support/RunHarness.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -56,17 +57,17 @@ Paths linksIn(const std::string& folder) {
 class CountTable : public testing::TestWithParam<CountCase> {};
 
 TEST_P(CountTable, CountsCopiesAndBackups) {
-    InstallerHarness harness;
+    RunHarness harness;
     const std::string installation = harness.folder.makeInstallation("home/game");
     const Paths items = GetParam().prepare(harness.folder, installation);
     const std::string outside = treeListing(harness.folder / "outside");
     const bool installationThere = exists(installation);
     const Paths links = linksIn(installation);
-    runUpdate(harness, installation, items);
+    harness.runUpdate(installation, items);
 
-    EXPECT_EQ(countsOf(harness.installer()), GetParam().expected);
+    EXPECT_EQ(countsOf(harness.run()), GetParam().expected);
     std::vector<std::pair<std::string, std::string>> notInstalled;
-    for (const auto& [item, reason] : harness.installer().notInstalled()) {
+    for (const auto& [item, reason] : harness.run().notInstalled()) {
         notInstalled.emplace_back(relativeTo(harness.folder, item), reason);
     }
     auto expectedNotInstalled = GetParam().notInstalled;
@@ -74,8 +75,8 @@ TEST_P(CountTable, CountsCopiesAndBackups) {
     std::sort(expectedNotInstalled.begin(), expectedNotInstalled.end());
     EXPECT_EQ(notInstalled, expectedNotInstalled);
     if (!GetParam().title.empty()) {
-        EXPECT_EQ(harness.sheetTitle(), GetParam().title);
-        EXPECT_EQ(harness.sheetMessage(), GetParam().message);
+        EXPECT_EQ(harness.reportTitle(), GetParam().title);
+        EXPECT_EQ(harness.reportMessage(), GetParam().message);
     }
     // Nothing outside the installation is touched, the installation is never made again, and no link is
     // ever put into it.
@@ -318,41 +319,41 @@ const CountCase kCountCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, CountTable, testing::ValuesIn(kCountCases), [](const auto& info) { return testNameFrom(info.param.name); });
 
 TEST(LineUp, AWrapperFolderIsDescendedUntilItsLevelLinesUp) {
-    InstallerHarness harness;
+    RunHarness harness;
     const std::string installation = harness.folder.makeInstallation("home/game");
     harness.folder.writeFile("drop/Addon v2/Art/flag.png", "flag");
     harness.folder.writeFile("drop/Addon v2/Read Me.txt", "read");
     harness.folder.writeFile("drop/Addon v2/Docs/manual.txt", "manual");
-    runUpdate(harness, installation, Paths{harness.folder / "drop/Addon v2"});
+    harness.runUpdate(installation, Paths{harness.folder / "drop/Addon v2"});
 
     EXPECT_EQ(readFile(installation + "/Art/flag.png"), "flag");
     EXPECT_EQ(readFile(installation + "/Read Me.txt"), "read");
     EXPECT_EQ(readFile(installation + "/Docs/manual.txt"), "manual");
-    EXPECT_EQ(countsOf(harness.installer()), (Counts{3, 0, 0, 0}));
-    EXPECT_EQ(harness.sheetMessage(), "3 files added\n0 previous files backed up\n0 duplicate files ignored.");
+    EXPECT_EQ(countsOf(harness.run()), (Counts{3, 0, 0, 0}));
+    EXPECT_EQ(harness.reportMessage(), "3 files added\n0 previous files backed up\n0 duplicate files ignored.");
 }
 
 TEST(Backup, EmptyFoldersOfMergedFoldersStayWhenSomethingWasReplaced) {
-    InstallerHarness harness;
+    RunHarness harness;
     const std::string installation = harness.folder.makeInstallation("home/game");
     harness.folder.writeFile("home/game/Text/lang/en.txt", "old");
     harness.folder.makeFolder("home/game/Art/Maps");
     harness.folder.writeFile("drop/Text/lang/en.txt", "new");
     harness.folder.writeFile("drop/Art/Maps/m1.map", "m");
-    runUpdate(harness, installation, Paths{harness.folder / "drop/Text", harness.folder / "drop/Art"});
+    harness.runUpdate(installation, Paths{harness.folder / "drop/Text", harness.folder / "drop/Art"});
 
     EXPECT_EQ(treeListing(backupFolder(installation)), "Art/\nArt/Maps/\nText/\nText/lang/\nText/lang/en.txt\n");
-    EXPECT_EQ(harness.sheetMessage(), "2 files added\n1 previous files backed up\n0 duplicate files ignored.");
+    EXPECT_EQ(harness.reportMessage(), "2 files added\n1 previous files backed up\n0 duplicate files ignored.");
 }
 
 TEST(Backup, EachRunGetsAFolderOfItsOwnEvenWithinOneSecond) {
-    InstallerHarness harness;
+    RunHarness harness;
     const std::string installation = harness.folder.makeInstallation("home/game");
     harness.folder.writeFile("home/game/Art/a.png", "v1");
     harness.folder.writeFile("drop1/Art/a.png", "v2");
     harness.folder.writeFile("drop2/Art/a.png", "v3");
-    runUpdate(harness, installation, Paths{harness.folder / "drop1/Art"});
-    runUpdate(harness, installation, Paths{harness.folder / "drop2/Art"});
+    harness.runUpdate(installation, Paths{harness.folder / "drop1/Art"});
+    harness.runUpdate(installation, Paths{harness.folder / "drop2/Art"});
 
     EXPECT_EQ(readFile(installation + "/BackupFiles/20070102_090503/Art/a.png"), "v1");
     EXPECT_EQ(readFile(installation + "/BackupFiles/20070102_090504/Art/a.png"), "v2");
@@ -360,13 +361,13 @@ TEST(Backup, EachRunGetsAFolderOfItsOwnEvenWithinOneSecond) {
 }
 
 TEST(Backup, ReplacedFilesKeepTheirModeAndTheNewOnesTheirs) {
-    InstallerHarness harness;
+    RunHarness harness;
     const std::string installation = harness.folder.makeInstallation("home/game");
     const std::string old = harness.folder.writeFile("home/game/Art/run.sh", "old");
     ::chmod(old.c_str(), 0700);
     const std::string fresh = harness.folder.writeFile("drop/Art/run.sh", "new");
     ::chmod(fresh.c_str(), 0751);
-    runUpdate(harness, installation, Paths{harness.folder / "drop/Art"});
+    harness.runUpdate(installation, Paths{harness.folder / "drop/Art"});
 
     struct stat installed {};
     struct stat kept {};
@@ -374,6 +375,75 @@ TEST(Backup, ReplacedFilesKeepTheirModeAndTheNewOnesTheirs) {
     ASSERT_EQ(::stat((backupFolder(installation) + "/Art/run.sh").c_str(), &kept), 0);
     EXPECT_EQ(installed.st_mode & 0777, 0751u);
     EXPECT_EQ(kept.st_mode & 0777, 0700u);
+}
+
+TEST(BackupFolder, IsMadeOnFirstUseAndKeptForTheRun) {
+    RunHarness harness;
+    const std::string installation = harness.folder.makeInstallation("home/game");
+    UpdateRun& run = harness.makeRun(installation, {});
+    const auto first = run.privateFiles();
+    EXPECT_EQ(first, installation + "/BackupFiles/20070102_090503");
+    EXPECT_TRUE(isFolder(*first));
+    harness.clock.advance(std::chrono::seconds(5));
+    EXPECT_EQ(run.privateFiles(), first) << "the same folder until the run ends";
+}
+
+// Stands for a second program window updating the same installation: it makes its backup folder, with a
+// backup inside, just before this window makes a folder of that name.
+class RacingFileManager : public FileManager {
+public:
+    bool createDirectoryAtPath(const std::string& path) override {
+        if (!racedName.empty() && path.ends_with("/" + racedName)) {
+            racedName.clear();
+            FileManager::createDirectoryAtPath(path);
+            std::ofstream(path + "/other.png") << "the other window's backup";
+        }
+        return FileManager::createDirectoryAtPath(path);
+    }
+    std::string racedName;
+};
+
+TEST(BackupFolder, ATakenNameMovesOnToTheNextSecondWithoutASuffixOrWaiting) {
+    struct Case {
+        const char* what;
+        Paths takenBefore; // a trailing slash makes a folder
+        std::string racedName;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"taken before", {"20070102_090503/", "20070102_090504"}, "", "20070102_090505"},
+        {"taken by another window as this one makes it", {}, "20070102_090503", "20070102_090504"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RacingFileManager files;
+        files.racedName = c.racedName;
+        RunHarness harness(&files);
+        const std::string installation = harness.folder.makeInstallation("home/game");
+        for (const std::string& name : c.takenBefore) {
+            name.ends_with("/") ? (void)harness.folder.makeFolder("home/game/BackupFiles/" + name)
+                                : (void)harness.folder.writeFile("home/game/BackupFiles/" + name, "taken");
+        }
+        const auto folder = harness.makeRun(installation, {}).privateFiles();
+        EXPECT_EQ(folder, installation + "/BackupFiles/" + c.expected);
+        EXPECT_EQ(treeListing(*folder), "") << "a folder of this run's own";
+        EXPECT_EQ(harness.clock.slept().count(), 0);
+    }
+}
+
+TEST(BackupFolder, WithoutATargetThereIsNone) {
+    RunHarness harness;
+    EXPECT_FALSE(harness.makeRun("", {}).privateFiles());
+    EXPECT_TRUE(harness.log.contains("Can't create directory"));
+}
+
+TEST(BackupFolder, ABackupRootThatIsAFileGivesAPathThatCannotBeMade) {
+    RunHarness harness;
+    const std::string installation = harness.folder.makeInstallation("home/game");
+    harness.folder.writeFile("home/game/BackupFiles", "in the way");
+    EXPECT_EQ(harness.makeRun(installation, {}).privateFiles(), installation + "/BackupFiles/20070102_090503");
+    EXPECT_FALSE(harness.log.contains("Can't create directory"));
+    EXPECT_EQ(readFile(installation + "/BackupFiles"), "in the way");
 }
 
 } // namespace

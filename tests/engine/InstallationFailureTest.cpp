@@ -1,4 +1,4 @@
-#include "support/UpdateRun.h"
+#include "support/RunHarness.h"
 
 #include <filesystem>
 #include <functional>
@@ -44,25 +44,20 @@ public:
 
 class FailureTest : public testing::Test {
 protected:
-    FailureTest() : harness(options()) {
+    FailureTest() : harness(&files) {
         installation = harness.folder.makeInstallation("home/game");
         harness.folder.writeFile("home/game/Art/keep.png", "old keep");
         harness.folder.writeFile("drop/Art/keep.png", "new keep");
         harness.folder.writeFile("drop/Art/fresh.png", "fresh");
     }
-    InstallerHarness::Options options() {
-        InstallerHarness::Options o;
-        o.fileManager = &files;
-        return o;
-    }
-    void run() { runUpdate(harness, installation, Paths{harness.folder / "drop/Art"}); }
+    void run() { harness.runUpdate(installation, Paths{harness.folder / "drop/Art"}); }
     // Nothing of the installation's own files is lost or half-written.
     void expectNoPartialCopies() {
         EXPECT_FALSE(contains(treeListing(installation), FileManager::temporaryNamePrefix)) << treeListing(installation);
     }
 
     FaultyFileManager files;
-    InstallerHarness harness;
+    RunHarness harness;
     std::string installation;
 };
 
@@ -71,13 +66,13 @@ TEST_F(FailureTest, AnUnreadableSourceIsReportedAndTheOldFileStays) {
     run();
     EXPECT_EQ(readFile(installation + "/Art/keep.png"), "old keep");
     EXPECT_EQ(readFile(installation + "/Art/fresh.png"), "fresh");
-    EXPECT_EQ(countsOf(harness.installer()), (Counts{1, 0, 0, 1}));
+    EXPECT_EQ(countsOf(harness.run()), (Counts{1, 0, 0, 1}));
     EXPECT_FALSE(exists(backupFolder(installation))) << "nothing was replaced";
-    EXPECT_EQ(harness.sheetTitle(), "Application files update incomplete");
-    EXPECT_EQ(harness.sheetMessage(), "1 files added\n0 previous files backed up\n0 duplicate files ignored.\n"
+    EXPECT_EQ(harness.reportTitle(), "Application files update incomplete");
+    EXPECT_EQ(harness.reportMessage(), "1 files added\n0 previous files backed up\n0 duplicate files ignored.\n"
                                       "1 files could not be installed.");
     // The details name the item and the reason, and the log has the same line.
-    const std::string details = harness.window.sheets.back().detailedText;
+    const std::string details = harness.reports.back().details;
     EXPECT_TRUE(contains(details, harness.folder / "drop/Art/keep.png: ")) << details;
     EXPECT_TRUE(harness.log.contains(details.substr(0, details.size() - 1)));
     expectNoPartialCopies();
@@ -88,7 +83,7 @@ TEST_F(FailureTest, AnOldFileThatCannotBeKeptIsNotReplaced) {
     files.failCopy = [](const std::string&, const std::string& to) { return contains(to, "BackupFiles"); };
     run();
     EXPECT_EQ(readFile(installation + "/Art/keep.png"), "old keep");
-    EXPECT_EQ(countsOf(harness.installer()), (Counts{1, 0, 0, 1}));
+    EXPECT_EQ(countsOf(harness.run()), (Counts{1, 0, 0, 1}));
     expectNoPartialCopies();
 }
 
@@ -97,8 +92,8 @@ TEST_F(FailureTest, WithoutHardLinksTheOldFileIsCopiedIntoTheBackup) {
     run();
     EXPECT_EQ(readFile(installation + "/Art/keep.png"), "new keep");
     EXPECT_EQ(readFile(backupFolder(installation) + "/Art/keep.png"), "old keep");
-    EXPECT_EQ(countsOf(harness.installer()), (Counts{2, 1, 0, 0}));
-    EXPECT_EQ(harness.sheetTitle(), "Application files updated successfully");
+    EXPECT_EQ(countsOf(harness.run()), (Counts{2, 1, 0, 0}));
+    EXPECT_EQ(harness.reportTitle(), "Application files updated successfully");
 }
 
 TEST_F(FailureTest, AFailedRenameLeavesTheOldFileAndAnEmptyBackup) {
@@ -106,7 +101,7 @@ TEST_F(FailureTest, AFailedRenameLeavesTheOldFileAndAnEmptyBackup) {
     run();
     EXPECT_EQ(readFile(installation + "/Art/keep.png"), "old keep");
     EXPECT_FALSE(exists(backupFolder(installation) + "/Art/keep.png"));
-    EXPECT_EQ(countsOf(harness.installer()), (Counts{1, 0, 0, 1}));
+    EXPECT_EQ(countsOf(harness.run()), (Counts{1, 0, 0, 1}));
     expectNoPartialCopies();
 }
 
@@ -118,10 +113,10 @@ TEST_F(FailureTest, AnOldFileThatMadeRoomForAFolderInVainComesBack) {
     harness.folder.writeFile("drop2/Art/thing/inner.png", "inner");
     files.failExchange = [](const std::string&) { return true; };
     files.failReplace = [](const std::string& to) { return contains(to, "Art/thing"); };
-    runUpdate(harness, installation, Paths{harness.folder / "drop2/Art"});
+    harness.runUpdate(installation, Paths{harness.folder / "drop2/Art"});
     EXPECT_EQ(readFile(installation + "/Art/thing"), "old thing");
-    EXPECT_EQ(countsOf(harness.installer()), (Counts{0, 0, 0, 1}));
-    EXPECT_EQ(harness.sheetTitle(), "Application files update incomplete");
+    EXPECT_EQ(countsOf(harness.run()), (Counts{0, 0, 0, 1}));
+    EXPECT_EQ(harness.reportTitle(), "Application files update incomplete");
     expectNoPartialCopies();
 }
 
@@ -129,10 +124,10 @@ TEST_F(FailureTest, WithoutSwappingNamesAFolderStillReplacesAnOldFile) {
     harness.folder.writeFile("home/game/Art/thing", "old thing");
     harness.folder.writeFile("drop2/Art/thing/inner.png", "inner");
     files.failExchange = [](const std::string&) { return true; };
-    runUpdate(harness, installation, Paths{harness.folder / "drop2/Art"});
+    harness.runUpdate(installation, Paths{harness.folder / "drop2/Art"});
     EXPECT_EQ(readFile(installation + "/Art/thing/inner.png"), "inner");
     EXPECT_EQ(readFile(backupFolder(installation) + "/Art/thing"), "old thing");
-    EXPECT_EQ(countsOf(harness.installer()), (Counts{1, 1, 0, 0}));
+    EXPECT_EQ(countsOf(harness.run()), (Counts{1, 1, 0, 0}));
     expectNoPartialCopies();
 }
 
@@ -146,10 +141,10 @@ TEST_F(FailureTest, AnInstallationThatTakesNoWritesLosesNothing) {
     run();
     EXPECT_EQ(readFile(installation + "/Art/keep.png"), "old keep");
     EXPECT_FALSE(exists(installation + "/Art/fresh.png"));
-    EXPECT_EQ(countsOf(harness.installer()), (Counts{0, 0, 0, 4}));
+    EXPECT_EQ(countsOf(harness.run()), (Counts{0, 0, 0, 4}));
     EXPECT_TRUE(harness.log.contains("Can't create directory"));
-    EXPECT_EQ(harness.sheetTitle(), "Application files update incomplete");
-    EXPECT_EQ(harness.sheetMessage(),
+    EXPECT_EQ(harness.reportTitle(), "Application files update incomplete");
+    EXPECT_EQ(harness.reportMessage(),
               "0 files added\n0 previous files backed up\n0 duplicate files ignored.\n"
               "4 files could not be installed.");
 }
@@ -165,9 +160,9 @@ TEST_F(FailureTest, AnInstallationThatVanishesIsNotMadeAgain) {
     };
     run();
     EXPECT_FALSE(exists(installation));
-    EXPECT_EQ(harness.installer().numFilesInstalled() + harness.installer().numFilesFailed(), 2);
-    EXPECT_GE(harness.installer().numFilesFailed(), 1);
-    EXPECT_EQ(harness.sheetTitle(), "Application files update incomplete");
+    EXPECT_EQ(harness.run().numFilesInstalled() + harness.run().numFilesFailed(), 2);
+    EXPECT_GE(harness.run().numFilesFailed(), 1);
+    EXPECT_EQ(harness.reportTitle(), "Application files update incomplete");
 }
 
 // The same faults made by the file system itself. Root passes every permission check, so these run
@@ -182,27 +177,27 @@ protected:
 };
 
 TEST_F(PermissionTest, AReadOnlyFolderOfTheInstallation) {
-    InstallerHarness harness;
+    RunHarness harness;
     const std::string installation = harness.folder.makeInstallation("home/game");
     harness.folder.writeFile("home/game/Art/keep.png", "old");
     harness.folder.writeFile("drop/Art/keep.png", "new");
     harness.folder.writeFile("drop/Art/fresh.png", "fresh");
     ::chmod((installation + "/Art").c_str(), 0555);
-    runUpdate(harness, installation, Paths{harness.folder / "drop/Art"});
+    harness.runUpdate(installation, Paths{harness.folder / "drop/Art"});
     ::chmod((installation + "/Art").c_str(), 0755);
     EXPECT_EQ(readFile(installation + "/Art/keep.png"), "old");
-    EXPECT_EQ(countsOf(harness.installer()), (Counts{0, 0, 0, 2}));
-    EXPECT_EQ(harness.sheetTitle(), "Application files update incomplete");
+    EXPECT_EQ(countsOf(harness.run()), (Counts{0, 0, 0, 2}));
+    EXPECT_EQ(harness.reportTitle(), "Application files update incomplete");
 }
 
 TEST_F(PermissionTest, AnUnreadableSourceFile) {
-    InstallerHarness harness;
+    RunHarness harness;
     const std::string installation = harness.folder.makeInstallation("home/game");
     const std::string secret = harness.folder.writeFile("drop/Art/secret.png", "s");
     ::chmod(secret.c_str(), 0);
-    runUpdate(harness, installation, Paths{harness.folder / "drop/Art"});
+    harness.runUpdate(installation, Paths{harness.folder / "drop/Art"});
     EXPECT_FALSE(exists(installation + "/Art/secret.png"));
-    EXPECT_EQ(countsOf(harness.installer()), (Counts{0, 0, 0, 1}));
+    EXPECT_EQ(countsOf(harness.run()), (Counts{0, 0, 0, 1}));
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "support/UpdateRun.h"
 #include "support/EventLoopWait.h"
+#include "support/InstallerHarness.h"
 #include "support/LocateStandIn.h"
 
 #include <cctype>
@@ -110,11 +110,13 @@ TEST(SymbolicLinkLoops, InDroppedTreesEnd) {
     ASSERT_EQ(::symlink("a", (harness.folder / "drop/loops/b").c_str()), 0);
     ASSERT_EQ(::symlink(".", (harness.folder / "drop/loops/self").c_str()), 0);
 
-    runUpdate(harness, installation, Paths{harness.folder / "drop/wrap", harness.folder / "drop/loops"});
+    harness.installer().setTargetPath(installation);
+    harness.installer().setUpdateFiles(Paths{harness.folder / "drop/wrap", harness.folder / "drop/loops"});
+    harness.peer().dragConfirmed(NSAlertDefaultReturn);
     ASSERT_TRUE(waitUntil([&] { return !harness.window.sheets.empty(); })) << "no completion report";
     EXPECT_EQ(harness.window.sheets.size(), 1u);
     EXPECT_EQ(readFile(installation + "/Art/new.png"), "new");
-    EXPECT_EQ(harness.peer().recursionLevel(), 0);
+    EXPECT_EQ(harness.installer().updateRun()->activeAddDataCalls(), 0);
 }
 
 } // namespace

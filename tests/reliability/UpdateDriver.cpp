@@ -126,6 +126,7 @@ int main(int argc, char** argv) {
         std::printf("no report\n");
         return 3;
     }
+    const UpdateRun& run = *installer.updateRun();
     std::printf("title: %s\n", window.sheets.back().title.c_str());
     std::string message = window.sheets.back().message;
     for (char& c : message) {
@@ -135,8 +136,8 @@ int main(int argc, char** argv) {
     }
     std::printf("message: %s\n", message.c_str());
     std::printf("counts: installed %d replaced %d duplicates %d failed %d sheets %zu\n",
-                installer.numFilesInstalled(), installer.numFilesReplaced(), installer.numDuplicateFiles(),
-                installer.numFilesFailed(), window.sheets.size());
+                run.numFilesInstalled(), run.numFilesReplaced(), run.numDuplicateFiles(), run.numFilesFailed(),
+                window.sheets.size());
     std::fflush(stdout);
     return 0;
 }

@@ -2,12 +2,7 @@
 
 namespace quorvane::test {
 
-std::time_t FakeClock::now() const {
-    ++_readings;
-    const std::time_t reading = _now;
-    const_cast<FakeClock*>(this)->advance(_tickPerReading);
-    return reading;
-}
+std::time_t FakeClock::now() const { return _now; }
 
 std::chrono::steady_clock::time_point FakeClock::monotonicNow() const { return _monotonic; }
 

@@ -13,17 +13,12 @@ public:
     void sleepFor(std::chrono::milliseconds duration) override;
 
     void advance(std::chrono::milliseconds duration);
-    // Each reading of now() moves the clock on by this much (0: it stands still).
-    void setTickPerReading(std::chrono::milliseconds tick) { _tickPerReading = tick; }
-    int readings() const { return _readings; }
     std::chrono::milliseconds slept() const { return _slept; }
 
 private:
-    mutable std::time_t _now;
-    mutable std::chrono::milliseconds _subsecond{0};
-    mutable std::chrono::steady_clock::time_point _monotonic{};
-    mutable int _readings = 0;
-    std::chrono::milliseconds _tickPerReading{0};
+    std::time_t _now;
+    std::chrono::milliseconds _subsecond{0};
+    std::chrono::steady_clock::time_point _monotonic{};
     std::chrono::milliseconds _slept{0};
 };
 

@@ -32,7 +32,7 @@ void InstallerHarness::build() {
     _bundle = std::make_unique<Bundle>(folder / "resources");
     _installer = std::make_unique<MyInstaller>(InstallerServices{fileManager, *_workspace, *_userDefaults, _localizer,
                                                                  log, clock, *_bundle, imageLoader,
-                                                                 _options.locatePath, _options.jarPath, &journal});
+                                                                 _options.locatePath, "/usr/bin/jar", &journal});
     if (_options.connectOutlets) {
         _installer->connectOutlets(
             InstallerOutlets{&table, &file, &window, &progress, &fileLabel, &cancelButton});

@@ -31,7 +31,6 @@ public:
         bool withIcons = true;
         bool connectOutlets = true;
         std::string locatePath = "/usr/bin/locate";
-        std::string jarPath = "/usr/bin/jar";
         FileManager* fileManager = nullptr; // a stand-in with failures, or the real one
         std::string preferencesFile = "preferences.ini"; // in the folder
     };

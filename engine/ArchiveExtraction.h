@@ -1,0 +1,57 @@
+#pragma once
+
+#include "engine/ExtractionQueue.h"
+#include "engine/UpdateServices.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+class MyProcess;
+class UpdateRun;
+class ZipCentralDirectory;
+
+// The archives of one update run: reads each one's central directory, extracts it with the jar tool
+// into a folder of its own beside it, checks what the tool wrote and feeds the extracted tree back to
+// the run. The tools run as child processes; their output and their end arrive as events.
+class ArchiveExtraction {
+public:
+    ArchiveExtraction(UpdateRun& run, UpdateServices services);
+    // Tools still running are killed first, so that nothing writes into the folders as they go; then
+    // every extraction folder still on disk is deleted.
+    ~ArchiveExtraction();
+    ArchiveExtraction(const ArchiveExtraction&) = delete;
+    ArchiveExtraction& operator=(const ArchiveExtraction&) = delete;
+
+    // The extraction folders whose tool has not ended yet, made on first use.
+    std::vector<std::string>& tempFolders();
+    // Deletes from disk every folder of the list held until now, then holds the new list.
+    void setTempFolders(std::optional<std::vector<std::string>> tempFolders);
+    // An extraction has not ended yet.
+    bool pending() const { return _tempFolders && !_tempFolders->empty(); }
+    // The item lies in a folder whose extraction has ended: it is the run's own to move.
+    bool holdsExtractedItem(const std::string& item) const;
+
+    // Starts the extraction of the archive; the run hears of its contents when the tool has ended.
+    void _unzipFile(const std::string& path);
+    // Deletes the folders whose contents are installed, except those an extraction still runs inside.
+    void _removeFinishedTempFolders();
+    std::optional<std::string> _createTemporaryDirectoryForFile(const std::string& path);
+
+private:
+    void _unzipDataAvailable(MyProcess& process);
+    // directory: the archive's central directory, read before the tool started.
+    void _unzipProcessCompleted(MyProcess& process, const ZipCentralDirectory& directory);
+
+    UpdateRun& _run;
+    UpdateServices _services;
+    std::optional<std::vector<std::string>> _tempFolders;
+    // Extraction folders whose contents are installed, kept until no extraction inside them runs.
+    std::vector<std::string> _finishedTempFolders;
+    // The extraction tools running and waiting for a core.
+    ExtractionQueue _extractionQueue;
+};
+
+} // namespace quorvane

@@ -1,0 +1,90 @@
+#include "engine/CompletionReport.h"
+
+#include "engine/UpdateRun.h"
+#include "platform/FileManager.h"
+#include "platform/Localizer.h"
+#include "platform/Log.h"
+#include "platform/MessageFormat.h"
+#include "platform/PathUtilities.h"
+
+#include <algorithm>
+
+namespace quorvane {
+namespace {
+
+// The report names at most this many items that were not installed; the log gets the same lines.
+constexpr std::size_t kMaxDetailLines = 200;
+
+} // namespace
+
+UpdateReport CompletionReport::compose(const UpdateRun& run, const UpdateServices& services) {
+    const auto localized = [&](const std::string& key) {
+        return services.localizer.localizedStringForKey(key);
+    };
+    const std::string counts =
+        formatMessage(localized("%d files added\n%d previous files backed up\n%d duplicate files ignored."),
+                      {run.numFilesInstalled(), run.numFilesReplaced(), run.numDuplicateFiles()});
+    UpdateReport report;
+    if (run.numFilesFailed() > 0) {
+        report.details = failureDetails(run, services);
+        report.title = localized("Application files update incomplete");
+        report.message =
+            counts + formatMessage(localized("\n%d files could not be installed."), {run.numFilesFailed()});
+    } else if (!run.lineUpFound()) {
+        report.title = localized("Nothing was installed");
+        report.message = formatMessage(
+            localized("None of the items you selected has a folder that matches this installation (%@)."),
+            {topFolderNames(run, services)});
+    } else {
+        report.title = localized("Application files updated successfully");
+        report.message =
+            run.numFilesInstalled() == 0
+                ? formatMessage(localized("Your %@ already appears to contain all the files you selected."),
+                                {"Quorvane"})
+                : counts;
+    }
+    return report;
+}
+
+std::string CompletionReport::failureDetails(const UpdateRun& run, const UpdateServices& services) {
+    const auto& notInstalled = run.notInstalled();
+    std::string details;
+    const std::size_t shown = std::min(notInstalled.size(), kMaxDetailLines);
+    for (std::size_t i = 0; i < shown; ++i) {
+        const std::string line = formatMessage("%@: %@", {notInstalled[i].item, notInstalled[i].reason});
+        services.log.log(line);
+        details += line + "\n";
+    }
+    if (notInstalled.size() > shown) {
+        const std::string more = formatMessage(services.localizer.localizedStringForKey("… and %d more."),
+                                               {static_cast<std::int32_t>(notInstalled.size() - shown)});
+        services.log.log(more);
+        details += more + "\n";
+    }
+    return details;
+}
+
+std::string CompletionReport::topFolderNames(const UpdateRun& run, const UpdateServices& services) {
+    const std::string& installation = run.targetPath();
+    std::vector<std::string> names;
+    if (!installation.empty()) {
+        for (const std::string& name : services.fileManager.directoryContentsAtPath(installation)
+                                           .value_or(std::vector<std::string>())) {
+            bool isDirectory = false;
+            if (name[0] != '.' && name != "BackupFiles" &&
+                services.fileManager.fileExistsAtPath(
+                    path::stringByAppendingPathComponent(installation, name), &isDirectory) &&
+                isDirectory) {
+                names.push_back(name);
+            }
+        }
+    }
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const std::string& name : names) {
+        joined += (joined.empty() ? "" : ", ") + name;
+    }
+    return joined;
+}
+
+} // namespace quorvane

@@ -1,0 +1,63 @@
+#include "engine/WalkGuard.h"
+
+#include "platform/FileManager.h"
+#include "platform/PathUtilities.h"
+
+namespace quorvane {
+namespace {
+
+// The first of folder and the folders above it that is the folder with the given identity.
+std::optional<std::string> findUpwards(const FileManager& files, std::string folder,
+                                       const std::pair<std::uint64_t, std::uint64_t>& identity) {
+    for (;; folder = path::stringByDeletingLastPathComponent(folder)) {
+        if (files.fileIdentityAtPath(folder) == identity) {
+            return folder;
+        }
+        if (folder == "/" || folder.empty()) {
+            return std::nullopt;
+        }
+    }
+}
+
+} // namespace
+
+WalkGuard::WalkGuard(const FileManager& fileManager, const std::vector<std::string>& droppedItems)
+    : _fileManager(fileManager), _droppedItems(droppedItems.begin(), droppedItems.end()) {}
+
+// Compared by device and inode along the real paths, as names cannot tell: "/" is named "/", and links
+// or a second mount may show one folder under many names.
+WalkGuard::Refusal WalkGuard::refusalOf(const std::string& item, const std::string& installationPath) const {
+    const auto installation =
+        installationPath.empty() ? std::nullopt : _fileManager.resolvedPathAtPath(installationPath);
+    const auto itemIdentity = _fileManager.fileIdentityAtPath(item);
+    const auto resolvedItem = _fileManager.resolvedPathAtPath(item);
+    if (!installation || !itemIdentity || !resolvedItem) {
+        return Refusal::none;
+    }
+    if (const auto holder = findUpwards(_fileManager, *installation, *itemIdentity)) {
+        return *holder == *installation ? Refusal::isInstallation : Refusal::holdsInstallation;
+    }
+    const auto backups =
+        _fileManager.fileIdentityAtPath(path::stringByAppendingPathComponent(*installation, "BackupFiles"));
+    if (backups && findUpwards(_fileManager, *resolvedItem, *backups)) {
+        return Refusal::inBackups;
+    }
+    return Refusal::none;
+}
+
+bool WalkGuard::walkFolder(const std::string& folder) {
+    const auto identity = _fileManager.fileIdentityAtPath(folder);
+    if (!identity) {
+        return true; // nothing to list there either
+    }
+    const auto [walked, first] = _walkedFolders.try_emplace(*identity, folder);
+    // A folder walked before counts only while its path still leads to it: an extraction's folders go
+    // during the run, and their numbers may come back for new folders.
+    if (!first && _fileManager.fileIdentityAtPath(walked->second) == identity) {
+        return false;
+    }
+    walked->second = folder;
+    return true;
+}
+
+} // namespace quorvane

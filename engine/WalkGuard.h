@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quorvane {
+
+class FileManager;
+
+// Keeps an update run's walk through the dropped trees finite and away from the installation: it knows
+// the items the user dropped, the only ones whose links are followed, refuses those that are the
+// installation or its backups, and walks each folder once however many ways lead to it.
+class WalkGuard {
+public:
+    WalkGuard(const FileManager& fileManager, const std::vector<std::string>& droppedItems);
+
+    // An item the user dropped: the one place where a link is followed.
+    bool isDroppedItem(const std::string& item) const { return _droppedItems.contains(item); }
+    enum class Refusal { none, isInstallation, holdsInstallation, inBackups };
+    // Why a dropped item must not be installed into the installation: it is the installation, holds it,
+    // or lies in its backups.
+    Refusal refusalOf(const std::string& item, const std::string& installation) const;
+    // Notes the folder as walked; no when it was walked already (reached a second way).
+    bool walkFolder(const std::string& folder);
+
+private:
+    const FileManager& _fileManager;
+    std::set<std::string> _droppedItems;
+    // The folders walked, by device and inode, with the path they were walked by.
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::string> _walkedFolders;
+};
+
+} // namespace quorvane
