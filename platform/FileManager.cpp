@@ -11,6 +11,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <linux/fs.h>
 #include <memory>
 #include <sys/ioctl.h>
@@ -551,30 +552,7 @@ std::optional<std::uint64_t> FileManager::fileSizeAtPath(const std::string& path
 }
 
 std::optional<std::string> FileManager::stringWithContentsOfFile(const std::string& path) const {
-    if (path.empty()) {
-        return std::nullopt;
-    }
-    // Without waiting, and regular files alone: a pipe nobody writes would block, a device never ends.
-    FdCloser fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
-    struct stat st {};
-    if (fd.fd < 0 || ::fstat(fd.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        return std::nullopt;
-    }
-    std::string text;
-    std::array<char, 65536> buffer{};
-    for (;;) {
-        const ssize_t n = ::read(fd.fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return std::nullopt;
-        }
-        if (n == 0) {
-            return text;
-        }
-        text.append(buffer.data(), static_cast<std::size_t>(n));
-    }
+    return leadingStringOfFile(path, std::numeric_limits<std::size_t>::max());
 }
 
 bool FileManager::linkPath(const std::string& from, const std::string& to) {
