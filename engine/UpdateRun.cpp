@@ -37,7 +37,8 @@ UpdateRun::UpdateRun(UpdateServices services, UpdateRunDelegate& delegate, std::
                      std::vector<std::string> updateFiles)
     : _services(std::move(services)), _fileManager(_services.fileManager), _delegate(delegate),
       _targetPath(std::move(targetPath)), _updateFiles(std::move(updateFiles)),
-      _walkGuard(_fileManager, _updateFiles), _extraction(*this, _services) {}
+      _walkGuard(_fileManager, _updateFiles), _placement(_services, _extraction, _privateFiles),
+      _extraction(*this, _services) {}
 
 UpdateRun::~UpdateRun() = default;
 
@@ -196,126 +197,36 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
             ++_numDuplicateFiles;
             continue;
         }
-        copied =
-            _installItem(source, relativePath, destination, destinationTaken ? backupPath : std::nullopt) ||
-            copied;
+        copied = _countPlacement(source, relativePath,
+                                 _placement._installItem(source, destination,
+                                                         destinationTaken ? backupPath : std::nullopt)) ||
+                 copied;
     }
     return copied;
 }
 
-// Puts one file or folder in place. The new item is copied under a temporary name beside its destination
-// first; only a complete copy takes the destination's name, so the destination always holds either the
-// old or the new contents. An old file is kept in the backup folder before it is replaced; when it
-// cannot be kept, it stays and the new copy is discarded.
-bool UpdateRun::_installItem(const std::string& item, const std::string& relativePath,
-                             const std::string& destination, const std::optional<std::string>& backupPath) {
-    // The caller gives a backup path exactly when the destination is taken. Should something appear
-    // there meanwhile, the final move refuses to overwrite it.
-    const bool replacing = backupPath.has_value();
-    const std::string partial = _fileManager.temporaryPathBeside(destination);
-    _recordForCleanup(partial);
-    FileManager::CopyOutcome copy;
-    if (!_takeExtractedItem(item, partial, &copy) && !_fileManager.copyPath(item, partial, &copy)) {
-        const int error = _fileManager.lastError();
-        _noteFailure(item, _errorText(error), _filesOfItem(item, _fileManager.entryKindAtPath(item, false)));
+// Counts what became of an item handed to the placement: installed (and maybe replacing an old file), or
+// not installed with its reason.
+bool UpdateRun::_countPlacement(const std::string& item, const std::string& relativePath,
+                                const ItemPlacement::Outcome& outcome) {
+    if (outcome.failure) {
+        _noteFailure(item, *outcome.failure,
+                     static_cast<std::int32_t>(std::clamp<std::size_t>(
+                         outcome.entries, 1, std::numeric_limits<std::int32_t>::max())));
         return false;
     }
-    // The number of entries put in place: the file, or everything beneath the folder. Should it not be
-    // put in place, every entry the copy met counts as not installed.
-    const bool itemIsDirectory = copy.folder;
-    const std::size_t count = itemIsDirectory ? copy.descendants : 1;
-    const auto failed = static_cast<std::int32_t>(std::max<std::size_t>(1, count + copy.leftOut.size()));
-
-    if (replacing) {
-        if (!_keepInBackup(destination, *backupPath)) {
-            const int error = _fileManager.lastError();
-            _fileManager.removeFileAtPath(partial);
-            _noteFailure(
-                item,
-                formatMessage(_localized("The old file could not be backed up: %@"), {_errorText(error)}),
-                failed);
-            return false;
-        }
-        bool placed = _fileManager.replacePath(partial, destination);
-        if (!placed && itemIsDirectory) {
-            // A folder cannot be renamed over a file. Where the file system can, the two swap names in one
-            // step, and the old file, safe in the backup, goes from under the temporary name; else the old
-            // file makes room first, and comes back from the backup if the folder cannot take its place.
-            if (_fileManager.exchangePath(partial, destination)) {
-                placed = true;
-                _fileManager.removeFileAtPath(partial);
-            } else if (_fileManager.removeFileAtPath(destination)) {
-                placed = _fileManager.movePath(partial, destination);
-                if (!placed && !_fileManager.linkPath(*backupPath, destination)) {
-                    _fileManager.copyPath(*backupPath, destination);
-                }
-            }
-        }
-        if (!placed) {
-            const int error = _fileManager.lastError();
-            _fileManager.removeFileAtPath(partial);
-            if (_fileManager.entryExistsAtPath(destination)) {
-                _fileManager.removeFileAtPath(*backupPath); // the old file stays where it was
-            }
-            _noteFailure(item, _errorText(error), failed);
-            return false;
-        }
+    if (outcome.replaced) {
         ++_numFilesReplaced;
-    } else if (!_fileManager.movePath(partial, destination)) {
-        const int error = _fileManager.lastError();
-        _fileManager.removeFileAtPath(partial);
-        _noteFailure(item, _errorText(error), failed);
-        return false;
     }
-    for (const FileManager::CopyOutcome::LeftOut& entry : copy.leftOut) {
+    for (const FileManager::CopyOutcome::LeftOut& entry : outcome.leftOut) {
         _noteFailure(entry.path, _notInstalledReason(entry.kind, entry.error));
     }
-
+    // The number of entries put in place: the file, or everything beneath the folder that was copied.
+    const std::size_t count = outcome.entries - outcome.leftOut.size();
     _numFilesInstalled += static_cast<std::int32_t>(count);
     _progressValue += static_cast<double>(count);
     _updateInstallStatus(_localized("Installing:"), relativePath);
     return true;
-}
-
-// An item that an extraction of this run put in its temporary folder is moved rather than copied: the
-// folder is deleted once its contents are installed, and a rename within one file system is complete at
-// once. Anything else, or a move across file systems, is copied.
-bool UpdateRun::_takeExtractedItem(const std::string& item, const std::string& partial,
-                                   FileManager::CopyOutcome* outcome) {
-    if (!_extraction.holdsExtractedItem(item) || _fileManager.isSymbolicLinkAtPath(item) ||
-        !_fileManager.movePath(item, partial)) {
-        return false;
-    }
-    _fileManager.fileExistsAtPath(partial, &outcome->folder);
-    outcome->descendants = outcome->folder ? _fileManager.countSubpathsAtPath(partial) : 0;
-    return true;
-}
-
-// A second name in the backup folder for the old file (or, where the file system has no hard links, a
-// copy), so that the old contents are safe before the destination is replaced.
-bool UpdateRun::_keepInBackup(const std::string& destination, const std::string& backupPath) {
-    // The backup's folders are made on the way down, so the link mostly succeeds at once.
-    if (_fileManager.linkPath(destination, backupPath)) {
-        return true;
-    }
-    const std::string folder = path::stringByDeletingLastPathComponent(backupPath);
-    // Make any parents of the backup entry that are missing, and try the link again; but only inside the
-    // run's backup folder, which exists by now: above it lies the installation, never made again.
-    if (_privateFiles && path::isInsideFolder(*_privateFiles, folder) &&
-        !_fileManager.fileExistsAtPath(folder)) {
-        std::vector<std::string> missing;
-        for (std::string parent = folder;
-             path::isInsideFolder(*_privateFiles, parent) && !_fileManager.entryExistsAtPath(parent);
-             parent = path::stringByDeletingLastPathComponent(parent)) {
-            missing.push_back(parent);
-        }
-        std::for_each(missing.rbegin(), missing.rend(),
-                      [this](const std::string& parent) { _fileManager.createDirectoryAtPath(parent); });
-        if (_fileManager.linkPath(destination, backupPath)) {
-            return true;
-        }
-    }
-    return _fileManager.copyPath(destination, backupPath);
 }
 
 std::vector<std::string> UpdateRun::_directoryContentFullPathsAtPath(const std::string& path) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/ArchiveExtraction.h"
+#include "engine/ItemPlacement.h"
 #include "engine/UpdateServices.h"
 #include "engine/WalkGuard.h"
 #include "platform/FileManager.h"
@@ -68,11 +69,9 @@ private:
     void _addDataFromFiles(std::vector<std::string>& files);
     bool _copyDataFromFiles(const std::vector<std::string>& files, const std::string& subPath);
     std::vector<std::string> _directoryContentFullPathsAtPath(const std::string& path) const;
-    bool _installItem(const std::string& item, const std::string& relativePath,
-                      const std::string& destination, const std::optional<std::string>& backupPath);
-    bool _takeExtractedItem(const std::string& item, const std::string& partial,
-                            FileManager::CopyOutcome* outcome);
-    bool _keepInBackup(const std::string& destination, const std::string& backupPath);
+    // Counts what became of an item handed to _placement; yes when it was installed.
+    bool _countPlacement(const std::string& item, const std::string& relativePath,
+                         const ItemPlacement::Outcome& outcome);
     // Why a dropped item must not be installed: it is the installation, holds it, or lies in its backups.
     std::optional<std::string> _refusalOf(const std::string& item) const;
     // Why an entry was not installed: a link or special file is never installed; else the system's error.
@@ -108,6 +107,8 @@ private:
     // Some level of the run's items lined up with the installation.
     bool _lineUpFound = false;
     WalkGuard _walkGuard;
+    // Puts each item in place with the backup of what it replaces.
+    ItemPlacement _placement;
     // Declared last, so that its tools stop before the rest of the run goes.
     ArchiveExtraction _extraction;
 };
