@@ -1,9 +1,12 @@
 #include "engine/ItemPlacement.h"
 
 #include "engine/ArchiveExtraction.h"
+#include "engine/DateTimeComponent.h"
 #include "engine/UpdateRun.h"
 #include "platform/CleanupJournal.h"
+#include "platform/Clock.h"
 #include "platform/Localizer.h"
+#include "platform/Log.h"
 #include "platform/MessageFormat.h"
 #include "platform/PathUtilities.h"
 
@@ -11,10 +14,43 @@
 
 namespace quorvane {
 
+namespace {
+
+// Names of this many seconds ahead are tried before a taken name is given up on.
+constexpr std::time_t kMaxTimestampsTried = 100000;
+
+} // namespace
+
 ItemPlacement::ItemPlacement(const UpdateServices& services, const ArchiveExtraction& extraction,
-                             const std::optional<std::string>& backupFolder)
+                             const std::string& targetPath)
     : _services(services), _fileManager(services.fileManager), _extraction(extraction),
-      _privateFiles(backupFolder) {}
+      _targetPath(targetPath) {}
+
+const std::optional<std::string>& ItemPlacement::privateFiles() {
+    if (_privateFiles) {
+        return _privateFiles;
+    }
+    if (_targetPath.empty()) {
+        _services.log.log("Can't create directory");
+        return _privateFiles;
+    }
+    const std::string backupRoot = path::stringByAppendingPathComponent(_targetPath, "BackupFiles");
+    if (!_fileManager.fileExistsAtPath(backupRoot) && !_fileManager.createDirectoryAtPath(backupRoot)) {
+        _services.log.log("Can't create directory");
+    }
+    // The folder is the run's alone only if this run made it: another window updating the same
+    // installation in the same second takes the next second's name. A folder that cannot be made for
+    // another reason keeps its name; the moves into it then fail.
+    const std::time_t now = _services.clock.now();
+    for (std::time_t second = now;; ++second) {
+        std::string candidate = path::stringByAppendingPathComponent(backupRoot, dateTimeComponentAt(second));
+        if (_fileManager.createDirectoryAtPath(candidate) || !_fileManager.entryExistsAtPath(candidate) ||
+            second - now >= kMaxTimestampsTried) {
+            _privateFiles = std::move(candidate);
+            return _privateFiles;
+        }
+    }
+}
 
 ItemPlacement::Outcome ItemPlacement::_installItem(const std::string& item, const std::string& destination,
                                                    const std::optional<std::string>& backupPath) {

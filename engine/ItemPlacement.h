@@ -12,17 +12,26 @@ namespace quorvane {
 
 class ArchiveExtraction;
 
-// Puts one file or folder of an update run in place. The new item is copied (or, out of a finished
+// The backup folder of an update run, and the placing of each of its items with the backup of what it
+// replaces. It puts one file or folder in place at a time. The new item is copied (or, out of a finished
 // extraction folder, moved) under a temporary name beside its destination; an old file is kept in the
 // run's backup folder first; only then does the new item take the destination's name, so the destination
 // always holds either the old or the new contents. It counts nothing itself: the run counts the outcome.
 class ItemPlacement {
 public:
-    // backupFolder: the run's backup folder, none until the run makes it.
+    // targetPath: the installation.
     ItemPlacement(const UpdateServices& services, const ArchiveExtraction& extraction,
-                  const std::optional<std::string>& backupFolder);
+                  const std::string& targetPath);
     ItemPlacement(const ItemPlacement&) = delete;
     ItemPlacement& operator=(const ItemPlacement&) = delete;
+
+    // The backup folder of the run, made on first use in "BackupFiles" of the installation; none without
+    // an installation.
+    const std::optional<std::string>& privateFiles();
+    // The backup folder if it has been made, without making it.
+    const std::optional<std::string>& madeBackupFolder() const { return _privateFiles; }
+    // Forgets the backup folder (the next use makes a new one) or takes another.
+    void setPrivateFiles(std::optional<std::string> folder) { _privateFiles = std::move(folder); }
 
     // What became of one item.
     struct Outcome {
@@ -50,7 +59,8 @@ private:
     const UpdateServices& _services;
     FileManager& _fileManager;
     const ArchiveExtraction& _extraction;
-    const std::optional<std::string>& _privateFiles;
+    const std::string& _targetPath;
+    std::optional<std::string> _privateFiles;
 };
 
 } // namespace quorvane

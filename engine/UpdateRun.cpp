@@ -1,7 +1,6 @@
 #include "engine/UpdateRun.h"
 
 #include "engine/CompletionReport.h"
-#include "engine/DateTimeComponent.h"
 #include "engine/UpdateRunDelegate.h"
 #include "platform/CleanupJournal.h"
 #include "platform/Clock.h"
@@ -18,6 +17,12 @@
 namespace quorvane {
 namespace {
 
+// A number of files not installed as the report counts them: at least the item itself.
+std::int32_t fileCount(std::size_t files) {
+    return static_cast<std::int32_t>(
+        std::clamp<std::size_t>(files, 1, std::numeric_limits<std::int32_t>::max()));
+}
+
 // The folder's entries, named by their full paths.
 std::vector<std::string> fullPaths(const std::string& folder, const std::vector<std::string>& names) {
     std::vector<std::string> paths;
@@ -28,24 +33,23 @@ std::vector<std::string> fullPaths(const std::string& folder, const std::vector<
     return paths;
 }
 
-// Names of this many seconds ahead are tried before a taken name is given up on.
-constexpr std::time_t kMaxTimestampsTried = 100000;
-
 } // namespace
 
 UpdateRun::UpdateRun(UpdateServices services, UpdateRunDelegate& delegate, std::string targetPath,
                      std::vector<std::string> updateFiles)
     : _services(std::move(services)), _fileManager(_services.fileManager), _delegate(delegate),
       _targetPath(std::move(targetPath)), _updateFiles(std::move(updateFiles)),
-      _walkGuard(_fileManager, _updateFiles), _placement(_services, _extraction, _privateFiles),
+      _walkGuard(_fileManager, _updateFiles), _placement(_services, _extraction, _targetPath),
       _extraction(*this, _services) {}
 
 UpdateRun::~UpdateRun() = default;
 
 void UpdateRun::start() {
     for (const std::string& path : _updateFiles) {
-        if (!_refusalOf(path)) { // an item never installed (the whole disk, say) is not walked
-            _progressMaxValue += static_cast<double>(_fileManager.countSubpathsAtPath(path));
+        // An item never installed (the whole disk, say) is not walked.
+        if (_walkGuard.refusalOf(path, _targetPath) == WalkGuard::Refusal::none) {
+            _progressMaxValue +=
+                static_cast<double>(_progressEntriesOf(path, _fileManager.entryKindAtPath(path, true)));
         }
     }
     std::vector<std::string> files = _updateFiles;
@@ -54,32 +58,6 @@ void UpdateRun::start() {
 
 bool UpdateRun::inProgress() const {
     return recursionLevel > 0 || _extraction.pending();
-}
-
-const std::optional<std::string>& UpdateRun::privateFiles() {
-    if (_privateFiles) {
-        return _privateFiles;
-    }
-    if (_targetPath.empty()) {
-        _services.log.log("Can't create directory");
-        return _privateFiles;
-    }
-    const std::string backupRoot = path::stringByAppendingPathComponent(_targetPath, "BackupFiles");
-    if (!_fileManager.fileExistsAtPath(backupRoot) && !_fileManager.createDirectoryAtPath(backupRoot)) {
-        _services.log.log("Can't create directory");
-    }
-    // The folder is the run's alone only if this run made it: another window updating the same
-    // installation in the same second takes the next second's name. A folder that cannot be made for
-    // another reason keeps its name; the moves into it then fail.
-    const std::time_t now = _services.clock.now();
-    for (std::time_t second = now;; ++second) {
-        std::string candidate = path::stringByAppendingPathComponent(backupRoot, dateTimeComponentAt(second));
-        if (_fileManager.createDirectoryAtPath(candidate) || !_fileManager.entryExistsAtPath(candidate) ||
-            second - now >= kMaxTimestampsTried) {
-            _privateFiles = std::move(candidate);
-            return _privateFiles;
-        }
-    }
 }
 
 void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
@@ -93,6 +71,7 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
                                    installationIsFolder;
     std::vector<std::string> kept;
     std::vector<std::string> folders;
+    std::vector<std::string> plainItems;
     for (const std::string& item : files) {
         // An item the user dropped is taken where it leads; anything beneath one is taken as it is.
         const bool dropped = _walkGuard.isDroppedItem(item);
@@ -101,12 +80,16 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
         if (!installationThere) {
             reason = _localized("The installation is no longer there.");
         } else if (dropped) {
-            reason = _refusalOf(item);
+            reason = CompletionReport::refusalText(_walkGuard.refusalOf(item, _targetPath), _services);
         } else if (kind == FileManager::EntryKind::symbolicLink) {
-            reason = _notInstalledReason(kind, 0);
+            reason = CompletionReport::notInstalledReason(kind, 0, _services);
         }
         if (reason) {
-            _noteFailure(item, *reason, installationThere ? 1 : _filesOfItem(item, kind));
+            const std::size_t entries = _progressEntriesOf(item, kind);
+            _noteFailure(item, *reason, installationThere ? 1 : fileCount(entries - 1));
+            if (!installationThere || !dropped) { // a refused item was never counted on the bar
+                _advanceProgress(entries, path::lastPathComponent(item));
+            }
         } else if (kind == FileManager::EntryKind::folder) {
             bool targetIsDirectory = false;
             const std::string counterpart =
@@ -120,6 +103,7 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
             _extraction._unzipFile(item);
         } else {
             kept.push_back(item);
+            plainItems.push_back(item);
         }
     }
     files = std::move(kept);
@@ -128,10 +112,17 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
         _lineUpFound = true;
         _copyDataFromFiles(files, "");
     } else {
+        for (const std::string& item : plainItems) { // never installed: no level of theirs lines up
+            _advanceProgress(1, path::lastPathComponent(item));
+        }
         for (const std::string& folder : folders) {
             if (_walkGuard.walkFolder(folder)) {
+                _advanceProgress(1, path::lastPathComponent(folder)); // the folder; its entries count below
                 std::vector<std::string> contents = _directoryContentFullPathsAtPath(folder);
                 _addDataFromFiles(contents);
+            } else { // walked already by another way, and counted for each way
+                _advanceProgress(_progressEntriesOf(folder, FileManager::EntryKind::folder),
+                                 path::lastPathComponent(folder));
             }
         }
     }
@@ -153,7 +144,8 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
         const bool dropped = _walkGuard.isDroppedItem(item);
         const FileManager::EntryKind kind = _fileManager.entryKindAtPath(item, dropped);
         if (kind == FileManager::EntryKind::symbolicLink || kind == FileManager::EntryKind::special) {
-            _noteFailure(item, _notInstalledReason(kind, 0));
+            _noteFailure(item, CompletionReport::notInstalledReason(kind, 0, _services));
+            _advanceProgress(1, relativePath);
             continue;
         }
         const std::string source = dropped ? _fileManager.resolvedPathAtPath(item).value_or(item) : item;
@@ -176,16 +168,20 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
             if (kind != FileManager::EntryKind::folder) {
                 // A file cannot take the place of a folder without losing the folder: it is left out.
                 _noteFailure(item, _localized("A folder of that name is in the way."));
+                _advanceProgress(_progressEntriesOf(source, kind), relativePath);
                 continue;
             }
             const auto names = _fileManager.directoryContentsAtPath(source);
             if (!names) {
                 _noteFailure(item, _errorText(_fileManager.lastError())); // an unreadable folder
+                _advanceProgress(_progressEntriesOf(source, kind), relativePath);
                 continue;
             }
-            if (!_walkGuard.walkFolder(source)) {
+            if (!_walkGuard.walkFolder(source)) { // walked already by another way, and counted for each way
+                _advanceProgress(_progressEntriesOf(source, kind), relativePath);
                 continue;
             }
+            _advanceProgress(1, relativePath); // the merged folder; its entries count as they are merged
             const std::vector<std::string> contents = fullPaths(source, *names);
             if (!contents.empty()) {
                 copied = _copyDataFromFiles(contents, relativePath) || copied;
@@ -195,6 +191,7 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
 
         if (destinationTaken && _fileManager.contentsEqualAtPath(source, destination)) {
             ++_numDuplicateFiles;
+            _advanceProgress(_progressEntriesOf(source, kind), relativePath);
             continue;
         }
         copied = _countPlacement(source, relativePath,
@@ -209,23 +206,23 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
 // not installed with its reason.
 bool UpdateRun::_countPlacement(const std::string& item, const std::string& relativePath,
                                 const ItemPlacement::Outcome& outcome) {
+    // On the bar the item counts itself as well as every entry beneath it, whatever became of them.
+    const std::size_t handled = outcome.entries + (outcome.folder ? 1 : 0);
     if (outcome.failure) {
-        _noteFailure(item, *outcome.failure,
-                     static_cast<std::int32_t>(std::clamp<std::size_t>(
-                         outcome.entries, 1, std::numeric_limits<std::int32_t>::max())));
+        _noteFailure(item, *outcome.failure, fileCount(outcome.entries));
+        _advanceProgress(handled, relativePath);
         return false;
     }
     if (outcome.replaced) {
         ++_numFilesReplaced;
     }
     for (const FileManager::CopyOutcome::LeftOut& entry : outcome.leftOut) {
-        _noteFailure(entry.path, _notInstalledReason(entry.kind, entry.error));
+        _noteFailure(entry.path, CompletionReport::notInstalledReason(entry.kind, entry.error, _services));
     }
     // The number of entries put in place: the file, or everything beneath the folder that was copied.
     const std::size_t count = outcome.entries - outcome.leftOut.size();
     _numFilesInstalled += static_cast<std::int32_t>(count);
-    _progressValue += static_cast<double>(count);
-    _updateInstallStatus(_localized("Installing:"), relativePath);
+    _advanceProgress(handled, relativePath);
     return true;
 }
 
@@ -234,37 +231,15 @@ std::vector<std::string> UpdateRun::_directoryContentFullPathsAtPath(const std::
     return names ? fullPaths(path, *names) : std::vector<std::string>();
 }
 
-std::optional<std::string> UpdateRun::_refusalOf(const std::string& item) const {
-    switch (_walkGuard.refusalOf(item, _targetPath)) {
-    case WalkGuard::Refusal::none:
-        return std::nullopt;
-    case WalkGuard::Refusal::isInstallation:
-        return _localized("It is the installation itself.");
-    case WalkGuard::Refusal::holdsInstallation:
-        return _localized("It holds the installation.");
-    case WalkGuard::Refusal::inBackups:
-        return _localized("It is in the installation's backup folder.");
-    }
-    return std::nullopt;
+std::size_t UpdateRun::_progressEntriesOf(const std::string& item, FileManager::EntryKind kind) const {
+    return 1 + (kind == FileManager::EntryKind::folder ? _fileManager.countSubpathsAtPath(item) : 0);
 }
 
-std::string UpdateRun::_notInstalledReason(FileManager::EntryKind kind, int error) const {
-    switch (kind) {
-    case FileManager::EntryKind::symbolicLink:
-        return _localized("It is a symbolic link.");
-    case FileManager::EntryKind::special:
-        return _localized("It is a pipe, socket or device.");
-    default:
-        return _errorText(error);
+void UpdateRun::_advanceProgress(std::size_t entries, const std::string& file, const std::string& status) {
+    if (entries > 0) {
+        _progressValue += static_cast<double>(entries);
+        _updateInstallStatus(status.empty() ? _localized("Installing:") : status, file);
     }
-}
-
-std::int32_t UpdateRun::_filesOfItem(const std::string& item, FileManager::EntryKind kind) const {
-    if (kind != FileManager::EntryKind::folder) {
-        return 1;
-    }
-    return static_cast<std::int32_t>(std::clamp<std::size_t>(_fileManager.countSubpathsAtPath(item), 1,
-                                                             std::numeric_limits<std::int32_t>::max()));
 }
 
 void UpdateRun::_recordForCleanup(const std::string& path) {
@@ -280,10 +255,10 @@ void UpdateRun::_updateInstallStatus(const std::string& status, const std::strin
 void UpdateRun::_terminateAddDataFromFiles() {
     _progressValue = 0.0;
     _updateInstallStatus(_localized("Installing:"), _localized("Complete"));
-    if (_numFilesReplaced == 0 && _privateFiles) {
-        _fileManager.removeFileAtPath(*_privateFiles);
+    if (_numFilesReplaced == 0 && _placement.madeBackupFolder()) {
+        _fileManager.removeFileAtPath(*_placement.madeBackupFolder());
     }
-    _privateFiles.reset();
+    _placement.setPrivateFiles(std::nullopt);
     _updateFiles.clear();
     _extraction.setTempFolders(std::nullopt);
     _extraction._removeFinishedTempFolders();
