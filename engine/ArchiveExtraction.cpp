@@ -67,6 +67,13 @@ bool ArchiveExtraction::holdsExtractedItem(const std::string& item) const {
 }
 
 void ArchiveExtraction::_unzipFile(const std::string& path) {
+    _startExtraction(path);
+    // The archive is one entry of the items on the bar, whatever became of it; what it holds counts once
+    // its table of contents is read.
+    _run._advanceProgress(1, path::lastPathComponent(path), _run._localized("Unzipping:"));
+}
+
+void ArchiveExtraction::_startExtraction(const std::string& path) {
     // Only a file that can be read goes to the tool: a pipe or a device named like an archive would keep
     // the tool, and so the update, waiting for good.
     if (!FileHandle::fileHandleForReadingAtPath(path)) {
@@ -98,23 +105,26 @@ void ArchiveExtraction::_unzipFile(const std::string& path) {
         _run._noteFailure(path, UpdateRun::_errorText(errno), directory->fileCount());
         return;
     }
-    _run._progressMaxValue += 2.0 * static_cast<double>(directory->entries().size());
-    _run._updateInstallStatus(_run._localized("Unzipping:"), path::lastPathComponent(path));
+    // Each entry counts twice: as the tool extracts it, and as it is installed.
+    const auto listing = std::make_shared<ListingProgress>(ListingProgress{directory->entries().size()});
+    _run._progressMaxValue += 2.0 * static_cast<double>(listing->entries);
 
     // The tool may wait for a free core; its folder counts as pending from now on.
     const auto contents = std::make_shared<const ZipCentralDirectory>(std::move(*directory));
-    _extractionQueue.add([this, path, folder = *folder, contents] {
+    _extractionQueue.add([this, path, folder = *folder, contents, listing] {
         return MyProcess::initProcess(
             _services.jarPath, folder, std::string("-xvf"), path,
-            [this](MyProcess& process) { _unzipDataAvailable(process); },
-            [this, contents](MyProcess& process) { _unzipProcessCompleted(process, *contents); }, this,
-            _services.log);
+            [this, listing](MyProcess& process) { _unzipDataAvailable(process, *listing); },
+            [this, contents, listing](MyProcess& process) {
+                _unzipProcessCompleted(process, *contents, *listing);
+            },
+            this, _services.log);
     });
 }
 
-void ArchiveExtraction::_unzipDataAvailable(MyProcess& process) {
+void ArchiveExtraction::_unzipDataAvailable(MyProcess& process, ListingProgress& progress) {
     const std::string& listing = process.outputString();
-    int counted = 0;
+    std::size_t counted = 0;
     std::string lastName;
     std::size_t start = 0;
     while (start <= listing.size()) {
@@ -127,12 +137,16 @@ void ArchiveExtraction::_unzipDataAvailable(MyProcess& process) {
         start = end + 1;
     }
     if (counted > 0) {
-        _run._progressValue += counted;
+        // The listing's wording is the tool's: it may name more lines than the archive has entries.
+        const std::size_t advance = std::min(counted, progress.entries - progress.listed);
+        progress.listed += advance;
+        _run._progressValue += static_cast<double>(advance);
         _run._updateInstallStatus(_run._localized("Unzipping:"), lastName);
     }
 }
 
-void ArchiveExtraction::_unzipProcessCompleted(MyProcess& process, const ZipCentralDirectory& directory) {
+void ArchiveExtraction::_unzipProcessCompleted(MyProcess& process, const ZipCentralDirectory& directory,
+                                               const ListingProgress& progress) {
     const std::string folder = process.directory();
     std::vector<std::string>& pending = tempFolders();
     if (const auto it = std::find(pending.begin(), pending.end(), folder); it != pending.end()) {
@@ -160,6 +174,14 @@ void ArchiveExtraction::_unzipProcessCompleted(MyProcess& process, const ZipCent
     _finishedTempFolders.push_back(folder);
     std::vector<std::string> contents =
         failure ? std::vector<std::string>() : _run._directoryContentFullPathsAtPath(folder);
+    // The installation of the contents now counts the entries on disk (a folder the archive only implies
+    // is one of them), not the table's; what the listing did not name counts as extracted. Shown even
+    // when the value stays: the maximum may have changed.
+    const std::size_t installing = failure ? 0 : _services.fileManager.countSubpathsAtPath(folder);
+    _run._progressMaxValue += static_cast<double>(installing) - static_cast<double>(progress.entries);
+    _run._progressValue += static_cast<double>(progress.entries - progress.listed);
+    _run._updateInstallStatus(_run._localized("Unzipping:"),
+                              path::lastPathComponent(process.file().value_or(folder)));
     _run._addDataFromFiles(contents);
     _removeFinishedTempFolders();
 }

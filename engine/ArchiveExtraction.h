@@ -41,9 +41,17 @@ public:
     std::optional<std::string> _createTemporaryDirectoryForFile(const std::string& path);
 
 private:
-    void _unzipDataAvailable(MyProcess& process);
+    // How far the progress bar has followed the tool through one archive.
+    struct ListingProgress {
+        std::size_t entries;    // the entries of its table of contents
+        std::size_t listed = 0; // those the tool's listing has named so far
+    };
+    // Reads the archive's table of contents and starts its tool, or notes why it cannot be extracted.
+    void _startExtraction(const std::string& path);
+    void _unzipDataAvailable(MyProcess& process, ListingProgress& progress);
     // directory: the archive's central directory, read before the tool started.
-    void _unzipProcessCompleted(MyProcess& process, const ZipCentralDirectory& directory);
+    void _unzipProcessCompleted(MyProcess& process, const ZipCentralDirectory& directory,
+                                const ListingProgress& progress);
 
     UpdateRun& _run;
     UpdateServices _services;

@@ -46,6 +46,33 @@ UpdateReport CompletionReport::compose(const UpdateRun& run, const UpdateService
     return report;
 }
 
+std::optional<std::string> CompletionReport::refusalText(WalkGuard::Refusal refusal,
+                                                         const UpdateServices& services) {
+    switch (refusal) {
+    case WalkGuard::Refusal::none:
+        return std::nullopt;
+    case WalkGuard::Refusal::isInstallation:
+        return services.localizer.localizedStringForKey("It is the installation itself.");
+    case WalkGuard::Refusal::holdsInstallation:
+        return services.localizer.localizedStringForKey("It holds the installation.");
+    case WalkGuard::Refusal::inBackups:
+        return services.localizer.localizedStringForKey("It is in the installation's backup folder.");
+    }
+    return std::nullopt;
+}
+
+std::string CompletionReport::notInstalledReason(FileManager::EntryKind kind, int error,
+                                                 const UpdateServices& services) {
+    switch (kind) {
+    case FileManager::EntryKind::symbolicLink:
+        return services.localizer.localizedStringForKey("It is a symbolic link.");
+    case FileManager::EntryKind::special:
+        return services.localizer.localizedStringForKey("It is a pipe, socket or device.");
+    default:
+        return UpdateRun::_errorText(error);
+    }
+}
+
 std::string CompletionReport::failureDetails(const UpdateRun& run, const UpdateServices& services) {
     const auto& notInstalled = run.notInstalled();
     std::string details;

@@ -1,7 +1,6 @@
 #include "engine/UpdateRun.h"
 
 #include "engine/CompletionReport.h"
-#include "engine/DateTimeComponent.h"
 #include "engine/UpdateRunDelegate.h"
 #include "platform/CleanupJournal.h"
 #include "platform/Clock.h"
@@ -18,6 +17,12 @@
 namespace quorvane {
 namespace {
 
+// A number of files not installed as the report counts them: at least the item itself.
+std::int32_t fileCount(std::size_t files) {
+    return static_cast<std::int32_t>(
+        std::clamp<std::size_t>(files, 1, std::numeric_limits<std::int32_t>::max()));
+}
+
 // The folder's entries, named by their full paths.
 std::vector<std::string> fullPaths(const std::string& folder, const std::vector<std::string>& names) {
     std::vector<std::string> paths;
@@ -28,23 +33,23 @@ std::vector<std::string> fullPaths(const std::string& folder, const std::vector<
     return paths;
 }
 
-// Names of this many seconds ahead are tried before a taken name is given up on.
-constexpr std::time_t kMaxTimestampsTried = 100000;
-
 } // namespace
 
 UpdateRun::UpdateRun(UpdateServices services, UpdateRunDelegate& delegate, std::string targetPath,
                      std::vector<std::string> updateFiles)
     : _services(std::move(services)), _fileManager(_services.fileManager), _delegate(delegate),
       _targetPath(std::move(targetPath)), _updateFiles(std::move(updateFiles)),
-      _walkGuard(_fileManager, _updateFiles), _extraction(*this, _services) {}
+      _walkGuard(_fileManager, _updateFiles), _placement(_services, _extraction, _targetPath),
+      _extraction(*this, _services) {}
 
 UpdateRun::~UpdateRun() = default;
 
 void UpdateRun::start() {
     for (const std::string& path : _updateFiles) {
-        if (!_refusalOf(path)) { // an item never installed (the whole disk, say) is not walked
-            _progressMaxValue += static_cast<double>(_fileManager.countSubpathsAtPath(path));
+        // An item never installed (the whole disk, say) is not walked.
+        if (_walkGuard.refusalOf(path, _targetPath) == WalkGuard::Refusal::none) {
+            _progressMaxValue +=
+                static_cast<double>(_progressEntriesOf(path, _fileManager.entryKindAtPath(path, true)));
         }
     }
     std::vector<std::string> files = _updateFiles;
@@ -53,32 +58,6 @@ void UpdateRun::start() {
 
 bool UpdateRun::inProgress() const {
     return recursionLevel > 0 || _extraction.pending();
-}
-
-const std::optional<std::string>& UpdateRun::privateFiles() {
-    if (_privateFiles) {
-        return _privateFiles;
-    }
-    if (_targetPath.empty()) {
-        _services.log.log("Can't create directory");
-        return _privateFiles;
-    }
-    const std::string backupRoot = path::stringByAppendingPathComponent(_targetPath, "BackupFiles");
-    if (!_fileManager.fileExistsAtPath(backupRoot) && !_fileManager.createDirectoryAtPath(backupRoot)) {
-        _services.log.log("Can't create directory");
-    }
-    // The folder is the run's alone only if this run made it: another window updating the same
-    // installation in the same second takes the next second's name. A folder that cannot be made for
-    // another reason keeps its name; the moves into it then fail.
-    const std::time_t now = _services.clock.now();
-    for (std::time_t second = now;; ++second) {
-        std::string candidate = path::stringByAppendingPathComponent(backupRoot, dateTimeComponentAt(second));
-        if (_fileManager.createDirectoryAtPath(candidate) || !_fileManager.entryExistsAtPath(candidate) ||
-            second - now >= kMaxTimestampsTried) {
-            _privateFiles = std::move(candidate);
-            return _privateFiles;
-        }
-    }
 }
 
 void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
@@ -92,6 +71,7 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
                                    installationIsFolder;
     std::vector<std::string> kept;
     std::vector<std::string> folders;
+    std::vector<std::string> plainItems;
     for (const std::string& item : files) {
         // An item the user dropped is taken where it leads; anything beneath one is taken as it is.
         const bool dropped = _walkGuard.isDroppedItem(item);
@@ -100,12 +80,16 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
         if (!installationThere) {
             reason = _localized("The installation is no longer there.");
         } else if (dropped) {
-            reason = _refusalOf(item);
+            reason = CompletionReport::refusalText(_walkGuard.refusalOf(item, _targetPath), _services);
         } else if (kind == FileManager::EntryKind::symbolicLink) {
-            reason = _notInstalledReason(kind, 0);
+            reason = CompletionReport::notInstalledReason(kind, 0, _services);
         }
         if (reason) {
-            _noteFailure(item, *reason, installationThere ? 1 : _filesOfItem(item, kind));
+            const std::size_t entries = _progressEntriesOf(item, kind);
+            _noteFailure(item, *reason, installationThere ? 1 : fileCount(entries - 1));
+            if (!installationThere || !dropped) { // a refused item was never counted on the bar
+                _advanceProgress(entries, path::lastPathComponent(item));
+            }
         } else if (kind == FileManager::EntryKind::folder) {
             bool targetIsDirectory = false;
             const std::string counterpart =
@@ -119,6 +103,7 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
             _extraction._unzipFile(item);
         } else {
             kept.push_back(item);
+            plainItems.push_back(item);
         }
     }
     files = std::move(kept);
@@ -127,10 +112,17 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
         _lineUpFound = true;
         _copyDataFromFiles(files, "");
     } else {
+        for (const std::string& item : plainItems) { // never installed: no level of theirs lines up
+            _advanceProgress(1, path::lastPathComponent(item));
+        }
         for (const std::string& folder : folders) {
             if (_walkGuard.walkFolder(folder)) {
+                _advanceProgress(1, path::lastPathComponent(folder)); // the folder; its entries count below
                 std::vector<std::string> contents = _directoryContentFullPathsAtPath(folder);
                 _addDataFromFiles(contents);
+            } else { // walked already by another way, and counted for each way
+                _advanceProgress(_progressEntriesOf(folder, FileManager::EntryKind::folder),
+                                 path::lastPathComponent(folder));
             }
         }
     }
@@ -152,7 +144,8 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
         const bool dropped = _walkGuard.isDroppedItem(item);
         const FileManager::EntryKind kind = _fileManager.entryKindAtPath(item, dropped);
         if (kind == FileManager::EntryKind::symbolicLink || kind == FileManager::EntryKind::special) {
-            _noteFailure(item, _notInstalledReason(kind, 0));
+            _noteFailure(item, CompletionReport::notInstalledReason(kind, 0, _services));
+            _advanceProgress(1, relativePath);
             continue;
         }
         const std::string source = dropped ? _fileManager.resolvedPathAtPath(item).value_or(item) : item;
@@ -175,16 +168,20 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
             if (kind != FileManager::EntryKind::folder) {
                 // A file cannot take the place of a folder without losing the folder: it is left out.
                 _noteFailure(item, _localized("A folder of that name is in the way."));
+                _advanceProgress(_progressEntriesOf(source, kind), relativePath);
                 continue;
             }
             const auto names = _fileManager.directoryContentsAtPath(source);
             if (!names) {
                 _noteFailure(item, _errorText(_fileManager.lastError())); // an unreadable folder
+                _advanceProgress(_progressEntriesOf(source, kind), relativePath);
                 continue;
             }
-            if (!_walkGuard.walkFolder(source)) {
+            if (!_walkGuard.walkFolder(source)) { // walked already by another way, and counted for each way
+                _advanceProgress(_progressEntriesOf(source, kind), relativePath);
                 continue;
             }
+            _advanceProgress(1, relativePath); // the merged folder; its entries count as they are merged
             const std::vector<std::string> contents = fullPaths(source, *names);
             if (!contents.empty()) {
                 copied = _copyDataFromFiles(contents, relativePath) || copied;
@@ -194,128 +191,39 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
 
         if (destinationTaken && _fileManager.contentsEqualAtPath(source, destination)) {
             ++_numDuplicateFiles;
+            _advanceProgress(_progressEntriesOf(source, kind), relativePath);
             continue;
         }
-        copied =
-            _installItem(source, relativePath, destination, destinationTaken ? backupPath : std::nullopt) ||
-            copied;
+        copied = _countPlacement(source, relativePath,
+                                 _placement._installItem(source, destination,
+                                                         destinationTaken ? backupPath : std::nullopt)) ||
+                 copied;
     }
     return copied;
 }
 
-// Puts one file or folder in place. The new item is copied under a temporary name beside its destination
-// first; only a complete copy takes the destination's name, so the destination always holds either the
-// old or the new contents. An old file is kept in the backup folder before it is replaced; when it
-// cannot be kept, it stays and the new copy is discarded.
-bool UpdateRun::_installItem(const std::string& item, const std::string& relativePath,
-                             const std::string& destination, const std::optional<std::string>& backupPath) {
-    // The caller gives a backup path exactly when the destination is taken. Should something appear
-    // there meanwhile, the final move refuses to overwrite it.
-    const bool replacing = backupPath.has_value();
-    const std::string partial = _fileManager.temporaryPathBeside(destination);
-    _recordForCleanup(partial);
-    FileManager::CopyOutcome copy;
-    if (!_takeExtractedItem(item, partial, &copy) && !_fileManager.copyPath(item, partial, &copy)) {
-        const int error = _fileManager.lastError();
-        _noteFailure(item, _errorText(error), _filesOfItem(item, _fileManager.entryKindAtPath(item, false)));
+// Counts what became of an item handed to the placement: installed (and maybe replacing an old file), or
+// not installed with its reason.
+bool UpdateRun::_countPlacement(const std::string& item, const std::string& relativePath,
+                                const ItemPlacement::Outcome& outcome) {
+    // On the bar the item counts itself as well as every entry beneath it, whatever became of them.
+    const std::size_t handled = outcome.entries + (outcome.folder ? 1 : 0);
+    if (outcome.failure) {
+        _noteFailure(item, *outcome.failure, fileCount(outcome.entries));
+        _advanceProgress(handled, relativePath);
         return false;
     }
-    // The number of entries put in place: the file, or everything beneath the folder. Should it not be
-    // put in place, every entry the copy met counts as not installed.
-    const bool itemIsDirectory = copy.folder;
-    const std::size_t count = itemIsDirectory ? copy.descendants : 1;
-    const auto failed = static_cast<std::int32_t>(std::max<std::size_t>(1, count + copy.leftOut.size()));
-
-    if (replacing) {
-        if (!_keepInBackup(destination, *backupPath)) {
-            const int error = _fileManager.lastError();
-            _fileManager.removeFileAtPath(partial);
-            _noteFailure(
-                item,
-                formatMessage(_localized("The old file could not be backed up: %@"), {_errorText(error)}),
-                failed);
-            return false;
-        }
-        bool placed = _fileManager.replacePath(partial, destination);
-        if (!placed && itemIsDirectory) {
-            // A folder cannot be renamed over a file. Where the file system can, the two swap names in one
-            // step, and the old file, safe in the backup, goes from under the temporary name; else the old
-            // file makes room first, and comes back from the backup if the folder cannot take its place.
-            if (_fileManager.exchangePath(partial, destination)) {
-                placed = true;
-                _fileManager.removeFileAtPath(partial);
-            } else if (_fileManager.removeFileAtPath(destination)) {
-                placed = _fileManager.movePath(partial, destination);
-                if (!placed && !_fileManager.linkPath(*backupPath, destination)) {
-                    _fileManager.copyPath(*backupPath, destination);
-                }
-            }
-        }
-        if (!placed) {
-            const int error = _fileManager.lastError();
-            _fileManager.removeFileAtPath(partial);
-            if (_fileManager.entryExistsAtPath(destination)) {
-                _fileManager.removeFileAtPath(*backupPath); // the old file stays where it was
-            }
-            _noteFailure(item, _errorText(error), failed);
-            return false;
-        }
+    if (outcome.replaced) {
         ++_numFilesReplaced;
-    } else if (!_fileManager.movePath(partial, destination)) {
-        const int error = _fileManager.lastError();
-        _fileManager.removeFileAtPath(partial);
-        _noteFailure(item, _errorText(error), failed);
-        return false;
     }
-    for (const FileManager::CopyOutcome::LeftOut& entry : copy.leftOut) {
-        _noteFailure(entry.path, _notInstalledReason(entry.kind, entry.error));
+    for (const FileManager::CopyOutcome::LeftOut& entry : outcome.leftOut) {
+        _noteFailure(entry.path, CompletionReport::notInstalledReason(entry.kind, entry.error, _services));
     }
-
+    // The number of entries put in place: the file, or everything beneath the folder that was copied.
+    const std::size_t count = outcome.entries - outcome.leftOut.size();
     _numFilesInstalled += static_cast<std::int32_t>(count);
-    _progressValue += static_cast<double>(count);
-    _updateInstallStatus(_localized("Installing:"), relativePath);
+    _advanceProgress(handled, relativePath);
     return true;
-}
-
-// An item that an extraction of this run put in its temporary folder is moved rather than copied: the
-// folder is deleted once its contents are installed, and a rename within one file system is complete at
-// once. Anything else, or a move across file systems, is copied.
-bool UpdateRun::_takeExtractedItem(const std::string& item, const std::string& partial,
-                                   FileManager::CopyOutcome* outcome) {
-    if (!_extraction.holdsExtractedItem(item) || _fileManager.isSymbolicLinkAtPath(item) ||
-        !_fileManager.movePath(item, partial)) {
-        return false;
-    }
-    _fileManager.fileExistsAtPath(partial, &outcome->folder);
-    outcome->descendants = outcome->folder ? _fileManager.countSubpathsAtPath(partial) : 0;
-    return true;
-}
-
-// A second name in the backup folder for the old file (or, where the file system has no hard links, a
-// copy), so that the old contents are safe before the destination is replaced.
-bool UpdateRun::_keepInBackup(const std::string& destination, const std::string& backupPath) {
-    // The backup's folders are made on the way down, so the link mostly succeeds at once.
-    if (_fileManager.linkPath(destination, backupPath)) {
-        return true;
-    }
-    const std::string folder = path::stringByDeletingLastPathComponent(backupPath);
-    // Make any parents of the backup entry that are missing, and try the link again; but only inside the
-    // run's backup folder, which exists by now: above it lies the installation, never made again.
-    if (_privateFiles && path::isInsideFolder(*_privateFiles, folder) &&
-        !_fileManager.fileExistsAtPath(folder)) {
-        std::vector<std::string> missing;
-        for (std::string parent = folder;
-             path::isInsideFolder(*_privateFiles, parent) && !_fileManager.entryExistsAtPath(parent);
-             parent = path::stringByDeletingLastPathComponent(parent)) {
-            missing.push_back(parent);
-        }
-        std::for_each(missing.rbegin(), missing.rend(),
-                      [this](const std::string& parent) { _fileManager.createDirectoryAtPath(parent); });
-        if (_fileManager.linkPath(destination, backupPath)) {
-            return true;
-        }
-    }
-    return _fileManager.copyPath(destination, backupPath);
 }
 
 std::vector<std::string> UpdateRun::_directoryContentFullPathsAtPath(const std::string& path) const {
@@ -323,37 +231,15 @@ std::vector<std::string> UpdateRun::_directoryContentFullPathsAtPath(const std::
     return names ? fullPaths(path, *names) : std::vector<std::string>();
 }
 
-std::optional<std::string> UpdateRun::_refusalOf(const std::string& item) const {
-    switch (_walkGuard.refusalOf(item, _targetPath)) {
-    case WalkGuard::Refusal::none:
-        return std::nullopt;
-    case WalkGuard::Refusal::isInstallation:
-        return _localized("It is the installation itself.");
-    case WalkGuard::Refusal::holdsInstallation:
-        return _localized("It holds the installation.");
-    case WalkGuard::Refusal::inBackups:
-        return _localized("It is in the installation's backup folder.");
-    }
-    return std::nullopt;
+std::size_t UpdateRun::_progressEntriesOf(const std::string& item, FileManager::EntryKind kind) const {
+    return 1 + (kind == FileManager::EntryKind::folder ? _fileManager.countSubpathsAtPath(item) : 0);
 }
 
-std::string UpdateRun::_notInstalledReason(FileManager::EntryKind kind, int error) const {
-    switch (kind) {
-    case FileManager::EntryKind::symbolicLink:
-        return _localized("It is a symbolic link.");
-    case FileManager::EntryKind::special:
-        return _localized("It is a pipe, socket or device.");
-    default:
-        return _errorText(error);
+void UpdateRun::_advanceProgress(std::size_t entries, const std::string& file, const std::string& status) {
+    if (entries > 0) {
+        _progressValue += static_cast<double>(entries);
+        _updateInstallStatus(status.empty() ? _localized("Installing:") : status, file);
     }
-}
-
-std::int32_t UpdateRun::_filesOfItem(const std::string& item, FileManager::EntryKind kind) const {
-    if (kind != FileManager::EntryKind::folder) {
-        return 1;
-    }
-    return static_cast<std::int32_t>(std::clamp<std::size_t>(_fileManager.countSubpathsAtPath(item), 1,
-                                                             std::numeric_limits<std::int32_t>::max()));
 }
 
 void UpdateRun::_recordForCleanup(const std::string& path) {
@@ -369,10 +255,10 @@ void UpdateRun::_updateInstallStatus(const std::string& status, const std::strin
 void UpdateRun::_terminateAddDataFromFiles() {
     _progressValue = 0.0;
     _updateInstallStatus(_localized("Installing:"), _localized("Complete"));
-    if (_numFilesReplaced == 0 && _privateFiles) {
-        _fileManager.removeFileAtPath(*_privateFiles);
+    if (_numFilesReplaced == 0 && _placement.madeBackupFolder()) {
+        _fileManager.removeFileAtPath(*_placement.madeBackupFolder());
     }
-    _privateFiles.reset();
+    _placement.setPrivateFiles(std::nullopt);
     _updateFiles.clear();
     _extraction.setTempFolders(std::nullopt);
     _extraction._removeFinishedTempFolders();

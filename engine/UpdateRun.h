@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/ArchiveExtraction.h"
+#include "engine/ItemPlacement.h"
 #include "engine/UpdateServices.h"
 #include "engine/WalkGuard.h"
 #include "platform/FileManager.h"
@@ -38,7 +39,7 @@ public:
 
     const std::string& targetPath() const { return _targetPath; }
     // The backup folder of the run, created on first use; none without a target path.
-    const std::optional<std::string>& privateFiles();
+    const std::optional<std::string>& privateFiles() { return _placement.privateFiles(); }
     ArchiveExtraction& extraction() { return _extraction; }
 
     // The run's figures; they keep their values after the report.
@@ -68,17 +69,15 @@ private:
     void _addDataFromFiles(std::vector<std::string>& files);
     bool _copyDataFromFiles(const std::vector<std::string>& files, const std::string& subPath);
     std::vector<std::string> _directoryContentFullPathsAtPath(const std::string& path) const;
-    bool _installItem(const std::string& item, const std::string& relativePath,
-                      const std::string& destination, const std::optional<std::string>& backupPath);
-    bool _takeExtractedItem(const std::string& item, const std::string& partial,
-                            FileManager::CopyOutcome* outcome);
-    bool _keepInBackup(const std::string& destination, const std::string& backupPath);
-    // Why a dropped item must not be installed: it is the installation, holds it, or lies in its backups.
-    std::optional<std::string> _refusalOf(const std::string& item) const;
-    // Why an entry was not installed: a link or special file is never installed; else the system's error.
-    std::string _notInstalledReason(FileManager::EntryKind kind, int error) const;
-    // The files an item would have added: 1 for a file, every entry beneath a folder (at least 1).
-    std::int32_t _filesOfItem(const std::string& item, FileManager::EntryKind kind) const;
+    // Counts what became of an item handed to _placement; yes when it was installed.
+    bool _countPlacement(const std::string& item, const std::string& relativePath,
+                         const ItemPlacement::Outcome& outcome);
+    // The entries an item stands for on the progress bar: itself, and every entry beneath a folder. The
+    // maximum counts each entry of the dropped items once (and each archive's contents once opened); each
+    // is advanced once when handled, whatever becomes of it, so that the bar is full when the run ends.
+    std::size_t _progressEntriesOf(const std::string& item, FileManager::EntryKind kind) const;
+    // Moves the bar on by entries handled and shows the item with the status ("Installing:" if none).
+    void _advanceProgress(std::size_t entries, const std::string& file, const std::string& status = "");
     // Notes a temporary item right after its creation, for removal at the next start should the program
     // be killed before it goes.
     void _recordForCleanup(const std::string& path);
@@ -94,7 +93,6 @@ private:
     UpdateRunDelegate& _delegate;
     const std::string _targetPath;
     std::vector<std::string> _updateFiles;
-    std::optional<std::string> _privateFiles;
     double _progressValue = 0.0;
     double _progressMaxValue = 0.0;
     std::int32_t _numFilesInstalled = 0;
@@ -108,6 +106,8 @@ private:
     // Some level of the run's items lined up with the installation.
     bool _lineUpFound = false;
     WalkGuard _walkGuard;
+    // The backup folder, and each item put in place with the backup of what it replaces.
+    ItemPlacement _placement;
     // Declared last, so that its tools stop before the rest of the run goes.
     ArchiveExtraction _extraction;
 };

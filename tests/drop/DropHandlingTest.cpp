@@ -234,7 +234,7 @@ TEST_F(DropTest, OkInstallsAndReports) {
     ASSERT_EQ(harness.window.sheets.size(), 1u);
     EXPECT_EQ(harness.sheetTitle(), "Application files updated successfully");
     EXPECT_EQ(harness.sheetMessage(), "1 files added\n0 previous files backed up\n0 duplicate files ignored.");
-    EXPECT_EQ(harness.installer().updateRun()->progressMaxValue(), 2) << "the entries beneath the dropped folder";
+    EXPECT_EQ(harness.installer().updateRun()->progressMaxValue(), 3) << "the dropped folder and its entries";
 }
 
 TEST(ConfirmingAChangedInstallation, StartsNoUpdateAndSaysWhy) {
@@ -308,10 +308,10 @@ TEST_F(DropTest, NoSecondDropWhileAConfirmationIsOpen) {
     EXPECT_EQ(validate(Paths{readme}, 1), kCopy);
 }
 
-TEST_F(DropTest, ConfirmingPlainFilesLeavesTheProgressMaximumAtZero) {
+TEST_F(DropTest, ConfirmingAPlainFileCountsItOnceAndInstallsNothing) {
     harness.installer().acceptDrop(harness.table, FakeDraggingInfo(Paths{readme}), 0, Op::NSTableViewDropOn);
     harness.window.dismissSheet(NSAlertDefaultReturn);
-    EXPECT_EQ(harness.installer().updateRun()->progressMaxValue(), 0);
+    EXPECT_EQ(harness.installer().updateRun()->progressMaxValue(), 1);
     EXPECT_EQ(harness.sheetTitle(), "Nothing was installed");
 }
 

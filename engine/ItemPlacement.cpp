@@ -1,0 +1,162 @@
+#include "engine/ItemPlacement.h"
+
+#include "engine/ArchiveExtraction.h"
+#include "engine/DateTimeComponent.h"
+#include "engine/UpdateRun.h"
+#include "platform/CleanupJournal.h"
+#include "platform/Clock.h"
+#include "platform/Localizer.h"
+#include "platform/Log.h"
+#include "platform/MessageFormat.h"
+#include "platform/PathUtilities.h"
+
+#include <algorithm>
+
+namespace quorvane {
+
+namespace {
+
+// Names of this many seconds ahead are tried before a taken name is given up on.
+constexpr std::time_t kMaxTimestampsTried = 100000;
+
+} // namespace
+
+ItemPlacement::ItemPlacement(const UpdateServices& services, const ArchiveExtraction& extraction,
+                             const std::string& targetPath)
+    : _services(services), _fileManager(services.fileManager), _extraction(extraction),
+      _targetPath(targetPath) {}
+
+const std::optional<std::string>& ItemPlacement::privateFiles() {
+    if (_privateFiles) {
+        return _privateFiles;
+    }
+    if (_targetPath.empty()) {
+        _services.log.log("Can't create directory");
+        return _privateFiles;
+    }
+    const std::string backupRoot = path::stringByAppendingPathComponent(_targetPath, "BackupFiles");
+    if (!_fileManager.fileExistsAtPath(backupRoot) && !_fileManager.createDirectoryAtPath(backupRoot)) {
+        _services.log.log("Can't create directory");
+    }
+    // The folder is the run's alone only if this run made it: another window updating the same
+    // installation in the same second takes the next second's name. A folder that cannot be made for
+    // another reason keeps its name; the moves into it then fail.
+    const std::time_t now = _services.clock.now();
+    for (std::time_t second = now;; ++second) {
+        std::string candidate = path::stringByAppendingPathComponent(backupRoot, dateTimeComponentAt(second));
+        if (_fileManager.createDirectoryAtPath(candidate) || !_fileManager.entryExistsAtPath(candidate) ||
+            second - now >= kMaxTimestampsTried) {
+            _privateFiles = std::move(candidate);
+            return _privateFiles;
+        }
+    }
+}
+
+ItemPlacement::Outcome ItemPlacement::_installItem(const std::string& item, const std::string& destination,
+                                                   const std::optional<std::string>& backupPath) {
+    // Should something appear at a free destination meanwhile, the final move refuses to overwrite it.
+    const bool replacing = backupPath.has_value();
+    const std::string partial = _fileManager.temporaryPathBeside(destination);
+    // Noted right after its creation, for removal at the next start should the program be killed first.
+    if (_services.cleanupJournal) {
+        _services.cleanupJournal->record(partial);
+    }
+    Outcome outcome;
+    FileManager::CopyOutcome copy;
+    if (!_takeExtractedItem(item, partial, &copy) && !_fileManager.copyPath(item, partial, &copy)) {
+        const int error = _fileManager.lastError();
+        outcome.folder = _fileManager.entryKindAtPath(item, false) == FileManager::EntryKind::folder;
+        outcome.entries = outcome.folder ? _fileManager.countSubpathsAtPath(item) : 1;
+        outcome.failure = UpdateRun::_errorText(error);
+        return outcome;
+    }
+    // Should the item not be put in place, every entry the copy met counts as not installed.
+    outcome.folder = copy.folder;
+    outcome.entries = copy.folder ? copy.descendants + copy.leftOut.size() : 1;
+
+    if (replacing) {
+        if (!_keepInBackup(destination, *backupPath)) {
+            const int error = _fileManager.lastError();
+            _fileManager.removeFileAtPath(partial);
+            outcome.failure = formatMessage(
+                _services.localizer.localizedStringForKey("The old file could not be backed up: %@"),
+                {UpdateRun::_errorText(error)});
+            return outcome;
+        }
+        bool placed = _fileManager.replacePath(partial, destination);
+        if (!placed && copy.folder) {
+            // A folder cannot be renamed over a file. Where the file system can, the two swap names in one
+            // step, and the old file, safe in the backup, goes from under the temporary name; else the old
+            // file makes room first, and comes back from the backup if the folder cannot take its place.
+            if (_fileManager.exchangePath(partial, destination)) {
+                placed = true;
+                _fileManager.removeFileAtPath(partial);
+            } else if (_fileManager.removeFileAtPath(destination)) {
+                placed = _fileManager.movePath(partial, destination);
+                if (!placed && !_fileManager.linkPath(*backupPath, destination)) {
+                    _fileManager.copyPath(*backupPath, destination);
+                }
+            }
+        }
+        if (!placed) {
+            const int error = _fileManager.lastError();
+            _fileManager.removeFileAtPath(partial);
+            if (_fileManager.entryExistsAtPath(destination)) {
+                _fileManager.removeFileAtPath(*backupPath); // the old file stays where it was
+            }
+            outcome.failure = UpdateRun::_errorText(error);
+            return outcome;
+        }
+        outcome.replaced = true;
+    } else if (!_fileManager.movePath(partial, destination)) {
+        const int error = _fileManager.lastError();
+        _fileManager.removeFileAtPath(partial);
+        outcome.failure = UpdateRun::_errorText(error);
+        return outcome;
+    }
+    outcome.leftOut = std::move(copy.leftOut);
+    return outcome;
+}
+
+// An item that an extraction of this run put in its temporary folder is moved rather than copied: the
+// folder is deleted once its contents are installed, and a rename within one file system is complete at
+// once. Anything else, or a move across file systems, is copied.
+bool ItemPlacement::_takeExtractedItem(const std::string& item, const std::string& partial,
+                                       FileManager::CopyOutcome* outcome) {
+    if (!_extraction.holdsExtractedItem(item) || _fileManager.isSymbolicLinkAtPath(item) ||
+        !_fileManager.movePath(item, partial)) {
+        return false;
+    }
+    _fileManager.fileExistsAtPath(partial, &outcome->folder);
+    outcome->descendants = outcome->folder ? _fileManager.countSubpathsAtPath(partial) : 0;
+    return true;
+}
+
+// A second name in the backup folder for the old file (or, where the file system has no hard links, a
+// copy), so that the old contents are safe before the destination is replaced.
+bool ItemPlacement::_keepInBackup(const std::string& destination, const std::string& backupPath) {
+    // The backup's folders are made on the way down, so the link mostly succeeds at once.
+    if (_fileManager.linkPath(destination, backupPath)) {
+        return true;
+    }
+    const std::string folder = path::stringByDeletingLastPathComponent(backupPath);
+    // Make any parents of the backup entry that are missing, and try the link again; but only inside the
+    // run's backup folder, which exists by now: above it lies the installation, never made again.
+    if (_privateFiles && path::isInsideFolder(*_privateFiles, folder) &&
+        !_fileManager.fileExistsAtPath(folder)) {
+        std::vector<std::string> missing;
+        for (std::string parent = folder;
+             path::isInsideFolder(*_privateFiles, parent) && !_fileManager.entryExistsAtPath(parent);
+             parent = path::stringByDeletingLastPathComponent(parent)) {
+            missing.push_back(parent);
+        }
+        std::for_each(missing.rbegin(), missing.rend(),
+                      [this](const std::string& parent) { _fileManager.createDirectoryAtPath(parent); });
+        if (_fileManager.linkPath(destination, backupPath)) {
+            return true;
+        }
+    }
+    return _fileManager.copyPath(destination, backupPath);
+}
+
+} // namespace quorvane

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "engine/UpdateServices.h"
+#include "platform/FileManager.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+class ArchiveExtraction;
+
+// The backup folder of an update run, and the placing of each of its items with the backup of what it
+// replaces. It puts one file or folder in place at a time. The new item is copied (or, out of a finished
+// extraction folder, moved) under a temporary name beside its destination; an old file is kept in the
+// run's backup folder first; only then does the new item take the destination's name, so the destination
+// always holds either the old or the new contents. It counts nothing itself: the run counts the outcome.
+class ItemPlacement {
+public:
+    // targetPath: the installation.
+    ItemPlacement(const UpdateServices& services, const ArchiveExtraction& extraction,
+                  const std::string& targetPath);
+    ItemPlacement(const ItemPlacement&) = delete;
+    ItemPlacement& operator=(const ItemPlacement&) = delete;
+
+    // The backup folder of the run, made on first use in "BackupFiles" of the installation; none without
+    // an installation.
+    const std::optional<std::string>& privateFiles();
+    // The backup folder if it has been made, without making it.
+    const std::optional<std::string>& madeBackupFolder() const { return _privateFiles; }
+    // Forgets the backup folder (the next use makes a new one) or takes another.
+    void setPrivateFiles(std::optional<std::string> folder) { _privateFiles = std::move(folder); }
+
+    // What became of one item.
+    struct Outcome {
+        // Why nothing of the item was put in place; none: it was.
+        std::optional<std::string> failure;
+        // An old file went to the backup folder and the item took its place.
+        bool replaced = false;
+        bool folder = false;
+        // 1 for a file; for a folder every entry beneath it, copied or left out.
+        std::size_t entries = 1;
+        // Entries beneath a folder put in place that were not copied (links, special or unreadable files).
+        std::vector<FileManager::CopyOutcome::LeftOut> leftOut;
+    };
+    // Places the item at the destination. backupPath is given exactly when the destination is taken: the
+    // old item is kept there before it is replaced, and when it cannot be kept it stays and the new copy
+    // is discarded.
+    Outcome _installItem(const std::string& item, const std::string& destination,
+                         const std::optional<std::string>& backupPath);
+
+private:
+    bool _takeExtractedItem(const std::string& item, const std::string& partial,
+                            FileManager::CopyOutcome* outcome);
+    bool _keepInBackup(const std::string& destination, const std::string& backupPath);
+
+    const UpdateServices& _services;
+    FileManager& _fileManager;
+    const ArchiveExtraction& _extraction;
+    const std::string& _targetPath;
+    std::optional<std::string> _privateFiles;
+};
+
+} // namespace quorvane
