@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -165,15 +167,35 @@ TEST_F(FailureTest, AnInstallationThatVanishesIsNotMadeAgain) {
     EXPECT_EQ(harness.reportTitle(), "Application files update incomplete");
 }
 
-// The same faults made by the file system itself. Root passes every permission check, so these run
-// only for an ordinary user.
+// The same faults made by the file system itself, for an ordinary user and for root alike.
 class PermissionTest : public testing::Test {
 protected:
+    // Root passes every permission check through two capabilities; without them in its effective set
+    // (for this thread, until the test ends) it is bound by permissions like any user.
     void SetUp() override {
-        if (::geteuid() == 0) {
-            GTEST_SKIP() << "permissions do not bind root";
+        if (::geteuid() != 0) {
+            return;
+        }
+        if (::syscall(SYS_capget, &_header, _saved) != 0) {
+            GTEST_SKIP() << "capabilities cannot be read";
+        }
+        __user_cap_data_struct bound[2] = {_saved[0], _saved[1]};
+        bound[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        if (::syscall(SYS_capset, &_header, bound) != 0) {
+            GTEST_SKIP() << "permissions cannot be made to bind root here";
+        }
+        _restore = true;
+    }
+    void TearDown() override {
+        if (_restore) {
+            ::syscall(SYS_capset, &_header, _saved);
         }
     }
+
+private:
+    __user_cap_header_struct _header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct _saved[2]{};
+    bool _restore = false;
 };
 
 TEST_F(PermissionTest, AReadOnlyFolderOfTheInstallation) {
