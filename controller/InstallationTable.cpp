@@ -17,7 +17,10 @@ ObjectValue MyInstaller::objectValueForTableColumn(TableView&, const std::string
     const std::vector<AppRecord>& list = _installationList.targetPathArray();
     if (list.empty()) {
         if (row == 0 && columnIdentifier == "pathDescription") {
-            return formatMessage(_localized("Sorry. Cannot find %@ version %@."), {"Quorvane", "1.29"});
+            // Below the apology, how to add an installation.
+            return formatMessage("%@\n%@",
+                                 {formatMessage(_localized("Sorry. Cannot find %@ version %@."), {"Quorvane", "1.29"}),
+                                  _localized("Drag an installation's folder here, or use File ▸ Add Installation…")});
         }
         return std::monostate{};
     }

@@ -74,7 +74,7 @@ void MyInstaller::awakeFromNib() {
     _installationList.clear();
 
     if (const auto saved = _userDefaults.stringArrayForKey("Target_Path_Array")) {
-        _installationList._addApplications(*saved, true);
+        _installationList._addSavedApplications(*saved);
     } else {
         AppRecord placeholder;
         placeholder.pathDescription =

@@ -38,6 +38,9 @@ InstallationStatus MyInstaller::_validApplicationInList(const std::vector<std::s
 InstallationStatus MyInstaller::_validApplicationInDrag(const std::vector<std::string>& paths) {
     // Validation is asked again at every move of the pointer: the dragged folders are judged once a drag.
     if (!_dragVerdict || _dragVerdict->first != paths) {
+        // A new drag is the moment to look again for installations that were not found: one whose drive
+        // is back takes this drag already.
+        _installationList._judgeAbsentApplicationsAgain();
         _dragVerdict.emplace(paths, _validApplicationInList(paths));
     }
     return _dragVerdict->second;
@@ -58,7 +61,17 @@ DragOperation MyInstaller::validateDrop(TableView& tableView, const DraggingInfo
     const auto count = static_cast<int>(list.size());
 
     if (status == InstallationStatusNotFound) {
-        const int row = proposedRow >= count ? count - 1 : proposedRow;
+        int row = proposedRow >= count ? count - 1 : proposedRow;
+        if (row >= 0 && row < count && list[static_cast<std::size_t>(row)].status == InstallationStatusNotFound &&
+            list[static_cast<std::size_t>(row)].path) {
+            // Pointed at an installation that was not found: it may be back, and its row may move when
+            // it is. The drop follows it.
+            const std::string path = *list[static_cast<std::size_t>(row)].path;
+            _installationList._judgeAbsentApplicationsAgain();
+            row = static_cast<int>(std::find_if(list.begin(), list.end(),
+                                                [&](const AppRecord& r) { return r.path == path; }) -
+                                   list.begin());
+        }
         // The searching placeholder has no status: it is no installation to drop onto.
         if (list.empty() || row < 0 || list[static_cast<std::size_t>(row)].status.value_or(-1) != 0) {
             return DragOperation::NSDragOperationNone;

@@ -118,6 +118,15 @@ void InstallationList::_fillApplicationList(const std::string& output) {
 }
 
 bool InstallationList::_addApplications(const std::optional<std::vector<std::string>>& apps, bool folders) {
+    return _addApplications(apps, folders, false);
+}
+
+bool InstallationList::_addSavedApplications(const std::vector<std::string>& paths) {
+    return _addApplications(paths, true, true);
+}
+
+bool InstallationList::_addApplications(const std::optional<std::vector<std::string>>& apps, bool folders,
+                                        bool keepAbsent) {
     bool appsAdded = false;
     if (!apps || apps->empty()) {
         return false;
@@ -140,8 +149,12 @@ bool InstallationList::_addApplications(const std::optional<std::vector<std::str
         if (std::find(pathList.begin(), pathList.end(), app) != pathList.end()) {
             continue;
         }
+        // A folder that is there but holds no installation is forgotten; one that is not there at all
+        // may be on a drive that is not connected now. Looked at before the check moves the working
+        // directory.
+        const bool absent = keepAbsent && !_fileManager.fileExistsAtPath(app);
         const InstallationStatus status = _isValidApplication(app);
-        if (status == InstallationStatusNotFound) {
+        if (status == InstallationStatusNotFound && !absent) {
             continue;
         }
         pathList.push_back(app);
@@ -226,6 +239,21 @@ InstallationStatus InstallationList::_judgeListedApplicationAgain(const std::str
     }
     _tellChanged();
     return status;
+}
+
+void InstallationList::_judgeAbsentApplicationsAgain() {
+    std::vector<std::string> absent;
+    for (const AppRecord& record : _targetPathArray) {
+        if (record.path && record.status == InstallationStatusNotFound &&
+            _fileManager.fileExistsAtPath(*record.path)) {
+            absent.push_back(*record.path);
+        }
+    }
+    // Judging again may move a record: the paths are taken first.
+    for (const std::string& path : absent) {
+        bool replaced = false;
+        _judgeListedApplicationAgain(path, &replaced);
+    }
 }
 
 void InstallationList::_tellChanged() {

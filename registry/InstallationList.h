@@ -45,14 +45,22 @@ public:
     // Lists every installation among apps that is not listed yet (with folders false: the folders that
     // hold the items named) and saves the paths; true when at least one was added.
     bool _addApplications(const std::optional<std::vector<std::string>>& apps, bool folders);
+    // The saved list at start: as _addApplications with folders, but a path with nothing at it (a drive
+    // not connected, a share not mounted) is listed as not found and stays saved until it is back.
+    bool _addSavedApplications(const std::vector<std::string>& paths);
     // The list rebuilt from the locate query's output: one path per line.
     void _fillApplicationList(const std::string& output);
     // Judges a listed installation again; replaced tells whether another folder now stands at its path.
     // When the verdict or the folder changed, its record is rebuilt with the new verdict.
     InstallationStatus _judgeListedApplicationAgain(const std::string& path, bool* replaced);
+    // Looks again for the listed installations that were not found; those that are back get their
+    // records rebuilt. Only they are judged: the others keep their verdicts.
+    void _judgeAbsentApplicationsAgain();
 
 private:
     std::string _localized(const std::string& key) const;
+    // _addApplications; with keepAbsent, a path with nothing at it is listed as not found.
+    bool _addApplications(const std::optional<std::vector<std::string>>& apps, bool folders, bool keepAbsent);
     // Saves the paths under "Target_Path_Array"; the first failure of a run is told to the delegate.
     void _savePathList(const std::vector<std::string>& pathList);
     AppRecord _makeAppRecord(const std::string& path, InstallationStatus status);

@@ -1,5 +1,6 @@
 #include "platform/UserDefaults.h"
 #include "support/EventLoopWait.h"
+#include "support/FakeDraggingInfo.h"
 #include "support/InstallerHarness.h"
 #include "support/LocateStandIn.h"
 
@@ -9,6 +10,9 @@ namespace quorvane::test {
 namespace {
 
 using Paths = std::vector<std::string>;
+
+const std::string kSorryRow = "Sorry. Cannot find Quorvane version 1.29.\n"
+                              "Drag an installation's folder here, or use File \u25b8 Add Installation\u2026";
 
 std::optional<Paths> savedList(InstallerHarness& harness) {
     UserDefaults defaults(harness.folder / "preferences.ini");
@@ -46,7 +50,7 @@ TEST(InstallationTable, AnEmptyListShowsTheSorryRowAlone) {
     InstallerHarness harness;
     MyInstaller& installer = harness.installer();
     EXPECT_EQ(installer.numberOfRowsInTableView(harness.table), 1);
-    EXPECT_EQ(descriptionOf(installer, harness.table, 0), "Sorry. Cannot find Quorvane version 1.29.");
+    EXPECT_EQ(descriptionOf(installer, harness.table, 0), kSorryRow);
     EXPECT_TRUE(std::holds_alternative<std::monostate>(installer.objectValueForTableColumn(harness.table, "icon", 0)));
     EXPECT_EQ(descriptionOf(installer, harness.table, 1), "<nothing>");
 }
@@ -157,14 +161,30 @@ TEST(Discovery, LaterStartsUseTheSavedListWithoutSearching) {
     options.locatePath = tools / "locate";
     InstallerHarness harness(options);
     const std::string game = harness.folder.makeInstallation("home/game");
-    const std::string gone = harness.home("gone");
-    savePaths(harness, Paths{gone, game, game});
+    const std::string damaged = harness.folder.makeInstallation("home/damaged", "1.0");
+    const std::string gone = harness.home("gone"); // on a drive not connected
+    const std::string plain = harness.folder.makeFolder("home/plain");
+    const std::string addon = harness.folder.makeFolder("drops/addon");
+    savePaths(harness, Paths{damaged, gone, plain, game, game});
 
-    harness.installer().awakeFromNib();
-    EXPECT_EQ(harness.rowPaths(), Paths{game});
+    MyInstaller& installer = harness.installer();
+    installer.awakeFromNib();
+    EXPECT_EQ(harness.rowPaths(), (Paths{game, damaged, gone}));
+    EXPECT_EQ(descriptionOf(installer, harness.table, 2), gone + "\nNot found. Is its drive connected?");
     EXPECT_FALSE(exists(tools / "locate.ran"));
+
+    EXPECT_EQ(installer.validateDrop(harness.table, FakeDraggingInfo(Paths{addon}), 2,
+                                     TableViewDropOperation::NSTableViewDropOn),
+              DragOperation::NSDragOperationNone);
+    harness.folder.makeInstallation("home/gone"); // the drive is back
+    EXPECT_EQ(installer.validateDrop(harness.table, FakeDraggingInfo(Paths{addon}), 2,
+                                     TableViewDropOperation::NSTableViewDropOn),
+              DragOperation::NSDragOperationCopy);
+    EXPECT_EQ(harness.rowPaths(), (Paths{game, gone, damaged}));
+    EXPECT_EQ(harness.table.dropTarget->first, 1) << "the drop follows the row that moved";
+    EXPECT_EQ(harness.list().firstBadEntry(), 2);
     harness.restart();
-    EXPECT_EQ(savedList(harness), Paths{game}) << "rewritten without the lost path and the duplicate";
+    EXPECT_EQ(savedList(harness), (Paths{damaged, gone, game})) << "without the plain folder and the duplicate";
 }
 
 TEST(Discovery, AnEmptySavedListStartsNoSearch) {
@@ -177,7 +197,7 @@ TEST(Discovery, AnEmptySavedListStartsNoSearch) {
 
     harness.installer().awakeFromNib();
     EXPECT_TRUE(harness.rowPaths().empty());
-    EXPECT_EQ(descriptionOf(harness.installer(), harness.table, 0), "Sorry. Cannot find Quorvane version 1.29.");
+    EXPECT_EQ(descriptionOf(harness.installer(), harness.table, 0), kSorryRow);
     EXPECT_FALSE(exists(tools / "locate.ran"));
 }
 
@@ -189,7 +209,7 @@ TEST(Discovery, NothingFoundLeavesTheSorryRowAndSearchesAgainNextTime) {
     InstallerHarness harness(options);
     harness.installer().awakeFromNib();
     ASSERT_TRUE(waitUntil([&] { return harness.rowPaths().empty(); }));
-    EXPECT_EQ(descriptionOf(harness.installer(), harness.table, 0), "Sorry. Cannot find Quorvane version 1.29.");
+    EXPECT_EQ(descriptionOf(harness.installer(), harness.table, 0), kSorryRow);
     harness.restart();
     EXPECT_EQ(savedList(harness), std::nullopt);
 }
@@ -201,7 +221,7 @@ TEST(Discovery, AMissingLocateToolEndsTheSearchWithTheSorryRow) {
     InstallerHarness harness(options);
     harness.installer().awakeFromNib();
     ASSERT_TRUE(waitUntil([&] { return harness.rowPaths().empty(); }));
-    EXPECT_EQ(descriptionOf(harness.installer(), harness.table, 0), "Sorry. Cannot find Quorvane version 1.29.");
+    EXPECT_EQ(descriptionOf(harness.installer(), harness.table, 0), kSorryRow);
     EXPECT_TRUE(harness.log.contains("process error"));
 }
 
