@@ -2,14 +2,38 @@
 
 #include "ui_MainWindow.h"
 
+#include <QAccessibleWidget>
+#include <QIcon>
 #include <QLayout>
 
 namespace quorvane {
 namespace {
 
+// The program's icon in the sizes the desktop shows a window's icon at, from the program's resources.
+QIcon programIcon() {
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/%1x%1/io.github.quorvane.Updater.png").arg(size),
+                     QSize(size, size));
+    }
+    return icon;
+}
+
+// A plain widget shown as a window is a frame to screen readers, named by its title; Qt would present it
+// as an anonymous filler.
+QAccessibleInterface* windowAccessible(const QString& className, QObject* object) {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (className == QLatin1String("QWidget") && widget != nullptr && widget->isWindow()) {
+        return new QAccessibleWidget(widget, QAccessible::Window);
+    }
+    return nullptr;
+}
+
 std::unique_ptr<Ui::MainWindow> setUpUi(QWidget& widget) {
+    QAccessible::installFactory(windowAccessible); // once: a factory already installed is not added again
     auto ui = std::make_unique<Ui::MainWindow>();
     ui->setupUi(&widget);
+    widget.setWindowIcon(programIcon()); // its sheets and dialogs show it too
     // Lay out at once: the logic measures the table before the window is first shown.
     widget.layout()->activate();
     return ui;

@@ -15,7 +15,8 @@
 namespace quorvane {
 namespace {
 
-// The rows show two lines: a path, and under it a status line in the 10-point system font.
+// The rows show two lines: a path, and under it a status line in the 10-point system font (scaled with
+// the user's font).
 constexpr double kStatusLinePointSize = 10.0;
 constexpr int kRowPadding = 6;
 constexpr int kDropIndicatorWidth = 2;
@@ -33,19 +34,40 @@ QtTableView::QtTableView(QWidget* parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
-    const int height = fontMetrics().lineSpacing() +
-                       QFontMetrics(systemFontOfSize(kStatusLinePointSize)).lineSpacing() + kRowPadding;
     verticalHeader()->hide();
     verticalHeader()->setMinimumSectionSize(0);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(height);
     horizontalHeader()->hide();
     horizontalHeader()->setMinimumSectionSize(0);
-    horizontalHeader()->setDefaultSectionSize(height);
     horizontalHeader()->setStretchLastSection(true);
+    fitRowsToFont();
+}
+
+void QtTableView::fitRowsToFont() {
+    const int height = fontMetrics().lineSpacing() +
+                       QFontMetrics(systemFontOfSize(kStatusLinePointSize, font())).lineSpacing() +
+                       kRowPadding;
+    verticalHeader()->setDefaultSectionSize(height);
+    horizontalHeader()->setDefaultSectionSize(height);
+}
+
+void QtTableView::changeEvent(QEvent* event) {
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        fitRowsToFont();
+    }
 }
 
 QtTableView::~QtTableView() = default;
+
+void QtTableView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    if (current.isValid() && current.column() != _model->firstTextColumn(current.row())) {
+        selectionModel()->setCurrentIndex(current.siblingAtColumn(_model->firstTextColumn(current.row())),
+                                          QItemSelectionModel::NoUpdate);
+        return;
+    }
+    QTableView::currentChanged(current, previous);
+}
 
 QStringList QtTableView::columnIdentifiers() const {
     QStringList identifiers;

@@ -50,6 +50,9 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    // The current cell is kept in the cell that names its row, which is the one a screen reader reads.
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
     struct DropTarget {
@@ -57,6 +60,8 @@ private:
         TableViewDropOperation operation;
     };
 
+    // Rows as high as a path and a status line in the table's font.
+    void fitRowsToFont();
     TableDataSource* dataSource() const;
     bool carriesRegisteredType(const DraggingInfo& info) const;
     DropTarget proposedDropTarget(QPoint position) const;

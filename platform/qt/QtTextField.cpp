@@ -13,6 +13,8 @@ QtTextField::QtTextField(QLabel& label) : _label(label) {
 void QtTextField::setStringValue(const std::string& text) {
     _stringValue = text;
     _label.setText(QString::fromStdString(text));
+    // Screen readers read the label's name (what it shows) and then this (what it shows now).
+    _label.setAccessibleDescription(_label.text());
 }
 
 void QtTextField::displayIfNeeded() {

@@ -1,12 +1,21 @@
 #include "platform/qt/SystemFont.h"
 
-#include <QFontDatabase>
+#include <algorithm>
 
 namespace quorvane {
+namespace {
 
-QFont systemFontOfSize(double pointSize) {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setPointSizeF(pointSize);
+constexpr double kDesktopFontPointSize = 13.0;
+
+} // namespace
+
+QFont systemFontOfSize(double pointSize, const QFont& userFont) {
+    QFont font = userFont;
+    if (userFont.pointSizeF() > 0) {
+        font.setPointSizeF(userFont.pointSizeF() * pointSize / kDesktopFontPointSize);
+    } else {
+        font.setPixelSize(std::max(1, qRound(userFont.pixelSize() * pointSize / kDesktopFontPointSize)));
+    }
     return font;
 }
 

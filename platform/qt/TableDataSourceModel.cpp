@@ -78,8 +78,13 @@ QVariant TableDataSourceModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::DecorationRole:
         return icon(value(index.row(), index.column()));
+    case Qt::ToolTipRole: {
+        const QString text = plainText(value(index.row(), index.column())).trimmed();
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
     case Qt::AccessibleTextRole:
-        return rowText(index.row());
+        return index.column() == firstTextColumn(index.row()) ? QVariant(rowText(index.row()))
+                                                              : QVariant(QString());
     default:
         return {};
     }
@@ -90,10 +95,19 @@ ObjectValue TableDataSourceModel::value(int row, int column) const {
                                                   _columnIdentifiers[static_cast<std::size_t>(column)], row);
 }
 
+int TableDataSourceModel::firstTextColumn(int row) const {
+    for (int column = 0; column < columnCount(); ++column) {
+        if (!plainText(value(row, column)).trimmed().isEmpty()) {
+            return column;
+        }
+    }
+    return 0;
+}
+
 QString TableDataSourceModel::rowText(int row) const {
     QStringList texts;
     for (int column = 0; column < columnCount(); ++column) {
-        const QString text = plainText(value(row, column));
+        const QString text = plainText(value(row, column)).trimmed();
         if (!text.isEmpty()) {
             texts.append(text);
         }

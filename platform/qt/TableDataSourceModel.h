@@ -28,10 +28,15 @@ public:
     void setDataSource(TableDataSource* dataSource);
     void reload();
 
+    // The row's first column that holds text (0 when none does): the cell that names the row.
+    int firstTextColumn(int row) const;
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
-    // Display: the plain text. Decoration: the image. Accessible text: the plain texts of the whole
-    // row, so that each of its cells reads the row to a screen reader.
+    // Display: the plain text. Decoration: the image. Tool tip: the whole text, which the cell may show
+    // shortened. Accessible text: the plain texts of the whole row, given once, by its first cell that
+    // holds text, so that a screen reader reads the row once (path, then status); its other cells are
+    // named empty.
     QVariant data(const QModelIndex& index, int role) const override;
 
 private:

@@ -20,11 +20,15 @@ entry="$prefix/share/applications/$APP_ID.desktop"
 [[ -f "$entry" ]] || fail "no desktop entry"
 grep -qx 'Exec=quorvane-updater' "$entry" || fail "the entry does not start quorvane-updater"
 grep -qx "Icon=$APP_ID" "$entry" || fail "the entry names another icon"
-icon="$prefix/share/icons/hicolor/256x256/apps/$APP_ID.png"
-[[ "$(head -c 8 "$icon" | od -An -tx1 | tr -d ' \n')" == 89504e470d0a1a0a ]] || fail "no PNG icon in the hicolor theme"
-# The size the theme folder promises: width and height in the PNG header.
-[[ "$(dd if="$icon" bs=1 skip=16 count=8 2>/dev/null | od -An -tx1 | tr -d ' \n')" == 0000010000000100 ]] ||
-  fail "the icon is not 256x256"
+for size in 16 32 48 64 128 256; do
+  icon="$prefix/share/icons/hicolor/${size}x${size}/apps/$APP_ID.png"
+  [[ "$(head -c 8 "$icon" | od -An -tx1 | tr -d ' \n')" == 89504e470d0a1a0a ]] || fail "no ${size}x${size} PNG icon"
+  # The size the theme folder promises: width and height in the PNG header.
+  header=$(dd if="$icon" bs=1 skip=16 count=8 2>/dev/null | od -An -tx1 | tr -d ' \n')
+  [[ "$header" == "$(printf '%08x%08x' "$size" "$size")" ]] || fail "the ${size}x${size} icon has another size"
+done
+grep -q '<svg xmlns="http://www.w3.org/2000/svg"' "$prefix/share/icons/hicolor/scalable/apps/$APP_ID.svg" ||
+  fail "no scalable icon"
 metainfo="$prefix/share/metainfo/$APP_ID.metainfo.xml"
 grep -q "<launchable type=\"desktop-id\">$APP_ID.desktop</launchable>" "$metainfo" ||
   fail "the AppStream description does not name the desktop entry"

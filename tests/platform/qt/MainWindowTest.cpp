@@ -4,7 +4,9 @@
 #include "platform/qt/QtTableView.h"
 #include "support/TemporaryFolder.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -38,6 +40,40 @@ TEST_F(MainWindowTest, HoldsTheControlsTheControllerUses) {
         ASSERT_NE(label, nullptr) << name;
         EXPECT_EQ(label->textFormat(), Qt::PlainText) << name;
     }
+}
+
+TEST_F(MainWindowTest, ScreenReadersFindANamedFrameWithNamedControls) {
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&mainWindow.widget());
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->role(), QAccessible::Window);
+    EXPECT_EQ(window->text(QAccessible::Name), "Quorvane Updater");
+    // Named also while they show nothing; what they show follows the name.
+    mainWindow.file().setStringValue("Art/a.png");
+    const std::pair<const char*, QAccessible::Role> controls[] = {
+        {"_fileLabel", QAccessible::StaticText},
+        {"_file", QAccessible::StaticText},
+        {"_progress", QAccessible::ProgressBar},
+        {"_appPathSelector", QAccessible::Table},
+    };
+    for (const auto& [name, role] : controls) {
+        auto* widget = mainWindow.widget().findChild<QWidget*>(name);
+        ASSERT_NE(widget, nullptr) << name;
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(control, nullptr) << name;
+        EXPECT_EQ(control->role(), role) << name;
+        EXPECT_FALSE(control->text(QAccessible::Name).isEmpty()) << name;
+        EXPECT_NE(control->text(QAccessible::Name), "Art/a.png") << name;
+    }
+    auto* file = mainWindow.widget().findChild<QWidget*>("_file");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(file)->text(QAccessible::Description), "Art/a.png");
+}
+
+TEST_F(MainWindowTest, WindowHasTheProgramsIconInTheDesktopsSizes) {
+    const QIcon icon = mainWindow.widget().windowIcon();
+    for (const int size : {16, 32, 48, 64, 128, 256}) {
+        EXPECT_EQ(icon.pixmap(QSize(size, size)).size(), QSize(size, size)) << size;
+    }
+    EXPECT_EQ(icon.availableSizes().size(), 6);
 }
 
 TEST_F(MainWindowTest, CancelButtonRunsItsAction) {

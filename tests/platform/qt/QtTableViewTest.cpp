@@ -10,7 +10,10 @@
 #include <QApplication>
 #include <QImage>
 #include <QPixmap>
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace quorvane {
 namespace {
@@ -133,7 +136,8 @@ TEST_F(QtTableViewTest, IconColumnDrawsItsImageCentredOnceItHasAnImageCell) {
 }
 
 TEST_F(QtTableViewTest, RowsFitAPathAndATenPointStatusLine) {
-    const int twoLines = table.fontMetrics().lineSpacing() + QFontMetrics(systemFontOfSize(10)).lineSpacing();
+    const int twoLines =
+        table.fontMetrics().lineSpacing() + QFontMetrics(systemFontOfSize(10, table.font())).lineSpacing();
     EXPECT_GE(table.rowHeight(), twoLines);
     setRows({{}, {}});
     EXPECT_EQ(table.QTableView::rowHeight(1), static_cast<int>(table.rowHeight()));
@@ -174,7 +178,7 @@ TEST_F(QtTableViewTest, SelectRowSelectsThatRowAlone) {
     EXPECT_EQ(rows[0].row(), 2);
 }
 
-TEST_F(QtTableViewTest, ScreenReadersReadEachCellAsItsRowsPathAndStatus) {
+TEST_F(QtTableViewTest, ScreenReadersReadEachRowOnceAsItsPathThenStatus) {
     QtImageLoader loader;
     setRows({{{"icon", loader.imageWithContentsOfFile(":/resources/Zell_bad.icns")},
               {"pathDescription", description("/games/B", "Art folder missing")}},
@@ -183,16 +187,108 @@ TEST_F(QtTableViewTest, ScreenReadersReadEachCellAsItsRowsPathAndStatus) {
     ASSERT_NE(accessible, nullptr);
     QAccessibleTableInterface* accessibleTable = accessible->tableInterface();
     ASSERT_NE(accessibleTable, nullptr);
-    EXPECT_EQ(accessibleTable->rowCount(), 2);
-    for (int column = 0; column < 2; ++column) {
-        SCOPED_TRACE(column);
-        QAccessibleInterface* damaged = accessibleTable->cellAt(0, column);
-        ASSERT_NE(damaged, nullptr);
-        EXPECT_EQ(damaged->text(QAccessible::Name), "/games/B\nArt folder missing");
-        QAccessibleInterface* valid = accessibleTable->cellAt(1, column);
-        ASSERT_NE(valid, nullptr);
-        EXPECT_TRUE(valid->text(QAccessible::Name).startsWith("/games/A"));
+    ASSERT_EQ(accessibleTable->rowCount(), 2);
+    const QStringList expected = {"/games/B\nArt folder missing", "/games/A"};
+    for (int row = 0; row < 2; ++row) {
+        QStringList names;
+        for (int column = 0; column < 2; ++column) {
+            QAccessibleInterface* cell = accessibleTable->cellAt(row, column);
+            ASSERT_NE(cell, nullptr);
+            names.append(cell->text(QAccessible::Name));
+        }
+        EXPECT_EQ(names, QStringList({"", expected[row]})) << row;
+        EXPECT_EQ(table.model()->index(row, 1).data(Qt::ToolTipRole).toString(), expected[row]);
     }
+    // The focus, which a screen reader follows, stays on the cell that names the row.
+    table.setCurrentIndex(table.model()->index(1, 0));
+    EXPECT_EQ(table.currentIndex(), table.model()->index(1, 1));
+}
+
+TEST_F(QtTableViewTest, LongPathLosesItsMiddleAndKeepsItsEndAndStatusLine) {
+    const std::string middle = "/home/player/" + std::string(200, 'm');
+    setRows({{{"pathDescription", description(middle + "/WWWW", "Art folder missing")}},
+             {{"pathDescription", description(middle + "/iiii", "Art folder missing")}}});
+    const QImage image = snapshot();
+    std::vector<QImage> paths;
+    for (int row = 0; row < 2; ++row) {
+        const QRect cell = cellRect(row, 1);
+        const QRect upperHalf(cell.left(), cell.top(), cell.width(), cell.height() / 2);
+        const QRect lowerHalf(cell.left(), cell.center().y(), cell.width(), cell.height() / 2);
+        paths.push_back(image.copy(upperHalf));
+        EXPECT_EQ(countPixels(image, upperHalf, isRed), 0) << row;
+        EXPECT_GT(countPixels(image, lowerHalf, isRed), 30) << row;
+    }
+    EXPECT_NE(paths[0], paths[1]); // the ends differ; cut off, they would look alike
+}
+
+// Relative luminance and contrast ratio as accessibility guidelines define them.
+double contrast(QColor a, QColor b) {
+    const auto luminance = [](QColor color) {
+        const auto linear = [](double c) {
+            return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) +
+               0.0722 * linear(color.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST_F(QtTableViewTest, StatusLineStaysReadableRedOnEveryBackgroundAndFollowsTheFontSize) {
+    struct Case {
+        const char* name;
+        QColor base, text, highlight, highlightedText;
+        bool selected;
+        double pointSize;
+    };
+    const QColor lightBlue(48, 140, 198), darkBlue(42, 130, 218), dark(42, 42, 42), light(230, 230, 230);
+    const Case cases[] = {
+        {"light", Qt::white, Qt::black, lightBlue, Qt::white, false, 13},
+        {"light, large font", Qt::white, Qt::black, lightBlue, Qt::white, false, 26},
+        {"light, selected", Qt::white, Qt::black, lightBlue, Qt::white, true, 13},
+        {"dark", dark, light, darkBlue, Qt::white, false, 13},
+        {"dark, selected", dark, light, darkBlue, Qt::white, true, 13},
+    };
+    std::map<double, int> inkHeights;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QPalette palette = table.palette();
+        palette.setColor(QPalette::Base, c.base);
+        palette.setColor(QPalette::Text, c.text);
+        palette.setColor(QPalette::Highlight, c.highlight);
+        palette.setColor(QPalette::HighlightedText, c.highlightedText);
+        table.setPalette(palette);
+        QFont font = table.font();
+        font.setPointSizeF(c.pointSize);
+        font.setStyleStrategy(QFont::NoAntialias); // each pixel of the text is the colour drawn
+        table.setFont(font);
+        setRows({{{"pathDescription", description("/games/B", "Art folder missing")}}});
+        table.clearSelection();
+        if (c.selected) {
+            table.selectRow(0, false);
+        }
+        const QImage image = snapshot();
+        const QRect cell = cellRect(0, 1);
+        const QColor background = image.pixelColor(cell.right() - 1, cell.top() + 1);
+        EXPECT_EQ(background, c.selected ? c.highlight : c.base);
+        int ink = 0, top = cell.bottom(), bottom = cell.top();
+        double lowestContrast = 21;
+        for (int y = cell.top(); y <= cell.bottom(); ++y) {
+            for (int x = cell.left(); x <= cell.right(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (pixel.red() > pixel.green() + 40 && pixel.red() > pixel.blue() + 40) {
+                    ++ink;
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                    lowestContrast = std::min(lowestContrast, contrast(pixel, background));
+                }
+            }
+        }
+        EXPECT_GT(ink, 30);
+        EXPECT_GE(lowestContrast, 4.5);
+        inkHeights[c.pointSize] = bottom - top + 1;
+    }
+    EXPECT_GE(inkHeights[26], inkHeights[13] * 3 / 2);
 }
 
 } // namespace
