@@ -97,10 +97,9 @@ void MyInstaller::awakeFromNib() {
 std::string MyInstaller::_localized(const std::string& key) const { return _localizer.localizedStringForKey(key); }
 
 std::string MyInstaller::_dateTimeComponent() const {
-    return _dateTimeComponentAt(_clock.now());
+    return dateTimeComponentAt(_clock.now());
 }
 
-std::string MyInstaller::_dateTimeComponentAt(std::time_t time) { return dateTimeComponentAt(time); }
 
 const ImagePtr& MyInstaller::goodFolderIcon() {
     if (!_goodFolderIcon) {

@@ -85,7 +85,6 @@ private:
     // controller/
     void _initVariables();
     std::string _dateTimeComponent() const;
-    static std::string _dateTimeComponentAt(std::time_t time);
     std::string _localized(const std::string& key) const;
 
     // controller/InstallationTable.cpp: the table and the window show the installation list.

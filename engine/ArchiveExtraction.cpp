@@ -102,7 +102,7 @@ void ArchiveExtraction::_startExtraction(const std::string& path) {
     }
     const std::optional<std::string> folder = _createTemporaryDirectoryForFile(path);
     if (!folder) {
-        _run._noteFailure(path, UpdateRun::_errorText(errno), directory->fileCount());
+        _run._noteFailure(path, UpdateRun::_errorText(_services.fileManager.lastError()), directory->fileCount());
         return;
     }
     // Each entry counts twice: as the tool extracts it, and as it is installed.
@@ -209,9 +209,8 @@ std::optional<std::string> ArchiveExtraction::_createTemporaryDirectoryForFile(c
     const std::string base = path::stringByAppendingPathComponent(
         path::stringByDeletingLastPathComponent(path), dateTimeComponentAt(_services.clock.now()));
     std::string candidate = base;
-    errno = 0;
     for (int suffix = 2; !_services.fileManager.createDirectoryAtPath(candidate); ++suffix) {
-        if (errno != EEXIST || suffix > kMaxFolderSuffix) {
+        if (_services.fileManager.lastError() != EEXIST || suffix > kMaxFolderSuffix) {
             _services.log.log("Failed to create temporary directory for unzip operation");
             return std::nullopt;
         }
