@@ -64,6 +64,7 @@ void MyInstaller::awakeFromNib() {
     _initVariables();
     if (_window) {
         _window->setFrameAutosaveName(_window->title());
+        _window->setShouldClose([this] { return windowShouldClose(); });
     }
     if (_appPathSelector) {
         _appPathSelector->registerForDraggedTypes({NSFilenamesPboardType});

@@ -71,8 +71,11 @@ public:
     bool acceptDrop(TableView& tableView, const DraggingInfo& info, int row,
                     TableViewDropOperation operation) override;
 
-    // The Cancel button's action. An update cannot be stopped half-way: it does nothing.
+    // The Cancel button's action: the update stops between two items and reports what it did so far.
     void cancelInstall();
+    // Asked when the user closes the window: during an update, a sheet asks first; yes cancels the update
+    // and closes the window once it has ended.
+    bool windowShouldClose();
 
     // The update run's progress, shown in the labels and the bar, and its end, shown in a sheet.
     void updateRunProgressed(const std::string& status, const std::string& file, double value,
@@ -105,6 +108,8 @@ private:
 
     // controller/ (the progress display)
     void _redrawStatus();
+    // Undoes the cancelled run that has ended, and reports how it went.
+    void _putBack();
     // The text of a system error number, as the system words it.
     static std::string _errorText(int error) { return UpdateRun::_errorText(error); }
 
@@ -128,6 +133,8 @@ private:
     // The dragged paths of the drag in progress and their list status, until it is dropped.
     std::optional<std::pair<std::vector<std::string>, InstallationStatus>> _dragVerdict;
     std::optional<std::chrono::steady_clock::time_point> _lastStatusRedraw;
+    // The user chose to quit during an update: the window closes once it has ended.
+    bool _closeWhenEnded = false;
 
     Localizer& _localizer;
     Log& _log;

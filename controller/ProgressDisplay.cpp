@@ -54,12 +54,76 @@ void MyInstaller::updateRunEnded(const UpdateReport& report) {
         _cancelButton->setEnabled(false);
     }
     setUpdateFiles(std::nullopt);
-    if (_window) {
-        _window->beginAlertSheet(AlertSheet{report.title, _localized("OK"), std::nullopt, report.message,
-                                            nullptr, report.details});
+    if (_closeWhenEnded) {
+        if (_window) {
+            _window->performClose();
+        }
+        return;
+    }
+    if (!_window) {
+        return;
+    }
+    // A cancelled run that changed the installation can be put back at once.
+    const bool changed = _updateRun && _updateRun->numFilesInstalled() + _updateRun->numFilesReplaced() > 0;
+    std::optional<std::string> putBack;
+    if (report.cancelled && changed) {
+        putBack = _localized("Put Back");
+    }
+    _window->beginAlertSheet(AlertSheet{report.title, _localized("OK"), putBack, report.message,
+                                        [this](int returnCode) {
+                                            if (returnCode == NSAlertAlternateReturn) {
+                                                _putBack();
+                                            }
+                                        },
+                                        report.details});
+}
+
+void MyInstaller::_putBack() {
+    if (!_updateRun || _updateRun->inProgress()) {
+        return;
+    }
+    _updateRun->putBack([this](const UpdateReport& report) {
+        if (_closeWhenEnded && _window) {
+            _window->performClose();
+        } else if (_window) {
+            _window->beginAlertSheet(
+                AlertSheet{report.title, _localized("OK"), std::nullopt, report.message, nullptr, report.details});
+        }
+    });
+}
+
+void MyInstaller::cancelInstall() {
+    if (_updateRun && _updateRun->inProgress()) {
+        _updateRun->cancel();
+        if (_cancelButton) {
+            _cancelButton->setEnabled(false);
+        }
     }
 }
 
-void MyInstaller::cancelInstall() {}
+bool MyInstaller::windowShouldClose() {
+    if (!updateInProgress() || _closeWhenEnded) {
+        return !updateInProgress();
+    }
+    if (_updateRun->cancelled()) { // cancelled already, or being put back: the window closes when it is done
+        _closeWhenEnded = true;
+        return false;
+    }
+    if (_window) {
+        _window->beginAlertSheet(AlertSheet{_localized("An update is running. Stop it and quit?"),
+                                            _localized("Stop and Quit"), _localized("Continue"),
+                                            _localized("What it has installed so far stays, with its backups."),
+                                            [this](int returnCode) {
+                                                if (returnCode == NSAlertDefaultReturn && updateInProgress()) {
+                                                    _closeWhenEnded = true;
+                                                    cancelInstall();
+                                                } else if (returnCode == NSAlertDefaultReturn && _window) {
+                                                    _window->performClose();
+                                                }
+                                            },
+                                            {}});
+    }
+    return false;
+}
 
 } // namespace quorvane

@@ -38,10 +38,16 @@ ArchiveExtraction::ArchiveExtraction(UpdateRun& run, UpdateServices services)
     : _run(run), _services(std::move(services)) {}
 
 ArchiveExtraction::~ArchiveExtraction() {
-    _extractionQueue.stopAll();
-    setTempFolders(std::nullopt);
+    _stopExtractions();
     for (const std::string& folder : _finishedTempFolders) {
         _services.fileManager.removeFileAtPath(folder);
+    }
+}
+
+void ArchiveExtraction::_stopExtractions() {
+    _extractionQueue.stopAll();
+    if (_tempFolders) {
+        setTempFolders(std::vector<std::string>());
     }
 }
 
@@ -156,7 +162,10 @@ void ArchiveExtraction::_unzipProcessCompleted(MyProcess& process, const ZipCent
     // An archive is installed whole or not at all: after a failing tool, or with any file missing or
     // unlike its record, nothing of it is.
     std::optional<std::string> failure;
-    if (!endedWell(process)) {
+    const bool cancelled = _run._stopping(); // what the tool made is not installed, and is no failure
+    if (cancelled) {
+        // Nothing of it goes in; its folder goes below.
+    } else if (!endedWell(process)) {
         failure = _run._localized("The archive could not be extracted whole.");
     } else if (const auto found = ExtractionCheck::check(_services.fileManager, folder, directory);
                found.problem != ExtractionCheck::Problem::none) {
@@ -172,13 +181,14 @@ void ArchiveExtraction::_unzipProcessCompleted(MyProcess& process, const ZipCent
     }
     // The folder goes once its contents are installed, but not while an extraction inside it still runs.
     _finishedTempFolders.push_back(folder);
+    const bool installing = !failure && !cancelled;
     std::vector<std::string> contents =
-        failure ? std::vector<std::string>() : _run._directoryContentFullPathsAtPath(folder);
+        installing ? _run._directoryContentFullPathsAtPath(folder) : std::vector<std::string>();
     // The installation of the contents now counts the entries on disk (a folder the archive only implies
     // is one of them), not the table's; what the listing did not name counts as extracted. Shown even
     // when the value stays: the maximum may have changed.
-    const std::size_t installing = failure ? 0 : _services.fileManager.countSubpathsAtPath(folder);
-    _run._progressMaxValue += static_cast<double>(installing) - static_cast<double>(progress.entries);
+    const std::size_t entries = installing ? _services.fileManager.countSubpathsAtPath(folder) : 0;
+    _run._progressMaxValue += static_cast<double>(entries) - static_cast<double>(progress.entries);
     _run._progressValue += static_cast<double>(progress.entries - progress.listed);
     _run._updateInstallStatus(_run._localized("Unzipping:"),
                               path::lastPathComponent(process.file().value_or(folder)));
@@ -198,7 +208,7 @@ void ArchiveExtraction::_removeFinishedTempFolders() {
         return !busy;
     });
     // Nothing of the update is left on disk: what the journal recorded is gone.
-    if (_services.cleanupJournal && _finishedTempFolders.empty() && !_run.inProgress()) {
+    if (_services.cleanupJournal && _finishedTempFolders.empty() && !_run._busy()) {
         _services.cleanupJournal->clear();
     }
 }

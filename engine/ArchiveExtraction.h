@@ -38,6 +38,8 @@ public:
     void _unzipFile(const std::string& path);
     // Deletes the folders whose contents are installed, except those an extraction still runs inside.
     void _removeFinishedTempFolders();
+    // Kills the tools running, forgets those waiting, and deletes the folders of both.
+    void _stopExtractions();
     std::optional<std::string> _createTemporaryDirectoryForFile(const std::string& path);
 
 private:

@@ -25,7 +25,15 @@ UpdateReport CompletionReport::compose(const UpdateRun& run, const UpdateService
         formatMessage(localized("%d files added\n%d previous files backed up\n%d duplicate files ignored."),
                       {run.numFilesInstalled(), run.numFilesReplaced(), run.numDuplicateFiles()});
     UpdateReport report;
-    if (run.numFilesFailed() > 0) {
+    if (run.cancelled()) {
+        report.cancelled = true;
+        report.title = localized("Update cancelled");
+        report.message = counts;
+        if (run.numFilesFailed() > 0) {
+            report.details = failureDetails(run, services);
+            report.message += formatMessage(localized("\n%d files could not be installed."), {run.numFilesFailed()});
+        }
+    } else if (run.numFilesFailed() > 0) {
         report.details = failureDetails(run, services);
         report.title = localized("Application files update incomplete");
         report.message =

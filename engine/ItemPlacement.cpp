@@ -35,8 +35,11 @@ const std::optional<std::string>& ItemPlacement::privateFiles() {
         return _privateFiles;
     }
     const std::string backupRoot = path::stringByAppendingPathComponent(_targetPath, "BackupFiles");
-    if (!_fileManager.fileExistsAtPath(backupRoot) && !_fileManager.createDirectoryAtPath(backupRoot)) {
-        _services.log.log("Can't create directory");
+    if (!_fileManager.fileExistsAtPath(backupRoot)) {
+        _madeBackupRoot = _fileManager.createDirectoryAtPath(backupRoot);
+        if (!_madeBackupRoot) {
+            _services.log.log("Can't create directory");
+        }
     }
     // The folder is the run's alone only if this run made it: another window updating the same
     // installation in the same second takes the next second's name. A folder that cannot be made for

@@ -30,6 +30,8 @@ public:
     const std::optional<std::string>& privateFiles();
     // The backup folder if it has been made, without making it.
     const std::optional<std::string>& madeBackupFolder() const { return _privateFiles; }
+    // The run made the installation's "BackupFiles" folder.
+    bool madeBackupRoot() const { return _madeBackupRoot; }
     // Forgets the backup folder (the next use makes a new one) or takes another.
     void setPrivateFiles(std::optional<std::string> folder) { _privateFiles = std::move(folder); }
 
@@ -61,6 +63,7 @@ private:
     const ArchiveExtraction& _extraction;
     const std::string& _targetPath;
     std::optional<std::string> _privateFiles;
+    bool _madeBackupRoot = false;
 };
 
 } // namespace quorvane

@@ -10,6 +10,8 @@ struct UpdateReport {
     std::string message;
     // One line per item that was not installed, with the reason; empty when everything went in.
     std::string details;
+    // The run was cancelled before it had done everything.
+    bool cancelled = false;
 };
 
 } // namespace quorvane

@@ -2,6 +2,7 @@
 
 #include "engine/CompletionReport.h"
 #include "engine/UpdateRunDelegate.h"
+#include "engine/UpdateUndo.h"
 #include "platform/CleanupJournal.h"
 #include "platform/Clock.h"
 #include "platform/FileManager.h"
@@ -16,6 +17,9 @@
 
 namespace quorvane {
 namespace {
+
+// The delegate hears of the progress at most this often: about 60 times a second.
+constexpr int kStatusIntervalMilliseconds = 16;
 
 // A number of files not installed as the report counts them: at least the item itself.
 std::int32_t fileCount(std::size_t files) {
@@ -40,23 +44,72 @@ UpdateRun::UpdateRun(UpdateServices services, UpdateRunDelegate& delegate, std::
     : _services(std::move(services)), _fileManager(_services.fileManager), _delegate(delegate),
       _targetPath(std::move(targetPath)), _updateFiles(std::move(updateFiles)),
       _walkGuard(_fileManager, _updateFiles), _placement(_services, _extraction, _targetPath),
-      _extraction(*this, _services) {}
-
-UpdateRun::~UpdateRun() = default;
-
-void UpdateRun::start() {
-    for (const std::string& path : _updateFiles) {
-        // An item never installed (the whole disk, say) is not walked.
-        if (_walkGuard.refusalOf(path, _targetPath) == WalkGuard::Refusal::none) {
-            _progressMaxValue +=
-                static_cast<double>(_progressEntriesOf(path, _fileManager.entryKindAtPath(path, true)));
-        }
-    }
-    std::vector<std::string> files = _updateFiles;
-    _addDataFromFiles(files);
+      _record(_targetPath, _services.clock.now()), _extraction(*this, _services) {
+    _statusTimer.setInterval(kStatusIntervalMilliseconds);
+    QObject::connect(&_statusTimer, &QTimer::timeout, &_ownerContext, [this] { _showStatus(); });
 }
 
-bool UpdateRun::inProgress() const {
+UpdateRun::~UpdateRun() {
+    _statusTimer.stop();
+    if (_worker) {
+        _cancelRequested = true;
+        _worker->runAndWait([this] { _extraction._stopExtractions(); });
+        _worker.reset();
+    }
+}
+
+void UpdateRun::start() {
+    if (_worker) {
+        return;
+    }
+    _running = true;
+    _statusTimer.start();
+    _worker = std::make_unique<WorkerThread>();
+    _worker->post([this] {
+        for (const std::string& path : _updateFiles) {
+            // An item never installed (the whole disk, say) is not walked.
+            if (_walkGuard.refusalOf(path, _targetPath) == WalkGuard::Refusal::none) {
+                _progressMaxValue +=
+                    static_cast<double>(_progressEntriesOf(path, _fileManager.entryKindAtPath(path, true)));
+            }
+        }
+        std::vector<std::string> files = _updateFiles;
+        _addDataFromFiles(files);
+    });
+}
+
+void UpdateRun::cancel() {
+    if (!_running || !_worker || _cancelRequested.exchange(true)) {
+        return;
+    }
+    // The pass under way sees the request between two items and returns; then the tools are stopped.
+    _worker->post([this] {
+        _extraction._stopExtractions();
+        if (!_busy()) {
+            _terminateAddDataFromFiles();
+        }
+    });
+}
+
+void UpdateRun::putBack(std::function<void(const UpdateReport&)> done) {
+    if (_running || !_worker) {
+        return;
+    }
+    _running = true;
+    _worker->post([this, done = std::move(done)] {
+        const UpdateReport report =
+            UpdateUndo::report(UpdateUndo::undo(_record, _fileManager, _services.localizer), _services.localizer);
+        QMetaObject::invokeMethod(
+            &_ownerContext,
+            [this, done, report] {
+                _running = false;
+                done(report);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+bool UpdateRun::_busy() const {
     return recursionLevel > 0 || _extraction.pending();
 }
 
@@ -73,6 +126,9 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
     std::vector<std::string> folders;
     std::vector<std::string> plainItems;
     for (const std::string& item : files) {
+        if (_stopping()) {
+            break;
+        }
         // An item the user dropped is taken where it leads; anything beneath one is taken as it is.
         const bool dropped = _walkGuard.isDroppedItem(item);
         const FileManager::EntryKind kind = _fileManager.entryKindAtPath(item, dropped);
@@ -108,7 +164,9 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
     }
     files = std::move(kept);
 
-    if (match) {
+    if (_stopping()) {
+        // Nothing more is begun.
+    } else if (match) {
         _lineUpFound = true;
         _copyDataFromFiles(files, "");
     } else {
@@ -116,6 +174,9 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
             _advanceProgress(1, path::lastPathComponent(item));
         }
         for (const std::string& folder : folders) {
+            if (_stopping()) {
+                break;
+            }
             if (_walkGuard.walkFolder(folder)) {
                 _advanceProgress(1, path::lastPathComponent(folder)); // the folder; its entries count below
                 std::vector<std::string> contents = _directoryContentFullPathsAtPath(folder);
@@ -128,7 +189,7 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
     }
 
     --recursionLevel;
-    if (recursionLevel == 0 && !_extraction.pending()) {
+    if (!_busy()) {
         _terminateAddDataFromFiles();
     }
 }
@@ -136,6 +197,9 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
 bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const std::string& subPath) {
     bool copied = false;
     for (const std::string& item : files) {
+        if (_stopping()) {
+            break;
+        }
         const std::string relativePath =
             path::stringByAppendingPathComponent(subPath, path::lastPathComponent(item));
         const std::string destination = path::stringByAppendingPathComponent(_targetPath, relativePath);
@@ -216,6 +280,7 @@ bool UpdateRun::_countPlacement(const std::string& item, const std::string& rela
     if (outcome.replaced) {
         ++_numFilesReplaced;
     }
+    _record.addItem(relativePath, outcome.replaced, outcome.folder);
     for (const FileManager::CopyOutcome::LeftOut& entry : outcome.leftOut) {
         _noteFailure(entry.path, CompletionReport::notInstalledReason(entry.kind, entry.error, _services));
     }
@@ -249,20 +314,53 @@ void UpdateRun::_recordForCleanup(const std::string& path) {
 }
 
 void UpdateRun::_updateInstallStatus(const std::string& status, const std::string& file) {
-    _delegate.updateRunProgressed(status, file, _progressValue, _progressMaxValue);
+    const std::lock_guard lock(_statusMutex);
+    _pendingStatus = Status{status, file, _progressValue, _progressMaxValue};
+}
+
+std::optional<UpdateRun::Status> UpdateRun::_takeStatus() {
+    const std::lock_guard lock(_statusMutex);
+    return std::exchange(_pendingStatus, std::nullopt);
+}
+
+void UpdateRun::_showStatus() {
+    if (const std::optional<Status> shown = _takeStatus()) {
+        _delegate.updateRunProgressed(shown->status, shown->file, shown->value, shown->maxValue);
+    }
 }
 
 void UpdateRun::_terminateAddDataFromFiles() {
+    if (std::exchange(_terminated, true)) {
+        return;
+    }
+    // The last status before the end is always shown, then the emptied bar.
+    const std::optional<Status> last = _takeStatus();
     _progressValue = 0.0;
-    _updateInstallStatus(_localized("Installing:"), _localized("Complete"));
+    const Status complete{_localized("Installing:"), _localized("Complete"), _progressValue, _progressMaxValue};
     if (_numFilesReplaced == 0 && _placement.madeBackupFolder()) {
         _fileManager.removeFileAtPath(*_placement.madeBackupFolder());
     }
+    _record.setBackupFolder(_placement.madeBackupFolder());
+    _record.setMadeBackupRoot(_placement.madeBackupRoot());
     _placement.setPrivateFiles(std::nullopt);
     _updateFiles.clear();
     _extraction.setTempFolders(std::nullopt);
     _extraction._removeFinishedTempFolders();
-    _delegate.updateRunEnded(CompletionReport::compose(*this, _services));
+    const UpdateReport report = CompletionReport::compose(*this, _services);
+    QMetaObject::invokeMethod(
+        &_ownerContext,
+        [this, last, complete, report] {
+            _statusTimer.stop();
+            if (last) {
+                _delegate.updateRunProgressed(last->status, last->file, last->value, last->maxValue);
+            }
+            _delegate.updateRunProgressed(complete.status, complete.file, complete.value, complete.maxValue);
+            _running = false;
+            _delegate.updateRunEnded(report);
+        },
+        Qt::QueuedConnection);
+    // How the items look once the run is over, for undoing it; before any put-back, which is posted later.
+    _record.stampItems(_fileManager);
 }
 
 void UpdateRun::_noteFailure(const std::string& item, const std::string& reason, std::int32_t files) {

@@ -2,11 +2,20 @@
 
 #include "engine/ArchiveExtraction.h"
 #include "engine/ItemPlacement.h"
+#include "engine/UpdateRecord.h"
+#include "engine/UpdateReport.h"
 #include "engine/UpdateServices.h"
 #include "engine/WalkGuard.h"
+#include "engine/WorkerThread.h"
 #include "platform/FileManager.h"
 
+#include <QObject>
+#include <QTimer>
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,22 +29,33 @@ class UpdateRunDelegate;
 // with backups of what it replaces, has archives extracted on the way, counts what it did and what it
 // could not do, and tells its delegate of its progress and its end. It knows the file system, not the
 // window.
+//
+// The run works on a thread of its own, which also runs its extraction tools; the thread that starts it
+// (the owner) stays free. The delegate hears from the run on the owner's thread, through its event loop:
+// the progress at most about 60 times a second, always the last status before the end, then the end.
+// Everything public is for the owner's thread; the figures are the run's own until its end is told.
 class UpdateRun {
 public:
     // targetPath: the installation; updateFiles: the items the user dropped onto it.
     UpdateRun(UpdateServices services, UpdateRunDelegate& delegate, std::string targetPath,
               std::vector<std::string> updateFiles);
-    // A run still going stops: its tools are killed and its extraction folders deleted; its backup
-    // folder stays.
+    // A run still going stops between two items: its tools are killed and its extraction folders deleted;
+    // its backup folder stays. Waits for the item under way.
     ~UpdateRun();
     UpdateRun(const UpdateRun&) = delete;
     UpdateRun& operator=(const UpdateRun&) = delete;
 
-    // Sizes the progress maximum and installs the dropped items. Without archives the run has ended
-    // when this returns; else it ends with the last extraction.
+    // Sizes the progress maximum and installs the dropped items, on the run's thread; returns at once.
     void start();
-    // From start() to the report, extractions included.
-    bool inProgress() const;
+    // From start() until the delegate has heard of the end; and while the run is being put back.
+    bool inProgress() const { return _running; }
+    // Stops the run between two items (never inside one: each is put in place whole or not at all), and
+    // its extractions. The run then ends as any run does, with a report titled as cancelled.
+    void cancel();
+    bool cancelled() const { return _cancelRequested; }
+    // Undoes what the run did, once it has ended: the items it added are removed and those it replaced
+    // moved back from its backup folder. done gets the report of the undo, on the owner's thread.
+    void putBack(std::function<void(const UpdateReport&)> done);
 
     const std::string& targetPath() const { return _targetPath; }
     // The backup folder of the run, created on first use; none without a target path.
@@ -61,6 +81,8 @@ public:
     static std::string _errorText(int error);
     // The number of _addDataFromFiles calls in progress: 0 whenever the run is not inside one.
     std::int32_t activeAddDataCalls() const { return recursionLevel; }
+    // What the run did, for undoing it; complete once the run has ended.
+    const UpdateRecord& record() const { return _record; }
 
 private:
     // The extractions feed their trees, figures and failures into the run.
@@ -83,6 +105,21 @@ private:
     void _recordForCleanup(const std::string& path);
     void _terminateAddDataFromFiles();
     void _updateInstallStatus(const std::string& status, const std::string& file);
+    // The installing passes or the extractions are under way (on the run's thread).
+    bool _busy() const;
+    bool _stopping() const { return _cancelRequested.load(std::memory_order_relaxed); }
+
+    // A status as the delegate is told it.
+    struct Status {
+        std::string status;
+        std::string file;
+        double value;
+        double maxValue;
+    };
+    // The latest status not yet told, taken away.
+    std::optional<Status> _takeStatus();
+    // Tells the delegate of the latest status, if there is a new one (on the owner's thread).
+    void _showStatus();
     // Counts files that could not be installed (the item, or every file under a folder) and keeps the
     // item's name with the reason for the report.
     void _noteFailure(const std::string& item, const std::string& reason, std::int32_t files = 1);
@@ -108,6 +145,21 @@ private:
     WalkGuard _walkGuard;
     // The backup folder, and each item put in place with the backup of what it replaces.
     ItemPlacement _placement;
+    UpdateRecord _record;
+    // Set by cancel(); read by the run between items.
+    std::atomic<bool> _cancelRequested{false};
+    // The report has been composed: the run is over on its thread.
+    bool _terminated = false;
+    // Seen from the owner: from start() to the end told, and while being put back.
+    bool _running = false;
+    // The latest status the delegate has not been told yet.
+    std::mutex _statusMutex;
+    std::optional<Status> _pendingStatus;
+    // On the owner's thread: what is posted to it runs there, and goes unrun once the run is destroyed.
+    QObject _ownerContext;
+    QTimer _statusTimer;
+    // Declared after what its tasks use, so that it stops before they go.
+    std::unique_ptr<WorkerThread> _worker;
     // Declared last, so that its tools stop before the rest of the run goes.
     ArchiveExtraction _extraction;
 };

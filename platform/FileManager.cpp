@@ -585,6 +585,15 @@ FileManager::fileIdentityAtPath(const std::string& path) const {
     return std::make_pair(static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino));
 }
 
+std::optional<FileManager::EntryStamp> FileManager::entryStampAtPath(const std::string& path) const {
+    struct stat st {};
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return EntryStamp{static_cast<std::uint64_t>(st.st_size),
+                      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 bool FileManager::_failed() const {
     _lastError = errno != 0 ? errno : EIO;
     return false;

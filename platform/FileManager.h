@@ -82,6 +82,13 @@ public:
     virtual bool exchangePath(const std::string& path1, const std::string& path2);
     // The same folder or file reached twice (through links), by device and inode.
     virtual std::optional<std::pair<std::uint64_t, std::uint64_t>> fileIdentityAtPath(const std::string& path) const;
+    // The size and modification time (nanoseconds since the epoch) of the entry itself, a link not followed.
+    struct EntryStamp {
+        std::uint64_t size = 0;
+        std::int64_t modified = 0;
+        bool operator==(const EntryStamp&) const = default;
+    };
+    virtual std::optional<EntryStamp> entryStampAtPath(const std::string& path) const;
 
     // The system's error number of the latest operation that failed, kept when cleaning up after it.
     int lastError() const { return _lastError; }

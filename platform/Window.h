@@ -3,6 +3,7 @@
 #include "platform/AlertSheet.h"
 #include "platform/Geometry.h"
 
+#include <functional>
 #include <string>
 
 namespace quorvane {
@@ -18,6 +19,10 @@ public:
     virtual void setFrame(const Rect& frame, bool display) = 0;
     // Opens the sheet on this window and returns at once.
     virtual void beginAlertSheet(AlertSheet sheet) = 0;
+    // Asked whenever the user closes the window: it stays open when the answer is no. None: it closes.
+    virtual void setShouldClose(std::function<bool()> shouldClose) = 0;
+    // Closes the window as the user would, asking shouldClose first.
+    virtual void performClose() = 0;
 };
 
 } // namespace quorvane

@@ -175,8 +175,11 @@ void retire(std::unique_ptr<QProcess> owned) {
         process->deleteLater();
         return;
     }
-    if (QCoreApplication* application = QCoreApplication::instance()) {
-        process->setParent(application); // a tool still running when the program quits is killed then
+    // A tool still running when the program quits is killed then. A tool of another thread goes with that
+    // thread's end, which its owner waits for.
+    if (QCoreApplication* application = QCoreApplication::instance();
+        application && application->thread() == process->thread()) {
+        process->setParent(application);
     }
     QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
     QTimer::singleShot(kStopGraceMilliseconds, process, [process] { process->kill(); });

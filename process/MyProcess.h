@@ -11,7 +11,7 @@ namespace quorvane {
 
 class Log;
 
-// Runs one external tool as a child process on the main thread's event loop. It collects the tool's
+// Runs one external tool as a child process on the event loop of the thread that starts it. It collects the tool's
 // standard output, writes its standard error to the log and reports the tool's end to its parent.
 //
 // A runner owns itself: initProcess launches the tool and returns a runner that nobody needs to keep.

@@ -193,10 +193,18 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
         _knownDecorations = decorations();
         keepFrameOnScreen();
     }
+    if (watched == &_window && type == QEvent::Close && _shouldClose && !_shouldClose()) {
+        event->ignore();
+        return true;
+    }
     if (watched == &_window && (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Close)) {
         saveFrame();
     }
     return false;
+}
+
+void QtWindow::performClose() {
+    _window.close();
 }
 
 std::string QtWindow::frameKey() const {

@@ -34,6 +34,8 @@ public:
     // A window-modal message box with the title and message as plain text. didDismiss runs once the box
     // has closed.
     void beginAlertSheet(AlertSheet sheet) override;
+    void setShouldClose(std::function<bool()> shouldClose) override { _shouldClose = std::move(shouldClose); }
+    void performClose() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -56,6 +58,7 @@ private:
     bool _keepingOnScreen = false;
     // The decorations the frame was last fitted with.
     QMargins _knownDecorations;
+    std::function<bool()> _shouldClose;
 };
 
 } // namespace quorvane

@@ -2,6 +2,7 @@
 #include "support/EventLoopWait.h"
 #include "support/FakeDraggingInfo.h"
 #include "support/InstallerHarness.h"
+#include "support/PausingFileManager.h"
 #include "support/ZipBuilder.h"
 
 #include <gtest/gtest.h>
@@ -58,8 +59,8 @@ TEST(StartUp, RunsWithoutAnyControlConnected) {
     EXPECT_EQ(harness.window.timesOrderedFront, 0);
 }
 
-// The window follows an update run: the Cancel button is enabled while it lasts and does nothing, no drop
-// is taken, and at its end the labels, the bar and a sheet show what the run reports.
+// The window follows an update run: the Cancel button is enabled while it lasts, no drop is taken, and at
+// its end the labels, the bar and a sheet show what the run reports.
 TEST(ProgressDisplay, TheCancelButtonIsEnabledForTheRunAndTheEndIsShown) {
     InstallerHarness harness;
     const std::string installation = harness.folder.makeInstallation("home/game");
@@ -69,12 +70,11 @@ TEST(ProgressDisplay, TheCancelButtonIsEnabledForTheRunAndTheEndIsShown) {
     harness.installer().setUpdateFiles(Paths{archive});
     harness.peer().dragConfirmed(NSAlertDefaultReturn);
     EXPECT_TRUE(harness.cancelButton.enabled);
-    harness.installer().cancelInstall();
     EXPECT_TRUE(harness.installer().updateInProgress());
     EXPECT_EQ(harness.installer().validateDrop(harness.table, FakeDraggingInfo(Paths{archive}), 0,
                                                TableViewDropOperation::NSTableViewDropOn),
               DragOperation::NSDragOperationNone)
-        << "no drop while an extraction runs";
+        << "no drop while an update runs";
     ASSERT_TRUE(waitUntil([&] { return !harness.window.sheets.empty(); }));
 
     EXPECT_EQ(readFile(installation + "/Art/a.png"), "a");
@@ -89,6 +89,50 @@ TEST(ProgressDisplay, TheCancelButtonIsEnabledForTheRunAndTheEndIsShown) {
     EXPECT_FALSE(harness.window.sheets.back().alternateButton);
     EXPECT_FALSE(harness.installer().updateFiles());
     EXPECT_EQ(harness.installer().updateRun()->numFilesInstalled(), 1) << "the counts stay until the next run";
+}
+
+// Stopping a run from the window: Cancel, with Put Back on its report; and closing the window, which asks
+// first and closes once the run has stopped.
+TEST(ProgressDisplay, CancelOffersPutBackAndClosingAsksFirst) {
+    for (const bool closing : {false, true}) {
+        SCOPED_TRACE(closing ? "closing the window" : "Cancel, then Put Back");
+        PausingFileManager fileManager(2);
+        InstallerHarness::Options options;
+        options.fileManager = &fileManager;
+        InstallerHarness harness(options);
+        harness.installer().awakeFromNib();
+        const std::string installation = harness.folder.makeInstallation("home/game");
+        const std::string before = treeListing(installation);
+        for (int i = 0; i < 4; ++i) {
+            harness.folder.writeFile("drop/Art/" + std::to_string(i) + ".png", "n");
+        }
+        harness.installer().setTargetPath(installation);
+        harness.installer().setUpdateFiles(Paths{harness.folder / "drop/Art"});
+        harness.peer().dragConfirmed(NSAlertDefaultReturn);
+        ASSERT_TRUE(fileManager.waitForPause());
+        if (closing) {
+            harness.window.performClose();
+            EXPECT_FALSE(harness.window.closed);
+            EXPECT_EQ(harness.sheetTitle(), "An update is running. Stop it and quit?");
+            harness.window.dismissSheet(NSAlertDefaultReturn);
+        } else {
+            harness.installer().cancelInstall();
+        }
+        EXPECT_FALSE(harness.cancelButton.enabled);
+        fileManager.resume();
+        ASSERT_TRUE(waitUntil([&] { return !harness.installer().updateInProgress(); }));
+        if (closing) {
+            EXPECT_TRUE(harness.window.closed);
+            EXPECT_TRUE(harness.window.sheets.empty()) << "no report: the window goes";
+            continue;
+        }
+        EXPECT_EQ(harness.sheetTitle(), "Update cancelled");
+        EXPECT_EQ(harness.window.sheets.back().alternateButton, "Put Back");
+        harness.window.dismissSheet(NSAlertAlternateReturn);
+        ASSERT_TRUE(waitUntil([&] { return !harness.window.sheets.empty(); }));
+        EXPECT_EQ(harness.sheetTitle(), "The update was undone");
+        EXPECT_EQ(treeListing(installation), before);
+    }
 }
 
 TEST(ProgressDisplay, RedrawsAreSpacedOutButTheLastStatusIsAlwaysShown) {

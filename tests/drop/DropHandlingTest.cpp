@@ -229,7 +229,7 @@ TEST_F(DropTest, CancelLeavesEverythingAsItWas) {
 
 TEST_F(DropTest, OkInstallsAndReports) {
     harness.installer().acceptDrop(harness.table, FakeDraggingInfo(Paths{addon}), 0, Op::NSTableViewDropOn);
-    harness.window.dismissSheet(NSAlertDefaultReturn);
+    harness.confirm();
     EXPECT_EQ(readFile(valid1 + "/Art/tree.png"), "tree");
     ASSERT_EQ(harness.window.sheets.size(), 1u);
     EXPECT_EQ(harness.sheetTitle(), "Application files updated successfully");
@@ -289,10 +289,10 @@ TEST(ConfirmingAChangedInstallation, StartsNoUpdateAndSaysWhy) {
         EXPECT_EQ(exists(game), c.status != InstallationStatusNotFound)
             << "nothing made at a deleted one's path";
 
-        harness.window.dismissSheet(NSAlertDefaultReturn);
+        harness.confirm();
         if (c.status == InstallationStatusValid) {
             harness.installer().acceptDrop(harness.table, FakeDraggingInfo(addon), 0, Op::NSTableViewDropOn);
-            harness.window.dismissSheet(NSAlertDefaultReturn);
+            harness.confirm();
             EXPECT_EQ(harness.sheetTitle(), "Application files updated successfully")
                 << "a new drop updates it";
         }
@@ -310,7 +310,7 @@ TEST_F(DropTest, NoSecondDropWhileAConfirmationIsOpen) {
 
 TEST_F(DropTest, ConfirmingAPlainFileCountsItOnceAndInstallsNothing) {
     harness.installer().acceptDrop(harness.table, FakeDraggingInfo(Paths{readme}), 0, Op::NSTableViewDropOn);
-    harness.window.dismissSheet(NSAlertDefaultReturn);
+    harness.confirm();
     EXPECT_EQ(harness.installer().updateRun()->progressMaxValue(), 1);
     EXPECT_EQ(harness.sheetTitle(), "Nothing was installed");
 }

@@ -58,11 +58,11 @@ TEST_F(ArchiveTest, ADroppedArchiveIsExtractedInstalledAndRemoved) {
                                     .add("Art/Maps/m1.map", "m1")
                                     .add("Text/readme.txt", "r")
                                     .writeTo(drop("Addon.zip"));
-    harness.runUpdate(installation, Paths{archive});
-    EXPECT_FALSE(harness.reported()) << "the report waits for the extraction";
+    harness.makeRun(installation, Paths{archive}).start();
     EXPECT_TRUE(harness.run().inProgress());
-    EXPECT_EQ(harness.run().progressMaxValue(), 1 + 2 * 4) << "the archive, and its entries extracted and installed";
     ASSERT_TRUE(waitUntil([&] { return harness.reported(); }));
+    EXPECT_EQ(harness.run().progressMaxValue(), 1 + 4 + 6)
+        << "the archive, its entries extracted, and the entries on disk installed";
 
     EXPECT_EQ(readFile(installation + "/Art/old.png"), "new");
     EXPECT_EQ(readFile(installation + "/Art/Maps/m1.map"), "m1");
@@ -212,7 +212,7 @@ TEST_F(ArchiveToolTest, WhatAFailingToolExtractedIsNotInstalled) {
     const std::string jar = tools.writeFile("jar", "#!/bin/sh\n"
                                                    "mkdir -p Art && printf new > Art/part.png\n"
                                                    "printf '  erstellt: Art/\\n  entpackt: Art/part.png\\nfertig\\n'\n"
-                                                   "exit 3\n");
+                                                   "sleep 0.2; exit 3\n");
     ::chmod(jar.c_str(), 0755);
     RunHarness harness(nullptr, jar);
     const std::string installation = harness.folder.makeInstallation("home/game");

@@ -116,7 +116,8 @@ TEST(ProgressReport, NamesAreShownLiterally) {
     for (const RunHarness::Progress& progress : harness.progress) {
         shown.push_back(progress.file);
     }
-    EXPECT_EQ(shown, (Paths{"Art", "Art/<i>x<\\i> %@%d", "Complete"}));
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(Paths(shown.end() - 2, shown.end()), (Paths{"Art/<i>x<\\i> %@%d", "Complete"}));
 }
 
 } // namespace

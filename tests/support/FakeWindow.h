@@ -18,6 +18,9 @@ public:
         frameSetWithDisplay.push_back(display);
     }
     void beginAlertSheet(AlertSheet sheet) override { sheets.push_back(std::move(sheet)); }
+    void setShouldClose(std::function<bool()> shouldClose) override { _shouldClose = std::move(shouldClose); }
+    void performClose() override { closed = !_shouldClose || _shouldClose(); }
+    bool closed = false;
 
     // Dismisses the newest sheet with the return code, as a user pressing a button would.
     void dismissSheet(int returnCode) {
@@ -36,6 +39,9 @@ public:
     std::vector<bool> frameSetWithDisplay;
     std::vector<AlertSheet> sheets;
     std::vector<AlertSheet> dismissed;
+
+private:
+    std::function<bool()> _shouldClose;
 };
 
 } // namespace quorvane::test

@@ -1,5 +1,7 @@
 #include "support/InstallerHarness.h"
 
+#include "support/EventLoopWait.h"
+
 #include <unistd.h>
 
 namespace quorvane::test {
@@ -55,6 +57,11 @@ std::vector<std::string> InstallerHarness::rowPaths() {
         paths.push_back(record.path.value_or("<placeholder>"));
     }
     return paths;
+}
+
+void InstallerHarness::confirm() {
+    window.dismissSheet(NSAlertDefaultReturn);
+    waitUntil([this] { return !_installer->updateInProgress(); }, std::chrono::minutes(2));
 }
 
 std::string InstallerHarness::sheetMessage() const { return window.sheets.empty() ? "" : window.sheets.back().message; }

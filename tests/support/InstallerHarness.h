@@ -47,6 +47,8 @@ public:
     std::string home(const std::string& relative = "") const;
     // The rows' paths in table order; the placeholder shows as "<placeholder>".
     std::vector<std::string> rowPaths();
+    // Presses OK on the confirmation sheet and waits until the update it starts, if any, has ended.
+    void confirm();
     // The text of the newest open sheet, or "" when none is open.
     std::string sheetMessage() const;
     std::string sheetTitle() const;

@@ -5,6 +5,7 @@
 #include "platform/CleanupJournal.h"
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
+#include "support/EventLoopWait.h"
 #include "support/FakeClock.h"
 #include "support/RecordingLog.h"
 #include "support/TemporaryFolder.h"
@@ -37,12 +38,16 @@ public:
                                            *this, installation, items);
         return *_run;
     }
-    // Confirms an update of the installation with the items, as "OK" on the confirmation sheet does.
+    // Confirms an update of the installation with the items, as "OK" on the confirmation sheet does, and
+    // waits for its report.
     UpdateRun& runUpdate(const std::string& installation, const std::vector<std::string>& items) {
+        const std::size_t before = reports.size();
         makeRun(installation, items).start();
+        waitUntil([&] { return reports.size() > before; }, std::chrono::minutes(2));
         return run();
     }
     UpdateRun& run() { return *_run; }
+    FileManager& fileManager() { return _fileManager; }
     // The run goes as it goes when the program ends.
     void endRun() { _run.reset(); }
     bool reported() const { return !reports.empty(); }

@@ -1,0 +1,131 @@
+#include "engine/UpdateRecord.h"
+
+#include "platform/PathUtilities.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace quorvane {
+namespace {
+
+constexpr std::string_view kHeader = "quorvane-updater record 1";
+
+// Adds up the files beneath a folder, links and special files included as themselves.
+void addUpFolder(const FileManager& fileManager, const std::string& folder, FileManager::EntryStamp& total,
+                 std::uint64_t& entries) {
+    for (const std::string& name : fileManager.directoryContentsAtPath(folder).value_or(std::vector<std::string>())) {
+        const std::string path = path::stringByAppendingPathComponent(folder, name);
+        ++entries;
+        if (fileManager.entryKindAtPath(path, false) == FileManager::EntryKind::folder) {
+            addUpFolder(fileManager, path, total, entries);
+        } else if (const auto stamp = fileManager.entryStampAtPath(path)) {
+            total.size += stamp->size;
+            total.modified = std::max(total.modified, stamp->modified);
+        }
+    }
+}
+
+// Splits NUL-terminated fields.
+std::vector<std::string_view> fields(std::string_view bytes) {
+    std::vector<std::string_view> out;
+    std::size_t start = 0;
+    for (std::size_t end; (end = bytes.find('\0', start)) != std::string_view::npos; start = end + 1) {
+        out.push_back(bytes.substr(start, end - start));
+    }
+    return start == bytes.size() ? out : std::vector<std::string_view>();
+}
+
+template <typename Number> bool number(std::string_view text, Number& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+} // namespace
+
+std::size_t UpdateRecord::replacedCount() const {
+    return static_cast<std::size_t>(
+        std::count_if(_items.begin(), _items.end(), [](const Item& item) { return item.replaced; }));
+}
+
+void UpdateRecord::addItem(std::string relativePath, bool replaced, bool folder) {
+    _items.push_back(Item{std::move(relativePath), replaced, folder, std::nullopt, 0});
+}
+
+void UpdateRecord::stampItems(const FileManager& fileManager) {
+    for (Item& item : _items) {
+        item.stamp = currentStamp(fileManager, path::stringByAppendingPathComponent(_installation, item.relativePath),
+                                  item.folder, &item.entries);
+    }
+}
+
+std::optional<FileManager::EntryStamp> UpdateRecord::currentStamp(const FileManager& fileManager,
+                                                                  const std::string& path, bool folder,
+                                                                  std::uint64_t* entries) {
+    const FileManager::EntryKind kind = fileManager.entryKindAtPath(path, false);
+    if (kind == FileManager::EntryKind::missing || folder != (kind == FileManager::EntryKind::folder)) {
+        return std::nullopt;
+    }
+    *entries = 0;
+    if (!folder) {
+        return fileManager.entryStampAtPath(path);
+    }
+    FileManager::EntryStamp total;
+    addUpFolder(fileManager, path, total, *entries);
+    return total;
+}
+
+std::string UpdateRecord::serialized() const {
+    std::string out;
+    const auto field = [&out](std::string_view text) {
+        out.append(text);
+        out.push_back('\0');
+    };
+    field(kHeader);
+    field(_installation);
+    field(std::to_string(_date));
+    field(std::string(_backupFolder ? "B" : "-") + (_madeBackupRoot ? "M" : "-"));
+    field(_backupFolder.value_or(""));
+    for (const Item& item : _items) {
+        field(std::string(item.replaced ? "R" : "A") + (item.folder ? "F" : "-") + (item.stamp ? "S" : "-"));
+        field(std::to_string(item.stamp ? item.stamp->size : 0));
+        field(std::to_string(item.stamp ? item.stamp->modified : 0));
+        field(std::to_string(item.entries));
+        field(item.relativePath);
+    }
+    return out;
+}
+
+std::optional<UpdateRecord> UpdateRecord::parse(const std::string& bytes) {
+    const std::vector<std::string_view> f = fields(bytes);
+    if (f.size() < 5 || f[0] != kHeader || (f.size() - 5) % 5 != 0 || f[3].size() != 2 ||
+        (f[3][0] != 'B' && f[3][0] != '-')) {
+        return std::nullopt;
+    }
+    UpdateRecord record(std::string(f[1]), 0);
+    if (!number(f[2], record._date)) {
+        return std::nullopt;
+    }
+    if (f[3][0] == 'B') {
+        record._backupFolder = std::string(f[4]);
+    }
+    record._madeBackupRoot = f[3][1] == 'M';
+    for (std::size_t i = 5; i < f.size(); i += 5) {
+        const std::string_view kind = f[i];
+        Item item;
+        FileManager::EntryStamp stamp;
+        if (kind.size() != 3 || (kind[0] != 'R' && kind[0] != 'A') || !number(f[i + 1], stamp.size) ||
+            !number(f[i + 2], stamp.modified) || !number(f[i + 3], item.entries) || f[i + 4].empty()) {
+            return std::nullopt;
+        }
+        item.replaced = kind[0] == 'R';
+        item.folder = kind[1] == 'F';
+        if (kind[2] == 'S') {
+            item.stamp = stamp;
+        }
+        item.relativePath = std::string(f[i + 4]);
+        record._items.push_back(std::move(item));
+    }
+    return record;
+}
+
+} // namespace quorvane

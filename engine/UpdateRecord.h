@@ -1,0 +1,65 @@
+#pragma once
+
+#include "platform/FileManager.h"
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+// What one update run did to its installation, kept so that it can be undone: each item it put in
+// place, whether that replaced an old item (kept at the same relative path in the run's backup folder),
+// and how the item looked once the run was over, so that an item changed since is recognised.
+class UpdateRecord {
+public:
+    struct Item {
+        // Relative to the installation, and to the backup folder for the old item it replaced.
+        std::string relativePath;
+        bool replaced = false;
+        bool folder = false;
+        // Once the run is over: a file's size and modification time; for a folder, the total size, the
+        // latest modification time and the number of entries beneath it. None: the item had gone by then.
+        std::optional<FileManager::EntryStamp> stamp;
+        std::uint64_t entries = 0;
+    };
+
+    UpdateRecord() = default;
+    UpdateRecord(std::string installation, std::time_t date)
+        : _installation(std::move(installation)), _date(date) {}
+
+    const std::string& installation() const { return _installation; }
+    std::time_t date() const { return _date; }
+    // The run's backup folder; none when the run replaced nothing.
+    const std::optional<std::string>& backupFolder() const { return _backupFolder; }
+    void setBackupFolder(std::optional<std::string> folder) { _backupFolder = std::move(folder); }
+    // The run made the "BackupFiles" folder that holds its backup folder.
+    bool madeBackupRoot() const { return _madeBackupRoot; }
+    void setMadeBackupRoot(bool made) { _madeBackupRoot = made; }
+    const std::vector<Item>& items() const { return _items; }
+    std::size_t replacedCount() const;
+    bool empty() const { return _items.empty(); }
+
+    void addItem(std::string relativePath, bool replaced, bool folder);
+    // Notes how every item looks now.
+    void stampItems(const FileManager& fileManager);
+    // How the item looks now, in the terms of its stamp.
+    static std::optional<FileManager::EntryStamp> currentStamp(const FileManager& fileManager,
+                                                               const std::string& path, bool folder,
+                                                               std::uint64_t* entries);
+
+    // The record as bytes for a file, and back; none for bytes that are no record.
+    std::string serialized() const;
+    static std::optional<UpdateRecord> parse(const std::string& bytes);
+
+private:
+    std::string _installation;
+    std::time_t _date = 0;
+    std::optional<std::string> _backupFolder;
+    bool _madeBackupRoot = false;
+    std::vector<Item> _items;
+};
+
+} // namespace quorvane

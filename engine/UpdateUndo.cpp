@@ -1,0 +1,123 @@
+#include "engine/UpdateUndo.h"
+
+#include "platform/FileManager.h"
+#include "platform/Localizer.h"
+#include "platform/MessageFormat.h"
+#include "platform/PathUtilities.h"
+
+#include <cstring>
+
+namespace quorvane {
+namespace {
+
+// A path that stays inside the folder it is relative to: no empty, "." or ".." part, not absolute.
+bool staysInside(const std::string& relativePath) {
+    if (relativePath.empty() || relativePath.front() == '/') {
+        return false;
+    }
+    std::size_t start = 0;
+    while (start <= relativePath.size()) {
+        const std::size_t end = std::min(relativePath.find('/', start), relativePath.size());
+        const std::string_view part(relativePath.data() + start, end - start);
+        if (part.empty() || part == "." || part == "..") {
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fileManager,
+                                    const Localizer& localizer) {
+    const auto localized = [&](const char* key) { return localizer.localizedStringForKey(key); };
+    Result result;
+    const auto& items = record.items();
+    for (auto it = items.rbegin(); it != items.rend(); ++it) {
+        const UpdateRecord::Item& item = *it;
+        const std::string path = path::stringByAppendingPathComponent(record.installation(), item.relativePath);
+        if (!staysInside(item.relativePath) || (item.replaced && !record.backupFolder())) {
+            result.leftAlone.push_back({path, localized("The record of the update does not allow it.")});
+            continue;
+        }
+        std::uint64_t entries = 0;
+        const auto now = UpdateRecord::currentStamp(fileManager, path, item.folder, &entries);
+        if (!now && fileManager.entryKindAtPath(path, false) == FileManager::EntryKind::missing) {
+            result.leftAlone.push_back({path, localized("It is no longer there.")});
+            continue;
+        }
+        if (!now || !item.stamp || *now != *item.stamp || entries != item.entries) {
+            result.leftAlone.push_back({path, localized("It has changed since the update.")});
+            continue;
+        }
+        if (!item.replaced) {
+            if (fileManager.removeFileAtPath(path)) {
+                ++result.removed;
+            } else {
+                result.leftAlone.push_back({path, std::strerror(fileManager.lastError())});
+            }
+            continue;
+        }
+        const std::string backup = path::stringByAppendingPathComponent(*record.backupFolder(), item.relativePath);
+        if (fileManager.entryKindAtPath(backup, false) == FileManager::EntryKind::missing) {
+            result.leftAlone.push_back({path, localized("Its backup copy is no longer there.")});
+        } else if (restore(fileManager, backup, path, item.folder)) {
+            ++result.restored;
+        } else {
+            result.leftAlone.push_back({path, std::strerror(fileManager.lastError())});
+        }
+    }
+    if (record.backupFolder()) {
+        removeEmptyFolders(fileManager, *record.backupFolder());
+        // "BackupFiles" goes too when the run made it and it is empty again.
+        const std::string backups = path::stringByDeletingLastPathComponent(*record.backupFolder());
+        if (record.madeBackupRoot() && path::lastPathComponent(backups) == "BackupFiles" &&
+            fileManager.directoryContentsAtPath(backups).value_or(std::vector<std::string>{"?"}).empty()) {
+            fileManager.removeFileAtPath(backups);
+        }
+    }
+    return result;
+}
+
+bool UpdateUndo::restore(FileManager& fileManager, const std::string& backup, const std::string& path,
+                         bool newIsFolder) {
+    if (!newIsFolder) {
+        return fileManager.replacePath(backup, path); // in one step: the old file is never missing
+    }
+    // A folder took a file's place: the two swap names, and the folder then goes from the backup.
+    return fileManager.exchangePath(backup, path) && fileManager.removeFileAtPath(backup);
+}
+
+void UpdateUndo::removeEmptyFolders(FileManager& fileManager, const std::string& folder) {
+    if (fileManager.entryKindAtPath(folder, false) != FileManager::EntryKind::folder) {
+        return;
+    }
+    for (const std::string& name : fileManager.directoryContentsAtPath(folder).value_or(std::vector<std::string>())) {
+        removeEmptyFolders(fileManager, path::stringByAppendingPathComponent(folder, name));
+    }
+    if (const auto left = fileManager.directoryContentsAtPath(folder); left && left->empty()) {
+        fileManager.removeFileAtPath(folder);
+    }
+}
+
+UpdateReport UpdateUndo::report(const Result& result, const Localizer& localizer) {
+    const auto localized = [&](const char* key) { return localizer.localizedStringForKey(key); };
+    UpdateReport report;
+    report.message = formatMessage(localized("%d added items removed\n%d replaced items put back."),
+                                   {static_cast<std::int32_t>(result.removed),
+                                    static_cast<std::int32_t>(result.restored)});
+    if (result.leftAlone.empty()) {
+        report.title = localized("The update was undone");
+        return report;
+    }
+    report.title = localized("The update was partly undone");
+    report.message += formatMessage(localized("\n%d items were left as they are."),
+                                    {static_cast<std::int32_t>(result.leftAlone.size())});
+    for (const LeftAlone& item : result.leftAlone) {
+        report.details += formatMessage("%@: %@", {item.item, item.reason}) + "\n";
+    }
+    return report;
+}
+
+} // namespace quorvane
