@@ -9,6 +9,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <cerrno>
 #include <cstring>
 #include <unistd.h>
 
