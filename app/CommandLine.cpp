@@ -16,7 +16,9 @@
 namespace quorvane {
 namespace {
 
-bool isOption(const char* argument) { return argument[0] == '-' && argument[1] != '\0'; }
+bool isOption(const char* argument) {
+    return argument[0] == '-' && argument[1] != '\0';
+}
 
 // The path as an absolute one: against the working directory when relative, without empty and "."
 // components or a trailing slash. ".." stays: a link may lead elsewhere.
@@ -51,12 +53,17 @@ std::string absolutePath(const std::string& argument) {
     return cleaned.empty() ? std::string("/") : cleaned;
 }
 
-std::string localized(const std::string& key) { return Localizer().localizedStringForKey(key); }
+std::string localized(const std::string& key) {
+    return Localizer().localizedStringForKey(key);
+}
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 void printError(const std::string& message) {
-    writeConsoleText(stderr, formatMessage("%@: %@\n", {QCoreApplication::applicationName().toStdString(), message}));
+    writeConsoleText(stderr,
+                     formatMessage("%@: %@\n", {QCoreApplication::applicationName().toStdString(), message}));
 }
 
 } // namespace
@@ -130,8 +137,9 @@ int CommandLine::run(int argc, char** argv, const UpdaterConfiguration& configur
         return kComplete;
     }
     if (parser.isSet(versionOption)) {
-        writeConsoleText(stdout, formatMessage("%@ %@\n", {QCoreApplication::applicationName().toStdString(),
-                                                           QCoreApplication::applicationVersion().toStdString()}));
+        writeConsoleText(stdout,
+                         formatMessage("%@ %@\n", {QCoreApplication::applicationName().toStdString(),
+                                                   QCoreApplication::applicationVersion().toStdString()}));
         return kComplete;
     }
     // The paths as the arguments' bytes: a name that is not valid UTF-8 stays as it is.
@@ -160,7 +168,8 @@ int CommandLine::_list(const UpdaterConfiguration& configuration) {
          services.userDefaults.stringArrayForKey("Target_Path_Array").value_or(std::vector<std::string>())) {
         if (!path.empty()) {
             int status = 0;
-            const std::string text = statusText(list, services.fileManager, services.localizer, path, &status);
+            const std::string text =
+                statusText(list, services.fileManager, services.localizer, path, &status);
             lines += formatMessage("%@\t%@\n", {path, text});
         }
     }
@@ -176,7 +185,8 @@ int CommandLine::_install(const UpdaterConfiguration& configuration, const std::
         InstallationList list(services.fileManager, services.workspace, services.userDefaults,
                               services.localizer, nullptr);
         int status = 0;
-        const std::string text = statusText(list, services.fileManager, services.localizer, installation, &status);
+        const std::string text =
+            statusText(list, services.fileManager, services.localizer, installation, &status);
         if (status != InstallationStatusValid) {
             printError(formatMessage("%@: %@", {installation, text}));
             return kBadArguments;

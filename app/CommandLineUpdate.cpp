@@ -40,8 +40,8 @@ std::vector<std::string> CommandLineUpdate::HeldLog::take() {
     return std::exchange(_lines, {});
 }
 
-CommandLineUpdate::CommandLineUpdate(PlatformServices& services, std::string jarPath, std::string installation,
-                                     std::vector<std::string> items)
+CommandLineUpdate::CommandLineUpdate(PlatformServices& services, std::string jarPath,
+                                     std::string installation, std::vector<std::string> items)
     : _services(services), _showProgress(isTerminal(stderr)) {
     _run = std::make_unique<UpdateRun>(UpdateServices{_services.fileManager, _services.localizer, _heldLog,
                                                       _services.clock, std::move(jarPath),
@@ -93,8 +93,7 @@ void CommandLineUpdate::updateRunProgressed(const std::string& status, const std
     }
     _lastProgress = now;
     const int percent = maxValue > 0 ? static_cast<int>(std::clamp(value / maxValue, 0.0, 1.0) * 100) : 0;
-    const std::string line =
-        formatMessage("%d%% %@ %@", {percent, status, path::lastPathComponent(file)});
+    const std::string line = formatMessage("%d%% %@ %@", {percent, status, path::lastPathComponent(file)});
     // Rewritten in place: back to the start of the line, then cleared to its end.
     std::fputs("\r", stderr);
     writeConsoleText(stderr, fitColumns(line, _terminalColumns() - 1));

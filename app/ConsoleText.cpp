@@ -4,7 +4,9 @@
 
 namespace quorvane {
 
-bool isTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
+bool isTerminal(std::FILE* stream) {
+    return ::isatty(::fileno(stream)) == 1;
+}
 
 void writeConsoleText(std::FILE* stream, const std::string& text) {
     if (!isTerminal(stream)) {

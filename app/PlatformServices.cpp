@@ -4,8 +4,9 @@ namespace quorvane {
 
 PlatformServices::PlatformServices(const UpdaterConfiguration& configuration, const char* programName)
     : log(programName), workspace(fileManager), userDefaults(configuration.preferencesPath),
-      cleanupJournal(configuration.stateFolder.empty() ? nullptr
-                                                       : std::make_unique<CleanupJournal>(configuration.stateFolder)) {}
+      cleanupJournal(configuration.stateFolder.empty()
+                         ? nullptr
+                         : std::make_unique<CleanupJournal>(configuration.stateFolder)) {}
 
 void PlatformServices::cleanUpLeftovers() {
     if (cleanupJournal) {
