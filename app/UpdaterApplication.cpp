@@ -5,14 +5,13 @@
 namespace quorvane {
 
 UpdaterApplication::UpdaterApplication(const UpdaterConfiguration& configuration)
-    : _log(programName), _workspace(_fileManager), _userDefaults(configuration.preferencesPath),
-      _bundle(configuration.resourceFolder),
-      _cleanupJournal(configuration.stateFolder.empty() ? nullptr
-                                                        : std::make_unique<CleanupJournal>(configuration.stateFolder)),
-      _installer(InstallerServices{_fileManager, _workspace, _userDefaults, _localizer, _log, _clock, _bundle,
-                                   _imageLoader, configuration.locatePath, configuration.jarPath,
-                                   _cleanupJournal.get()}),
-      _mainWindow(_userDefaults) {
+    : _services(configuration, programName), _bundle(configuration.resourceFolder),
+      _waitingItems(configuration.waitingItems),
+      _installer(InstallerServices{_services.fileManager, _services.workspace, _services.userDefaults,
+                                   _services.localizer, _services.log, _services.clock, _bundle, _imageLoader,
+                                   configuration.locatePath, configuration.jarPath,
+                                   _services.cleanupJournal.get()}),
+      _mainWindow(_services.userDefaults) {
     _installer.connectOutlets(InstallerOutlets{
         .appPathSelector = &_mainWindow.appPathSelector(),
         .file = &_mainWindow.file(),
@@ -26,9 +25,7 @@ UpdaterApplication::UpdaterApplication(const UpdaterConfiguration& configuration
 }
 
 void UpdaterApplication::start() {
-    if (_cleanupJournal) {
-        _cleanupJournal->cleanUp(_fileManager);
-    }
+    _services.cleanUpLeftovers();
     _installer.awakeFromNib();
 }
 

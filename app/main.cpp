@@ -1,5 +1,7 @@
-// The program: one window listing the Quorvane installations, onto which add-on files are dropped.
+// The program: one window listing the Quorvane installations, onto which add-on files are dropped; with
+// options, the same update from a terminal without a window (app/CommandLine.h).
 
+#include "app/CommandLine.h"
 #include "app/QuitOnSignals.h"
 #include "app/UpdaterApplication.h"
 
@@ -18,25 +20,44 @@ std::string preferencesPath() {
     return QFile::encodeName(folder + "/preferences.ini").toStdString();
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(quorvane::UpdaterApplication::programName);
-    QGuiApplication::setDesktopFileName("io.github.quorvane.Updater");
-
-    QTranslator translator;
+// The program's name, version and translation, for the window and the command line alike.
+void setUpApplication(QCoreApplication& app, QTranslator& translator) {
+    QCoreApplication::setApplicationName(quorvane::UpdaterApplication::programName);
+    QCoreApplication::setApplicationVersion(QUORVANE_VERSION);
     if (translator.load(QLocale(), "quorvane", "_", ":/i18n")) {
-        QApplication::installTranslator(&translator);
+        app.installTranslator(&translator);
     }
+}
 
+quorvane::UpdaterConfiguration configuration() {
     quorvane::UpdaterConfiguration configuration;
     configuration.preferencesPath = preferencesPath();
     configuration.stateFolder = quorvane::CleanupJournal::defaultFolder();
+    return configuration;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTranslator translator;
+    // Options ask for the command line, which needs no display: no window is made, nor a GUI application.
+    if (!quorvane::CommandLine::selectsWindow(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        setUpApplication(app, translator);
+        return quorvane::CommandLine::run(argc, argv, configuration());
+    }
+
+    QApplication app(argc, argv);
+    setUpApplication(app, translator);
+    QGuiApplication::setDesktopFileName("io.github.quorvane.Updater");
+
+    quorvane::UpdaterConfiguration windowConfiguration = configuration();
+    // Items handed over by a file manager ("Open With") wait in the window for an installation.
+    windowConfiguration.waitingItems = quorvane::CommandLine::pathArguments(argc, argv);
     // Quit, a closed window and these signals all end the same way: the tools are stopped and their
     // folders removed as the program goes.
     quorvane::QuitOnSignals quitOnSignals;
-    quorvane::UpdaterApplication updater(configuration);
+    quorvane::UpdaterApplication updater(windowConfiguration);
     updater.start();
 
     const int status = QApplication::exec();

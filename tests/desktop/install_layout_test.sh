@@ -18,7 +18,7 @@ fail() {
 [[ -x "$prefix/bin/quorvane-updater" ]] || fail "no program in bin/"
 entry="$prefix/share/applications/$APP_ID.desktop"
 [[ -f "$entry" ]] || fail "no desktop entry"
-grep -qx 'Exec=quorvane-updater' "$entry" || fail "the entry does not start quorvane-updater"
+grep -qx 'Exec=quorvane-updater %F' "$entry" || fail "the entry does not start quorvane-updater"
 grep -qx "Icon=$APP_ID" "$entry" || fail "the entry names another icon"
 for size in 16 32 48 64 128 256; do
   icon="$prefix/share/icons/hicolor/${size}x${size}/apps/$APP_ID.png"

@@ -57,10 +57,12 @@ installed=1
 apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 "$deb" </dev/null ||
   fail "apt could not install the package"
 
-# Started the way the menu starts it: the Exec line of the installed entry, from the PATH.
+# Started the way the menu starts it: the Exec line of the installed entry, from the PATH, its file list
+# (%F) empty.
 desktop_file="/usr/share/applications/$APP_ID.desktop"
 exec_line=$(sed -n 's/^Exec=//p' "$desktop_file")
-[[ "$exec_line" == quorvane-updater ]] || fail "unexpected Exec line: $exec_line"
+[[ "$exec_line" == "quorvane-updater %F" ]] || fail "unexpected Exec line: $exec_line"
+exec_line=${exec_line% %F}
 icon=$(sed -n 's/^Icon=//p' "$desktop_file")
 [[ -f "/usr/share/icons/hicolor/256x256/apps/$icon.png" ]] || fail "the entry's icon $icon is not installed"
 [[ "$(command -v "$exec_line")" == /usr/bin/quorvane-updater ]] || fail "quorvane-updater is not on the PATH"

@@ -1,0 +1,203 @@
+#include "app/CommandLine.h"
+
+#include "app/CommandLineUpdate.h"
+#include "app/ConsoleText.h"
+#include "app/PlatformServices.h"
+#include "app/QuitOnSignals.h"
+#include "platform/MessageFormat.h"
+#include "registry/InstallationList.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace quorvane {
+namespace {
+
+bool isOption(const char* argument) {
+    return argument[0] == '-' && argument[1] != '\0';
+}
+
+// The path as an absolute one: against the working directory when relative, without empty and "."
+// components or a trailing slash. ".." stays: a link may lead elsewhere.
+std::string absolutePath(const std::string& argument) {
+    std::string joined = argument;
+    if (joined.empty() || joined[0] != '/') {
+        std::string folder(4096, '\0');
+        while (::getcwd(folder.data(), folder.size()) == nullptr && errno == ERANGE) {
+            folder.resize(folder.size() * 2);
+        }
+        folder.resize(std::strlen(folder.c_str()));
+        if (!folder.empty()) {
+            joined = folder + "/" + joined;
+        }
+    }
+    std::string cleaned;
+    std::size_t start = 0;
+    while (start <= joined.size()) {
+        std::size_t end = joined.find('/', start);
+        if (end == std::string::npos) {
+            end = joined.size();
+        }
+        const std::string component = joined.substr(start, end - start);
+        if (!component.empty() && component != ".") {
+            cleaned += "/" + component;
+        }
+        start = end + 1;
+    }
+    if (joined[0] != '/') {
+        return cleaned.empty() ? std::string(".") : cleaned.substr(1);
+    }
+    return cleaned.empty() ? std::string("/") : cleaned;
+}
+
+std::string localized(const std::string& key) {
+    return Localizer().localizedStringForKey(key);
+}
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+void printError(const std::string& message) {
+    writeConsoleText(stderr,
+                     formatMessage("%@: %@\n", {QCoreApplication::applicationName().toStdString(), message}));
+}
+
+} // namespace
+
+bool CommandLine::selectsWindow(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (isOption(argv[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<std::string> CommandLine::pathArguments(int argc, char** argv) {
+    std::vector<std::string> paths;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!optionsEnded && std::strcmp(argv[i], "--") == 0) {
+            optionsEnded = true;
+        } else if (optionsEnded || !isOption(argv[i])) {
+            paths.push_back(absolutePath(argv[i]));
+        }
+    }
+    return paths;
+}
+
+std::string CommandLine::statusText(InstallationList& list, FileManager& fileManager, Localizer& localizer,
+                                    const std::string& path, int* status) {
+    // Looked at before the check, which moves the working directory.
+    const bool absent = !fileManager.fileExistsAtPath(path);
+    *status = list._isValidApplication(path);
+    if (*status == InstallationStatusValid) {
+        return localizer.localizedStringForKey("Valid");
+    }
+    if (*status == InstallationStatusNotFound && !absent) {
+        return formatMessage(localizer.localizedStringForKey("Not a %@ installation."), {"Quorvane"});
+    }
+    return list._listedStatusText(*status);
+}
+
+int CommandLine::run(int argc, char** argv, const UpdaterConfiguration& configuration) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        qs(localized("Installs add-on files, folders and .zip archives into Quorvane installations, with "
+                     "backups. Without options it opens its window.")));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption installOption(
+        "install", qs(localized("Install the items into the installation without a window, then exit: "
+                                "0 when everything was installed, 1 when something was not, 2 for bad "
+                                "arguments or an invalid installation.")));
+    const QCommandLineOption listOption("list",
+                                        qs(localized("List the saved installations with their status.")));
+    parser.addOption(installOption);
+    parser.addOption(listOption);
+    parser.addPositionalArgument("installation", qs(localized("With --install: the installation to update.")),
+                                 "[INSTALLATION]");
+    parser.addPositionalArgument("items", qs(localized("The files, folders and .zip archives to install.")),
+                                 "[ITEM...]");
+
+    const auto usageError = [&](const std::string& message) {
+        printError(message);
+        writeConsoleText(stderr, parser.helpText().toStdString());
+        return kBadArguments;
+    };
+    if (!parser.parse(QCoreApplication::arguments())) {
+        return usageError(parser.errorText().toStdString());
+    }
+    if (parser.isSet(helpOption) || parser.isSet("help-all")) {
+        writeConsoleText(stdout, parser.helpText().toStdString());
+        return kComplete;
+    }
+    if (parser.isSet(versionOption)) {
+        writeConsoleText(stdout,
+                         formatMessage("%@ %@\n", {QCoreApplication::applicationName().toStdString(),
+                                                   QCoreApplication::applicationVersion().toStdString()}));
+        return kComplete;
+    }
+    // The paths as the arguments' bytes: a name that is not valid UTF-8 stays as it is.
+    const std::vector<std::string> paths = pathArguments(argc, argv);
+    if (parser.isSet(installOption) && !parser.isSet(listOption)) {
+        if (paths.size() < 2) {
+            return usageError(localized("--install needs an installation and at least one item."));
+        }
+        return _install(configuration, paths);
+    }
+    if (parser.isSet(listOption) && !parser.isSet(installOption)) {
+        if (!paths.empty()) {
+            return usageError(localized("--list takes no arguments."));
+        }
+        return _list(configuration);
+    }
+    return usageError(localized("Give --install or --list, or no option to open the window."));
+}
+
+int CommandLine::_list(const UpdaterConfiguration& configuration) {
+    PlatformServices services(configuration, QCoreApplication::applicationName().toUtf8().constData());
+    InstallationList list(services.fileManager, services.workspace, services.userDefaults, services.localizer,
+                          nullptr);
+    std::string lines;
+    for (const std::string& path :
+         services.userDefaults.stringArrayForKey("Target_Path_Array").value_or(std::vector<std::string>())) {
+        if (!path.empty()) {
+            int status = 0;
+            const std::string text =
+                statusText(list, services.fileManager, services.localizer, path, &status);
+            lines += formatMessage("%@\t%@\n", {path, text});
+        }
+    }
+    writeConsoleText(stdout, lines);
+    return kComplete;
+}
+
+int CommandLine::_install(const UpdaterConfiguration& configuration, const std::vector<std::string>& paths) {
+    PlatformServices services(configuration, QCoreApplication::applicationName().toUtf8().constData());
+    const std::string& installation = paths.front();
+    {
+        // Judged as a drop judges its installation: only a valid one is updated.
+        InstallationList list(services.fileManager, services.workspace, services.userDefaults,
+                              services.localizer, nullptr);
+        int status = 0;
+        const std::string text =
+            statusText(list, services.fileManager, services.localizer, installation, &status);
+        if (status != InstallationStatusValid) {
+            printError(formatMessage("%@: %@", {installation, text}));
+            return kBadArguments;
+        }
+    }
+    services.cleanUpLeftovers();
+    // Interrupted, the run stops as the window's does: its tools are killed and their folders removed.
+    QuitOnSignals quitOnSignals;
+    CommandLineUpdate update(services, configuration.jarPath, installation,
+                             std::vector<std::string>(paths.begin() + 1, paths.end()));
+    return update.exec();
+}
+
+} // namespace quorvane

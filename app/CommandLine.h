@@ -1,0 +1,47 @@
+#pragma once
+
+#include "app/UpdaterConfiguration.h"
+
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+class FileManager;
+class InstallationList;
+class Localizer;
+
+// The program's command line. Without options it opens the window, and the file paths it was given
+// (a file manager's "Open With") wait there for an installation. With options it works without a
+// window or a display:
+//   --install INSTALLATION ITEM...   the update a confirmed drop runs
+//   --list                           the saved installations with their status lines
+//   --help, --version
+class CommandLine {
+public:
+    // The exit statuses of the command line.
+    static constexpr int kComplete = 0;
+    static constexpr int kIncomplete = 1;
+    static constexpr int kBadArguments = 2;
+
+    // Whether the arguments ask for the window: none of them is an option.
+    static bool selectsWindow(int argc, char** argv);
+    // The arguments that are no options, in order, as absolute paths: byte for byte as given, made
+    // absolute against the working directory. After "--" every argument is a path.
+    static std::vector<std::string> pathArguments(int argc, char** argv);
+
+    // Does what the options ask, without a window; a QCoreApplication with the program's name and
+    // version exists. Returns the exit status.
+    static int run(int argc, char** argv, const UpdaterConfiguration& configuration);
+
+    // The status line of a folder as the window shows it for an installation; for a valid one, a word
+    // that says so. status: the verdict.
+    static std::string statusText(InstallationList& list, FileManager& fileManager, Localizer& localizer,
+                                  const std::string& path, int* status);
+
+private:
+    static int _list(const UpdaterConfiguration& configuration);
+    static int _install(const UpdaterConfiguration& configuration, const std::vector<std::string>& paths);
+};
+
+} // namespace quorvane

@@ -1,0 +1,17 @@
+#include "app/PlatformServices.h"
+
+namespace quorvane {
+
+PlatformServices::PlatformServices(const UpdaterConfiguration& configuration, const char* programName)
+    : log(programName), workspace(fileManager), userDefaults(configuration.preferencesPath),
+      cleanupJournal(configuration.stateFolder.empty()
+                         ? nullptr
+                         : std::make_unique<CleanupJournal>(configuration.stateFolder)) {}
+
+void PlatformServices::cleanUpLeftovers() {
+    if (cleanupJournal) {
+        cleanupJournal->cleanUp(fileManager);
+    }
+}
+
+} // namespace quorvane

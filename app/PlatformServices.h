@@ -1,0 +1,36 @@
+#pragma once
+
+#include "app/UpdaterConfiguration.h"
+#include "platform/CleanupJournal.h"
+#include "platform/FileManager.h"
+#include "platform/Localizer.h"
+#include "platform/SystemClock.h"
+#include "platform/SystemLog.h"
+#include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
+
+#include <memory>
+
+namespace quorvane {
+
+// The services the window and the command line share: files, preferences, texts, the clock, the log and
+// the journal of temporary items. None of them needs a display.
+struct PlatformServices {
+    explicit PlatformServices(const UpdaterConfiguration& configuration, const char* programName);
+    PlatformServices(const PlatformServices&) = delete;
+    PlatformServices& operator=(const PlatformServices&) = delete;
+
+    // Removes what a killed run of the program left behind.
+    void cleanUpLeftovers();
+
+    SystemLog log;
+    FileManager fileManager;
+    Workspace workspace;
+    UserDefaults userDefaults;
+    Localizer localizer;
+    SystemClock clock;
+    // None when the configuration names no state folder.
+    std::unique_ptr<CleanupJournal> cleanupJournal;
+};
+
+} // namespace quorvane
