@@ -45,7 +45,7 @@ CommandLineUpdate::CommandLineUpdate(PlatformServices& services, std::string jar
     : _services(services), _showProgress(isTerminal(stderr)) {
     _run = std::make_unique<UpdateRun>(UpdateServices{_services.fileManager, _services.localizer, _heldLog,
                                                       _services.clock, std::move(jarPath),
-                                                      _services.cleanupJournal.get()},
+                                                      _services.cleanupJournal.get(), _services.recordStore.get()},
                                        *this, std::move(installation), std::move(items));
 }
 

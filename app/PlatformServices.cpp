@@ -6,7 +6,10 @@ PlatformServices::PlatformServices(const UpdaterConfiguration& configuration, co
     : log(programName), workspace(fileManager), userDefaults(configuration.preferencesPath),
       cleanupJournal(configuration.stateFolder.empty()
                          ? nullptr
-                         : std::make_unique<CleanupJournal>(configuration.stateFolder)) {}
+                         : std::make_unique<CleanupJournal>(configuration.stateFolder)),
+      recordStore(configuration.stateFolder.empty()
+                      ? nullptr
+                      : std::make_unique<UpdateRecordStore>(fileManager, configuration.stateFolder + "/records")) {}
 
 void PlatformServices::cleanUpLeftovers() {
     if (cleanupJournal) {

@@ -11,6 +11,8 @@
 
 #include <memory>
 
+#include "engine/UpdateRecordStore.h"
+
 namespace quorvane {
 
 // The services the window and the command line share: files, preferences, texts, the clock, the log and
@@ -31,6 +33,8 @@ struct PlatformServices {
     SystemClock clock;
     // None when the configuration names no state folder.
     std::unique_ptr<CleanupJournal> cleanupJournal;
+    // The records of the update runs, for undoing them; none without a state folder.
+    std::unique_ptr<UpdateRecordStore> recordStore;
 };
 
 } // namespace quorvane

@@ -10,7 +10,7 @@ UpdaterApplication::UpdaterApplication(const UpdaterConfiguration& configuration
       _installer(InstallerServices{_services.fileManager, _services.workspace, _services.userDefaults,
                                    _services.localizer, _services.log, _services.clock, _bundle, _imageLoader,
                                    configuration.locatePath, configuration.jarPath,
-                                   _services.cleanupJournal.get()}),
+                                   _services.cleanupJournal.get(), _services.recordStore.get()}),
       _mainWindow(_services.userDefaults) {
     _installer.connectOutlets(InstallerOutlets{
         .appPathSelector = &_mainWindow.appPathSelector(),

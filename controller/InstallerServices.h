@@ -11,6 +11,7 @@ class FileManager;
 class ImageLoader;
 class Localizer;
 class Log;
+class UpdateRecordStore;
 class UserDefaults;
 class Workspace;
 
@@ -28,6 +29,8 @@ struct InstallerServices {
     std::string jarPath = "/usr/bin/jar";
     // Where temporary items are noted for removal after a killed run; none: they are not.
     CleanupJournal* cleanupJournal = nullptr;
+    // Where each run's record is kept for undoing it; none: it is not.
+    UpdateRecordStore* recordStore = nullptr;
 };
 
 } // namespace quorvane

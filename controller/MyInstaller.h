@@ -144,6 +144,7 @@ private:
     std::string _locatePath;
     std::string _jarPath;
     CleanupJournal* _cleanupJournal = nullptr;
+    UpdateRecordStore* _recordStore = nullptr;
     // At most one run at a time. A run that has ended stays until the next one starts: it calls the
     // controller from inside its own operations, so it is never destroyed during such a call.
     std::unique_ptr<UpdateRun> _updateRun;

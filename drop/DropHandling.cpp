@@ -181,7 +181,7 @@ void MyInstaller::_dragConfirmed(int returnCode) {
     }
     // The last run has ended: none of its operations is under way, so it may go.
     _updateRun = std::make_unique<UpdateRun>(
-        UpdateServices{_fileManager, _localizer, _log, _clock, _jarPath, _cleanupJournal}, *this, *targetPath(),
+        UpdateServices{_fileManager, _localizer, _log, _clock, _jarPath, _cleanupJournal, _recordStore}, *this, *targetPath(),
         *updateFiles());
     if (_progress) {
         _progress->displayIfNeeded();

@@ -1,6 +1,7 @@
 #include "engine/UpdateRun.h"
 
 #include "engine/CompletionReport.h"
+#include "engine/UpdateRecordStore.h"
 #include "engine/UpdateRunDelegate.h"
 #include "engine/UpdateUndo.h"
 #include "platform/CleanupJournal.h"
@@ -99,6 +100,9 @@ void UpdateRun::putBack(std::function<void(const UpdateReport&)> done) {
     _worker->post([this, done = std::move(done)] {
         const UpdateReport report =
             UpdateUndo::report(UpdateUndo::undo(_record, _fileManager, _services.localizer), _services.localizer);
+        if (_services.recordStore && _recordFile) { // undone: the next undo goes further back
+            _services.recordStore->forget(*_recordFile);
+        }
         QMetaObject::invokeMethod(
             &_ownerContext,
             [this, done, report] {
@@ -361,6 +365,9 @@ void UpdateRun::_terminateAddDataFromFiles() {
         Qt::QueuedConnection);
     // How the items look once the run is over, for undoing it; before any put-back, which is posted later.
     _record.stampItems(_fileManager);
+    if (_services.recordStore) {
+        _recordFile = _services.recordStore->keep(_record);
+    }
 }
 
 void UpdateRun::_noteFailure(const std::string& item, const std::string& reason, std::int32_t files) {

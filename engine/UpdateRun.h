@@ -146,6 +146,8 @@ private:
     // The backup folder, and each item put in place with the backup of what it replaces.
     ItemPlacement _placement;
     UpdateRecord _record;
+    // The file the record is kept in, once the run has ended.
+    std::optional<std::string> _recordFile;
     // Set by cancel(); read by the run between items.
     std::atomic<bool> _cancelRequested{false};
     // The report has been composed: the run is over on its thread.

@@ -1,3 +1,4 @@
+#include "engine/UpdateRecordStore.h"
 #include "engine/UpdateUndo.h"
 #include "platform/Localizer.h"
 #include "support/PausingFileManager.h"
@@ -119,6 +120,29 @@ TEST(Cancel, StopsBetweenItemsAndPutBackRestoresTheInstallation) {
     ASSERT_TRUE(waitUntil([&] { return putBack.has_value(); }));
     EXPECT_EQ(putBack->title, "The update was undone");
     EXPECT_EQ(treeListing(scene.installation), scene.before);
+    EXPECT_FALSE(harness.records.latestFor(scene.installation)) << "its record goes with it";
+}
+
+// The kept records take an installation back run by run, newest first, across program starts.
+TEST(Undo, GoesBackRunByRunFromTheKeptRecords) {
+    RunHarness harness;
+    UndoScene scene(harness);
+    harness.runUpdate(scene.installation, Paths{harness.folder / "drop/Art"});
+    const std::string afterFirst = treeListing(scene.installation);
+    harness.folder.writeFile("drop2/Art/old.png", "newer");
+    harness.clock.advance(std::chrono::seconds(1));
+    harness.runUpdate(scene.installation, Paths{harness.folder / "drop2/Art"});
+
+    UpdateRecordStore store(harness.fileManager(), harness.folder / "state/records"); // as the next start reads them
+    for (const std::string& expected : {afterFirst, scene.before}) {
+        const auto kept = store.latestFor(scene.installation);
+        ASSERT_TRUE(kept);
+        EXPECT_TRUE(UpdateUndo::undo(kept->record, harness.fileManager(), Localizer()).leftAlone.empty());
+        store.forget(kept->file);
+        EXPECT_EQ(treeListing(scene.installation), expected);
+    }
+    EXPECT_EQ(readFile(scene.installation + "/Art/old.png"), "old");
+    EXPECT_FALSE(store.latestFor(scene.installation));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/UpdateRecordStore.h"
 #include "engine/UpdateRun.h"
 #include "engine/UpdateRunDelegate.h"
 #include "platform/CleanupJournal.h"
@@ -34,7 +35,7 @@ public:
     // A new run of the items into the installation, not started yet; the last run goes first.
     UpdateRun& makeRun(const std::string& installation, const std::vector<std::string>& items) {
         _run.reset();
-        _run = std::make_unique<UpdateRun>(UpdateServices{_fileManager, _localizer, log, clock, _jarPath, &journal},
+        _run = std::make_unique<UpdateRun>(UpdateServices{_fileManager, _localizer, log, clock, _jarPath, &journal, &records},
                                            *this, installation, items);
         return *_run;
     }
@@ -62,6 +63,7 @@ public:
 
     TemporaryFolder folder;
     CleanupJournal journal{folder / "state"};
+    UpdateRecordStore records{_realFileManager, folder / "state/records"};
     RecordingLog log;
     FakeClock clock;
     std::vector<Progress> progress;

@@ -1,0 +1,97 @@
+#include "engine/UpdateRecordStore.h"
+
+#include "engine/DateTimeComponent.h"
+#include "platform/FileManager.h"
+#include "platform/PathUtilities.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace quorvane {
+namespace {
+
+constexpr std::string_view kSuffix = ".record";
+
+// Writes the bytes to a new file under a temporary name and then gives it its name, so that a record is
+// never read half written.
+bool writeNewFile(const std::string& path, const std::string& bytes) {
+    const std::string partial = path + ".partial";
+    const int descriptor = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (descriptor < 0) {
+        return false;
+    }
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(descriptor, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    const bool ok = ::close(descriptor) == 0 && written == bytes.size() &&
+                    ::renameat2(AT_FDCWD, partial.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0;
+    if (!ok) {
+        ::unlink(partial.c_str());
+    }
+    return ok;
+}
+
+} // namespace
+
+UpdateRecordStore::UpdateRecordStore(FileManager& fileManager, std::string folder)
+    : _fileManager(fileManager), _folder(std::move(folder)) {}
+
+std::optional<std::string> UpdateRecordStore::keep(const UpdateRecord& record) {
+    if (record.empty() || _folder.empty()) {
+        return std::nullopt;
+    }
+    if (!_fileManager.fileExistsAtPath(_folder)) {
+        _fileManager.createDirectoryAtPath(path::stringByDeletingLastPathComponent(_folder));
+        _fileManager.createDirectoryAtPath(_folder);
+    }
+    // Named by the run's time, so that the names sort as the runs came; a taken name gets a number.
+    const std::string base = path::stringByAppendingPathComponent(_folder, dateTimeComponentAt(record.date()));
+    for (int suffix = 1; suffix < 1000; ++suffix) {
+        char number[8] = "";
+        if (suffix > 1) {
+            std::snprintf(number, sizeof number, "-%03d", suffix);
+        }
+        const std::string name = base + number + std::string(kSuffix);
+        if (writeNewFile(name, record.serialized())) {
+            return name;
+        }
+        if (errno != EEXIST) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<UpdateRecordStore::Kept> UpdateRecordStore::latestFor(const std::string& installation) const {
+    std::optional<Kept> latest;
+    for (const std::string& name : _fileManager.directoryContentsAtPath(_folder).value_or(std::vector<std::string>())) {
+        if (!name.ends_with(kSuffix)) {
+            continue;
+        }
+        const std::string file = path::stringByAppendingPathComponent(_folder, name);
+        const auto bytes = _fileManager.stringWithContentsOfFile(file);
+        auto record = bytes ? UpdateRecord::parse(*bytes) : std::nullopt;
+        if (record && record->installation() == installation &&
+            (!latest || record->date() > latest->record.date() ||
+             (record->date() == latest->record.date() && file > latest->file))) {
+            latest = Kept{file, std::move(*record)};
+        }
+    }
+    return latest;
+}
+
+void UpdateRecordStore::forget(const std::string& file) {
+    _fileManager.removeFileAtPath(file);
+}
+
+} // namespace quorvane
