@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <tuple>
 #include <unistd.h>
@@ -127,18 +129,22 @@ TEST_F(FileManagerTest, ACopyTellsWhatItMade) {
     }
 }
 
-// A copy that fails part-way (here: names grow past the system's limit at the destination) is removed
-// again, and its error survives the removal.
+// A copy that fails part-way (here: a file grows past the process's file size limit) is removed again,
+// and its error survives the removal.
 TEST_F(FileManagerTest, AFailedCopyLeavesNothingBehindAndKeepsItsError) {
-    std::string relative = "deep";
-    while (relative.size() < 3700) {
-        relative += "/" + std::string(200, 'd');
-    }
-    const std::string deep = folder.makeFolder(relative);
-    folder.writeFile("src/" + std::string(200, 'a') + "/" + std::string(200, 'b'), "x");
-    EXPECT_FALSE(files.copyPath(folder / "src", deep + "/dst"));
-    EXPECT_EQ(files.lastError(), ENAMETOOLONG);
-    EXPECT_FALSE(exists(deep + "/dst"));
+    folder.writeFile("src/a/small", "x");
+    folder.writeFile("src/a/b/large", std::string(64 * 1024, 'x'));
+    struct rlimit limit {};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const struct rlimit lowered{4096, limit.rlim_max};
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &lowered);
+    const bool copied = files.copyPath(folder / "src", folder / "dst");
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(copied);
+    EXPECT_EQ(files.lastError(), EFBIG);
+    EXPECT_FALSE(exists(folder / "dst"));
 }
 
 TEST_F(FileManagerTest, ComparesContentsNotNames) {
