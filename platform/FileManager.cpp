@@ -66,10 +66,11 @@ int atPaths(const std::string& path1, const std::string& path2, Call call) {
     return result;
 }
 
+// A look without a second try: through a folder removed since it was opened, the entry is missing, as it
+// would have been a moment earlier; a change that follows the look checks again.
 int statAt(const std::string& path, struct stat* st, bool followLink) {
-    return atPath(path, [&](int folder, const char* name) {
-        return ::fstatat(folder, name, st, followLink ? 0 : AT_SYMLINK_NOFOLLOW);
-    });
+    const PathInFolder at(path);
+    return ::fstatat(at.folder(), at.name(), st, followLink ? 0 : AT_SYMLINK_NOFOLLOW);
 }
 
 // A folder opened for listing; nofollow refuses a link in the name's place.
@@ -137,9 +138,9 @@ struct NoReflinkDevices {
 
 // Copies the data of one regular file: a reflink where the file system offers one, else the kernel's
 // in-place copy, else plain reads and writes. The kernel copy goes on to the end of the file, so a source
-// that grew since it was measured is copied whole. File systems (by device) that refused a reflink are
+// that grew since it was measured is copied whole; one that has its measured size is copied in one call. File systems (by device) that refused a reflink are
 // noted in noReflink and not asked again.
-bool copyFileData(int in, int out, std::uint64_t device, const NoReflinkDevices& noReflink) {
+bool copyFileData(int in, int out, std::uint64_t device, off_t size, const NoReflinkDevices& noReflink) {
     if (!noReflink.contains(device)) {
         if (::ioctl(out, FICLONE, in) == 0) {
             return true;
@@ -149,8 +150,12 @@ bool copyFileData(int in, int out, std::uint64_t device, const NoReflinkDevices&
             noReflink.add(device);
         }
     }
+    // First one byte more than measured: a file that has its measured size then ends in the same call.
+    std::size_t want = size >= 0 && static_cast<std::uint64_t>(size) < kKernelCopyChunk
+                           ? static_cast<std::size_t>(size) + 1
+                           : kKernelCopyChunk;
     for (;;) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kKernelCopyChunk, 0);
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, want, 0);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -160,9 +165,10 @@ bool copyFileData(int in, int out, std::uint64_t device, const NoReflinkDevices&
         if (n < 0) {
             return false;
         }
-        if (n == 0) {
+        if (n == 0 || (want != kKernelCopyChunk && static_cast<std::size_t>(n) == want - 1)) {
             return true;
         }
+        want = kKernelCopyChunk;
     }
     std::unique_ptr<char[]> buffer(new char[kBlockSize]);
     for (;;) {
@@ -239,7 +245,7 @@ bool copyRegularFile(int in, CopyEnd to, const struct stat& st, bool* created, C
     *created = true;
     ++context.entries;
     const std::array<timespec, 2> times{st.st_atim, st.st_mtim};
-    if (!copyFileData(in, out.fd, static_cast<std::uint64_t>(st.st_dev), context.noReflink) ||
+    if (!copyFileData(in, out.fd, static_cast<std::uint64_t>(st.st_dev), st.st_size, context.noReflink) ||
         ::futimens(out.fd, times.data()) != 0) {
         return copyFailed(context);
     }
