@@ -258,12 +258,16 @@ bool copyRegularFile(int in, CopyEnd to, const struct stat& st, bool* created, C
 // an entry beneath it. *created tells whether anything was made at to, so that a failed copy removes its
 // own remains and never an item that was there before. Nothing beneath the top is followed through a link:
 // entries are looked up in the descriptors of the folders being copied, one name at a time.
+// Beneath the top, the kind the listing gave (a dirent d_type) spares the first look where it is a file or
+// folder; either is looked at through its open descriptor all the same.
 bool copyTree(CopyEnd from, const std::string& fromPath, CopyEnd to, bool top, bool* created,
-              CopyContext& context) {
+              CopyContext& context, unsigned char listedType = DT_UNKNOWN) {
     using Kind = FileManager::EntryKind;
     *created = false;
     struct stat st {};
-    if (::fstatat(from.folder, from.name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (listedType == DT_REG || listedType == DT_DIR) {
+        st.st_mode = listedType == DT_DIR ? S_IFDIR : S_IFREG;
+    } else if (::fstatat(from.folder, from.name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return top ? copyFailed(context) : leaveOut(context, fromPath, Kind::missing);
     }
     if (S_ISLNK(st.st_mode)) {
@@ -293,6 +297,9 @@ bool copyTree(CopyEnd from, const std::string& fromPath, CopyEnd to, bool top, b
     // looked at; and looked at again through the open descriptor.
     FdCloser in{::openat(from.folder, from.name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK |
                                                      (S_ISDIR(st.st_mode) ? O_DIRECTORY : 0))};
+    if (in.fd < 0 && !top && errno == ELOOP) {
+        return leaveOut(context, fromPath, Kind::symbolicLink, 0); // a link now
+    }
     if (in.fd < 0 || ::fstat(in.fd, &st) != 0) {
         return top ? copyFailed(context) : leaveOut(context, fromPath, Kind::missing);
     }
@@ -325,7 +332,7 @@ bool copyTree(CopyEnd from, const std::string& fromPath, CopyEnd to, bool top, b
         }
         bool childCreated = false;
         if (!copyTree({fromFolder, entry->d_name}, path::stringByAppendingPathComponent(fromPath, entry->d_name),
-                      {out.fd, entry->d_name}, false, &childCreated, context)) {
+                      {out.fd, entry->d_name}, false, &childCreated, context, entry->d_type)) {
             return false;
         }
     }
