@@ -37,10 +37,47 @@ struct FdCloser {
     }
 };
 
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
+bool isDotOrDotDot(const char* name);
+
+// A folder's entries, read straight from its open descriptor (which it owns) a buffer at a time.
+class Listing {
+public:
+    explicit Listing(int fd) : _fd(fd) {}
+    ~Listing() { ::close(_fd); }
+    Listing(const Listing&) = delete;
+    Listing& operator=(const Listing&) = delete;
+
+    int fd() const { return _fd; }
+    // The next entry other than "." and ".."; none at the end or when the folder cannot be read.
+    const dirent64* next() {
+        for (;;) {
+            if (_position >= _end) {
+                if (!_buffer) {
+                    _buffer = std::make_unique<char[]>(kListingBufferSize);
+                }
+                const ssize_t n = ::getdents64(_fd, _buffer.get(), kListingBufferSize);
+                if (n <= 0) {
+                    return nullptr;
+                }
+                _position = 0;
+                _end = static_cast<std::size_t>(n);
+            }
+            const auto* entry = reinterpret_cast<const dirent64*>(_buffer.get() + _position);
+            _position += entry->d_reclen;
+            if (!isDotOrDotDot(entry->d_name)) {
+                return entry;
+            }
+        }
+    }
+
+private:
+    static constexpr std::size_t kListingBufferSize = 32 * 1024;
+    int _fd;
+    std::unique_ptr<char[]> _buffer;
+    std::size_t _position = 0;
+    std::size_t _end = 0;
 };
-using DirPtr = std::unique_ptr<DIR, DirCloser>;
+using DirPtr = std::unique_ptr<Listing>;
 
 // Makes a call at the path's folder; should that folder have been removed since it was opened, once more
 // on the whole path, which may lead to a folder made there since.
@@ -79,29 +116,23 @@ DirPtr openFolderAt(int folder, const char* name, bool nofollow) {
     if (fd < 0) {
         return nullptr;
     }
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-    }
-    return DirPtr(dir);
+    return std::make_unique<Listing>(fd);
 }
 
 bool isDotOrDotDot(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-std::vector<std::string> listNames(DIR* dir) {
+std::vector<std::string> listNames(Listing* dir) {
     std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (!isDotOrDotDot(entry->d_name)) {
-            names.emplace_back(entry->d_name);
-        }
+    while (const dirent64* entry = dir->next()) {
+        names.emplace_back(entry->d_name);
     }
     return names;
 }
 
 std::vector<std::string> listNames(const std::string& path) {
-    DirPtr dir(::opendir(path.c_str()));
+    DirPtr dir = openFolderAt(AT_FDCWD, path.c_str(), true);
     return dir ? listNames(dir.get()) : std::vector<std::string>();
 }
 
@@ -309,10 +340,7 @@ bool copyTree(CopyEnd from, const std::string& fromPath, CopyEnd to, bool top, b
     if (!S_ISDIR(st.st_mode)) {
         return top ? copyFailed(context, ENOTSUP) : leaveOut(context, fromPath, Kind::special, 0);
     }
-    DirPtr dir(::fdopendir(in.fd));
-    if (!dir) {
-        return top ? copyFailed(context) : leaveOut(context, fromPath, Kind::missing);
-    }
+    const auto dir = std::make_unique<Listing>(in.fd);
     in.fd = -1; // the listing owns it now
     if (::mkdirat(to.folder, to.name, 0700) != 0) {
         return copyFailed(context);
@@ -325,11 +353,8 @@ bool copyTree(CopyEnd from, const std::string& fromPath, CopyEnd to, bool top, b
     if (out.fd < 0) {
         return copyFailed(context);
     }
-    const int fromFolder = ::dirfd(dir.get());
-    while (const dirent* entry = ::readdir(dir.get())) {
-        if (isDotOrDotDot(entry->d_name)) {
-            continue;
-        }
+    const int fromFolder = dir->fd();
+    while (const dirent64* entry = dir->next()) {
         bool childCreated = false;
         if (!copyTree({fromFolder, entry->d_name}, path::stringByAppendingPathComponent(fromPath, entry->d_name),
                       {out.fd, entry->d_name}, false, &childCreated, context, entry->d_type)) {
@@ -456,8 +481,8 @@ bool equalEntries(CopyEnd entry1, CopyEnd entry2) {
         if (names1 != names2) {
             return false;
         }
-        const int folder1 = ::dirfd(dir1.get());
-        const int folder2 = ::dirfd(dir2.get());
+        const int folder1 = dir1->fd();
+        const int folder2 = dir2->fd();
         return std::all_of(names1.begin(), names1.end(), [&](const std::string& name) {
             return equalEntries({folder1, name.c_str()}, {folder2, name.c_str()});
         });
@@ -467,12 +492,10 @@ bool equalEntries(CopyEnd entry1, CopyEnd entry2) {
 
 // Lists the open folder's descendants below relative; folders beneath are opened by name, never through a
 // link.
-void collectSubpaths(DIR* dir, const std::string& relative, std::vector<std::string>* out, std::size_t* count) {
-    const int dirFd = ::dirfd(dir);
-    while (const dirent* entry = ::readdir(dir)) {
-        if (isDotOrDotDot(entry->d_name)) {
-            continue;
-        }
+void collectSubpaths(Listing* dir, const std::string& relative, std::vector<std::string>* out,
+                     std::size_t* count) {
+    const int dirFd = dir->fd();
+    while (const dirent64* entry = dir->next()) {
         ++*count;
         bool isDir = entry->d_type == DT_DIR;
         if (entry->d_type == DT_UNKNOWN) {

@@ -13,9 +13,9 @@
 namespace quorvane {
 namespace {
 
-// Folders kept open per thread: the source's, the destination's and the backup's of one update, and a
-// few above them.
-constexpr std::size_t kKeptFolders = 8;
+// Folders kept open per thread: the source's, the destination's and the backup's folder at each level of
+// a merge five levels deep, so that going back up a level finds them still open.
+constexpr std::size_t kKeptFolders = 16;
 
 // Counts the moves and deletions made through the file services on any thread: a thread that sees it
 // changed by another drops every folder it kept.
