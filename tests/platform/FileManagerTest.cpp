@@ -1,16 +1,20 @@
 #include "platform/FileManager.h"
 
 #include "platform/FileHandle.h"
+#include "platform/PathInFolder.h"
 #include "platform/Workspace.h"
 #include "support/TemporaryFolder.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <tuple>
 #include <unistd.h>
 
@@ -145,6 +149,58 @@ TEST_F(FileManagerTest, AFailedCopyLeavesNothingBehindAndKeepsItsError) {
     EXPECT_FALSE(copied);
     EXPECT_EQ(files.lastError(), EFBIG);
     EXPECT_FALSE(exists(folder / "dst"));
+}
+
+// While a thread keeps folders open, a file made in a folder that was kept lands where the folder's path
+// leads now when the file services moved it or another program removed and remade it, and never through a
+// link put in the folder's place.
+TEST_F(FileManagerTest, KeptFoldersFollowChangesAndNeverALinkPutInTheirPlace) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* what;
+        std::function<void(FileManager&, const std::string& kept)> change;
+        const char* expectedIn; // where the new file lands, below the case's folder
+    };
+    const Case cases[] = {
+        {"moved by the file services, a new folder made in its place",
+         [](FileManager& files, const std::string& kept) {
+             files.movePath(kept, kept + "-moved");
+             files.createDirectoryAtPath(kept);
+         },
+         "kept"},
+        {"moved on another thread",
+         [](FileManager& files, const std::string& kept) {
+             std::thread([&] { files.movePath(kept, kept + "-moved"); }).join();
+             fs::create_directory(kept);
+         },
+         "kept"},
+        {"removed and remade by another program",
+         [](FileManager&, const std::string& kept) {
+             fs::remove_all(kept);
+             fs::create_directory(kept);
+         },
+         "kept"},
+        {"swapped for a link by another program",
+         [](FileManager&, const std::string& kept) {
+             fs::rename(kept, kept + "-moved");
+             fs::create_directory_symlink(fs::path(kept).parent_path() / "elsewhere", kept);
+         },
+         "kept-moved"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string name = std::to_string(&c - cases);
+        const std::string base = folder.makeFolder(name);
+        const std::string kept = folder.makeFolder(name + "/kept");
+        folder.makeFolder(name + "/elsewhere");
+        const std::string source = folder.writeFile(name + "/source", "new");
+        PathInFolder::KeepFoldersOpen keepFolders;
+        EXPECT_FALSE(files.entryExistsAtPath(kept + "/new")); // keeps the folder open
+        c.change(files, kept);
+        EXPECT_TRUE(files.copyPath(source, kept + "/new"));
+        EXPECT_EQ(readFile(base + "/" + c.expectedIn + "/new"), "new");
+        EXPECT_FALSE(exists(base + "/elsewhere/new"));
+    }
 }
 
 TEST_F(FileManagerTest, ComparesContentsNotNames) {
