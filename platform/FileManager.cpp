@@ -1,5 +1,6 @@
 #include "platform/FileManager.h"
 
+#include "platform/FolderListing.h"
 #include "platform/PathInFolder.h"
 #include "platform/PathUtilities.h"
 
@@ -37,47 +38,7 @@ struct FdCloser {
     }
 };
 
-bool isDotOrDotDot(const char* name);
-
-// A folder's entries, read straight from its open descriptor (which it owns) a buffer at a time.
-class Listing {
-public:
-    explicit Listing(int fd) : _fd(fd) {}
-    ~Listing() { ::close(_fd); }
-    Listing(const Listing&) = delete;
-    Listing& operator=(const Listing&) = delete;
-
-    int fd() const { return _fd; }
-    // The next entry other than "." and ".."; none at the end or when the folder cannot be read.
-    const dirent64* next() {
-        for (;;) {
-            if (_position >= _end) {
-                if (!_buffer) {
-                    _buffer = std::make_unique<char[]>(kListingBufferSize);
-                }
-                const ssize_t n = ::getdents64(_fd, _buffer.get(), kListingBufferSize);
-                if (n <= 0) {
-                    return nullptr;
-                }
-                _position = 0;
-                _end = static_cast<std::size_t>(n);
-            }
-            const auto* entry = reinterpret_cast<const dirent64*>(_buffer.get() + _position);
-            _position += entry->d_reclen;
-            if (!isDotOrDotDot(entry->d_name)) {
-                return entry;
-            }
-        }
-    }
-
-private:
-    static constexpr std::size_t kListingBufferSize = 32 * 1024;
-    int _fd;
-    std::unique_ptr<char[]> _buffer;
-    std::size_t _position = 0;
-    std::size_t _end = 0;
-};
-using DirPtr = std::unique_ptr<Listing>;
+using DirPtr = std::unique_ptr<FolderListing>;
 
 // Makes a call at the path's folder; should that folder have been removed since it was opened, once more
 // on the whole path, which may lead to a folder made there since.
@@ -116,14 +77,10 @@ DirPtr openFolderAt(int folder, const char* name, bool nofollow) {
     if (fd < 0) {
         return nullptr;
     }
-    return std::make_unique<Listing>(fd);
+    return std::make_unique<FolderListing>(fd);
 }
 
-bool isDotOrDotDot(const char* name) {
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-std::vector<std::string> listNames(Listing* dir) {
+std::vector<std::string> listNames(FolderListing* dir) {
     std::vector<std::string> names;
     while (const dirent64* entry = dir->next()) {
         names.emplace_back(entry->d_name);
@@ -340,7 +297,7 @@ bool copyTree(CopyEnd from, const std::string& fromPath, CopyEnd to, bool top, b
     if (!S_ISDIR(st.st_mode)) {
         return top ? copyFailed(context, ENOTSUP) : leaveOut(context, fromPath, Kind::special, 0);
     }
-    const auto dir = std::make_unique<Listing>(in.fd);
+    const auto dir = std::make_unique<FolderListing>(in.fd);
     in.fd = -1; // the listing owns it now
     if (::mkdirat(to.folder, to.name, 0700) != 0) {
         return copyFailed(context);
@@ -492,7 +449,7 @@ bool equalEntries(CopyEnd entry1, CopyEnd entry2) {
 
 // Lists the open folder's descendants below relative; folders beneath are opened by name, never through a
 // link.
-void collectSubpaths(Listing* dir, const std::string& relative, std::vector<std::string>* out,
+void collectSubpaths(FolderListing* dir, const std::string& relative, std::vector<std::string>* out,
                      std::size_t* count) {
     const int dirFd = dir->fd();
     while (const dirent64* entry = dir->next()) {
