@@ -11,6 +11,7 @@
 #include "platform/FreeSpace.h"
 #include "platform/Log.h"
 #include "platform/MessageFormat.h"
+#include "platform/PathInFolder.h"
 #include "platform/PathUtilities.h"
 #include "process/MyProcess.h"
 
@@ -153,6 +154,7 @@ void ArchiveExtraction::_unzipDataAvailable(MyProcess& process, ListingProgress&
 
 void ArchiveExtraction::_unzipProcessCompleted(MyProcess& process, const ZipCentralDirectory& directory,
                                                const ListingProgress& progress) {
+    const PathInFolder::KeepFoldersOpen keepFolders; // as in the run's first pass
     const std::string folder = process.directory();
     std::vector<std::string>& pending = tempFolders();
     if (const auto it = std::find(pending.begin(), pending.end(), folder); it != pending.end()) {

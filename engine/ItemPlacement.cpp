@@ -11,6 +11,7 @@
 #include "platform/PathUtilities.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace quorvane {
 
@@ -22,9 +23,9 @@ constexpr std::time_t kMaxTimestampsTried = 100000;
 } // namespace
 
 ItemPlacement::ItemPlacement(const UpdateServices& services, const ArchiveExtraction& extraction,
-                             const std::string& targetPath)
+                             const std::string& targetPath, const std::atomic<bool>* stopRequested)
     : _services(services), _fileManager(services.fileManager), _extraction(extraction),
-      _targetPath(targetPath) {}
+      _targetPath(targetPath), _stopRequested(stopRequested) {}
 
 const std::optional<std::string>& ItemPlacement::privateFiles() {
     if (_privateFiles) {
@@ -66,10 +67,12 @@ ItemPlacement::Outcome ItemPlacement::_installItem(const std::string& item, cons
     }
     Outcome outcome;
     FileManager::CopyOutcome copy;
+    copy.stopRequested = _stopRequested; // a large folder's copy stops when the run is cancelled
     if (!_takeExtractedItem(item, partial, &copy) && !_fileManager.copyPath(item, partial, &copy)) {
         const int error = _fileManager.lastError();
         outcome.folder = _fileManager.entryKindAtPath(item, false) == FileManager::EntryKind::folder;
         outcome.entries = outcome.folder ? _fileManager.countSubpathsAtPath(item) : 1;
+        outcome.stopped = error == ECANCELED && _stopRequested && _stopRequested->load();
         outcome.failure = UpdateRun::_errorText(error);
         return outcome;
     }

@@ -3,6 +3,7 @@
 #include "engine/UpdateServices.h"
 #include "platform/FileManager.h"
 
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -19,9 +20,9 @@ class ArchiveExtraction;
 // always holds either the old or the new contents. It counts nothing itself: the run counts the outcome.
 class ItemPlacement {
 public:
-    // targetPath: the installation.
+    // targetPath: the installation; stopRequested: once set, a folder being copied is given up whole.
     ItemPlacement(const UpdateServices& services, const ArchiveExtraction& extraction,
-                  const std::string& targetPath);
+                  const std::string& targetPath, const std::atomic<bool>* stopRequested = nullptr);
     ItemPlacement(const ItemPlacement&) = delete;
     ItemPlacement& operator=(const ItemPlacement&) = delete;
 
@@ -39,6 +40,8 @@ public:
     struct Outcome {
         // Why nothing of the item was put in place; none: it was.
         std::optional<std::string> failure;
+        // Nothing of it was put in place because the run was cancelled while it was being copied.
+        bool stopped = false;
         // An old file went to the backup folder and the item took its place.
         bool replaced = false;
         bool folder = false;
@@ -64,6 +67,7 @@ private:
     const std::string& _targetPath;
     std::optional<std::string> _privateFiles;
     bool _madeBackupRoot = false;
+    const std::atomic<bool>* _stopRequested;
 };
 
 } // namespace quorvane

@@ -10,6 +10,7 @@
 #include "platform/Localizer.h"
 #include "platform/Log.h"
 #include "platform/MessageFormat.h"
+#include "platform/PathInFolder.h"
 #include "platform/PathUtilities.h"
 
 #include <algorithm>
@@ -44,7 +45,7 @@ UpdateRun::UpdateRun(UpdateServices services, UpdateRunDelegate& delegate, std::
                      std::vector<std::string> updateFiles)
     : _services(std::move(services)), _fileManager(_services.fileManager), _delegate(delegate),
       _targetPath(std::move(targetPath)), _updateFiles(std::move(updateFiles)),
-      _walkGuard(_fileManager, _updateFiles), _placement(_services, _extraction, _targetPath),
+      _walkGuard(_fileManager, _updateFiles), _placement(_services, _extraction, _targetPath, &_cancelRequested),
       _record(_targetPath, _services.clock.now()), _extraction(*this, _services) {
     _statusTimer.setInterval(kStatusIntervalMilliseconds);
     QObject::connect(&_statusTimer, &QTimer::timeout, &_ownerContext, [this] { _showStatus(); });
@@ -67,6 +68,8 @@ void UpdateRun::start() {
     _statusTimer.start();
     _worker = std::make_unique<WorkerThread>();
     _worker->post([this] {
+        // The folders the pass works in stay open while it lasts: each file costs a look-up of its name.
+        const PathInFolder::KeepFoldersOpen keepFolders;
         for (const std::string& path : _updateFiles) {
             // An item never installed (the whole disk, say) is not walked.
             if (_walkGuard.refusalOf(path, _targetPath) == WalkGuard::Refusal::none) {
@@ -276,6 +279,10 @@ bool UpdateRun::_countPlacement(const std::string& item, const std::string& rela
                                 const ItemPlacement::Outcome& outcome) {
     // On the bar the item counts itself as well as every entry beneath it, whatever became of them.
     const std::size_t handled = outcome.entries + (outcome.folder ? 1 : 0);
+    if (outcome.stopped) { // given up whole on Cancel: not installed, and no failure
+        _advanceProgress(handled, relativePath);
+        return false;
+    }
     if (outcome.failure) {
         _noteFailure(item, *outcome.failure, fileCount(outcome.entries));
         _advanceProgress(handled, relativePath);

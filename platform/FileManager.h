@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,7 +11,9 @@ namespace quorvane {
 
 // File services on the file system's own bytes. Every operation on an empty path does nothing and
 // answers no. Relative paths resolve against the process's working directory.
-// The operations are virtual so that tests can put failures in front of them.
+// The operations are virtual so that tests can put failures in front of them. One manager may serve
+// several threads at once. While a PathInFolder::KeepFoldersOpen lives on a thread, its operations look up
+// names in the folders they worked in last instead of walking whole paths again (see PathInFolder).
 class FileManager {
 public:
     virtual ~FileManager() = default;
@@ -49,6 +53,8 @@ public:
         bool folder = false;
         std::size_t descendants = 0;
         std::vector<LeftOut> leftOut;
+        // Given by the caller: once set, a folder's copy ends (failing with ECANCELED) before its next entry.
+        const std::atomic<bool>* stopRequested = nullptr;
     };
     // Copies a file or whole tree to a free path. Never overwrites. An item that is a link is copied as a
     // link; beneath a folder, links, pipes, sockets, devices and entries that cannot be read are left out
@@ -90,8 +96,9 @@ public:
     };
     virtual std::optional<EntryStamp> entryStampAtPath(const std::string& path) const;
 
-    // The system's error number of the latest operation that failed, kept when cleaning up after it.
-    int lastError() const { return _lastError; }
+    // The system's error number of the latest operation on this thread that failed, kept when cleaning up
+    // after it.
+    int lastError() const;
 
     FileManager();
     // A name beside the path for a copy in progress, used by no other copy of any run: recognisable by
@@ -102,14 +109,19 @@ public:
 private:
     // Notes errno as the latest failure (or EIO when the system gave none) and answers no.
     bool _failed() const;
+    // After a rename or swap of the two paths: forgets any folder kept open at or beneath either when it
+    // was made, else notes the failure; answers whether it was made.
+    bool _forgetMoved(const std::string& path1, const std::string& path2, bool moved);
 
-    mutable int _lastError = 0;
-    unsigned long _temporaryCounter = 0;
+    // Read once: temporary names are made for every file.
+    long _processId;
+    std::atomic<unsigned long> _temporaryCounter = 0;
     // Sets this manager's temporary names apart from those of any earlier run with the same process id.
     unsigned long long _temporaryNonce;
     // The process's file creation mask, applied to a copied folder's mode once its contents are in.
     unsigned _creationMask;
     // File systems (by device) that refused to share a copy's data: copies there use the kernel copy.
+    std::mutex _reflinkLock;
     std::vector<std::uint64_t> _devicesWithoutReflink;
 };
 

@@ -1,14 +1,20 @@
 #include "platform/FileManager.h"
 
 #include "platform/FileHandle.h"
+#include "platform/PathInFolder.h"
 #include "platform/Workspace.h"
 #include "support/TemporaryFolder.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <tuple>
 #include <unistd.h>
 
@@ -127,18 +133,74 @@ TEST_F(FileManagerTest, ACopyTellsWhatItMade) {
     }
 }
 
-// A copy that fails part-way (here: names grow past the system's limit at the destination) is removed
-// again, and its error survives the removal.
+// A copy that fails part-way (here: a file grows past the process's file size limit) is removed again,
+// and its error survives the removal.
 TEST_F(FileManagerTest, AFailedCopyLeavesNothingBehindAndKeepsItsError) {
-    std::string relative = "deep";
-    while (relative.size() < 3700) {
-        relative += "/" + std::string(200, 'd');
+    folder.writeFile("src/a/small", "x");
+    folder.writeFile("src/a/b/large", std::string(64 * 1024, 'x'));
+    struct rlimit limit {};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const struct rlimit lowered{4096, limit.rlim_max};
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &lowered);
+    const bool copied = files.copyPath(folder / "src", folder / "dst");
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(copied);
+    EXPECT_EQ(files.lastError(), EFBIG);
+    EXPECT_FALSE(exists(folder / "dst"));
+}
+
+// While a thread keeps folders open, a file made in a folder that was kept lands where the folder's path
+// leads now when the file services moved it or another program removed and remade it, and never through a
+// link put in the folder's place.
+TEST_F(FileManagerTest, KeptFoldersFollowChangesAndNeverALinkPutInTheirPlace) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* what;
+        std::function<void(FileManager&, const std::string& kept)> change;
+        const char* expectedIn; // where the new file lands, below the case's folder
+    };
+    const Case cases[] = {
+        {"moved by the file services, a new folder made in its place",
+         [](FileManager& files, const std::string& kept) {
+             files.movePath(kept, kept + "-moved");
+             files.createDirectoryAtPath(kept);
+         },
+         "kept"},
+        {"moved on another thread",
+         [](FileManager& files, const std::string& kept) {
+             std::thread([&] { files.movePath(kept, kept + "-moved"); }).join();
+             fs::create_directory(kept);
+         },
+         "kept"},
+        {"removed and remade by another program",
+         [](FileManager&, const std::string& kept) {
+             fs::remove_all(kept);
+             fs::create_directory(kept);
+         },
+         "kept"},
+        {"swapped for a link by another program",
+         [](FileManager&, const std::string& kept) {
+             fs::rename(kept, kept + "-moved");
+             fs::create_directory_symlink(fs::path(kept).parent_path() / "elsewhere", kept);
+         },
+         "kept-moved"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string name = std::to_string(&c - cases);
+        const std::string base = folder.makeFolder(name);
+        const std::string kept = folder.makeFolder(name + "/kept");
+        folder.makeFolder(name + "/elsewhere");
+        const std::string source = folder.writeFile(name + "/source", "new");
+        PathInFolder::KeepFoldersOpen keepFolders;
+        EXPECT_FALSE(files.entryExistsAtPath(kept + "/new")); // keeps the folder open
+        c.change(files, kept);
+        EXPECT_TRUE(files.copyPath(source, kept + "/new"));
+        EXPECT_EQ(readFile(base + "/" + c.expectedIn + "/new"), "new");
+        EXPECT_FALSE(exists(base + "/elsewhere/new"));
     }
-    const std::string deep = folder.makeFolder(relative);
-    folder.writeFile("src/" + std::string(200, 'a') + "/" + std::string(200, 'b'), "x");
-    EXPECT_FALSE(files.copyPath(folder / "src", deep + "/dst"));
-    EXPECT_EQ(files.lastError(), ENAMETOOLONG);
-    EXPECT_FALSE(exists(deep + "/dst"));
 }
 
 TEST_F(FileManagerTest, ComparesContentsNotNames) {

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <dirent.h>
+#include <memory>
+
+namespace quorvane {
+
+// A folder's entries, read straight from its open descriptor (which it owns) a buffer at a time, without
+// the extra calls a directory stream makes when it takes over a descriptor.
+class FolderListing {
+public:
+    explicit FolderListing(int fd) : _fd(fd) {}
+    ~FolderListing();
+    FolderListing(const FolderListing&) = delete;
+    FolderListing& operator=(const FolderListing&) = delete;
+
+    int fd() const { return _fd; }
+    // The next entry other than "." and ".."; none at the end or when the folder cannot be read.
+    const dirent64* next();
+
+private:
+    int _fd;
+    std::unique_ptr<char[]> _buffer;
+    std::size_t _position = 0;
+    std::size_t _end = 0;
+};
+
+} // namespace quorvane
