@@ -54,13 +54,11 @@ std::optional<std::string> UpdateRecordStore::keep(const UpdateRecord& record) {
         _fileManager.createDirectoryAtPath(path::stringByDeletingLastPathComponent(_folder));
         _fileManager.createDirectoryAtPath(_folder);
     }
-    // Named by the run's time, so that the names sort as the runs came; a taken name gets a number.
+    // Named by the run's time and a number, so that the names sort as the runs came, within a second too.
     const std::string base = path::stringByAppendingPathComponent(_folder, dateTimeComponentAt(record.date()));
     for (int suffix = 1; suffix < 1000; ++suffix) {
         char number[8] = "";
-        if (suffix > 1) {
-            std::snprintf(number, sizeof number, "-%03d", suffix);
-        }
+        std::snprintf(number, sizeof number, "-%03d", suffix);
         const std::string name = base + number + std::string(kSuffix);
         if (writeNewFile(name, record.serialized())) {
             return name;

@@ -149,6 +149,14 @@ TEST_F(FileManagerTest, AFailedCopyLeavesNothingBehindAndKeepsItsError) {
     EXPECT_FALSE(copied);
     EXPECT_EQ(files.lastError(), EFBIG);
     EXPECT_FALSE(exists(folder / "dst"));
+
+    // A copy asked to stop (a cancelled update) ends before its next entry, and leaves nothing either.
+    const std::atomic<bool> stop{true};
+    FileManager::CopyOutcome outcome;
+    outcome.stopRequested = &stop;
+    EXPECT_FALSE(files.copyPath(folder / "src", folder / "dst", &outcome));
+    EXPECT_EQ(files.lastError(), ECANCELED);
+    EXPECT_FALSE(exists(folder / "dst"));
 }
 
 // While a thread keeps folders open, a file made in a folder that was kept lands where the folder's path
