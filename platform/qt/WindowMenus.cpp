@@ -116,12 +116,10 @@ void WindowMenus::refresh() {
     _undoLastUpdate->setEnabled(enabled(UserAction::undoLastUpdate));
 }
 
-bool WindowMenus::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget != nullptr && widget->window() == &_window) {
-            refresh();
-        }
+bool WindowMenus::eventFilter(QObject*, QEvent* event) {
+    // Sent to whatever has the focus, a sheet just closed included, before the shortcut is looked up.
+    if (event->type() == QEvent::ShortcutOverride && _window.isActiveWindow()) {
+        refresh();
     }
     return false;
 }
