@@ -181,5 +181,38 @@ TEST(MenuActions, UndoLastUpdateGoesBackRunByRun) {
     EXPECT_EQ(undo().substr(0, 26), "There is no update to undo");
 }
 
+// Items the program was started with: with one valid installation its confirmation opens at once; with
+// several they wait, said above the table, until Return on a row; confirmed, they wait no more.
+TEST(MenuActions, WaitingItemsGoIntoTheOnlyInstallationOrTheRowChosen) {
+    for (const int validCount : {1, 2}) {
+        SCOPED_TRACE(validCount);
+        InstallerHarness harness;
+        FakeTextField waitingLine;
+        harness.installer().setWaitingLine(&waitingLine);
+        Paths rows{harness.folder.makeInstallation("home/damaged", "1.0")};
+        for (int i = 0; i < validCount; ++i) {
+            rows.push_back(harness.folder.makeInstallation("home/valid" + std::to_string(i)));
+        }
+        harness.list()._addApplications(rows, true);
+        const Paths items{harness.folder.writeFile("drop/a.zip", "zip"), harness.folder.writeFile("drop/b", "b")};
+
+        harness.installer().offerWaitingItems(items);
+        if (validCount == 2) {
+            EXPECT_TRUE(harness.window.sheets.empty());
+            EXPECT_EQ(waitingLine.value, "2 items are waiting: choose an installation and press Return.");
+            harness.table.selectRow(1, false);
+            harness.installer().activateSelectedRow();
+        }
+        ASSERT_EQ(harness.window.sheets.size(), 1U);
+        EXPECT_EQ(harness.installer().targetPath(), harness.rowPaths()[validCount - 1]) << "the only valid one, or the one chosen";
+        harness.window.dismissSheet(NSAlertAlternateReturn);
+        EXPECT_EQ(harness.installer().waitingItems(), items) << "Cancel: they still wait";
+        harness.installer().activateSelectedRow();
+        harness.confirm();
+        EXPECT_TRUE(harness.installer().waitingItems().empty());
+        EXPECT_EQ(waitingLine.value, "");
+    }
+}
+
 } // namespace
 } // namespace quorvane::test
