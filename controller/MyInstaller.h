@@ -35,8 +35,7 @@ class MyProcess;
 // The installation list is an object of its own (registry/InstallationList) and one update an UpdateRun
 // (engine/); the controller shows both. Its methods: the table in InstallationTable.cpp, drop handling in
 // drop/, the progress display and the report sheet in ProgressDisplay.cpp, the menu actions in
-// InstallerActions.cpp; fields, accessors and start-up
-// here.
+// InstallerActions.cpp; fields, accessors and start-up here.
 class MyInstaller : public TableDataSource,
                     public InstallationListDelegate,
                     public UpdateRunDelegate,
