@@ -1,13 +1,14 @@
 #include "app/UpdaterApplication.h"
 
 #include "platform/qt/QtTableView.h"
+#include "platform/qt/WindowMenus.h"
 
 namespace quorvane {
 
 UpdaterApplication::UpdaterApplication(const UpdaterConfiguration& configuration)
     : _services(configuration, programName), _bundle(configuration.resourceFolder),
-      _waitingItems(configuration.waitingItems),
-      _installer(InstallerServices{_services.fileManager, _services.workspace, _services.userDefaults,
+      _workspace(_services.fileManager), _waitingItems(configuration.waitingItems),
+      _installer(InstallerServices{_services.fileManager, _workspace, _services.userDefaults,
                                    _services.localizer, _services.log, _services.clock, _bundle, _imageLoader,
                                    configuration.locatePath, configuration.jarPath,
                                    _services.cleanupJournal.get(), _services.recordStore.get()}),
@@ -22,11 +23,15 @@ UpdaterApplication::UpdaterApplication(const UpdaterConfiguration& configuration
     });
     _mainWindow.appPathSelector().setDataSource(&_installer);
     _mainWindow.cancelButton().setAction([this] { _installer.cancelInstall(); });
+    _installer.setWaitingLine(&_mainWindow.waitingLine());
+    _mainWindow.menus().setTarget(&_installer);
 }
 
 void UpdaterApplication::start() {
     _services.cleanUpLeftovers();
     _installer.awakeFromNib();
+    _installer.offerWaitingItems(_waitingItems);
+    _mainWindow.menus().refresh();
 }
 
 } // namespace quorvane

@@ -6,6 +6,7 @@
 #include "platform/Bundle.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/QtImageLoader.h"
+#include "platform/qt/QtWorkspace.h"
 
 #include <string>
 #include <vector>
@@ -22,7 +23,8 @@ public:
     UpdaterApplication(const UpdaterApplication&) = delete;
     UpdaterApplication& operator=(const UpdaterApplication&) = delete;
 
-    // Removes what a killed run left behind, then sends the controller awakeFromNib.
+    // Removes what a killed run left behind, then sends the controller awakeFromNib and offers it the
+    // waiting items.
     void start();
 
     MyInstaller& installer() { return _installer; }
@@ -35,6 +37,8 @@ private:
     PlatformServices _services;
     Bundle _bundle;
     QtImageLoader _imageLoader;
+    // The window's workspace: it also opens folders in the file manager.
+    QtWorkspace _workspace;
     std::vector<std::string> _waitingItems;
     MyInstaller _installer;
     // Declared last, so it goes first: the table never asks a controller that is gone.

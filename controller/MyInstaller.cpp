@@ -32,7 +32,8 @@ MyInstaller::MyInstaller(InstallerServices services)
       _fileManager(services.fileManager), _userDefaults(services.userDefaults),
       _localizer(services.localizer), _log(services.log), _clock(services.clock), _bundle(services.bundle),
       _imageLoader(services.imageLoader), _locatePath(std::move(services.locatePath)),
-      _jarPath(std::move(services.jarPath)), _cleanupJournal(services.cleanupJournal), _recordStore(services.recordStore) {
+      _jarPath(std::move(services.jarPath)), _cleanupJournal(services.cleanupJournal), _recordStore(services.recordStore),
+      _workspace(services.workspace) {
     _initVariables();
 }
 

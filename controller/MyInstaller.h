@@ -2,8 +2,10 @@
 
 #include "controller/InstallerOutlets.h"
 #include "controller/InstallerServices.h"
+#include "engine/UpdateRecordStore.h"
 #include "engine/UpdateRun.h"
 #include "engine/UpdateRunDelegate.h"
+#include "platform/ActionTarget.h"
 #include "platform/FileManager.h"
 #include "platform/Image.h"
 #include "platform/TableDataSource.h"
@@ -32,9 +34,12 @@ class MyProcess;
 //
 // The installation list is an object of its own (registry/InstallationList) and one update an UpdateRun
 // (engine/); the controller shows both. Its methods: the table in InstallationTable.cpp, drop handling in
-// drop/, the progress display and the report sheet in ProgressDisplay.cpp; fields, accessors and start-up
-// here.
-class MyInstaller : public TableDataSource, public InstallationListDelegate, public UpdateRunDelegate {
+// drop/, the progress display and the report sheet in ProgressDisplay.cpp, the menu actions in
+// InstallerActions.cpp; fields, accessors and start-up here.
+class MyInstaller : public TableDataSource,
+                    public InstallationListDelegate,
+                    public UpdateRunDelegate,
+                    public ActionTarget {
 public:
     explicit MyInstaller(InstallerServices services);
     ~MyInstaller() override;
@@ -103,6 +108,10 @@ private:
     InstallationStatus _validApplicationInDrag(const std::vector<std::string>& paths);
     void _dragConfirmed(int returnCode);
     void _openRefusalSheet();
+    // Opens the confirmation of an update of the row with updateFiles(); no when the row takes no items.
+    bool _confirmUpdateOfRow(int row);
+    // No drop nor action takes items now: a run, an undo or a sheet is under way.
+    bool _takesNoItems() const { return updateInProgress() || _awaitingConfirmation || _undoing; }
     // Says why the confirmed installation is not updated: its new status, or another folder at its path.
     void _openTargetChangedSheet(const std::string& path, InstallationStatus status);
 
@@ -148,6 +157,43 @@ private:
     // At most one run at a time. A run that has ended stays until the next one starts: it calls the
     // controller from inside its own operations, so it is never destroyed during such a call.
     std::unique_ptr<UpdateRun> _updateRun;
+
+    // controller/InstallerActions.cpp: the window's menu actions, each on the selected row, refused where
+    // a drop would be.
+public:
+    bool actionEnabled(UserAction action) override;
+    bool installItems(const std::vector<std::string>& paths) override;
+    bool addInstallation(const std::string& path) override;
+    void removeSelectedInstallation() override;
+    void showSelectedInFileManager() override;
+    void undoLastUpdate() override;
+    void activateSelectedRow() override;
+    // Items the program was started with: with one valid installation its confirmation opens at once;
+    // otherwise the waiting line says they wait for a row to be chosen.
+    void offerWaitingItems(std::vector<std::string> items);
+    const std::vector<std::string>& waitingItems() const { return _waitingItems; }
+    // Where the waiting items are told; none: they are not.
+    void setWaitingLine(TextField* line) { _waitingLine = line; }
+
+private:
+    // The selected row's path, when the selected row is an installation (valid or not).
+    std::optional<std::string> _selectedPath() const;
+    // The selected row is a valid installation.
+    bool _selectedRowTakesItems() const;
+    void _waitingItemsConfirmed(int returnCode);
+    void _showWaitingLine();
+    void _undoConfirmed(const UpdateRecordStore::Kept& kept);
+    // The run's backup folder, shown in the file manager from its report.
+    void _showBackupFolder();
+
+    Workspace& _workspace;
+    TextField* _waitingLine = nullptr;
+    std::vector<std::string> _waitingItems;
+    // An undo runs on _undoWorker; its end comes back through _undoContext.
+    bool _undoing = false;
+    QObject _undoContext;
+    // Declared last: it goes first, after the undo under way.
+    std::unique_ptr<WorkerThread> _undoWorker;
 };
 
 } // namespace quorvane

@@ -66,13 +66,24 @@ void MyInstaller::updateRunEnded(const UpdateReport& report) {
     // A cancelled run that changed the installation can be put back at once.
     const bool changed = _updateRun && _updateRun->numFilesInstalled() + _updateRun->numFilesReplaced() > 0;
     std::optional<std::string> putBack;
+    // A finished run that backed something up shows where the old items went.
+    const bool backedUp =
+        _updateRun && _updateRun->record().backupFolder() && _updateRun->record().replacedCount() > 0;
     if (report.cancelled && changed) {
         putBack = _localized("Put Back");
+    } else if (!report.cancelled && backedUp) {
+        putBack = _localized("Show Backup Folder");
     }
+    const bool cancelled = report.cancelled;
     _window->beginAlertSheet(AlertSheet{report.title, _localized("OK"), putBack, report.message,
-                                        [this](int returnCode) {
-                                            if (returnCode == NSAlertAlternateReturn) {
+                                        [this, cancelled](int returnCode) {
+                                            if (returnCode != NSAlertAlternateReturn) {
+                                                return;
+                                            }
+                                            if (cancelled) {
                                                 _putBack();
+                                            } else {
+                                                _showBackupFolder();
                                             }
                                         },
                                         report.details});

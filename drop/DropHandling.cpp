@@ -52,7 +52,7 @@ DragOperation MyInstaller::validateDrop(TableView& tableView, const DraggingInfo
         return DragOperation::NSDragOperationNone;
     }
     // One update at a time: nothing is taken while a run or its confirmation is under way.
-    if (updateInProgress() || _awaitingConfirmation) {
+    if (_takesNoItems()) {
         return DragOperation::NSDragOperationNone;
     }
     const InstallationStatus status = _validApplicationInDrag(
@@ -94,7 +94,7 @@ bool MyInstaller::acceptDrop(TableView&, const DraggingInfo& info, int row, Tabl
         _openRefusalSheet();
         return false;
     }
-    if (updateInProgress() || _awaitingConfirmation) {
+    if (_takesNoItems()) {
         return false;
     }
     setUpdateFiles(info.propertyListForType(NSFilenamesPboardType));
@@ -103,40 +103,48 @@ bool MyInstaller::acceptDrop(TableView&, const DraggingInfo& info, int row, Tabl
     }
 
     if (operation == TableViewDropOperation::NSTableViewDropOn) {
-        const std::vector<AppRecord>& list = _installationList.targetPathArray();
-        if (row < 0 || static_cast<std::size_t>(row) >= list.size()) {
-            return false;
-        }
-        const AppRecord& record = list[static_cast<std::size_t>(row)];
-        if (record.status.value_or(-1) != 0 || !record.path || updateFiles()->empty()) {
-            return false;
-        }
-        setTargetPath(*record.path);
-
-        const std::vector<std::string>& files = *updateFiles();
-        std::string message = formatMessage(_localized("Click OK to update %@ using:\n\n%@"),
-                                            {*targetPath(), path::lastPathComponent(files.front())});
-        const std::size_t shown = std::min(files.size(), kMaxConfirmedNames);
-        for (std::size_t i = 1; i < shown; ++i) {
-            message = formatMessage("%@\n%@", {message, path::lastPathComponent(files[i])});
-        }
-        if (files.size() > shown) {
-            const std::string more = formatMessage(_localized("… and %d more."),
-                                                   {static_cast<std::int32_t>(files.size() - shown)});
-            message = formatMessage("%@\n%@", {message, more});
-        }
-        const std::string title = formatMessage(_localized("Are you sure you want to update %@?"), {"Quorvane"});
-        if (_window) {
-            _awaitingConfirmation = true;
-            _window->beginAlertSheet(AlertSheet{title, _localized("OK"), _localized("Cancel"), message,
-                                                [this](int returnCode) { _dragConfirmed(returnCode); }, {}});
-        }
-        return true;
+        return _confirmUpdateOfRow(row);
     }
     if (operation == TableViewDropOperation::NSTableViewDropAbove) {
         return _installationList._addApplications(updateFiles(), true);
     }
     return false;
+}
+
+bool MyInstaller::_confirmUpdateOfRow(int row) {
+    const std::vector<AppRecord>& list = _installationList.targetPathArray();
+    if (!updateFiles() || row < 0 || static_cast<std::size_t>(row) >= list.size()) {
+        return false;
+    }
+    const AppRecord& record = list[static_cast<std::size_t>(row)];
+    if (record.status.value_or(-1) != 0 || !record.path || updateFiles()->empty()) {
+        return false;
+    }
+    setTargetPath(*record.path);
+
+    const std::vector<std::string>& files = *updateFiles();
+    std::string message = formatMessage(_localized("Click OK to update %@ using:\n\n%@"),
+                                        {*targetPath(), path::lastPathComponent(files.front())});
+    const std::size_t shown = std::min(files.size(), kMaxConfirmedNames);
+    for (std::size_t i = 1; i < shown; ++i) {
+        message = formatMessage("%@\n%@", {message, path::lastPathComponent(files[i])});
+    }
+    if (files.size() > shown) {
+        const std::string more = formatMessage(_localized("… and %d more."),
+                                               {static_cast<std::int32_t>(files.size() - shown)});
+        message = formatMessage("%@\n%@", {message, more});
+    }
+    const std::string title = formatMessage(_localized("Are you sure you want to update %@?"), {"Quorvane"});
+    if (_window) {
+        _awaitingConfirmation = true;
+        _window->beginAlertSheet(AlertSheet{title, _localized("OK"), _localized("Cancel"), message,
+                                            [this](int returnCode) {
+                                                _waitingItemsConfirmed(returnCode);
+                                                _dragConfirmed(returnCode);
+                                            },
+                                            {}});
+    }
+    return true;
 }
 
 void MyInstaller::_openRefusalSheet() {

@@ -24,6 +24,8 @@ public:
     // Retargets the drag that is over the table: onto a row, or into the gap above it.
     virtual void setDropRow(int row, TableViewDropOperation operation) = 0;
     virtual void selectRow(int row, bool byExtendingSelection) = 0;
+    // The selected row; -1 when none is.
+    virtual int selectedRow() const = 0;
 };
 
 } // namespace quorvane

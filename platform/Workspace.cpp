@@ -17,4 +17,6 @@ bool Workspace::isFilePackageAtPath(const std::string& path) const {
     return _fileManager.fileExistsAtPath(path::stringByAppendingPathComponent(path, "Contents/Info.plist"));
 }
 
+bool Workspace::openFolder(const std::string&) { return false; }
+
 } // namespace quorvane

@@ -241,6 +241,27 @@ InstallationStatus InstallationList::_judgeListedApplicationAgain(const std::str
     return status;
 }
 
+bool InstallationList::_removeApplication(const std::string& path) {
+    std::vector<AppRecord>& list = _targetPathArray;
+    const auto listed = std::find_if(list.begin(), list.end(), [&](const AppRecord& r) { return r.path == path; });
+    if (listed == list.end()) {
+        return false;
+    }
+    if (listed - list.begin() < _firstBadEntry) {
+        --_firstBadEntry;
+    }
+    list.erase(listed);
+    std::vector<std::string> pathList;
+    for (const AppRecord& record : list) {
+        if (record.path) {
+            pathList.push_back(*record.path);
+        }
+    }
+    _tellChanged();
+    _savePathList(pathList);
+    return true;
+}
+
 void InstallationList::_judgeAbsentApplicationsAgain() {
     std::vector<std::string> absent;
     for (const AppRecord& record : _targetPathArray) {

@@ -50,6 +50,9 @@ public:
     bool _addSavedApplications(const std::vector<std::string>& paths);
     // The list rebuilt from the locate query's output: one path per line.
     void _fillApplicationList(const std::string& output);
+    // Takes the installation off the list and saves the list; the folder itself is not touched. No when
+    // it is not listed.
+    bool _removeApplication(const std::string& path);
     // Judges a listed installation again; replaced tells whether another folder now stands at its path.
     // When the verdict or the folder changed, its record is rebuilt with the new verdict.
     InstallationStatus _judgeListedApplicationAgain(const std::string& path, bool* replaced);

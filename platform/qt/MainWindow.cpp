@@ -1,9 +1,11 @@
 #include "platform/qt/MainWindow.h"
 
+#include "platform/qt/WindowMenus.h"
 #include "ui_MainWindow.h"
 
 #include <QAccessibleWidget>
 #include <QIcon>
+#include <QLabel>
 #include <QLayout>
 
 namespace quorvane {
@@ -29,6 +31,19 @@ QAccessibleInterface* windowAccessible(const QString& className, QObject* object
     return nullptr;
 }
 
+// A label that takes no room while it has nothing to say.
+class HidingTextField : public QtTextField {
+public:
+    explicit HidingTextField(QLabel& label) : QtTextField(label), _label(label) {}
+    void setStringValue(const std::string& text) override {
+        QtTextField::setStringValue(text);
+        _label.setVisible(!text.empty());
+    }
+
+private:
+    QLabel& _label;
+};
+
 std::unique_ptr<Ui::MainWindow> setUpUi(QWidget& widget) {
     QAccessible::installFactory(windowAccessible); // once: a factory already installed is not added again
     auto ui = std::make_unique<Ui::MainWindow>();
@@ -43,7 +58,9 @@ std::unique_ptr<Ui::MainWindow> setUpUi(QWidget& widget) {
 
 MainWindow::MainWindow(UserDefaults& userDefaults)
     : _ui(setUpUi(_widget)), _window(_widget, userDefaults), _file(*_ui->_file), _fileLabel(*_ui->_fileLabel),
-      _progress(*_ui->_progress), _cancelButton(*_ui->_cancelButton) {}
+      _progress(*_ui->_progress), _cancelButton(*_ui->_cancelButton),
+      _waitingLine(std::make_unique<HidingTextField>(*_ui->_waitingLine)),
+      _menus(new WindowMenus(_widget, *_ui->_appPathSelector)) {}
 
 MainWindow::~MainWindow() = default;
 

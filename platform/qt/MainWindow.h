@@ -16,9 +16,11 @@ namespace quorvane {
 
 class QtTableView;
 class UserDefaults;
+class WindowMenus;
 
 // The program's window, built from its description (MainWindow.ui), with its controls as the logic
-// sees them: the installation table, the two text fields, the progress bar and the Cancel button.
+// sees them: the installation table, the two text fields, the progress bar and the Cancel button, the
+// menus and the line that says what waits for an installation.
 class MainWindow {
 public:
     // The window keeps its frame in these preferences once it has a frame autosave name.
@@ -34,6 +36,10 @@ public:
     QtTextField& fileLabel() { return _fileLabel; }
     QtProgressIndicator& progress() { return _progress; }
     QtButton& cancelButton() { return _cancelButton; }
+    // The line above the table that says what items wait for an installation; shown only with text.
+    TextField& waitingLine() { return *_waitingLine; }
+    // The menu bar and the rows' context menu.
+    WindowMenus& menus() { return *_menus; }
 
 private:
     QWidget _widget;
@@ -43,6 +49,8 @@ private:
     QtTextField _fileLabel;
     QtProgressIndicator _progress;
     QtButton _cancelButton;
+    std::unique_ptr<TextField> _waitingLine;
+    WindowMenus* _menus; // owned by the window's widget
 };
 
 } // namespace quorvane

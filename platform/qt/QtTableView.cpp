@@ -138,6 +138,11 @@ void QtTableView::selectRow(int row, bool byExtendingSelection) {
     selectionModel()->select(index, command | QItemSelectionModel::Rows);
 }
 
+int QtTableView::selectedRow() const {
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.front().row();
+}
+
 void QtTableView::dragEnterEvent(QDragEnterEvent* event) {
     const QtDraggingInfo info(event->mimeData());
     if (!carriesRegisteredType(info)) {

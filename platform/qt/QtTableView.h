@@ -43,6 +43,7 @@ public:
     void reloadData() override;
     void setDropRow(int row, TableViewDropOperation operation) override;
     void selectRow(int row, bool byExtendingSelection) override;
+    int selectedRow() const override;
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;

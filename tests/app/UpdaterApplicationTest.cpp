@@ -6,6 +6,9 @@
 #include "support/ZipBuilder.h"
 
 #include <QAbstractItemModel>
+#include <QClipboard>
+#include <QMenuBar>
+#include <QTest>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QLabel>
@@ -188,6 +191,77 @@ TEST_F(UpdaterApplicationTest, DragsOfOtherThingsAreRefused) {
     QCoreApplication::sendEvent(table().viewport(), &enter);
     EXPECT_FALSE(enter.isAccepted());
     EXPECT_FALSE(dragAndDrop(Paths{}, rowMiddle(0)));
+}
+
+// The menu actions by their shortcuts, on real widgets: Paste takes a file manager's copied files (either
+// form) into the selected installation through the confirmation sheet a drop opens, byte for byte; it is
+// greyed out on a damaged row; Delete asks before it removes the row.
+TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
+    folder.writeFile("home/Downloads/Pack \xe9t\xe9/Art/tree.png", "tree"); // a name that is not UTF-8
+    const std::string pack = folder / "home/Downloads/Pack \xe9t\xe9";
+    std::string uriList = urilist::uriListFromLocalPaths(Paths{pack});
+    std::string copied = uriList;
+    copied.erase(copied.find('\r'), 1);
+    const auto toBytes = [](const std::string& text) { return QByteArray(text.data(), static_cast<qsizetype>(text.size())); };
+    QWidget& window = updater->mainWindow().widget();
+    QStringList menus;
+    for (QAction* menu : window.findChild<QMenuBar*>()->actions()) {
+        menus << menu->text();
+    }
+    EXPECT_EQ(menus.join(' ').toStdString(), "&File &Edit &Help");
+
+    struct Case {
+        const char* name;
+        int row;
+        const char* format;
+        std::string data;
+        QKeyCombination key;
+        std::string title; // of the sheet that opens; "" for none
+        const char* button;
+    };
+    const Case cases[] = {
+        {"uri-list", 0, "text/uri-list", uriList, Qt::CTRL | Qt::Key_V, "Are you sure you want to update Quorvane?", "Cancel"},
+        {"cut files", 0, "x-special/gnome-copied-files", "cut\n" + copied, Qt::CTRL | Qt::Key_V,
+         "Are you sure you want to update Quorvane?", "Cancel"},
+        {"damaged row", 1, "text/uri-list", uriList, Qt::CTRL | Qt::Key_V, "", ""},
+        {"Delete", 1, "", "", QKeyCombination(Qt::Key_Delete), "Remove " + damaged + " from the list?", "Cancel"},
+        {"copied files", 0, "x-special/gnome-copied-files", "copy\n" + copied, Qt::CTRL | Qt::Key_V,
+         "Are you sure you want to update Quorvane?", "OK"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* data = new QMimeData;
+        if (*c.format != '\0') {
+            data->setData(c.format, toBytes(c.data));
+        }
+        QGuiApplication::clipboard()->setMimeData(data);
+        table().selectRow(c.row, false);
+        // Offscreen, no window manager gives the window back its focus when a sheet closes.
+        QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        table().setFocus();
+        QTest::keyClick(&table(), c.key.key(), c.key.keyboardModifiers());
+        QMessageBox* sheet = nullptr;
+        for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
+            sheet = box->isVisible() ? box : sheet;
+        }
+        if (c.title.empty()) {
+            EXPECT_EQ(sheet, nullptr);
+            continue;
+        }
+        ASSERT_NE(sheet, nullptr);
+        EXPECT_EQ(sheet->text().toStdString(), c.title);
+        if (c.row == 0) {
+            EXPECT_EQ(sheet->informativeText().toStdString().substr(0, 19 + valid.size()),
+                      "Click OK to update " + valid);
+        }
+        press(sheet, c.button);
+    }
+    QMessageBox* report = openSheet();
+    ASSERT_NE(report, nullptr);
+    EXPECT_EQ(readFile(valid + "/Art/tree.png"), "tree");
+    press(report, "OK");
+    EXPECT_EQ(table().model()->rowCount(), 2) << "Cancel kept the row";
 }
 
 } // namespace

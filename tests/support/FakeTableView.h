@@ -33,6 +33,7 @@ public:
     void reloadData() override { ++reloads; }
     void setDropRow(int row, TableViewDropOperation operation) override { dropTarget = std::make_pair(row, operation); }
     void selectRow(int row, bool byExtendingSelection) override;
+    int selectedRow() const override { return selectedRows.empty() ? -1 : selectedRows.back(); }
 
     Rect tableFrame{0, 0, 480, 100};
     float tableRowHeight = 34;

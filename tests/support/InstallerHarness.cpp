@@ -29,12 +29,12 @@ void InstallerHarness::build() {
     _installer.reset();
     _userDefaults.reset();
     FileManager& fileManager = _options.fileManager ? *_options.fileManager : _realFileManager;
-    _workspace = std::make_unique<Workspace>(fileManager);
+    _workspace = std::make_unique<RecordingWorkspace>(fileManager);
     _userDefaults = std::make_unique<UserDefaults>(folder / _options.preferencesFile);
     _bundle = std::make_unique<Bundle>(folder / "resources");
     _installer = std::make_unique<MyInstaller>(InstallerServices{fileManager, *_workspace, *_userDefaults, _localizer,
                                                                  log, clock, *_bundle, imageLoader,
-                                                                 _options.locatePath, "/usr/bin/jar", &journal});
+                                                                 _options.locatePath, "/usr/bin/jar", &journal, &recordStore});
     if (_options.connectOutlets) {
         _installer->connectOutlets(
             InstallerOutlets{&table, &file, &window, &progress, &fileLabel, &cancelButton});

@@ -6,7 +6,8 @@
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
 #include "platform/UserDefaults.h"
-#include "platform/Workspace.h"
+#include "engine/UpdateRecordStore.h"
+#include "support/RecordingWorkspace.h"
 #include "support/FakeButton.h"
 #include "support/FakeClock.h"
 #include "support/FakeImageLoader.h"
@@ -40,6 +41,8 @@ public:
     ~InstallerHarness();
 
     MyInstaller& installer() { return *_installer; }
+    // The folders the controller showed in the file manager.
+    const std::vector<std::string>& openedFolders() const { return _workspace->openedFolders; }
     MyInstallerTestPeer peer() { return MyInstallerTestPeer(*_installer); }
     InstallationList& list() { return _installer->installationList(); }
     // Builds a new controller on the same folder and preferences, as a second start of the program would.
@@ -54,8 +57,15 @@ public:
     std::string sheetTitle() const;
 
     TemporaryFolder folder;
+
+private:
+    FileManager _realFileManager;
+
+public:
     // The journal of temporary items, in "state/" of the folder.
     CleanupJournal journal{folder / "state"};
+    // The records of the runs, in "records/" of the folder.
+    UpdateRecordStore recordStore{_realFileManager, folder / "records"};
     RecordingLog log;
     FakeClock clock;
     FakeImageLoader imageLoader;
@@ -70,8 +80,7 @@ private:
     void build();
 
     Options _options;
-    FileManager _realFileManager;
-    std::unique_ptr<Workspace> _workspace;
+    std::unique_ptr<RecordingWorkspace> _workspace;
     std::unique_ptr<UserDefaults> _userDefaults;
     Localizer _localizer;
     std::unique_ptr<Bundle> _bundle;

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+// What the window's menus, shortcuts and context menu can ask for. Each acts on the selected row.
+enum class UserAction {
+    installItems,
+    addInstallation,
+    removeFromList,
+    showInFileManager,
+    undoLastUpdate,
+};
+
+// The receiver of the window's actions.
+class ActionTarget {
+public:
+    virtual ~ActionTarget() = default;
+    // The action would be taken now; a menu greys out the others.
+    virtual bool actionEnabled(UserAction action) = 0;
+    // Opens the confirmation of an update of the selected installation with these items; no when refused.
+    virtual bool installItems(const std::vector<std::string>& paths) = 0;
+    // Lists the folder as an installation; no when refused or not added.
+    virtual bool addInstallation(const std::string& path) = 0;
+    virtual void removeSelectedInstallation() = 0;
+    virtual void showSelectedInFileManager() = 0;
+    virtual void undoLastUpdate() = 0;
+    // Return on a row: the items waiting for an installation go into it.
+    virtual void activateSelectedRow() = 0;
+};
+
+} // namespace quorvane
