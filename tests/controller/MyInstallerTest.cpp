@@ -100,8 +100,9 @@ TEST(ProgressDisplay, CancelOffersPutBackAndClosingAsksFirst) {
         InstallerHarness::Options options;
         options.fileManager = &fileManager;
         InstallerHarness harness(options);
-        harness.installer().awakeFromNib();
         const std::string installation = harness.folder.makeInstallation("home/game");
+        UserDefaults(harness.folder / "preferences.ini").setObject(Paths{installation}, "Target_Path_Array");
+        harness.installer().awakeFromNib(); // the window asks the controller before it closes
         const std::string before = treeListing(installation);
         for (int i = 0; i < 4; ++i) {
             harness.folder.writeFile("drop/Art/" + std::to_string(i) + ".png", "n");
