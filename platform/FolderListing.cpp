@@ -1,5 +1,6 @@
 #include "platform/FolderListing.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace quorvane {
@@ -12,6 +13,14 @@ bool isDotOrDotDot(const char* name) {
 }
 
 } // namespace
+
+std::unique_ptr<FolderListing> FolderListing::openAt(int folder, const char* name, bool nofollow) {
+    const int fd = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | (nofollow ? O_NOFOLLOW : 0));
+    if (fd < 0) {
+        return nullptr;
+    }
+    return std::make_unique<FolderListing>(fd);
+}
 
 FolderListing::~FolderListing() { ::close(_fd); }
 
@@ -34,6 +43,14 @@ const dirent64* FolderListing::next() {
             return entry;
         }
     }
+}
+
+std::vector<std::string> FolderListing::names() {
+    std::vector<std::string> names;
+    while (const dirent64* entry = next()) {
+        names.emplace_back(entry->d_name);
+    }
+    return names;
 }
 
 } // namespace quorvane

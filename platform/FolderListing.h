@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <dirent.h>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace quorvane {
 
@@ -11,6 +13,9 @@ namespace quorvane {
 class FolderListing {
 public:
     explicit FolderListing(int fd) : _fd(fd) {}
+    // The folder at the name in an open folder, opened for listing; nofollow refuses a link in the name's
+    // place. None when it cannot be opened (errno tells why).
+    static std::unique_ptr<FolderListing> openAt(int folder, const char* name, bool nofollow);
     ~FolderListing();
     FolderListing(const FolderListing&) = delete;
     FolderListing& operator=(const FolderListing&) = delete;
@@ -18,6 +23,8 @@ public:
     int fd() const { return _fd; }
     // The next entry other than "." and ".."; none at the end or when the folder cannot be read.
     const dirent64* next();
+    // The names of the entries not read yet, in the order the folder gives them.
+    std::vector<std::string> names();
 
 private:
     int _fd;
