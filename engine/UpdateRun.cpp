@@ -1,7 +1,6 @@
 #include "engine/UpdateRun.h"
 
 #include "engine/CompletionReport.h"
-#include "engine/LookAhead.h"
 #include "engine/UpdateRecordStore.h"
 #include "engine/UpdateRunDelegate.h"
 #include "engine/UpdateUndo.h"
@@ -17,13 +16,9 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <unordered_set>
 
 namespace quorvane {
 namespace {
-
-// Folders with fewer entries are not worth a second thread.
-constexpr std::size_t kLookAheadMinimum = 8;
 
 // The delegate hears of the progress at most this often: about 60 times a second.
 constexpr int kStatusIntervalMilliseconds = 16;
@@ -206,59 +201,29 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
     }
 }
 
-UpdateRun::ItemLook UpdateRun::_lookAt(const std::string& item, const std::string& destination,
-                                      bool dropped) const {
-    ItemLook look;
-    // Beneath the items the user dropped, a link is never followed, compared or installed, and neither is
-    // a pipe, socket or device.
-    look.kind = _fileManager.entryKindAtPath(item, dropped);
-    if (look.kind == FileManager::EntryKind::symbolicLink || look.kind == FileManager::EntryKind::special) {
-        return look;
-    }
-    look.source = dropped ? _fileManager.resolvedPathAtPath(item).value_or(item) : item;
-    look.destination = _fileManager.entryStateAtPath(destination);
-    // A link at the destination that leads nowhere is an old file like any other.
-    look.identical = look.destination.entryExists && !(look.destination.exists && look.destination.isDirectory) &&
-                     _fileManager.contentsEqualAtPath(look.source, destination);
-    return look;
-}
-
 bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const std::string& subPath) {
     bool copied = false;
-    std::vector<std::string> relativePaths;
-    std::vector<std::string> destinations;
-    std::vector<char> dropped;
-    std::unordered_set<std::string> names;
     for (const std::string& item : files) {
-        relativePaths.push_back(path::stringByAppendingPathComponent(subPath, path::lastPathComponent(item)));
-        destinations.push_back(path::stringByAppendingPathComponent(_targetPath, relativePaths.back()));
-        dropped.push_back(_walkGuard.isDroppedItem(item));
-        names.insert(path::lastPathComponent(item));
-    }
-    // The next items are looked at and compared on a second thread while this one copies. Not when two
-    // items share a destination: the second must see what became of the first.
-    std::optional<LookAhead<ItemLook>> lookAhead;
-    if (files.size() >= kLookAheadMinimum && names.size() == files.size()) {
-        lookAhead.emplace(files.size(), [&](std::size_t i) { return _lookAt(files[i], destinations[i], dropped[i]); });
-    }
-    for (std::size_t i = 0; i < files.size(); ++i) {
         if (_stopping()) {
             break;
         }
-        const std::string& item = files[i];
-        const std::string& relativePath = relativePaths[i];
-        const std::string& destination = destinations[i];
-        const ItemLook look = lookAhead ? std::move(lookAhead->at(i)) : _lookAt(item, destination, dropped[i]);
-        const FileManager::EntryKind kind = look.kind;
+        const std::string relativePath =
+            path::stringByAppendingPathComponent(subPath, path::lastPathComponent(item));
+        const std::string destination = path::stringByAppendingPathComponent(_targetPath, relativePath);
+        // Beneath the items the user dropped, a link is never followed, compared or installed, and
+        // neither is a pipe, socket or device.
+        const bool dropped = _walkGuard.isDroppedItem(item);
+        const FileManager::EntryKind kind = _fileManager.entryKindAtPath(item, dropped);
         if (kind == FileManager::EntryKind::symbolicLink || kind == FileManager::EntryKind::special) {
             _noteFailure(item, CompletionReport::notInstalledReason(kind, 0, _services));
             _advanceProgress(1, relativePath);
             continue;
         }
-        const std::string& source = look.source;
-        const FileManager::EntryState destinationState = look.destination;
+        const std::string source = dropped ? _fileManager.resolvedPathAtPath(item).value_or(item) : item;
+        const FileManager::EntryState destinationState = _fileManager.entryStateAtPath(destination);
         const bool destinationExists = destinationState.exists;
         const bool destinationIsDirectory = destinationState.isDirectory;
+        // A link at the destination that leads nowhere is an old file like any other.
         const bool destinationTaken = destinationState.entryExists;
         std::optional<std::string> backupPath;
         if (destinationTaken) {
@@ -295,7 +260,7 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
             continue;
         }
 
-        if (look.identical) {
+        if (destinationTaken && _fileManager.contentsEqualAtPath(source, destination)) {
             ++_numDuplicateFiles;
             _advanceProgress(_progressEntriesOf(source, kind), relativePath);
             continue;

@@ -91,15 +91,6 @@ private:
     void _addDataFromFiles(std::vector<std::string>& files);
     bool _copyDataFromFiles(const std::vector<std::string>& files, const std::string& subPath);
     std::vector<std::string> _directoryContentFullPathsAtPath(const std::string& path) const;
-    // What installing an item needs to know, found by reading alone: what it is, where it leads, what is
-    // at its destination and whether that already holds the same contents.
-    struct ItemLook {
-        FileManager::EntryKind kind = FileManager::EntryKind::missing;
-        std::string source;
-        FileManager::EntryState destination;
-        bool identical = false;
-    };
-    ItemLook _lookAt(const std::string& item, const std::string& destination, bool dropped) const;
     // Counts what became of an item handed to _placement; yes when it was installed.
     bool _countPlacement(const std::string& item, const std::string& relativePath,
                          const ItemPlacement::Outcome& outcome);
