@@ -188,10 +188,12 @@ void MyInstaller::offerWaitingItems(std::vector<std::string> items) {
     }
 }
 
-void MyInstaller::activateSelectedRow() {
-    if (!_waitingItems.empty()) {
-        installItems(_waitingItems);
+bool MyInstaller::activateSelectedRow() {
+    if (_waitingItems.empty()) {
+        return false;
     }
+    installItems(_waitingItems);
+    return true;
 }
 
 void MyInstaller::_waitingItemsConfirmed(int returnCode) {

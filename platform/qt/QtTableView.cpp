@@ -135,7 +135,8 @@ void QtTableView::selectRow(int row, bool byExtendingSelection) {
     }
     const QItemSelectionModel::SelectionFlags command =
         byExtendingSelection ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect;
-    selectionModel()->select(index, command | QItemSelectionModel::Rows);
+    // The current row follows, so that the arrow keys go on from the selected row.
+    selectionModel()->setCurrentIndex(index, command | QItemSelectionModel::Rows);
 }
 
 int QtTableView::selectedRow() const {
