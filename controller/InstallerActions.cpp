@@ -75,7 +75,15 @@ bool MyInstaller::addInstallation(const std::string& path) {
     if (_takesNoItems()) {
         return false;
     }
-    return _installationList._addApplications(std::vector<std::string>{path}, true);
+    const bool added = _installationList._addApplications(std::vector<std::string>{path}, true);
+    // Its row is selected, listed now or before, so that the keys act on it next.
+    const std::vector<AppRecord>& list = _installationList.targetPathArray();
+    for (std::size_t row = 0; row < list.size() && _appPathSelector; ++row) {
+        if (list[row].path == path) {
+            _appPathSelector->selectRow(static_cast<int>(row), false);
+        }
+    }
+    return added;
 }
 
 void MyInstaller::removeSelectedInstallation() {

@@ -78,7 +78,9 @@ TEST(MenuActions, AreRefusedWhereADropWouldBe) {
                 << "the sheet a drop onto the row opens";
             harness.window.dismissSheet(NSAlertAlternateReturn);
         }
+        const auto selected = harness.table.selectedRows;
         EXPECT_EQ(installer.addInstallation(other), c.add);
+        harness.table.selectedRows = selected; // the added row was selected: back to the case's row
         installer.removeSelectedInstallation();
         installer.undoLastUpdate();
         EXPECT_EQ(harness.window.sheets.size(), sheets + (c.remove ? 1 : 0) + (c.undo && !c.remove ? 1 : 0))
@@ -93,7 +95,7 @@ TEST(MenuActions, AreRefusedWhereADropWouldBe) {
     }
 }
 
-// The actions' effects: an installation added as a drop into a gap adds it, one removed from the list and
+// The actions' effects: an installation added as a drop into a gap adds it and is selected, one removed from the list and
 // from the preferences with its folder kept, the selected folder and a run's backup folder shown.
 TEST(MenuActions, AddRemoveAndShowWorkOnTheListAndTheFolders) {
     InstallerHarness harness;
@@ -106,6 +108,7 @@ TEST(MenuActions, AddRemoveAndShowWorkOnTheListAndTheFolders) {
 
     EXPECT_TRUE(installer.addInstallation(first));
     EXPECT_TRUE(installer.addInstallation(second));
+    EXPECT_EQ(harness.table.selectedRow(), 1) << "the added row is selected";
     EXPECT_FALSE(installer.addInstallation(harness.folder.makeFolder("home/nothing"))) << "no installation";
     EXPECT_EQ(harness.rowPaths(), (Paths{first, second}));
 
