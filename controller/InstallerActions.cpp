@@ -12,6 +12,7 @@
 #include "platform/Workspace.h"
 
 #include <QMetaObject>
+#include <algorithm>
 
 namespace quorvane {
 namespace {
@@ -95,13 +96,22 @@ void MyInstaller::removeSelectedInstallation() {
     _window->beginAlertSheet(AlertSheet{formatMessage(_localized("Remove %@ from the list?"), {*path}),
                                         _localized("Remove"), _localized("Cancel"),
                                         _localized("The folder itself is not touched."),
-                                        [this, path = *path](int returnCode) {
+                                        [this, path = *path, row = _appPathSelector->selectedRow()](int returnCode) {
                                             _awaitingConfirmation = false;
                                             if (returnCode == NSAlertDefaultReturn) {
                                                 _installationList._removeApplication(path);
+                                                _selectRowNear(row);
                                             }
                                         },
                                         {}});
+}
+
+void MyInstaller::_selectRowNear(int row) {
+    // The row that took the removed one's place, or the last: Delete and the arrows go on from there.
+    const auto count = static_cast<int>(_installationList.targetPathArray().size());
+    if (_appPathSelector && count > 0) {
+        _appPathSelector->selectRow(std::min(row, count - 1), false);
+    }
 }
 
 void MyInstaller::showSelectedInFileManager() {

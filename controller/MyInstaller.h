@@ -181,6 +181,7 @@ private:
     // The selected row is a valid installation.
     bool _selectedRowTakesItems() const;
     void _waitingItemsConfirmed(int returnCode);
+    void _selectRowNear(int row);
     void _showWaitingLine();
     void _undoConfirmed(const UpdateRecordStore::Kept& kept);
     // The run's backup folder, shown in the file manager from its report.

@@ -122,6 +122,7 @@ TEST(MenuActions, AddRemoveAndShowWorkOnTheListAndTheFolders) {
     installer.removeSelectedInstallation();
     harness.window.dismissSheet(NSAlertDefaultReturn);
     EXPECT_EQ(harness.rowPaths(), Paths{first});
+    EXPECT_EQ(harness.table.selectedRow(), 0) << "the row left is selected";
     EXPECT_EQ(UserDefaults(harness.folder / "preferences.ini").stringArrayForKey("Target_Path_Array"), Paths{first});
     EXPECT_TRUE(exists(second)) << "the folder itself stays";
 
