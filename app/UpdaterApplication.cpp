@@ -31,12 +31,8 @@ void UpdaterApplication::start() {
     _services.cleanUpLeftovers();
     _installer.awakeFromNib();
     _installer.offerWaitingItems(_waitingItems);
-    // The keyboard starts on the rows: a row is selected, so that the arrow keys and Return act at once.
-    QtTableView& table = _mainWindow.appPathSelector();
-    if (table.selectedRow() < 0) {
-        table.selectRow(0, false);
-    }
-    table.setFocus();
+    // The keyboard starts on the rows, where the first installation is selected.
+    _mainWindow.appPathSelector().setFocus();
     _mainWindow.menus().refresh();
 }
 

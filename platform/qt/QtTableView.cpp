@@ -120,7 +120,11 @@ TableColumn* QtTableView::tableColumnWithIdentifier(const std::string& identifie
 }
 
 void QtTableView::reloadData() {
+    // The selected row stays selected while its cells are read again; the owner moves it when rows come
+    // or go.
+    const int selected = selectedRow();
     _model->reload();
+    selectRow(selected, false);
 }
 
 void QtTableView::setDropRow(int row, TableViewDropOperation operation) {
