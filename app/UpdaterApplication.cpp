@@ -31,6 +31,8 @@ void UpdaterApplication::start() {
     _services.cleanUpLeftovers();
     _installer.awakeFromNib();
     _installer.offerWaitingItems(_waitingItems);
+    // The keyboard starts on the rows, where the first installation is selected.
+    _mainWindow.appPathSelector().setFocus();
     _mainWindow.menus().refresh();
 }
 

@@ -33,8 +33,17 @@ ObjectValue MyInstaller::objectValueForTableColumn(TableView&, const std::string
 void MyInstaller::installationListWeighed(std::size_t listedPaths) { _growWindowForPaths(listedPaths); }
 
 void MyInstaller::installationListChanged() {
-    if (_appPathSelector) {
-        _appPathSelector->reloadData();
+    if (!_appPathSelector) {
+        return;
+    }
+    _appPathSelector->reloadData();
+    // With no row selected, the first installation is, so that the keys act at once; never the line that
+    // says none was found.
+    const std::vector<AppRecord>& list = _installationList.targetPathArray();
+    for (std::size_t row = 0; row < list.size() && _appPathSelector->selectedRow() < 0; ++row) {
+        if (list[row].path) {
+            _appPathSelector->selectRow(static_cast<int>(row), false);
+        }
     }
 }
 

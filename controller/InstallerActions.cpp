@@ -12,6 +12,7 @@
 #include "platform/Workspace.h"
 
 #include <QMetaObject>
+#include <algorithm>
 
 namespace quorvane {
 namespace {
@@ -75,7 +76,15 @@ bool MyInstaller::addInstallation(const std::string& path) {
     if (_takesNoItems()) {
         return false;
     }
-    return _installationList._addApplications(std::vector<std::string>{path}, true);
+    const bool added = _installationList._addApplications(std::vector<std::string>{path}, true);
+    // Its row is selected, listed now or before, so that the keys act on it next.
+    const std::vector<AppRecord>& list = _installationList.targetPathArray();
+    for (std::size_t row = 0; row < list.size() && _appPathSelector; ++row) {
+        if (list[row].path == path) {
+            _appPathSelector->selectRow(static_cast<int>(row), false);
+        }
+    }
+    return added;
 }
 
 void MyInstaller::removeSelectedInstallation() {
@@ -87,13 +96,22 @@ void MyInstaller::removeSelectedInstallation() {
     _window->beginAlertSheet(AlertSheet{formatMessage(_localized("Remove %@ from the list?"), {*path}),
                                         _localized("Remove"), _localized("Cancel"),
                                         _localized("The folder itself is not touched."),
-                                        [this, path = *path](int returnCode) {
+                                        [this, path = *path, row = _appPathSelector->selectedRow()](int returnCode) {
                                             _awaitingConfirmation = false;
                                             if (returnCode == NSAlertDefaultReturn) {
                                                 _installationList._removeApplication(path);
+                                                _selectRowNear(row);
                                             }
                                         },
                                         {}});
+}
+
+void MyInstaller::_selectRowNear(int row) {
+    // The row that took the removed one's place, or the last: Delete and the arrows go on from there.
+    const auto count = static_cast<int>(_installationList.targetPathArray().size());
+    if (_appPathSelector && count > 0) {
+        _appPathSelector->selectRow(std::min(row, count - 1), false);
+    }
 }
 
 void MyInstaller::showSelectedInFileManager() {
@@ -188,10 +206,12 @@ void MyInstaller::offerWaitingItems(std::vector<std::string> items) {
     }
 }
 
-void MyInstaller::activateSelectedRow() {
-    if (!_waitingItems.empty()) {
-        installItems(_waitingItems);
+bool MyInstaller::activateSelectedRow() {
+    if (_waitingItems.empty()) {
+        return false;
     }
+    installItems(_waitingItems);
+    return true;
 }
 
 void MyInstaller::_waitingItemsConfirmed(int returnCode) {

@@ -167,7 +167,7 @@ public:
     void removeSelectedInstallation() override;
     void showSelectedInFileManager() override;
     void undoLastUpdate() override;
-    void activateSelectedRow() override;
+    bool activateSelectedRow() override;
     // Items the program was started with: with one valid installation its confirmation opens at once;
     // otherwise the waiting line says they wait for a row to be chosen.
     void offerWaitingItems(std::vector<std::string> items);
@@ -181,6 +181,7 @@ private:
     // The selected row is a valid installation.
     bool _selectedRowTakesItems() const;
     void _waitingItemsConfirmed(int returnCode);
+    void _selectRowNear(int row);
     void _showWaitingLine();
     void _undoConfirmed(const UpdateRecordStore::Kept& kept);
     // The run's backup folder, shown in the file manager from its report.

@@ -27,8 +27,9 @@ public:
     virtual void removeSelectedInstallation() = 0;
     virtual void showSelectedInFileManager() = 0;
     virtual void undoLastUpdate() = 0;
-    // Return on a row: the items waiting for an installation go into it.
-    virtual void activateSelectedRow() = 0;
+    // Return or a double-click on a row: the items waiting for an installation go into it. No when none
+    // wait.
+    virtual bool activateSelectedRow() = 0;
 };
 
 } // namespace quorvane

@@ -120,7 +120,11 @@ TableColumn* QtTableView::tableColumnWithIdentifier(const std::string& identifie
 }
 
 void QtTableView::reloadData() {
+    // The selected row stays selected while its cells are read again; the owner moves it when rows come
+    // or go.
+    const int selected = selectedRow();
     _model->reload();
+    selectRow(selected, false);
 }
 
 void QtTableView::setDropRow(int row, TableViewDropOperation operation) {
@@ -135,7 +139,8 @@ void QtTableView::selectRow(int row, bool byExtendingSelection) {
     }
     const QItemSelectionModel::SelectionFlags command =
         byExtendingSelection ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect;
-    selectionModel()->select(index, command | QItemSelectionModel::Rows);
+    // The current row follows, so that the arrow keys go on from the selected row.
+    selectionModel()->setCurrentIndex(index, command | QItemSelectionModel::Rows);
 }
 
 int QtTableView::selectedRow() const {

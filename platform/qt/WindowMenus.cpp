@@ -43,7 +43,7 @@ WindowMenus::WindowMenus(QWidget& window, QtTableView& table)
     _installFolder = addAction(file, "Install Add-on Folder…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
                                &WindowMenus::installFolder);
     file.addSeparator();
-    _addInstallation = addAction(file, "Add Installation…", QKeySequence(), &WindowMenus::addInstallation);
+    _addInstallation = addAction(file, "Add Installation…", QKeySequence(Qt::Key_Insert), &WindowMenus::addInstallation);
     _removeFromList = addAction(file, "Remove from List", QKeySequence(Qt::Key_Delete), &WindowMenus::removeFromList);
     _showInFileManager = addAction(file, "Show in File Manager", QKeySequence(), &WindowMenus::showInFileManager);
     _undoLastUpdate = addAction(file, "Undo Last Update…", QKeySequence(Qt::CTRL | Qt::Key_Z), &WindowMenus::undoLastUpdate);
@@ -52,7 +52,7 @@ WindowMenus::WindowMenus(QWidget& window, QtTableView& table)
     QMenu& edit = *_menuBar->addMenu(translated("&Edit"));
     _paste = addAction(edit, "Paste", QKeySequence(Qt::CTRL | Qt::Key_V), &WindowMenus::paste);
     QMenu& help = *_menuBar->addMenu(translated("&Help"));
-    addAction(help, "About", QKeySequence(), &WindowMenus::about);
+    addAction(help, "About", QKeySequence(Qt::Key_F1), &WindowMenus::about);
     if (QLayout* layout = window.layout()) {
         layout->setMenuBar(_menuBar);
     }
@@ -71,7 +71,11 @@ WindowMenus::WindowMenus(QWidget& window, QtTableView& table)
     auto* shiftF10 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), &_table, nullptr, nullptr,
                                    Qt::WidgetWithChildrenShortcut);
     connect(shiftF10, &QShortcut::activated, this, [this] { popUpContextMenu(QPoint(), true); });
-    // Return on a row: the waiting items go into it.
+    // F10 opens the menu bar's first menu, from where the arrow keys go through all of them.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), &_window);
+    connect(f10, &QShortcut::activated, this, [this] { _menuBar->setActiveAction(_menuBar->actions().value(0)); });
+    // Return or a double-click on a row: the waiting items go into it, or else the files the user picks.
+    connect(&_table, &QAbstractItemView::doubleClicked, this, &WindowMenus::activateRow);
     for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
         auto* shortcut = new QShortcut(QKeySequence(key), &_table, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, this, &WindowMenus::activateRow);
@@ -199,8 +203,9 @@ void WindowMenus::about() {
 }
 
 void WindowMenus::activateRow() {
-    if (_target) {
-        _target->activateSelectedRow();
+    refresh();
+    if (_target && !_target->activateSelectedRow() && _installFiles->isEnabled()) {
+        installFiles();
     }
 }
 

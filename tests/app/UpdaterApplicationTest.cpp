@@ -7,7 +7,10 @@
 
 #include <QAbstractItemModel>
 #include <QClipboard>
+#include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
+#include <QDialog>
 #include <QTest>
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -195,7 +198,8 @@ TEST_F(UpdaterApplicationTest, DragsOfOtherThingsAreRefused) {
 
 // The menu actions by their shortcuts, on real widgets: Paste takes a file manager's copied files (either
 // form) into the selected installation through the confirmation sheet a drop opens, byte for byte; it is
-// greyed out on a damaged row; Delete asks before it removes the row.
+// greyed out on a damaged row; Delete asks before it removes the row; the other keys and a double-click
+// open their dialog or menu. The keyboard starts on the first row.
 TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
     folder.writeFile("home/Downloads/Pack \xe9t\xe9/Art/tree.png", "tree"); // a name that is not UTF-8
     const std::string pack = folder / "home/Downloads/Pack \xe9t\xe9";
@@ -209,21 +213,31 @@ TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
         menus << menu->text();
     }
     EXPECT_EQ(menus.join(' ').toStdString(), "&File &Edit &Help");
+    EXPECT_EQ(window.focusWidget(), &table());
+    QTest::keyClick(&table(), Qt::Key_Down);
+    EXPECT_EQ(table().selectedRow(), 1) << "Down from the row selected at start";
 
     struct Case {
         const char* name;
         int row;
         const char* format;
         std::string data;
-        QKeyCombination key;
+        QKeyCombination key; // Key_unknown: a double-click on the row
         std::string title; // of the sheet that opens; "" for none
         const char* button;
+        const char* opens = ""; // the title of the dialog or menu that opens instead, closed at once
     };
     const Case cases[] = {
         {"uri-list", 0, "text/uri-list", uriList, Qt::CTRL | Qt::Key_V, "Are you sure you want to update Quorvane?", "Cancel"},
         {"cut files", 0, "x-special/gnome-copied-files", "cut\n" + copied, Qt::CTRL | Qt::Key_V,
          "Are you sure you want to update Quorvane?", "Cancel"},
         {"damaged row", 1, "text/uri-list", uriList, Qt::CTRL | Qt::Key_V, "", ""},
+        {"Insert", 0, "", "", QKeyCombination(Qt::Key_Insert), "", "", "Add Installation"},
+        {"F1", 0, "", "", QKeyCombination(Qt::Key_F1), "", "", "About"},
+        {"F10", 0, "", "", QKeyCombination(Qt::Key_F10), "", "", "&File"},
+        {"Return", 0, "", "", QKeyCombination(Qt::Key_Return), "", "", "Install Add-on Files"},
+        {"double-click", 0, "", "", QKeyCombination(Qt::Key_unknown), "", "", "Install Add-on Files"},
+        {"double-click on a damaged row", 1, "", "", QKeyCombination(Qt::Key_unknown), "", ""},
         {"Delete", 1, "", "", QKeyCombination(Qt::Key_Delete), "Remove " + damaged + " from the list?", "Cancel"},
         {"copied files", 0, "x-special/gnome-copied-files", "copy\n" + copied, Qt::CTRL | Qt::Key_V,
          "Are you sure you want to update Quorvane?", "OK"},
@@ -240,7 +254,28 @@ TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
         QApplication::setActiveWindow(&window);
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
         table().setFocus();
-        QTest::keyClick(&table(), c.key.key(), c.key.keyboardModifiers());
+        // A dialog runs its own event loop: it is looked at and closed from there.
+        QString opened;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                opened = dialog->windowTitle();
+                dialog->reject();
+            }
+        });
+        closer.start(10);
+        if (c.key.key() == Qt::Key_unknown) {
+            QTest::mouseClick(table().viewport(), Qt::LeftButton, {}, rowMiddle(c.row)); // a double-click's first
+            QTest::mouseDClick(table().viewport(), Qt::LeftButton, {}, rowMiddle(c.row));
+        } else {
+            QTest::keyClick(&table(), c.key.key(), c.key.keyboardModifiers());
+        }
+        closer.stop();
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            opened = menu->title();
+            menu->close();
+        }
+        EXPECT_EQ(opened.toStdString(), c.opens);
         QMessageBox* sheet = nullptr;
         for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
             sheet = box->isVisible() ? box : sheet;

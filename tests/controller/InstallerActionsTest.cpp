@@ -41,6 +41,7 @@ TEST(MenuActions, AreRefusedWhereADropWouldBe) {
         harness.folder.writeFile("drop/Art/b.png", "b");
         const std::string addon = harness.folder / "drop/Art";
         const std::string other = harness.folder.makeInstallation("home/other");
+        harness.table.selectedRows.clear(); // the first row, which the list selected when it filled
         if (c.row >= 0) {
             harness.table.selectRow(c.row, false);
         }
@@ -78,7 +79,9 @@ TEST(MenuActions, AreRefusedWhereADropWouldBe) {
                 << "the sheet a drop onto the row opens";
             harness.window.dismissSheet(NSAlertAlternateReturn);
         }
+        const auto selected = harness.table.selectedRows;
         EXPECT_EQ(installer.addInstallation(other), c.add);
+        harness.table.selectedRows = selected; // the added row was selected: back to the case's row
         installer.removeSelectedInstallation();
         installer.undoLastUpdate();
         EXPECT_EQ(harness.window.sheets.size(), sheets + (c.remove ? 1 : 0) + (c.undo && !c.remove ? 1 : 0))
@@ -93,7 +96,7 @@ TEST(MenuActions, AreRefusedWhereADropWouldBe) {
     }
 }
 
-// The actions' effects: an installation added as a drop into a gap adds it, one removed from the list and
+// The actions' effects: an installation added as a drop into a gap adds it and is selected, one removed from the list and
 // from the preferences with its folder kept, the selected folder and a run's backup folder shown.
 TEST(MenuActions, AddRemoveAndShowWorkOnTheListAndTheFolders) {
     InstallerHarness harness;
@@ -106,6 +109,7 @@ TEST(MenuActions, AddRemoveAndShowWorkOnTheListAndTheFolders) {
 
     EXPECT_TRUE(installer.addInstallation(first));
     EXPECT_TRUE(installer.addInstallation(second));
+    EXPECT_EQ(harness.table.selectedRow(), 1) << "the added row is selected";
     EXPECT_FALSE(installer.addInstallation(harness.folder.makeFolder("home/nothing"))) << "no installation";
     EXPECT_EQ(harness.rowPaths(), (Paths{first, second}));
 
@@ -119,6 +123,7 @@ TEST(MenuActions, AddRemoveAndShowWorkOnTheListAndTheFolders) {
     installer.removeSelectedInstallation();
     harness.window.dismissSheet(NSAlertDefaultReturn);
     EXPECT_EQ(harness.rowPaths(), Paths{first});
+    EXPECT_EQ(harness.table.selectedRow(), 0) << "the row left is selected";
     EXPECT_EQ(UserDefaults(harness.folder / "preferences.ini").stringArrayForKey("Target_Path_Array"), Paths{first});
     EXPECT_TRUE(exists(second)) << "the folder itself stays";
 
