@@ -5,6 +5,7 @@
 #include "platform/PathUtilities.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -46,7 +47,22 @@ bool writeNewFile(const std::string& path, const std::string& bytes) {
 UpdateRecordStore::UpdateRecordStore(FileManager& fileManager, std::string folder)
     : _fileManager(fileManager), _folder(std::move(folder)) {}
 
+void UpdateRecordStore::expect() {
+    const std::lock_guard lock(_mutex);
+    ++_expected;
+}
+
 std::optional<std::string> UpdateRecordStore::keep(const UpdateRecord& record) {
+    std::optional<std::string> file = _write(record);
+    const std::lock_guard lock(_mutex);
+    if (_expected > 0) {
+        --_expected;
+    }
+    _kept.notify_all();
+    return file;
+}
+
+std::optional<std::string> UpdateRecordStore::_write(const UpdateRecord& record) {
     if (record.empty() || _folder.empty()) {
         return std::nullopt;
     }
@@ -71,6 +87,10 @@ std::optional<std::string> UpdateRecordStore::keep(const UpdateRecord& record) {
 }
 
 std::optional<UpdateRecordStore::Kept> UpdateRecordStore::latestFor(const std::string& installation) const {
+    {
+        std::unique_lock lock(_mutex);
+        _kept.wait_for(lock, std::chrono::seconds(30), [this] { return _expected == 0; });
+    }
     std::optional<Kept> latest;
     for (const std::string& name : _fileManager.directoryContentsAtPath(_folder).value_or(std::vector<std::string>())) {
         if (!name.ends_with(kSuffix)) {

@@ -2,6 +2,8 @@
 
 #include "engine/UpdateRecord.h"
 
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -15,6 +17,9 @@ class UpdateRecordStore {
 public:
     UpdateRecordStore(FileManager& fileManager, std::string folder);
 
+    // A run that has ended is about to keep its record (from any thread): until keep() has come, the
+    // records are not read, so that an undo asked for right after a report finds the run's record.
+    void expect();
     // Keeps the record of a run that changed something, and answers its file; none when it was not kept.
     std::optional<std::string> keep(const UpdateRecord& record);
     struct Kept {
@@ -29,8 +34,14 @@ public:
     const std::string& folder() const { return _folder; }
 
 private:
+    std::optional<std::string> _write(const UpdateRecord& record);
+
     FileManager& _fileManager;
     std::string _folder;
+    // Records expected and not kept yet.
+    mutable std::mutex _mutex;
+    mutable std::condition_variable _kept;
+    int _expected = 0;
 };
 
 } // namespace quorvane

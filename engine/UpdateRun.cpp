@@ -358,6 +358,9 @@ void UpdateRun::_terminateAddDataFromFiles() {
     _extraction.setTempFolders(std::nullopt);
     _extraction._removeFinishedTempFolders();
     const UpdateReport report = CompletionReport::compose(*this, _services);
+    if (_services.recordStore) {
+        _services.recordStore->expect(); // kept below, once the report is on its way
+    }
     QMetaObject::invokeMethod(
         &_ownerContext,
         [this, last, complete, report] {
