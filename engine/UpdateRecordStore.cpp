@@ -86,11 +86,13 @@ std::optional<std::string> UpdateRecordStore::_write(const UpdateRecord& record)
     return std::nullopt;
 }
 
+void UpdateRecordStore::waitUntilKept() const {
+    std::unique_lock lock(_mutex);
+    _kept.wait_for(lock, std::chrono::seconds(30), [this] { return _expected == 0; });
+}
+
 std::optional<UpdateRecordStore::Kept> UpdateRecordStore::latestFor(const std::string& installation) const {
-    {
-        std::unique_lock lock(_mutex);
-        _kept.wait_for(lock, std::chrono::seconds(30), [this] { return _expected == 0; });
-    }
+    waitUntilKept();
     std::optional<Kept> latest;
     for (const std::string& name : _fileManager.directoryContentsAtPath(_folder).value_or(std::vector<std::string>())) {
         if (!name.ends_with(kSuffix)) {

@@ -20,6 +20,8 @@ public:
     // A run that has ended is about to keep its record (from any thread): until keep() has come, the
     // records are not read, so that an undo asked for right after a report finds the run's record.
     void expect();
+    // Waits until the records expected are kept.
+    void waitUntilKept() const;
     // Keeps the record of a run that changed something, and answers its file; none when it was not kept.
     std::optional<std::string> keep(const UpdateRecord& record);
     struct Kept {

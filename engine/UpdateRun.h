@@ -81,7 +81,8 @@ public:
     static std::string _errorText(int error);
     // The number of _addDataFromFiles calls in progress: 0 whenever the run is not inside one.
     std::int32_t activeAddDataCalls() const { return recursionLevel; }
-    // What the run did, for undoing it; complete once the run has ended.
+    // What the run did, for undoing it; complete once its store has kept it (UpdateRecordStore::waitUntilKept),
+    // shortly after the end.
     const UpdateRecord& record() const { return _record; }
 
 private:

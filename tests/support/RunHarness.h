@@ -45,6 +45,7 @@ public:
         const std::size_t before = reports.size();
         makeRun(installation, items).start();
         waitUntil([&] { return reports.size() > before; }, std::chrono::minutes(2));
+        records.waitUntilKept(); // its record is complete then
         return run();
     }
     UpdateRun& run() { return *_run; }
