@@ -60,12 +60,27 @@ ItemPlacement::Outcome ItemPlacement::_installItem(const std::string& item, cons
                                                    const std::optional<std::string>& backupPath) {
     // Should something appear at a free destination meanwhile, the final move refuses to overwrite it.
     const bool replacing = backupPath.has_value();
+    Outcome outcome;
+    // A new file goes straight to its name: the copy writes it unnamed and names it once it is whole,
+    // refusing to overwrite, so it needs no temporary name and no rename.
+    if (!replacing && !_extraction.holdsExtractedItem(item) &&
+        _fileManager.entryKindAtPath(item, false) == FileManager::EntryKind::file) {
+        FileManager::CopyOutcome whole;
+        whole.nameWhenWhole = true;
+        if (_fileManager.copyPath(item, destination, &whole)) {
+            return outcome;
+        }
+        if (_fileManager.lastError() != EOPNOTSUPP) {
+            outcome.failure = UpdateRun::_errorText(_fileManager.lastError());
+            return outcome;
+        }
+        // Where the file system cannot, the file is copied under a temporary name as a folder is.
+    }
     const std::string partial = _fileManager.temporaryPathBeside(destination);
     // Noted right after its creation, for removal at the next start should the program be killed first.
     if (_services.cleanupJournal) {
         _services.cleanupJournal->record(partial);
     }
-    Outcome outcome;
     FileManager::CopyOutcome copy;
     copy.stopRequested = _stopRequested; // a large folder's copy stops when the run is cancelled
     if (!_takeExtractedItem(item, partial, &copy) && !_fileManager.copyPath(item, partial, &copy)) {

@@ -184,7 +184,7 @@ bool FileManager::copyPath(const std::string& from, const std::string& to, CopyO
     // Nothing is ever written over: the copy's first step creates its destination exclusively.
     bool created = false;
     TreeCopy copy({&_reflinkLock, &_devicesWithoutReflink}, static_cast<mode_t>(_creationMask),
-                  outcome ? outcome->stopRequested : nullptr);
+                  outcome ? outcome->stopRequested : nullptr, outcome && outcome->nameWhenWhole);
     PathInFolder source(from);
     PathInFolder destination(to);
     bool copied = copy.copy({source.folder(), source.name()}, from, {destination.folder(), destination.name()},

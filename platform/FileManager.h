@@ -55,6 +55,10 @@ public:
         std::vector<LeftOut> leftOut;
         // Given by the caller: once set, a folder's copy ends (failing with ECANCELED) before its next entry.
         const std::atomic<bool>* stopRequested = nullptr;
+        // Given by the caller: a file is written without a name and named only once whole, so that
+        // nothing half written is ever seen at to nor left there by a killed program; where the file
+        // system cannot, the copy fails with EOPNOTSUPP.
+        bool nameWhenWhole = false;
     };
     // Copies a file or whole tree to a free path. Never overwrites. An item that is a link is copied as a
     // link; beneath a folder, links, pipes, sockets, devices and entries that cannot be read are left out

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <memory>
@@ -100,8 +101,9 @@ void TreeCopy::NoReflinkDevices::add(std::uint64_t device) const {
     }
 }
 
-TreeCopy::TreeCopy(NoReflinkDevices noReflink, mode_t creationMask, const std::atomic<bool>* stopRequested)
-    : _noReflink(noReflink), _creationMask(creationMask), _stop(stopRequested) {}
+TreeCopy::TreeCopy(NoReflinkDevices noReflink, mode_t creationMask, const std::atomic<bool>* stopRequested,
+                   bool nameWhenWhole)
+    : _noReflink(noReflink), _creationMask(creationMask), _stop(stopRequested), _nameWhenWhole(nameWhenWhole) {}
 
 bool TreeCopy::copy(NameInFolder from, const std::string& fromPath, NameInFolder to, bool* created) {
     _leftOut.clear();
@@ -123,14 +125,41 @@ bool TreeCopy::_leaveOut(const std::string& from, FileManager::EntryKind kind, i
 
 // Copies the data of the open regular file in to the new file to, made with the source's permission bits
 // less the creation mask (as any new file is): never set-user-id, set-group-id or sticky.
-bool TreeCopy::_copyRegularFile(int in, NameInFolder to, const struct stat& st, bool* created) {
+bool TreeCopy::_copyRegularFile(int in, NameInFolder to, const struct stat& st, bool* created, bool top) {
+    const std::array<timespec, 2> times{st.st_atim, st.st_mtim};
+    // A file asked for by itself may be written as a file without a name in its destination's folder,
+    // and named when it is whole: no one ever sees it half written, and a program killed meanwhile leaves
+    // nothing behind. The name is given with a link that refuses to overwrite.
+    if (top && _nameWhenWhole) {
+        const std::string_view name(to.name);
+        const std::size_t slash = name.rfind('/');
+        const std::string folder = slash == std::string_view::npos ? std::string(".")
+                                   : slash == 0                    ? std::string("/")
+                                                                   : std::string(name.substr(0, slash));
+        FdCloser out{::openat(to.folder, folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, st.st_mode & 0777)};
+        if (out.fd >= 0) {
+            if (!copyFileData(in, out.fd, static_cast<std::uint64_t>(st.st_dev), st.st_size, _noReflink) ||
+                ::futimens(out.fd, times.data()) != 0) {
+                return _copyFailed();
+            }
+            char self[48];
+            std::snprintf(self, sizeof self, "/proc/self/fd/%d", out.fd);
+            if (::linkat(AT_FDCWD, self, to.folder, to.name, AT_SYMLINK_FOLLOW) != 0) {
+                return _copyFailed();
+            }
+            *created = true;
+            ++_entries;
+            return true;
+        }
+        // A file system without files that have no name.
+        return _copyFailed(errno == EISDIR || errno == EINVAL ? EOPNOTSUPP : errno);
+    }
     FdCloser out{::openat(to.folder, to.name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777)};
     if (out.fd < 0) {
         return _copyFailed();
     }
     *created = true;
     ++_entries;
-    const std::array<timespec, 2> times{st.st_atim, st.st_mtim};
     if (!copyFileData(in, out.fd, static_cast<std::uint64_t>(st.st_dev), st.st_size, _noReflink) ||
         ::futimens(out.fd, times.data()) != 0) {
         return _copyFailed();
@@ -187,7 +216,7 @@ bool TreeCopy::_copyTree(NameInFolder from, const std::string& fromPath, NameInF
         return top ? _copyFailed() : _leaveOut(fromPath, Kind::missing);
     }
     if (S_ISREG(st.st_mode)) {
-        return _copyRegularFile(in.fd, to, st, created);
+        return _copyRegularFile(in.fd, to, st, created, top);
     }
     if (!S_ISDIR(st.st_mode)) {
         return top ? _copyFailed(ENOTSUP) : _leaveOut(fromPath, Kind::special, 0);

@@ -35,7 +35,9 @@ public:
 
     // stopRequested, when given: once set, a folder's copy ends (failing with ECANCELED) before its next
     // entry.
-    TreeCopy(NoReflinkDevices noReflink, mode_t creationMask, const std::atomic<bool>* stopRequested);
+    // nameWhenWhole: a file asked for by itself is written unnamed and named once whole (see CopyOutcome).
+    TreeCopy(NoReflinkDevices noReflink, mode_t creationMask, const std::atomic<bool>* stopRequested,
+             bool nameWhenWhole = false);
 
     // Copies the item at from (fromPath names it) to the free name to; an item that is a link is copied as
     // a link. *created tells whether anything was made at to, so that the caller removes the remains of a
@@ -54,7 +56,8 @@ public:
 private:
     bool _copyTree(NameInFolder from, const std::string& fromPath, NameInFolder to, bool top, bool* created,
                    unsigned char listedType);
-    bool _copyRegularFile(int in, NameInFolder to, const struct stat& st, bool* created);
+    // top: the file is the item asked for.
+    bool _copyRegularFile(int in, NameInFolder to, const struct stat& st, bool* created, bool top);
     // Ends the copy with the system's error number, errno unless told otherwise.
     bool _copyFailed(int error = errno);
     // An entry beneath the copied folder that is not copied: the copy goes on without it. One that cannot
@@ -64,6 +67,7 @@ private:
     NoReflinkDevices _noReflink;
     mode_t _creationMask;
     const std::atomic<bool>* _stop;
+    bool _nameWhenWhole;
     std::vector<FileManager::CopyOutcome::LeftOut> _leftOut;
     std::size_t _entries = 0;
     bool _topIsFolder = false;

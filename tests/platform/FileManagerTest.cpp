@@ -150,6 +150,23 @@ TEST_F(FileManagerTest, AFailedCopyLeavesNothingBehindAndKeepsItsError) {
     EXPECT_EQ(files.lastError(), EFBIG);
     EXPECT_FALSE(exists(folder / "dst"));
 
+    // A file written unnamed and named once whole: cut short, it leaves no name behind; whole, it never
+    // takes a name that is taken.
+    FileManager::CopyOutcome unnamed;
+    unnamed.nameWhenWhole = true;
+    ::setrlimit(RLIMIT_FSIZE, &lowered);
+    std::signal(SIGXFSZ, SIG_IGN);
+    EXPECT_FALSE(files.copyPath(folder / "src/a/b/large", folder / "large", &unnamed));
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(files.lastError(), EFBIG);
+    EXPECT_FALSE(exists(folder / "large"));
+    EXPECT_TRUE(files.copyPath(folder / "src/a/small", folder / "small", &unnamed));
+    EXPECT_EQ(readFile(folder / "small"), "x");
+    EXPECT_FALSE(files.copyPath(folder / "src/a/b/large", folder / "small", &unnamed));
+    EXPECT_EQ(files.lastError(), EEXIST);
+    EXPECT_EQ(readFile(folder / "small"), "x");
+
     // A copy asked to stop (a cancelled update) ends before its next entry, and leaves nothing either.
     const std::atomic<bool> stop{true};
     FileManager::CopyOutcome outcome;
