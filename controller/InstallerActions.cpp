@@ -169,8 +169,7 @@ void MyInstaller::_undoConfirmed(const UpdateRecordStore::Kept& kept) {
     // The files are moved on the worker; the window stays live, and the report comes back to this thread.
     _undoWorker->post([this, kept] {
         const UpdateReport report =
-            UpdateUndo::report(UpdateUndo::undo(kept.record, _fileManager, _localizer), _localizer);
-        _recordStore->forget(kept.file); // undone: the next undo goes one run further back
+            UpdateUndo::undoKeptRun(kept.record, kept.file, _recordStore, _fileManager, _localizer);
         QMetaObject::invokeMethod(
             &_undoContext,
             [this, report] {

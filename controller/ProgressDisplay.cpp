@@ -113,8 +113,11 @@ void MyInstaller::cancelInstall() {
 }
 
 bool MyInstaller::windowShouldClose() {
-    if (!updateInProgress() || _closeWhenEnded) {
-        return !updateInProgress();
+    if (!updateInProgress()) {
+        return true;
+    }
+    if (_closeWhenEnded) { // asked already: the window closes when the update has ended
+        return false;
     }
     if (_updateRun->cancelled()) { // cancelled already, or being put back: the window closes when it is done
         _closeWhenEnded = true;

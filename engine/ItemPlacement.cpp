@@ -56,15 +56,15 @@ const std::optional<std::string>& ItemPlacement::privateFiles() {
     }
 }
 
-ItemPlacement::Outcome ItemPlacement::_installItem(const std::string& item, const std::string& destination,
+ItemPlacement::Outcome ItemPlacement::_installItem(const std::string& item, FileManager::EntryKind kind,
+                                                   const std::string& destination,
                                                    const std::optional<std::string>& backupPath) {
     // Should something appear at a free destination meanwhile, the final move refuses to overwrite it.
     const bool replacing = backupPath.has_value();
     Outcome outcome;
     // A new file goes straight to its name: the copy writes it unnamed and names it once it is whole,
     // refusing to overwrite, so it needs no temporary name and no rename.
-    if (!replacing && !_extraction.holdsExtractedItem(item) &&
-        _fileManager.entryKindAtPath(item, false) == FileManager::EntryKind::file) {
+    if (!replacing && kind == FileManager::EntryKind::file && !_extraction.holdsExtractedItem(item)) {
         FileManager::CopyOutcome whole;
         whole.nameWhenWhole = true;
         if (_fileManager.copyPath(item, destination, &whole)) {

@@ -53,7 +53,8 @@ public:
     // Places the item at the destination. backupPath is given exactly when the destination is taken: the
     // old item is kept there before it is replaced, and when it cannot be kept it stays and the new copy
     // is discarded.
-    Outcome _installItem(const std::string& item, const std::string& destination,
+    // kind: what the item is, as the caller has looked at it.
+    Outcome _installItem(const std::string& item, FileManager::EntryKind kind, const std::string& destination,
                          const std::optional<std::string>& backupPath);
 
 private:

@@ -102,10 +102,7 @@ void UpdateRun::putBack(std::function<void(const UpdateReport&)> done) {
     _running = true;
     _worker->post([this, done = std::move(done)] {
         const UpdateReport report =
-            UpdateUndo::report(UpdateUndo::undo(_record, _fileManager, _services.localizer), _services.localizer);
-        if (_services.recordStore && _recordFile) { // undone: the next undo goes further back
-            _services.recordStore->forget(*_recordFile);
-        }
+            UpdateUndo::undoKeptRun(_record, _recordFile, _services.recordStore, _fileManager, _services.localizer);
         QMetaObject::invokeMethod(
             &_ownerContext,
             [this, done, report] {
@@ -266,7 +263,7 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
             continue;
         }
         copied = _countPlacement(source, relativePath,
-                                 _placement._installItem(source, destination,
+                                 _placement._installItem(source, kind, destination,
                                                          destinationTaken ? backupPath : std::nullopt)) ||
                  copied;
     }

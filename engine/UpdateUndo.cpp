@@ -1,5 +1,6 @@
 #include "engine/UpdateUndo.h"
 
+#include "engine/UpdateRecordStore.h"
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
 #include "platform/MessageFormat.h"
@@ -72,12 +73,21 @@ UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fil
         removeEmptyFolders(fileManager, *record.backupFolder());
         // "BackupFiles" goes too when the run made it and it is empty again.
         const std::string backups = path::stringByDeletingLastPathComponent(*record.backupFolder());
-        if (record.madeBackupRoot() && path::lastPathComponent(backups) == "BackupFiles" &&
-            fileManager.directoryContentsAtPath(backups).value_or(std::vector<std::string>{"?"}).empty()) {
+        const auto left = fileManager.directoryContentsAtPath(backups);
+        if (record.madeBackupRoot() && path::lastPathComponent(backups) == "BackupFiles" && left && left->empty()) {
             fileManager.removeFileAtPath(backups);
         }
     }
     return result;
+}
+
+UpdateReport UpdateUndo::undoKeptRun(const UpdateRecord& record, const std::optional<std::string>& file,
+                                     UpdateRecordStore* store, FileManager& fileManager, const Localizer& localizer) {
+    const UpdateReport done = report(undo(record, fileManager, localizer), localizer);
+    if (store && file) {
+        store->forget(*file);
+    }
+    return done;
 }
 
 bool UpdateUndo::restore(FileManager& fileManager, const std::string& backup, const std::string& path,
