@@ -8,65 +8,48 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_STATE_HOME="$work/home/state" LC_ALL=C.UTF-8
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
-mkdir -p "$XDG_CONFIG_HOME/quorvane-updater"
-
+cd "$work"
 make_game() { # FOLDER [--damaged]
-  mkdir -p "$1/Text"
-  [[ "${2:-}" == --damaged ]] || mkdir -p "$1/Art"
-  echo game > "$1/Quorvane"
-  echo 1.29 > "$1/Text/version.txt"
-  if [[ -d "$1/Art" ]]; then echo old > "$1/Art/tree.png"; fi
+  mkdir -p "$1/Text" && echo game > "$1/Quorvane" && echo 1.29 > "$1/Text/version.txt"
+  [[ "${2:-}" == --damaged ]] || { mkdir -p "$1/Art" && echo old > "$1/Art/tree.png"; }
 }
-mkdir -p "$work/Forest Pack/Art" "$work/Linked Pack/Art" "$work/Docs"
-echo new > "$work/Forest Pack/Art/tree.png"
-(cd "$work" && mkdir -p $'\xe9t\xe9 Pack/Art' && echo summer > $'\xe9t\xe9 Pack/Art/sun.png')
-ln -s /etc/hostname "$work/Linked Pack/Art/link.png"
-echo "read me" > "$work/Docs/README.txt"
+mkdir -p "Forest Pack/Art" "Linked Pack/Art" Docs $'\xe9t\xe9 Pack/Art' home/config/quorvane-updater
+echo new > "Forest Pack/Art/tree.png" && echo summer > $'\xe9t\xe9 Pack/Art/sun.png' && echo "read me" > Docs/README.txt
+ln -s /etc/hostname "Linked Pack/Art/link.png"
 printf '[Target_Path_Array]\nsize=2\n1\\value=%s\n2\\value=%s\n' "$work/games/listed" "$work/games/unplugged" \
-  > "$XDG_CONFIG_HOME/quorvane-updater/preferences.ini"
-make_game "$work/games/listed"
+  > home/config/quorvane-updater/preferences.ini
+make_game games/listed && make_game damaged --damaged
 
 failures=0
-# row NAME STATUS STDOUT_TEXT STDERR_TEXT ARGUMENT...: a fresh installation at $work/game, the program
-# started from $work; the texts must appear in what it wrote (an empty one: that stream stays empty).
+fail() { printf 'FAIL %s\n--- stdout\n%s\n--- stderr\n%s\n' "$1" "$(cat out)" "$(cat err)"; failures=$((failures + 1)); }
+# row NAME STATUS STDOUT_TEXT STDERR_TEXT ARGUMENT...: a fresh installation at $work/game, the program started
+# from $work (relative items; the installation's check moves the working directory); the texts must appear
+# in what it wrote (an empty one: that stream stays empty).
 row() {
-  local name=$1 status=$2 out_text=$3 err_text=$4 actual=0
-  shift 4
-  rm -rf "$work/game" && make_game "$work/game"
-  (cd "$work" && "$program" "$@") >"$work/out" 2>"$work/err" || actual=$?
-  local problems=()
-  [[ $actual == "$status" ]] || problems+=("exit status $actual, not $status")
-  if [[ -n "$out_text" ]]; then grep -qF -- "$out_text" "$work/out" || problems+=("stdout lacks '$out_text'");
-  elif [[ -s "$work/out" ]]; then problems+=("stdout is not empty"); fi
-  if [[ -n "$err_text" ]]; then grep -qF -- "$err_text" "$work/err" || problems+=("stderr lacks '$err_text'");
-  elif [[ -s "$work/err" ]]; then problems+=("stderr is not empty"); fi
-  if ((${#problems[@]})); then
-    printf 'FAIL %s: %s\n--- stdout\n%s\n--- stderr\n%s\n' "$name" "${problems[*]}" "$(cat "$work/out")" "$(cat "$work/err")"
-    failures=$((failures + 1))
-  else
-    echo "ok   $name"
-  fi
-}
-expect_file() { # NAME FILE CONTENT
-  [[ "$(cat "$2" 2>/dev/null)" == "$3" ]] || { echo "FAIL $1: $2 is not '$3'"; failures=$((failures + 1)); }
+  local name=$1 status=$2 actual=0 stream=out
+  rm -rf game && make_game game
+  "$program" "${@:5}" >out 2>err || actual=$?
+  [[ $actual == "$status" ]] || fail "$name: exit status $actual, not $status"
+  for text in "$3" "$4"; do
+    if [[ -n "$text" ]]; then grep -qF -- "$text" $stream || fail "$name: std$stream lacks '$text'"
+    elif [[ -s $stream ]]; then fail "$name: std$stream is not empty"; fi
+    stream=err
+  done
 }
 
-# Relative items (the installation's check moves the working directory), and a name that is not UTF-8.
 row installed 0 "Application files updated successfully" "" --install game "Forest Pack" $'\xe9t\xe9 Pack'
-expect_file installed "$work/game/Art/tree.png" new
-expect_file installed "$(echo "$work"/game/BackupFiles/*/Art/tree.png)" old
-expect_file installed "$work/game/Art/sun.png" summer
+for expected in game/Art/tree.png:new game/BackupFiles/*/Art/tree.png:old game/Art/sun.png:summer; do
+  [[ "$(cat ${expected%:*} 2>/dev/null)" == "${expected#*:}" ]] || fail "installed: ${expected%:*} is not ${expected#*:}"
+done
 row not_installed 1 "Application files update incomplete" "Linked Pack/Art/link.png: It is a symbolic link." \
   --install "$work/game" "$work/Linked Pack"
 row nothing_lined_up 1 "Nothing was installed" "" --install "$work/game" "$work/Docs"
 row unknown_option 2 "" "Unknown option 'bogus'." --bogus
 row no_items 2 "" "Usage:" --install "$work/game"
-make_game "$work/damaged" --damaged
 row damaged_installation 2 "" "$work/damaged: Art folder missing." --install "$work/damaged" "$work/Forest Pack"
-[[ ! -e "$work/damaged/Art" ]] || { echo "FAIL damaged_installation: it was updated"; failures=$((failures + 1)); }
+[[ ! -e damaged/Art ]] || fail "damaged_installation: it was updated"
 row list 0 "$work/games/listed"$'\t'"Valid" "" --list
-grep -qxF "$work/games/unplugged"$'\t'"Not found. Is its drive connected?" "$work/out" ||
-  { echo "FAIL list: the unplugged installation is not listed as not found"; failures=$((failures + 1)); }
+grep -qxF "$work/games/unplugged"$'\t'"Not found. Is its drive connected?" out || fail "list: the unplugged one is not 'Not found'"
 
 echo "$failures failed"
 ((failures == 0))
