@@ -31,11 +31,8 @@ public:
     ObjectValue objectValueForTableColumn(TableView&, const std::string& column, int row) override {
         return column == "pathDescription" ? rows.at(static_cast<std::size_t>(row)) : ObjectValue();
     }
-    DragOperation validateDrop(TableView& table, const DraggingInfo& info, int row, Operation operation) override {
+    DragOperation validateDrop(TableView&, const DraggingInfo& info, int row, Operation operation) override {
         validations.push_back({row, operation, info.propertyListForType(NSFilenamesPboardType)});
-        if (retarget) {
-            table.setDropRow(0, Operation::NSTableViewDropAbove);
-        }
         return verdict;
     }
     bool acceptDrop(TableView&, const DraggingInfo& info, int row, Operation operation) override {
@@ -45,7 +42,6 @@ public:
 
     std::vector<ObjectValue> rows; // the path and status cells
     DragOperation verdict = DragOperation::NSDragOperationCopy;
-    bool retarget = false; // to the gap above row 0
     bool takesDrop = true;
     std::vector<Call> validations, acceptances;
 };
@@ -56,14 +52,10 @@ AttributedString description(const std::string& path, const std::string& status)
     return text;
 }
 
-// Relative luminance and contrast ratio as accessibility guidelines define them.
-double contrast(QColor a, QColor b) {
-    const auto luminance = [](QColor color) {
-        const auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
-        return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) + 0.0722 * linear(color.blueF());
-    };
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+// Relative luminance as accessibility guidelines define it; their contrast ratio is (L1 + 0.05) / (L2 + 0.05).
+double luminance(QColor color) {
+    const auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) + 0.0722 * linear(color.blueF());
 }
 
 class QtTableViewTest : public testing::Test {
@@ -76,10 +68,6 @@ protected:
         table.show();
     }
 
-    void setRows(std::vector<ObjectValue> rows) {
-        source.rows = std::move(rows);
-        table.reloadData();
-    }
     QPoint inRow(int row, double fraction) const {
         return {table.viewport()->width() / 2, table.rowViewportPosition(row) + int(fraction * table.rowHeight())};
     }
@@ -90,7 +78,8 @@ protected:
 
 // A drag enters, moves and drops at one point, as the window system delivers it.
 TEST_F(QtTableViewTest, DragsAreOfferedAtTheRowUnderThePointerAndOnlyLocalFilesToCopyAreTaken) {
-    setRows({{}, {}, {}});
+    source.rows.resize(3);
+    table.reloadData();
     const Paths paths = {"/home/me/Art", "/tmp/drop/caf\xe9 \xff #1%.zip"}; // byte for byte, not UTF-8
     const QByteArray files = QByteArray::fromStdString(urilist::uriListFromLocalPaths(paths));
     const QByteArray remote = "https://example.com/add-on.zip\r\nfile://elsewhere/home/me/Art\r\n";
@@ -105,7 +94,7 @@ TEST_F(QtTableViewTest, DragsAreOfferedAtTheRowUnderThePointerAndOnlyLocalFilesT
         bool dropped;
         Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
         DragOperation verdict = DragOperation::NSDragOperationCopy;
-        bool takesDrop = true, retarget = false;
+        bool takesDrop = true;
     };
     const Case cases[] = {
         {"middle of row 1", inRow(1, 0.5), files, 1, on, true},
@@ -113,7 +102,6 @@ TEST_F(QtTableViewTest, DragsAreOfferedAtTheRowUnderThePointerAndOnlyLocalFilesT
         {"bottom edge of row 1", inRow(1, 0.9), files, 2, above, true},
         {"top edge of row 0", inRow(0, 0.05), files, 0, above, true},
         {"below the last row", inRow(2, 1.5), files, 3, above, true},
-        {"retargeted", inRow(2, 0.5), files, 2, on, true, copyOrMove, DragOperation::NSDragOperationCopy, true, true},
         {"refused by the data source", inRow(1, 0.5), files, 1, on, false, copyOrMove, DragOperation::NSDragOperationNone},
         {"not taken by the data source", inRow(1, 0.5), files, 1, on, false, copyOrMove,
          DragOperation::NSDragOperationCopy, false},
@@ -125,7 +113,7 @@ TEST_F(QtTableViewTest, DragsAreOfferedAtTheRowUnderThePointerAndOnlyLocalFilesT
         SCOPED_TRACE(c.name);
         source.validations.clear();
         source.acceptances.clear();
-        std::tie(source.verdict, source.takesDrop, source.retarget) = std::tuple(c.verdict, c.takesDrop, c.retarget);
+        std::tie(source.verdict, source.takesDrop) = std::pair(c.verdict, c.takesDrop);
         QMimeData data;
         c.uriList.isEmpty() ? data.setText("/home/me/Art") : data.setData("text/uri-list", c.uriList);
         QDragEnterEvent enter(c.at, c.actions, &data, Qt::LeftButton, Qt::NoModifier);
@@ -140,8 +128,8 @@ TEST_F(QtTableViewTest, DragsAreOfferedAtTheRowUnderThePointerAndOnlyLocalFilesT
 
         using Call = FakeDataSource::Call;
         EXPECT_EQ(source.validations, c.row < 0 ? std::vector<Call>{} : std::vector<Call>(2, {c.row, c.operation, paths}));
-        const Call given = c.retarget ? Call{0, above, paths} : Call{c.row, c.operation, paths};
-        EXPECT_EQ(source.acceptances, c.dropped || !c.takesDrop ? std::vector<Call>{given} : std::vector<Call>{});
+        const bool given = c.dropped || !c.takesDrop;
+        EXPECT_EQ(source.acceptances, std::vector<Call>(given ? 1 : 0, {c.row, c.operation, paths}));
     }
 }
 
@@ -166,7 +154,8 @@ TEST_F(QtTableViewTest, StatusLineIsDrawnReadableRedUnderAMultiBytePathOnEveryBa
             QFont font = table.font();
             font.setStyleStrategy(QFont::NoAntialias); // each pixel of the text is the colour drawn
             table.setFont(font);
-            setRows({description(path, "Art folder missing")});
+            source.rows = {description(path, "Art folder missing")};
+            table.reloadData();
             table.clearSelection();
             if (selected) {
                 table.selectRow(0, false);
@@ -183,7 +172,9 @@ TEST_F(QtTableViewTest, StatusLineIsDrawnReadableRedUnderAMultiBytePathOnEveryBa
                     const bool red = pixel.red() > pixel.green() + 40 && pixel.red() > pixel.blue() + 40;
                     ink += red;
                     inkAbove += red && y < cell.center().y();
-                    lowestContrast = red ? std::min(lowestContrast, contrast(pixel, background)) : lowestContrast;
+                    const double lighter = std::max(luminance(pixel), luminance(background)) + 0.05;
+                    const double darker = std::min(luminance(pixel), luminance(background)) + 0.05;
+                    lowestContrast = red ? std::min(lowestContrast, lighter / darker) : lowestContrast;
                 }
             }
             EXPECT_GT(ink, 30);
