@@ -88,7 +88,8 @@ protected:
 };
 
 // Arguments go to the tool as they are, never through a shell; it runs in the given folder with the
-// program's environment, output unbuffered; its end reaches the parent once, with the runner still there.
+// program's environment, output unbuffered; its end reaches the parent once, and the tool's process object
+// goes after it.
 TEST_F(MyProcessTest, ToolGetsItsArgumentsFolderAndEnvironmentAsGiven) {
     const std::string odd = "/a b/$HOME/caf\xE9 \"x\".zip";
     const std::string body = ("printf '%s\\n' \"$#\" \"$@\" \"$(pwd -P)\" "
