@@ -11,19 +11,12 @@ namespace {
 
 // Child processes of this test that still run.
 int runningChildren() {
+    std::unique_ptr<FILE, int (*)(FILE*)> ps(::popen(("ps --no-headers -o stat= --ppid " + std::to_string(::getpid())).c_str(), "r"), ::pclose);
     int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (std::getline(stat, line) && line.rfind(')') != std::string::npos) {
-            std::istringstream fields(line.substr(line.rfind(')') + 2));
-            char state = 0;
-            pid_t parent = 0;
-            fields >> state >> parent;
-            count += parent == ::getpid() && state != 'Z';
-        }
+    for (int c = 0, start = 1; (c = std::fgetc(ps.get())) != EOF; start = c == '\n') {
+        count += start && c != 'Z';
     }
-    return count;
+    return count - 1; // ps itself
 }
 
 // Makes an archive with the real jar of the files beneath made/.
@@ -56,15 +49,13 @@ const RunCase kArchiveCases[] = {
          return Paths{f / "drop/wrapper"};
      }, {3, 0, 0, 0}, {{"Text/outer.txt", "outer"}, {"Art/inner.png", "inner"}, {"Art/second.png", "2"},
                         {"readme.txt", "<missing>"}, {"inner.zip", "<missing>"}}},
-    {"entries named to escape stay inside the temporary folder", [](auto& f, auto&, auto&) {
+    {"entries named to escape stay inside the temporary folder, non-ASCII names install as written", [](auto& f, auto&, auto&) {
          return Paths{ZipBuilder().add("../escaped.txt", "up").add("/absolute.txt", "abs").add("Art/../../sneaky.txt", "s")
-                          .add("Art/fine.png", "fine").writeTo(f.makeFolder("drop") + "/nasty.zip")};
-     }, {4, 0, 0, 0}, {{"Art/fine.png", "fine"}}, "<none>", {}, {}, {}, false, [](auto&, auto&) {
+                          .add("Art/fine.png", "fine").add("Art/caf\xc3\xa9/\xc3\xa9t\xc3\xa9.png", "summer")
+                          .writeTo(f.makeFolder("drop") + "/nasty.zip")};
+     }, {5, 0, 0, 0}, {{"Art/fine.png", "fine"}, {"Art/caf\xc3\xa9/\xc3\xa9t\xc3\xa9.png", "summer"}}, "<none>", {}, {}, {}, false, [](auto&, auto&) {
          EXPECT_FALSE(exists("/absolute.txt"));
      }},
-    {"non-ASCII entry names install as written", [](auto& f, auto&, auto&) {
-         return Paths{ZipBuilder().add("Art/caf\xc3\xa9/\xc3\xa9t\xc3\xa9.png", "summer").writeTo(f.makeFolder("drop") + "/a.zip")};
-     }, {1, 0, 0, 0}, {{"Art/caf\xc3\xa9/\xc3\xa9t\xc3\xa9.png", "summer"}}},
     {"a pipe named like an archive is reported and the run ends", [](auto& f, auto&, auto&) {
          ::mkfifo((f.makeFolder("drop") + "/Addon.zip").c_str(), 0644);
          return Paths{f / "drop/Addon.zip", ZipBuilder().add("Art/new.png", "new").writeTo(f / "drop/Real.zip")};
