@@ -1,0 +1,406 @@
+#include "engine/UpdateRecordStore.h"
+#include "engine/UpdateUndo.h"
+#include "platform/Localizer.h"
+#include "support/PausingFileManager.h"
+#include "support/RunHarness.h"
+#include "support/TestNames.h"
+
+#include <fstream>
+
+namespace quorvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// An old file to be replaced and a new one beside it.
+Paths keepAndFresh(TemporaryFolder& f) {
+    f.writeFile("home/game/Art/keep.png", "old keep");
+    f.writeFile("drop/Art/keep.png", "new keep");
+    f.writeFile("drop/Art/fresh.png", "fresh");
+    return {f / "drop/Art"};
+}
+
+class Placement : public testing::TestWithParam<RunCase> {};
+TEST_P(Placement, CountsCopiesBackupsAndReports) { expectRun(GetParam()); }
+
+const RunCase kPlacementCases[] = {
+    {"new folder: every entry beneath it", [](auto& f, auto&, auto&) {
+         f.writeFile("drop/Art/Trees/Oak/a.png", "a");
+         f.writeFile("drop/Art/Trees/Oak/b.png", "b");
+         return Paths{f / "drop/Art"};
+     }, {3, 0, 0, 0}, {{"Art/Trees/Oak/a.png", "a"}, {"Art/Trees/Oak/b.png", "b"}}},
+    {"identical file: a duplicate, not copied", [](auto& f, auto&, auto&) {
+         f.writeFile("home/game/Art/same.png", "same");
+         f.writeFile("drop/Art/same.png", "same");
+         return Paths{f / "drop/Art"};
+     }, {0, 0, 1, 0}, {{"Art/same.png", "same"}}},
+    {"different file: backed up at its relative path with its mode, the new one keeps its own",
+     [](auto& f, auto&, auto&) {
+         ::chmod(f.writeFile("home/game/Art/Trees/oak.sh", "old oak").c_str(), 0700);
+         ::chmod(f.writeFile("drop/Art/Trees/oak.sh", "new oak").c_str(), 0751);
+         return Paths{f / "drop/Art"};
+     }, {1, 1, 0, 0}, {{"Art/Trees/oak.sh", "new oak"}, {"BackupFiles/20070102_090503/Art/Trees/oak.sh", "old oak"}},
+     "Art/\nArt/Trees/\nArt/Trees/oak.sh\n", {}, {}, {}, false, [](auto&, const std::string& game) {
+         struct stat installed {}, kept {};
+         ASSERT_EQ(::stat((game + "/Art/Trees/oak.sh").c_str(), &installed), 0);
+         ASSERT_EQ(::stat((backupFolder(game) + "/Art/Trees/oak.sh").c_str(), &kept), 0);
+         EXPECT_EQ(installed.st_mode & 0777, 0751u);
+         EXPECT_EQ(kept.st_mode & 0777, 0700u);
+     }},
+    {"folder over a plain file: the file backed up, the folder copied whole", [](auto& f, auto&, auto&) {
+         f.writeFile("home/game/Art/Skins", "a file");
+         f.writeFile("drop/Art/Skins/red.png", "red");
+         f.writeFile("drop/Art/Skins/blue.png", "blue");
+         return Paths{f / "drop/Art"};
+     }, {2, 1, 0, 0}, {{"Art/Skins/red.png", "red"}, {"BackupFiles/20070102_090503/Art/Skins", "a file"}}, "Art/\nArt/Skins\n"},
+    {"plain file over a folder: left out and reported", [](auto& f, auto&, auto&) {
+         f.writeFile("home/game/Art/Skins/red.png", "red");
+         f.writeFile("drop/Art/Skins", "a file");
+         f.writeFile("drop/Art/other.png", "other");
+         return Paths{f / "drop/Art"};
+     }, {1, 0, 0, 1}, {{"Art/Skins/red.png", "red"}, {"Art/other.png", "other"}}, "<none>",
+     {{"drop/Art/Skins", "A folder of that name is in the way."}}},
+    {"two items bringing the same file: the second meets the first's copy", [](auto& f, auto&, auto&) {
+         f.writeFile("drop1/Art/x.png", "one");
+         f.writeFile("drop2/Art/x.png", "one");
+         f.writeFile("drop3/Art/x.png", "three");
+         return Paths{f / "drop1/Art", f / "drop2/Art", f / "drop3/Art"};
+     }, {2, 1, 1, 0}, {{"Art/x.png", "three"}, {"BackupFiles/20070102_090503/Art/x.png", "one"}}, "Art/\nArt/x.png\n"},
+    {"plain files beside lined-up folders, dot files, a folder named like an archive, a capitalised .ZIP",
+     [](auto& f, auto&, auto&) {
+         f.writeFile("drop/readme.txt", "read me");
+         f.writeFile("drop/Art/.hidden", "h");
+         f.writeFile("drop/Art/pack.zip/inside.png", "i");
+         f.writeFile("drop/Art/PACK.ZIP", "not extracted");
+         return Paths{f / "drop/Art", f.writeFile("drop/.config", "c"), f / "drop/readme.txt"};
+     }, {5, 0, 0, 0},
+     {{"readme.txt", "read me"}, {"Art/.hidden", "h"}, {".config", "c"}, {"Art/pack.zip/inside.png", "i"}, {"Art/PACK.ZIP", "not extracted"}}},
+    {"file names that are not UTF-8 install byte for byte", [](auto& f, auto&, auto&) {
+         f.writeFile("home/game/Art/caf\xe9.png", "old");
+         f.writeFile("drop/Art/caf\xe9.png", "new");
+         f.writeFile("drop/Art/\xff\xfe/na\xefve", "n");
+         return Paths{f / "drop/Art"};
+     }, {2, 1, 0, 0},
+     {{"Art/caf\xe9.png", "new"}, {"Art/\xff\xfe/na\xefve", "n"}, {"BackupFiles/20070102_090503/Art/caf\xe9.png", "old"}},
+     "Art/\nArt/caf\xe9.png\n"},
+    {"names are shown literally", [](auto& f, auto&, auto&) {
+         f.writeFile("drop/Art/<i>x<\\i> %@%d", "x");
+         return Paths{f / "drop/Art"};
+     }, {1, 0, 0, 0}, {{"Art/<i>x<\\i> %@%d", "x"}}, "<none>", {}, {}, {}, false, [](RunHarness& h, auto&) {
+         EXPECT_EQ(h.progress.at(h.progress.size() - 2).file, "Art/<i>x<\\i> %@%d");
+     }},
+    {"a wrapper folder is descended until its level lines up, and walked once when reached twice", [](auto& f, auto&, auto&) {
+         f.writeFile("drop/Addon v2/sub/Art/flag.png", "flag");
+         f.writeFile("drop/Addon v2/sub/Read Me.txt", "read");
+         f.writeFile("drop/Addon v2/sub/Docs/manual.txt", "manual");
+         return Paths{f / "drop/Addon v2", f / "drop/Addon v2/sub"};
+     }, {3, 0, 0, 0}, {{"Art/flag.png", "flag"}, {"Read Me.txt", "read"}, {"Docs/manual.txt", "manual"}}},
+    {"a plain file in the installation named like a dropped folder is no match", [](auto& f, auto&, auto&) {
+         f.writeFile("home/game/Docs", "a file");
+         f.writeFile("drop/wrap/Docs/Art/a.png", "a");
+         return Paths{f / "drop/wrap"};
+     }, {1, 0, 0, 0}, {{"Art/a.png", "a"}, {"Docs", "a file"}}},
+    {"a wrapper with new, replaced, identical and failing entries, and a file that lines up nowhere",
+     [](auto& f, auto&, auto&) {
+         f.writeFile("home/game/Art/old.png", "old");
+         f.writeFile("home/game/Art/same.png", "same");
+         f.makeFolder("home/game/Art/Maps");
+         f.writeFile("drop/wrapper/Art/old.png", "changed");
+         f.writeFile("drop/wrapper/Art/same.png", "same");
+         f.writeFile("drop/wrapper/Art/Maps/m1.map", "m1");
+         f.writeFile("drop/wrapper/Text", "a file where the installation has a folder");
+         f.writeFile("drop/wrapper/readme.txt", "r");
+         fs::create_symlink("/etc/passwd", f / "drop/wrapper/Art/link");
+         fs::create_symlink("/etc/passwd", f / "drop/wrapper/Art/Maps/link");
+         return Paths{f / "drop/wrapper", f.writeFile("drop/loose.txt", "l")};
+     }, {3, 1, 1, 3}, {{"Art/old.png", "changed"}, {"Art/Maps/m1.map", "m1"}, {"readme.txt", "r"}, {"loose.txt", "<missing>"}},
+     "Art/\nArt/Maps/\nArt/old.png\nText/\n", // merged folders keep their empty copies when something was replaced
+     {{"drop/wrapper/Text", "A folder of that name is in the way."}, {"drop/wrapper/Art/link", "It is a symbolic link."},
+      {"drop/wrapper/Art/Maps/link", "It is a symbolic link."}}},
+    // Hostile trees. A link beneath the dropped items is never installed, followed or written through.
+    {"a link inside a lined-up folder, and a later folder of its name", [](auto& f, auto&, auto&) {
+         f.writeFile("outside/o.txt", "o");
+         f.writeFile("drop1/Art/real.png", "r");
+         fs::create_directory_symlink(f / "outside", f / "drop1/Art/maps");
+         f.writeFile("drop2/Art/maps/x.png", "x");
+         return Paths{f / "drop1/Art", f / "drop2/Art"};
+     }, {2, 0, 0, 1}, {{"Art/real.png", "r"}, {"Art/maps/x.png", "x"}}, "<none>", {{"drop1/Art/maps", "It is a symbolic link."}}},
+    {"a lined-up folder that is a link", [](auto& f, auto&, auto&) {
+         f.writeFile("outside/.ssh/id_rsa", "secret");
+         f.makeFolder("drop/wrap");
+         fs::create_directory_symlink(f / "outside/.ssh", f / "drop/wrap/Art");
+         return Paths{f / "drop/wrap"};
+     }, {0, 0, 0, 1}, {{"Art/id_rsa", "<missing>"}}, "<none>", {{"drop/wrap/Art", "It is a symbolic link."}}},
+    {"a dropped link is followed once, and no further", [](auto& f, auto&, auto&) {
+         f.writeFile("real/Art v2/new.png", "n");
+         fs::create_directory_symlink("..", f / "real/Art v2/up");
+         fs::create_directory_symlink(f / "real/Art v2", f.makeFolder("drop") + "/Art");
+         return Paths{f / "drop/Art"};
+     }, {1, 0, 0, 1}, {{"Art/new.png", "n"}}, "<none>", {{"real/Art v2/up", "It is a symbolic link."}}},
+    {"a lattice of links, two from each level to the next", [](auto& f, auto&, auto&) {
+         for (int level = 0; level < 20; ++level) {
+             const std::string name = "drop/lattice/L" + std::to_string(100 + level);
+             f.makeFolder(name);
+             fs::create_directory_symlink("../L" + std::to_string(101 + level), f / (name + "/a"));
+             fs::create_directory_symlink("../L" + std::to_string(101 + level), f / (name + "/b"));
+         }
+         return Paths{f / "drop/lattice"};
+     }, {0, 0, 0, 40}, {}, "<none>", {{"drop/lattice/L119/b", "It is a symbolic link."}}},
+    {"links the user made in the installation are followed as ever", [](auto& f, auto&, auto&) {
+         fs::remove(f / "home/game/Art");
+         fs::create_directory_symlink(f.makeFolder("home/disk/Art"), f / "home/game/Art");
+         f.writeFile("drop/Art/x.png", "x");
+         return Paths{f / "drop/Art"};
+     }, {1, 0, 0, 0}, {{"Art/x.png", "x"}}},
+    {"a pipe inside a new folder fails alone", [](auto& f, auto&, auto&) {
+         f.writeFile("drop/Art/Maps/a.map", "a");
+         ::mkfifo((f / "drop/Art/Maps/pipe").c_str(), 0644);
+         return Paths{f / "drop/Art"};
+     }, {1, 0, 0, 1}, {{"Art/Maps/a.map", "a"}}, "<none>", {{"drop/Art/Maps/pipe", "It is a pipe, socket or device."}}},
+    {"the whole disk, the installation by another name and its backups are never installed", [](auto& f, auto&, auto&) {
+         f.writeFile("home/game/BackupFiles/20010101_000000/Art/old.png", "old");
+         fs::create_directory_symlink(f / "home/game", f / "home/alias");
+         return Paths{"/", f / "home/alias", f / "home/game/BackupFiles"};
+     }, {0, 0, 0, 3}, {{"Art/old.png", "<missing>"}}, "<none>",
+     {{"/", "It holds the installation."}, {"home/alias", "It is the installation itself."},
+      {"home/game/BackupFiles", "It is in the installation's backup folder."}}},
+    {"a drop of which nothing lines up, a tree dropped twice among it", [](auto& f, auto&, auto&) {
+         f.makeFolder("home/game/.cache");
+         f.makeFolder("home/game/BackupFiles");
+         f.writeFile("drop/deep/er/b.txt", "b");
+         fs::create_directory_symlink(f / "drop/deep", f / "drop/again");
+         return Paths{f.writeFile("drop/a.txt", "a"), f / "drop/deep", f / "drop/again"};
+     }, {0, 0, 0, 0}, {{"a.txt", "<missing>"}, {"b.txt", "<missing>"}}, "<none>", {},
+     "Nothing was installed|None of the items you selected has a folder that matches this installation (Art, Text)."},
+    {"each run gets a backup folder of its own, even within one second", [](auto& f, auto&, RunHarness& h) {
+         f.writeFile("home/game/Art/a.png", "v1");
+         f.writeFile("drop1/Art/a.png", "v2");
+         f.writeFile("drop2/Art/a.png", "v3");
+         h.runUpdate(f / "home/game", Paths{f / "drop1/Art"});
+         h.reports.clear();
+         h.progress.clear();
+         return Paths{f / "drop2/Art"};
+     }, {1, 1, 0, 0}, {{"Art/a.png", "v3"}, {"BackupFiles/20070102_090503/Art/a.png", "v1"},
+                        {"BackupFiles/20070102_090504/Art/a.png", "v2"}}, "Art/\nArt/a.png\n"},
+    // Failing file services and permissions: the old file stays, nothing is half written.
+    {"an unreadable source", [](auto& f, auto& files, auto&) {
+         files.failCopy = [](const std::string& from, auto&) { return has(from, "drop/Art/keep.png"); };
+         return keepAndFresh(f);
+     }, {1, 0, 0, 1}, {{"Art/keep.png", "old keep"}, {"Art/fresh.png", "fresh"}}, "<none>", {{"drop/Art/keep.png", ""}}},
+    {"an old file that cannot be kept is not replaced", [](auto& f, auto& files, auto&) {
+         files.failLink = [](const std::string& to) { return has(to, "BackupFiles"); };
+         files.failCopy = [](auto&, const std::string& to) { return has(to, "BackupFiles"); };
+         return keepAndFresh(f);
+     }, {1, 0, 0, 1}, {{"Art/keep.png", "old keep"}}, "<none>", {{"drop/Art/keep.png", ""}}},
+    {"without hard links the old file is copied into the backup", [](auto& f, auto& files, auto&) {
+         files.failLink = [](auto&) { return true; };
+         return keepAndFresh(f);
+     }, {2, 1, 0, 0}, {{"Art/keep.png", "new keep"}, {"BackupFiles/20070102_090503/Art/keep.png", "old keep"}},
+     "Art/\nArt/keep.png\n"},
+    {"a failed rename leaves the old file and no backup", [](auto& f, auto& files, auto&) {
+         files.failReplace = [](const std::string& to) { return has(to, "Art/keep.png"); };
+         return keepAndFresh(f);
+     }, {1, 0, 0, 1}, {{"Art/keep.png", "old keep"}}, "<none>", {{"drop/Art/keep.png", ""}}},
+    {"an old file that made room for a folder in vain comes back", [](auto& f, auto& files, auto&) {
+         f.writeFile("home/game/Art/thing", "old thing");
+         files.failExchange = [](auto&) { return true; };
+         files.failReplace = [](const std::string& to) { return has(to, "Art/thing"); };
+         f.writeFile("drop/Art/thing/inner.png", "inner");
+         return Paths{f / "drop/Art"};
+     }, {0, 0, 0, 1}, {{"Art/thing", "old thing"}}, "<none>", {{"drop/Art/thing", ""}}},
+    {"without swapping names a folder still replaces an old file", [](auto& f, auto& files, auto&) {
+         f.writeFile("home/game/Art/thing", "old thing");
+         files.failExchange = [](auto&) { return true; };
+         f.writeFile("drop/Art/thing/inner.png", "inner");
+         return Paths{f / "drop/Art"};
+     }, {1, 1, 0, 0}, {{"Art/thing/inner.png", "inner"}, {"BackupFiles/20070102_090503/Art/thing", "old thing"}},
+     "Art/\nArt/thing\n"},
+    {"an installation that takes no writes loses nothing, a new folder counts every entry", [](auto& f, auto& files, auto&) {
+         const std::string game = f / "home/game";
+         f.writeFile("drop/Art/Maps/a.map", "a");
+         f.writeFile("drop/Art/Maps/b.map", "b");
+         files.failCreate = [game](const std::string& path) { return has(path, game); };
+         files.failCopy = [game](auto&, const std::string& to) { return has(to, game); };
+         files.failLink = [game](const std::string& to) { return has(to, game); };
+         return keepAndFresh(f);
+     }, {0, 0, 0, 4}, {{"Art/keep.png", "old keep"}, {"Art/fresh.png", "<missing>"}}, "<none>", {}, {}, {}, false,
+     [](RunHarness& h, auto&) { EXPECT_TRUE(h.log.contains("Can't create directory")); }},
+    {"an installation that vanishes is not made again", [](auto& f, auto& files, auto&) {
+         files.failLink = [game = f / "home/game", gone = false](const std::string& to) mutable {
+             gone = gone || (has(to, "BackupFiles") && fs::remove_all(game) > 0);
+             return gone;
+         };
+         return keepAndFresh(f);
+     }, {0, 0, 0, 2}, {{"Quorvane", "<missing>"}}},
+    {"a read-only folder of the installation", [](auto& f, auto&, auto&) {
+         const Paths items = keepAndFresh(f);
+         ::chmod((f / "home/game/Art").c_str(), 0555);
+         return items;
+     }, {0, 0, 0, 2}, {{"Art/keep.png", "old keep"}}, "<none>", {}, {}, {}, true},
+    {"an unreadable source file", [](auto& f, auto&, auto&) {
+         ::chmod(f.writeFile("drop/Art/secret.png", "s").c_str(), 0);
+         return Paths{f / "drop/Art"};
+     }, {0, 0, 0, 1}, {{"Art/secret.png", "<missing>"}}, "<none>", {{"drop/Art/secret.png", ""}}, {}, {}, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Run, Placement, testing::ValuesIn(kPlacementCases),
+                         [](const auto& info) { return testNameFrom(info.param.name); });
+
+// The backup folder is made on first use and kept for the run; a taken name, whether taken before or by
+// another window as this one makes it, moves on to the next second without a suffix or waiting.
+TEST(BackupFolder, IsMadeOnceUnderAFreeNameOfTheRunsSecond) {
+    struct Case {
+        const char* what;
+        Paths taken; // in the installation; a trailing slash makes a folder
+        bool raced;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"free", {}, false, "20070102_090503"},
+        {"taken before", {"BackupFiles/20070102_090503/", "BackupFiles/20070102_090504"}, false, "20070102_090505"},
+        {"taken by another window as this one makes it", {}, true, "20070102_090504"},
+        {"a backup root that is a file gives a path that cannot be made", {"BackupFiles"}, false, "20070102_090503"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FaultyFileManager files;
+        files.failCreate = [raced = c.raced](const std::string& path) mutable {
+            if (std::exchange(raced, raced && !path.ends_with("/20070102_090503"))) {
+                std::ofstream((fs::create_directory(path), path + "/other.png")) << "the other window's backup";
+            }
+            return false;
+        };
+        RunHarness harness(&files);
+        const std::string game = harness.folder.makeInstallation("home/game");
+        for (const std::string& name : c.taken) {
+            name.ends_with("/") ? (void)harness.folder.makeFolder("home/game/" + name)
+                                : (void)harness.folder.writeFile("home/game/" + name, "taken");
+        }
+        UpdateRun& run = harness.makeRun(game, {});
+        const auto folder = run.privateFiles();
+        EXPECT_EQ(folder, game + "/BackupFiles/" + c.expected);
+        EXPECT_EQ(treeListing(*folder), "") << "a folder of this run's own";
+        harness.clock.advance(std::chrono::seconds(5));
+        EXPECT_EQ(run.privateFiles(), folder) << "the same folder until the run ends";
+        EXPECT_EQ(harness.clock.slept().count(), 0);
+        if (c.taken == Paths{"BackupFiles"}) {
+            EXPECT_FALSE(harness.log.contains("Can't create directory"));
+            EXPECT_EQ(readFile(game + "/BackupFiles"), "taken");
+        }
+    }
+    RunHarness harness;
+    EXPECT_FALSE(harness.makeRun("", {}).privateFiles()) << "without a target there is none";
+    EXPECT_TRUE(harness.log.contains("Can't create directory"));
+}
+
+// An installation with two old files, and an add-on that replaces one, adds a file and adds a folder.
+std::string undoScene(TemporaryFolder& f) {
+    const std::string game = f.makeInstallation("home/game");
+    f.writeFile("home/game/Art/old.png", "old");
+    f.writeFile("home/game/Art/keep.png", "keep");
+    f.writeFile("drop/Art/old.png", "new");
+    f.writeFile("drop/Art/add.png", "add");
+    f.writeFile("drop/Art/Maps/m.map", "m");
+    return game;
+}
+
+// Undo takes back what the run did, item by item, and leaves alone what has changed or gone since.
+TEST(Undo, PutsBackWhatTheRunDidAndLeavesAloneWhatChangedSince) {
+    struct Case {
+        const char* name;
+        Pairs since;     // files written after the run ("<gone>": deleted)
+        Paths leftAlone; // "item: reason"
+        Pairs after;     // files of the installation afterwards
+    };
+    const Case cases[] = {
+        {"nothing changed since", {}, {}, {{"Art/old.png", "old"}, {"Art/add.png", "<missing>"}}},
+        {"an added file changed since", {{"Art/add.png", "edited"}}, {"Art/add.png: It has changed since the update."},
+         {{"Art/add.png", "edited"}, {"Art/old.png", "old"}}},
+        {"a replaced file changed since: it stays, and so does its backup", {{"Art/old.png", "edited"}},
+         {"Art/old.png: It has changed since the update."},
+         {{"Art/old.png", "edited"}, {"BackupFiles/20070102_090503/Art/old.png", "old"}, {"Art/add.png", "<missing>"}}},
+        {"an added file missing since, and a file put into an added folder",
+         {{"Art/add.png", "<gone>"}, {"Art/Maps/mine.map", "mine"}},
+         {"Art/add.png: It is no longer there.", "Art/Maps: It has changed since the update."},
+         {{"Art/Maps/mine.map", "mine"}, {"Art/old.png", "old"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunHarness harness;
+        const std::string game = undoScene(harness.folder);
+        const std::string before = treeListing(game);
+        const UpdateRun& run = harness.runUpdate(game, Paths{harness.folder / "drop/Art"});
+        ASSERT_EQ(countsOf(run), (Counts{3, 1, 0, 0}));
+        for (const auto& [file, text] : c.since) {
+            text == "<gone>" ? (void)fs::remove(game + "/" + file) : (void)(std::ofstream(game + "/" + file) << text);
+        }
+        Paths leftAlone;
+        for (const auto& item : UpdateUndo::undo(run.record(), harness.fileManager(), Localizer()).leftAlone) {
+            leftAlone.push_back(item.item.substr(game.size() + 1) + ": " + item.reason);
+        }
+        EXPECT_EQ(leftAlone, c.leftAlone);
+        for (const auto& [file, text] : c.after) {
+            EXPECT_EQ(readFile(game + "/" + file), text) << file;
+        }
+        if (c.since.empty()) {
+            EXPECT_EQ(treeListing(game), before) << "the backup folder goes too";
+        }
+    }
+}
+
+// Cancel stops the run between two items: those before are installed whole, none after is begun, the
+// report says so, and Put Back restores the installation exactly.
+TEST(Cancel, StopsBetweenItemsAndPutBackRestoresTheInstallation) {
+    PausingFileManager fileManager(2);
+    RunHarness harness(&fileManager);
+    const std::string game = undoScene(harness.folder);
+    const std::string before = treeListing(game);
+    for (int i = 0; i < 5; ++i) {
+        harness.folder.writeFile("drop/Art/new" + std::to_string(i) + ".png", "n");
+    }
+    UpdateRun& run = harness.makeRun(game, Paths{harness.folder / "drop/Art"});
+    run.start();
+    ASSERT_TRUE(fileManager.waitForPause());
+    run.cancel();
+    fileManager.resume();
+    ASSERT_TRUE(waitUntil([&] { return harness.reported(); }));
+
+    EXPECT_EQ(harness.reportTitle(), "Update cancelled");
+    EXPECT_TRUE(harness.reports.back().cancelled);
+    EXPECT_EQ(harness.reportMessage().substr(0, 14), "2 files added\n") << "the item under way went in whole";
+    EXPECT_FALSE(run.inProgress());
+    EXPECT_FALSE(has(treeListing(harness.folder.path()), FileManager::temporaryNamePrefix));
+    std::optional<UpdateReport> putBack;
+    run.putBack([&](const UpdateReport& report) { putBack = report; });
+    EXPECT_TRUE(run.inProgress()) << "no drop while it is put back";
+    ASSERT_TRUE(waitUntil([&] { return putBack.has_value(); }));
+    EXPECT_EQ(putBack->title, "The update was undone");
+    EXPECT_EQ(treeListing(game), before);
+    EXPECT_FALSE(harness.records.latestFor(game)) << "its record goes with it";
+}
+
+// The kept records take an installation back run by run, newest first, across program starts.
+TEST(Undo, GoesBackRunByRunFromTheKeptRecords) {
+    RunHarness harness;
+    const std::string game = undoScene(harness.folder);
+    const std::string before = treeListing(game);
+    harness.runUpdate(game, Paths{harness.folder / "drop/Art"});
+    const std::string afterFirst = treeListing(game);
+    harness.folder.writeFile("drop2/Art/old.png", "newer");
+    harness.clock.advance(std::chrono::seconds(1));
+    harness.runUpdate(game, Paths{harness.folder / "drop2/Art"});
+    UpdateRecordStore store(harness.fileManager(), harness.folder / "state/records"); // as the next start reads them
+    for (const std::string& expected : {afterFirst, before}) {
+        const auto kept = store.latestFor(game);
+        ASSERT_TRUE(kept);
+        EXPECT_TRUE(UpdateUndo::undo(kept->record, harness.fileManager(), Localizer()).leftAlone.empty());
+        store.forget(kept->file);
+        EXPECT_EQ(treeListing(game), expected);
+    }
+    EXPECT_FALSE(store.latestFor(game));
+}
+
+} // namespace
+} // namespace quorvane::test
