@@ -73,24 +73,5 @@ TEST(Reliability, AVersionFileThatIsAPipeOrADeviceDoesNotHoldTheStart) {
     EXPECT_EQ(harness.list().firstBadEntry(), 1);
 }
 
-// Links that lead back up the dropped tree end the descent and the merge; the run reports.
-TEST(Reliability, SymbolicLinkLoopsInDroppedTreesEnd) {
-    InstallerHarness harness;
-    const std::string installation = harness.folder.makeInstallation("home/game");
-    harness.folder.writeFile("drop/wrap/deeper/Art/new.png", "new");
-    harness.folder.makeFolder("drop/loops");
-    for (const auto& [target, link] : {std::pair{"..", "wrap/up"}, {"../..", "wrap/deeper/Art/upup"},
-                                       {"b", "loops/a"}, {"a", "loops/b"}, {".", "loops/self"}}) {
-        ASSERT_EQ(::symlink(target, (harness.folder / ("drop/" + std::string(link))).c_str()), 0) << link;
-    }
-    harness.installer().setTargetPath(installation);
-    harness.installer().setUpdateFiles(Paths{harness.folder / "drop/wrap", harness.folder / "drop/loops"});
-    harness.peer().dragConfirmed(NSAlertDefaultReturn);
-    ASSERT_TRUE(waitUntil([&] { return !harness.window.sheets.empty(); })) << "no completion report";
-    EXPECT_EQ(harness.window.sheets.size(), 1u);
-    EXPECT_EQ(readFile(installation + "/Art/new.png"), "new");
-    EXPECT_EQ(harness.installer().updateRun()->activeAddDataCalls(), 0);
-}
-
 } // namespace
 } // namespace quorvane::test
