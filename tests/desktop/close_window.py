@@ -1,62 +1,28 @@
 #!/usr/bin/env python3
-"""Asks an X window to close, as a window manager's close button does: a WM_DELETE_WINDOW message.
-(xdotool's windowclose destroys the window instead, which no program survives cleanly.)
-
-Usage: close_window.py WINDOW_ID   (DISPLAY names the X server)
-"""
+# Asks an X window to close, as a window manager's close button does: a WM_DELETE_WINDOW message.
+# (xdotool's windowclose destroys the window instead, which no program survives cleanly.)
+# Usage: close_window.py WINDOW_ID   (DISPLAY names the X server)
 import ctypes
 import ctypes.util
 import sys
 
-CLIENT_MESSAGE = 33
-NO_EVENT_MASK = 0
-
-
-class ClientMessageEvent(ctypes.Structure):
-    _fields_ = [
-        ("type", ctypes.c_int),
-        ("serial", ctypes.c_ulong),
-        ("send_event", ctypes.c_int),
-        ("display", ctypes.c_void_p),
-        ("window", ctypes.c_ulong),
-        ("message_type", ctypes.c_ulong),
-        ("format", ctypes.c_int),
-        ("data", ctypes.c_long * 5),
-    ]
-
-
-class Event(ctypes.Union):
-    _fields_ = [("client", ClientMessageEvent), ("pad", ctypes.c_long * 24)]
-
-
-def main():
-    window = int(sys.argv[1], 0)
-    x11 = ctypes.cdll.LoadLibrary(ctypes.util.find_library("X11") or "libX11.so.6")
-    x11.XOpenDisplay.restype = ctypes.c_void_p
-    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    x11.XInternAtom.restype = ctypes.c_ulong
-    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
-    x11.XFlush.argtypes = [ctypes.c_void_p]
-    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-
-    display = x11.XOpenDisplay(None)
-    if not display:
-        sys.exit("close_window.py: cannot open the display")
-    event = Event()
-    event.client.type = CLIENT_MESSAGE
-    event.client.send_event = 1
-    event.client.display = display
-    event.client.window = window
-    event.client.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
-    event.client.format = 32
-    event.client.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
-    event.client.data[1] = 0  # CurrentTime
-    if not x11.XSendEvent(display, window, 0, NO_EVENT_MASK, ctypes.byref(event)):
-        sys.exit("close_window.py: the message was not sent")
-    x11.XFlush(display)
-    x11.XCloseDisplay(display)
-
-
-if __name__ == "__main__":
-    main()
+x11 = ctypes.cdll.LoadLibrary(ctypes.util.find_library("X11") or "libX11.so.6")
+x11.XOpenDisplay.restype = x11.XInternAtom.restype = ctypes.c_void_p
+x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+x11.XFlush.argtypes = x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+display = x11.XOpenDisplay(None) or sys.exit("close_window.py: cannot open the display")
+window = int(sys.argv[1], 0)
+# An XClientMessageEvent: type, serial, send_event, display, window, message_type, format, then 5 longs,
+# in a union of 24 longs.
+event = (ctypes.c_long * 24)()
+fields = ctypes.cast(event, ctypes.POINTER(ctypes.c_ulong))
+fields[0], fields[2], fields[3], fields[4] = 33, 1, display, window  # ClientMessage, sent, on this display
+fields[5] = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+fields[6] = 32  # format: 32-bit data
+fields[7] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)  # data[0]; data[1] = 0, CurrentTime
+if not x11.XSendEvent(display, window, 0, 0, event):
+    sys.exit("close_window.py: the message was not sent")
+x11.XFlush(display)
+x11.XCloseDisplay(display)

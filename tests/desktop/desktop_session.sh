@@ -1,43 +1,31 @@
 # shellcheck shell=bash
-# Helpers for the tests that run the program on a real X server (sourced by bash scripts).
+# The session of the tests that run the program on a real X server (sourced by bash scripts). Tests exit
+# 77 (skipped) when a tool is missing.
 #
-# start_desktop [WxH]    starts Xvfb (1024x768 unless told) on a free display and points DISPLAY at it;
-#                        stopped on exit
-# start_window_manager   starts openbox on that display and waits until it manages windows
-# new_home FOLDER        a fresh home folder there: HOME and XDG_*_HOME point into it
+# start_desktop [WxH] [--wm]   Xvfb (1024x768 unless told) on a free display, with openbox when asked
+# new_home FOLDER              a fresh home folder: HOME and XDG_*_HOME point into it
 # make_installation DIR [--damaged]   a Quorvane installation (without "Art" when damaged)
 # write_preferences FILE PATH...      the preferences file listing the installations
-# wait_for_window PID    prints the id of the window titled "Quorvane Updater" once it is shown
+# start_program COMMAND...     starts the program (in the background, logged), sets pid and window
+# wait_for_window PID          prints the id of the window titled "Quorvane Updater" once it is shown
 # screenshot FILE [X Y W H COLOUR...] a PNG of the whole screen; counts the pixels near each colour
-# close_window ID        asks the window to close, as a window manager's close button does
-# wait_for_exit PID      waits for the program to end (killed after DESKTOP_TIMEOUT) and returns its
-#                        exit status
+# close_window ID              asks the window to close, as a window manager's close button does
+# wait_for_exit PID            waits for the program to end (killed after DESKTOP_TIMEOUT): its status
+# close_program                closes the window and fails unless the program ends with status 0
+# Everything started here ends with the test, and the folder in $work (made here) is removed.
 
 DESKTOP_HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-readonly DESKTOP_HERE
-readonly WINDOW_TITLE="Quorvane Updater"
-readonly SKIP=77
 : "${DESKTOP_TIMEOUT:=60}"
 
-skip() {
-  echo "SKIPPED: $*"
-  exit "$SKIP"
-}
-
-fail() {
-  echo "FAILED: $*" >&2
-  exit 1
-}
-
+skip() { echo "SKIPPED: $*"; exit 77; }
+fail() { echo "FAILED: $*" >&2; exit 1; }
 require_tools() {
   local tool
-  for tool in "$@"; do
-    command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-dependencies.sh --tests)"
-  done
+  for tool in "$@"; do command -v "$tool" >/dev/null || skip "$tool is not installed"; done
 }
 
-# A process that has ended but was not waited for yet still answers kill -0.
-# (Read without a command substitution: bash 5.2 warns about those in an exit trap.)
+# A process that has ended but was not waited for still answers kill -0. (Read without a command
+# substitution: bash 5.2 warns about those in an exit trap.)
 is_running() {
   local stat
   { read -r stat <"/proc/$1/stat"; } 2>/dev/null || return 1
@@ -46,62 +34,53 @@ is_running() {
 }
 
 _desktop_pids=()
+own_process() { _desktop_pids+=("$1"); }
 _desktop_cleanup() {
   local pid tick
+  for pid in "${_desktop_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${_desktop_pids[@]}"; do
-    kill "$pid" 2>/dev/null || true
+    for ((tick = 0; tick < 50; tick++)); do is_running "$pid" && sleep 0.1; done
   done
-  for pid in "${_desktop_pids[@]}"; do
-    for ((tick = 0; tick < 50; tick++)); do
-      is_running "$pid" || break
-      sleep 0.1
-    done
-  done
+  [[ -z "${work:-}" ]] || rm -rf "$work"
 }
 trap _desktop_cleanup EXIT
+work=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-desktop.XXXXXX")
 
-# Remembers a process of the test, to be ended when the test ends.
-own_process() { _desktop_pids+=("$1"); }
-
-_forget_process() {
-  local pid kept=()
-  for pid in "${_desktop_pids[@]}"; do
-    [[ "$pid" == "$1" ]] || kept+=("$pid")
-  done
-  _desktop_pids=("${kept[@]}")
-}
-
-start_desktop() {
-  require_tools Xvfb xdotool xwd python3
-  local fifo display size=${1:-1024x768}
-  fifo=$(mktemp -u)
-  mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
-  own_process $!
-  read -r -t 30 display <"$fifo" || fail "Xvfb did not start"
-  rm -f "$fifo"
-  export DISPLAY=":$display"
-  unset WAYLAND_DISPLAY
-  export QT_QPA_PLATFORM=xcb
-}
-
-start_window_manager() {
-  require_tools openbox xprop
-  openbox >/dev/null 2>&1 &
-  own_process $!
-  local waited=0
-  until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
-    ((waited++ < DESKTOP_TIMEOUT * 10)) || fail "openbox did not start"
+# Waits until COMMAND succeeds, failing with WHAT after DESKTOP_TIMEOUT.
+wait_until() {
+  local what=$1 deadline=$((SECONDS + DESKTOP_TIMEOUT))
+  shift
+  until "$@"; do
+    ((SECONDS < deadline)) || fail "$what"
     sleep 0.1
   done
 }
 
+start_desktop() {
+  require_tools Xvfb xdotool xwd python3
+  local fifo display
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
+  own_process $!
+  read -r -t 30 display <"$fifo" || fail "Xvfb did not start"
+  rm -f "$fifo"
+  export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
+  unset WAYLAND_DISPLAY
+  [[ "${2:-}" == --wm ]] || return 0
+  require_tools openbox xprop
+  openbox >/dev/null 2>&1 &
+  own_process $!
+  wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+  wait_until "openbox did not start" wm_running
+}
+
 new_home() {
-  export HOME="$1"
-  export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache"
-  export XDG_RUNTIME_DIR="$HOME/.runtime"
+  export HOME="$1" XDG_CONFIG_HOME="$1/.config" XDG_DATA_HOME="$1/.local/share" XDG_CACHE_HOME="$1/.cache"
+  export XDG_RUNTIME_DIR="$1/.runtime"
   mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
+  preferences="$XDG_CONFIG_HOME/quorvane-updater/preferences.ini"
 }
 
 make_installation() {
@@ -115,28 +94,26 @@ write_preferences() {
   local file=$1 index=0 path
   shift
   mkdir -p "$(dirname "$file")"
-  {
-    printf '[Target_Path_Array]\nsize=%d\n' $#
-    for path in "$@"; do
-      index=$((index + 1))
-      printf '%d\\value=%s\n' "$index" "$path"
-    done
-  } >"$file"
+  printf '[Target_Path_Array]\nsize=%d\n' $# >"$file"
+  for path in "$@"; do printf '%d\\value=%s\n' $((++index)) "$path" >>"$file"; done
 }
 
 wait_for_window() {
-  local pid=$1 waited=0 id
-  while ((waited < DESKTOP_TIMEOUT * 10)); do
+  local pid=$1 id deadline=$((SECONDS + DESKTOP_TIMEOUT))
+  while ((SECONDS < deadline)); do
     is_running "$pid" || fail "the program ended before showing its window"
-    id=$(xdotool search --onlyvisible --name "^${WINDOW_TITLE}\$" 2>/dev/null | head -n 1) || true
-    if [[ -n "$id" ]]; then
-      echo "$id"
-      return 0
-    fi
+    id=$(xdotool search --onlyvisible --name '^Quorvane Updater$' 2>/dev/null | head -n 1) || true
+    [[ -z "$id" ]] || { echo "$id"; return 0; }
     sleep 0.1
-    waited=$((waited + 1))
   done
-  fail "no window titled \"$WINDOW_TITLE\" after ${DESKTOP_TIMEOUT}s"
+  fail "no window titled \"Quorvane Updater\" after ${DESKTOP_TIMEOUT}s"
+}
+
+start_program() {
+  "$@" >"$work/program.log" 2>&1 &
+  pid=$!
+  own_process "$pid"
+  window=$(wait_for_window "$pid")
 }
 
 screenshot() {
@@ -145,25 +122,21 @@ screenshot() {
   xwd -root -silent | python3 "$DESKTOP_HERE/screenshot.py" "$file" "$@"
 }
 
-# Prints "X Y WIDTH HEIGHT" of a window.
-window_geometry() {
-  local X Y WIDTH HEIGHT
-  eval "$(xdotool getwindowgeometry --shell "$1")"
-  echo "$X $Y $WIDTH $HEIGHT"
-}
-
 close_window() { python3 "$DESKTOP_HERE/close_window.py" "$1"; }
 
 wait_for_exit() {
   local pid=$1 status=0 deadline=$((SECONDS + DESKTOP_TIMEOUT))
   while is_running "$pid"; do
-    if ((SECONDS >= deadline)); then
-      kill -KILL "$pid" 2>/dev/null || true
-      break
-    fi
+    ((SECONDS < deadline)) || { kill -KILL "$pid" 2>/dev/null; break; }
     sleep 0.1
   done
   wait "$pid" || status=$?
-  _forget_process "$pid"
   return "$status"
+}
+
+close_program() {
+  local status=0
+  close_window "$window"
+  wait_for_exit "$pid" || status=$?
+  ((status == 0)) || { cat "$work/program.log"; fail "the program ended with status $status after its window was closed"; }
 }

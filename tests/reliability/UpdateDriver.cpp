@@ -27,64 +27,43 @@
 #include "support/MyInstallerTestPeer.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 using namespace quorvane;
 
-namespace {
-
-int usage() {
-    std::fprintf(stderr,
-                 "usage: quorvane-update-driver --target INSTALLATION [--jar PATH] [--timeout SECONDS] "
-                 "[--preferences FILE] [--state-folder FOLDER] ITEM...\n"
-                 "       quorvane-update-driver --clean-up --state-folder FOLDER\n");
-    return 2;
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    std::string target;
-    std::string jar = "/usr/bin/jar";
-    std::string preferences;
-    std::string stateFolder;
-    bool cleanUp = false;
-    int timeoutSeconds = 600;
+    std::map<std::string, std::string> option{{"--jar", "/usr/bin/jar"}, {"--timeout", "600"}};
     std::vector<std::string> items;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (argument == "--target" && hasValue) {
-            target = argv[++i];
-        } else if (argument == "--jar" && hasValue) {
-            jar = argv[++i];
-        } else if (argument == "--timeout" && hasValue) {
-            timeoutSeconds = std::atoi(argv[++i]);
-        } else if (argument == "--preferences" && hasValue) {
-            preferences = argv[++i];
-        } else if (argument == "--state-folder" && hasValue) {
-            stateFolder = argv[++i];
-        } else if (argument == "--clean-up") {
-            cleanUp = true;
-        } else if (argument.starts_with("--")) {
-            return usage();
+        if (argument == "--clean-up") {
+            option[argument] = "yes";
+        } else if (argument.starts_with("--") && i + 1 < argc) {
+            option[argument] = argv[++i];
         } else {
             items.push_back(argument);
         }
     }
-    if (cleanUp && !stateFolder.empty()) {
+    const std::string target = option["--target"], stateFolder = option["--state-folder"];
+    std::string preferences = option["--preferences"];
+    if (!option["--clean-up"].empty() && !stateFolder.empty()) {
         // What a start of the program does first: removes what killed runs left.
         FileManager fileManager;
         CleanupJournal(stateFolder).cleanUp(fileManager);
         return 0;
     }
     if (target.empty() || items.empty()) {
-        return usage();
+        std::fprintf(stderr, "usage: quorvane-update-driver --target INSTALLATION [--jar PATH] [--timeout SECONDS] "
+                             "[--preferences FILE] [--state-folder FOLDER] ITEM...\n"
+                             "       quorvane-update-driver --clean-up --state-folder FOLDER\n");
+        return 2;
     }
     std::optional<CleanupJournal> journal;
     if (!stateFolder.empty()) {
@@ -110,7 +89,7 @@ int main(int argc, char** argv) {
     test::FakeButton cancelButton;
 
     MyInstaller installer(InstallerServices{fileManager, workspace, userDefaults, localizer, log, clock,
-                                            bundle, imageLoader, "/bin/false", jar,
+                                            bundle, imageLoader, "/bin/false", option["--jar"],
                                             journal ? &*journal : nullptr});
     installer.connectOutlets(InstallerOutlets{&table, &file, &window, &progress, &fileLabel, &cancelButton});
 
@@ -121,7 +100,7 @@ int main(int argc, char** argv) {
     MyInstallerTestPeer(installer).dragConfirmed(NSAlertDefaultReturn);
 
     const bool reported =
-        test::waitUntil([&] { return !window.sheets.empty(); }, std::chrono::seconds(timeoutSeconds));
+        test::waitUntil([&] { return !window.sheets.empty(); }, std::chrono::seconds(std::atoi(option["--timeout"].c_str())));
     if (!reported) {
         std::printf("no report\n");
         return 3;
@@ -129,11 +108,7 @@ int main(int argc, char** argv) {
     const UpdateRun& run = *installer.updateRun();
     std::printf("title: %s\n", window.sheets.back().title.c_str());
     std::string message = window.sheets.back().message;
-    for (char& c : message) {
-        if (c == '\n') {
-            c = '|';
-        }
-    }
+    std::replace(message.begin(), message.end(), '\n', '|');
     std::printf("message: %s\n", message.c_str());
     std::printf("counts: installed %d replaced %d duplicates %d failed %d sheets %zu\n",
                 run.numFilesInstalled(), run.numFilesReplaced(), run.numDuplicateFiles(), run.numFilesFailed(),

@@ -1,118 +1,214 @@
 #!/usr/bin/env python3
-"""Drops a corpus of corrupt and crafted .zip archives through the real controller and the real jar tool.
-
-  zip_corpus.py --driver PATH [--count 520] [--batch 25] [--seed 6] [--jar /usr/bin/jar]
-
-The archives come from make_zip_corpus.py with the given seed. They are dropped in batches onto one
-installation: the archives of a batch are extracted at the same time, as those of one drop are. For each
-batch it checks that the driver neither crashes nor hangs (a time limit per batch that grows with its
-size), that exactly one completion report arrives, and that nothing was written anywhere but the
-installation: the whole working tree apart from the installation is listed before and after, and no file
-named "quorvane-escape*" (the names the climbing entries use) turns up in the folders above it. A batch
-that fails is dropped again archive by archive, to name the archive. Prints the figures; exits 1 on any
-failure.
-"""
+# Drops a corpus of corrupt and crafted .zip archives through the real controller and the real jar tool.
+#
+#   zip_corpus.py --driver PATH [--count 520] [--batch 25] [--seed 6] [--jar /usr/bin/jar] [--keep]
+#
+# The archives are written from the seed, the same for the same seed, taking these kinds in turn:
+# well-formed, truncated, wrong sizes, names that climb out (../x, /x), very long names, names that are no
+# UTF-8, zero entries, archives inside archives, random bytes, duplicate and clashing names, damaged
+# compressed data, lying end records, odd names (".", "..", line breaks, back slashes), many entries,
+# highly compressible entries, entries aimed at the installation's own files and link entries. Names meant
+# to escape carry "quorvane-escape" so that a stray file is easy to find.
+# They are dropped in batches onto one installation: the archives of a batch are extracted at the same
+# time, as those of one drop are. For each batch: the driver neither crashes nor hangs (a time limit that
+# grows with the batch), exactly one completion report arrives, and nothing was written anywhere but the
+# installation (the working tree apart from it is listed before and after, and no "quorvane-escape*"
+# turns up in the folders above it). A failing batch is dropped again archive by archive, to name the
+# archive. Prints the figures; exits 1 on any failure.
 import argparse
 import os
+import random
 import re
 import shutil
-import subprocess
+import struct
 import sys
 import tempfile
 import time
+import zlib
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import make_zip_corpus  # noqa: E402
+from harness import run_driver, write_tree
 
-SECONDS_PER_ARCHIVE = 20
-SECONDS_PER_BATCH = 60
+ESCAPE = "quorvane-escape"
+
+
+class Entry:
+    def __init__(self, name, data=b"", method=0, utf8=True, external=0):
+        self.name = name if isinstance(name, bytes) else name.encode("utf-8", "surrogateescape")
+        self.data, self.method, self.utf8, self.external = data, method, utf8, external
+        c = zlib.compressobj(9, zlib.DEFLATED, -15)
+        self.stored = c.compress(data) + c.flush() if method == 8 else data
+        self.crc, self.csize, self.usize = zlib.crc32(data), len(self.stored), len(data)
+
+
+def build(entries, comment=b"", eocd_count=None, cd_offset_shift=0, no_central=False):
+    out, central = bytearray(), bytearray()
+    for e in entries:
+        offset, flags = len(out), 0x800 if e.utf8 else 0
+        fields = (e.method, 0, 0x21, e.crc & 0xFFFFFFFF, e.csize & 0xFFFFFFFF, e.usize & 0xFFFFFFFF, len(e.name))
+        out += struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, flags, *fields, 0) + e.name + e.stored
+        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 0x031E, 20, flags, *fields, 0, 0, 0, 0,
+                               e.external, offset) + e.name
+    cd_offset = len(out)
+    out += b"" if no_central else central
+    count = len(entries) if eocd_count is None else eocd_count
+    return bytes(out + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, count, count, len(central),
+                                   (cd_offset + cd_offset_shift) & 0xFFFFFFFF, len(comment)) + comment)
+
+
+def art(rng, n=3):
+    return [Entry(f"Art/file{rng.randrange(10**6)}.png", rng.randbytes(rng.randrange(0, 300)),
+                  method=rng.choice([0, 8])) for _ in range(n)]
+
+
+def wrong_sizes(rng):
+    entries = art(rng, 3)
+    e = rng.choice(entries)
+    which = rng.randrange(4)
+    if which == 0:
+        e.csize = rng.choice([0, 1, e.csize + 1, 0xFFFFFFFF, 0x7FFFFFFF])
+    elif which == 1:
+        e.usize = rng.choice([0, 1, e.usize + 7, 0xFFFFFFFF])
+    elif which == 2:
+        e.crc ^= 0xDEADBEEF
+    else:
+        e.csize = e.usize = 0xFFFFFFFF  # claims Zip64 without the extra field
+    return build(entries)
+
+
+def climbing_names(rng):
+    n = f"{ESCAPE}-{rng.randrange(10**6)}"
+    names = [f"../{n}", f"../../{n}", f"../../../../../../../../tmp/{n}", f"/tmp/{n}", f"/{n}", f"Art/../../{n}",
+             f"Art/../../../{n}", f"./../{n}", f"..\\..\\{n}", f"//{n}", f"Art/./../../x/{n}"]
+    return build([Entry(name, b"escaped") for name in rng.sample(names, rng.randrange(1, 4))] + art(rng, 1))
+
+
+def long_names(rng):
+    length = rng.choice([255, 256, 1000, 4095, 4096, 5000, 65535])
+    name = "Art/" + ("n" * length if rng.random() < 0.5 else "/".join(["d" * 200] * (length // 201 + 1)))
+    return build([Entry(name[:65535], b"long")] + art(rng, 1))
+
+
+def non_utf8_names(rng):
+    raw = bytes(rng.randrange(0x80, 0x100) for _ in range(rng.randrange(1, 12)))
+    names = [b"Art/" + raw + b".png", b"Art/\xff\xfe", b"Art/caf\xe9.png", b"Art/\xc3\x28", b"Art/\xed\xa0\x80"]
+    return build([Entry(name, b"bytes", utf8=rng.random() < 0.5) for name in rng.sample(names, 2)])
+
+
+def nested(rng, depth=None):
+    depth = rng.randrange(1, 4) if depth is None else depth
+    inner = build(art(rng, 2)) if depth == 0 else nested(rng, depth - 1)
+    if rng.random() < 0.3:
+        inner = inner[:len(inner) // 2]  # a damaged inner archive
+    return build([Entry(f"Art/inner{depth}.zip", inner), Entry(f"inner{depth}.zip", inner)] + art(rng, 1))
+
+
+def damaged_deflate(rng):
+    e = Entry("Art/deflated.png", rng.randbytes(2000) * 3, method=8)
+    stored = bytearray(e.stored)
+    for _ in range(rng.randrange(1, 8)):
+        stored[rng.randrange(len(stored))] ^= 0xFF
+    e.stored, e.method = bytes(stored), rng.choice([8, 8, 99, 12, 14])  # unknown methods too
+    return build([e])
+
+
+def lying_end_record(rng):
+    entries, choice = art(rng, 2), rng.randrange(4)
+    if choice == 0:
+        return build(entries, eocd_count=0xFFFF)
+    if choice == 1:
+        return build(entries, cd_offset_shift=rng.choice([-10, 10, 10**6, -(10**6)]))
+    return build(entries, no_central=True) if choice == 2 else build(entries, rng.randbytes(rng.randrange(65535)))
+
+
+ODD = [".", "..", "./", "../", "Art/.", "Art/..", "Art/line\nbreak.png", "Art/tab\there.png", "Art/\r",
+       "Art/back\\slash.png", "", "/", "Art//double.png", "Art/ ", "-rf", "Art/--help", "Art/%@%d%%.png"]
+AIMED = ["Quorvane", "Text/version.txt", "BackupFiles/", "BackupFiles/20070102_090503/Art/x.png", "Text/",
+         ".quorvane-partial-1-1", "Art/.quorvane-partial-9-9"]
+KINDS = {
+    "well-formed": lambda r: build([Entry("Art/")] + art(r, r.randrange(1, 6)) + [Entry("readme.txt", b"read me")]),
+    "truncated": lambda r: (lambda whole: whole[:r.randrange(0, len(whole))])(build(art(r, r.randrange(1, 5)))),
+    "wrong-sizes": wrong_sizes, "climbing-names": climbing_names, "long-names": long_names,
+    "non-utf8-names": non_utf8_names,
+    "zero-entries": lambda r: r.choice([b"", build([]), build([], comment=b"empty"), b"PK\x05\x06" + b"\0" * 18]),
+    "nested": nested,
+    "random-bytes": lambda r: r.choice([b"PK\x03\x04", b"PK\x05\x06", b"PK\x01\x02", b""]) + r.randbytes(
+        r.randrange(0, 4096)),
+    "clashing-names": lambda r: build(r.choice([
+        [Entry("Art/same.png", b"one"), Entry("Art/same.png", b"two")],
+        [Entry("Art", b"a file named like a folder"), Entry("Art/inside.png", b"x")],
+        [Entry("Art/x.png/", b""), Entry("Art/x.png", b"file over folder")]])),
+    "damaged-deflate": damaged_deflate, "lying-end-record": lying_end_record,
+    "odd-names": lambda r: build([Entry(n, b"odd") for n in r.sample(ODD, r.randrange(1, 5))] + art(r, 1)),
+    "many-entries": lambda r: build([Entry(f"Art/many/{i:05d}.txt", b"%d" % i)
+                                     for i in range(r.choice([500, 1000, 3000]))]),
+    "compressible": lambda r: build([Entry("Art/zeros.bin", b"\0" * r.choice([1, 5, 20]) * 1024 * 1024, 8)]),
+    "aimed-at-installation": lambda r: build([Entry(n, b"1.10" if "version" in n else b"aimed")
+                                              for n in r.sample(AIMED, 3)]),
+    "symlink-entries": lambda r: build([Entry("Art/link", r.choice([b"/etc/passwd", b"../../..", b".", b"Art"]),
+                                              external=0o120777 << 16), Entry("Art/link/through.png", b"through")]),
+}
+RARE = {"many-entries": 5, "compressible": 10}  # slow kinds come at a lower rate
+
+
+def generate(out, count, seed):
+    """Writes count archives named by number and kind into out; answers their names."""
+    rng, names, turn, kinds = random.Random(seed), [], 0, list(KINDS)
+    while len(names) < count:
+        kind = kinds[turn % len(kinds)]
+        turn += 1
+        if turn // len(kinds) % RARE.get(kind, 1) == 0:
+            names.append(f"{len(names):04d}-{kind}.zip")
+            write_tree(out, {names[-1]: KINDS[kind](rng)})
+    return names
 
 
 def listing(root, skip):
-    """Every path under root with its kind and size, except under skip."""
+    """Every path under root with its mode and size, except under skip."""
     entries = set()
     for folder, dirs, names in os.walk(root):
         dirs[:] = [d for d in dirs if os.path.join(folder, d) != skip]
-        for name in dirs + names:
-            path = os.path.join(folder, name)
-            try:
-                st = os.lstat(path)
-            except FileNotFoundError:
-                continue
-            size = st.st_size if not os.path.isdir(path) or os.path.islink(path) else 0
-            entries.add((os.path.relpath(path, root), oct(st.st_mode), size))
+        for path in (os.path.join(folder, n) for n in dirs + names):
+            st = os.lstat(path)
+            entries.add((os.path.relpath(path, root), oct(st.st_mode), 0 if os.path.isdir(path) else st.st_size))
     return entries
 
 
 def escapes(folders):
-    found = []
-    for folder in folders:
-        try:
-            found += [os.path.join(folder, n) for n in os.listdir(folder) if n.startswith(make_zip_corpus.ESCAPE)]
-        except OSError:
-            pass
-    return found
-
-
-def make_installation(path):
-    """A valid installation at path; also makes one valid again after an archive replaced its own files."""
-    for name in ("Art", "Text", "Quorvane", os.path.join("Text", "version.txt")):
-        item = os.path.join(path, name)
-        wants_folder = name in ("Art", "Text")
-        if os.path.lexists(item) and (os.path.isdir(item) and not os.path.islink(item)) != wants_folder:
-            shutil.rmtree(item) if os.path.isdir(item) and not os.path.islink(item) else os.remove(item)
-    os.makedirs(os.path.join(path, "Art"), exist_ok=True)
-    os.makedirs(os.path.join(path, "Text"), exist_ok=True)
-    with open(os.path.join(path, "Quorvane"), "wb") as f:
-        f.write(b"game application\n")
-    with open(os.path.join(path, "Text", "version.txt"), "wb") as f:
-        f.write(b"1.29")
-    with open(os.path.join(path, "Art", "old.png"), "wb") as f:
-        f.write(b"old art")
+    return {os.path.join(f, n) for f in folders if os.path.isdir(f) for n in os.listdir(f) if n.startswith(ESCAPE)}
 
 
 def drop(args, root, installation, archives):
-    """One drop of the archives; answers (problems, seconds)."""
-    # An archive may legitimately bring its own version file or game program: each drop starts on a valid
-    # installation again, as the program checks the installation when the drop is confirmed.
-    make_installation(installation)
-    watch_above = [root, os.path.dirname(root), "/tmp", "/", os.path.expanduser("~")]
-    escapes_before = set(escapes(watch_above))
-    before = listing(root, installation)
-    timeout = SECONDS_PER_BATCH + SECONDS_PER_ARCHIVE * len(archives)
-    command = [args.driver, "--target", installation, "--jar", args.jar, "--timeout", str(timeout),
-               "--preferences", os.path.join(root, "preferences.ini")] + archives
-    started = time.monotonic()
-    problems = []
-    try:
-        result = subprocess.run(command, capture_output=True, timeout=timeout + 30)
-        seconds = time.monotonic() - started
-        out = result.stdout.decode(errors="replace")
-        if result.returncode < 0:
-            problems.append(f"driver died of signal {-result.returncode}")
-        elif result.returncode == 3:
-            problems.append(f"no completion report within {timeout} s")
-        elif result.returncode != 0:
-            problems.append(f"driver exit {result.returncode}: {result.stderr.decode(errors='replace')[-500:]}")
-        elif "sheets 1" not in out or not re.search(r"title: (Application files|Nothing was installed)", out):
-            problems.append(f"unexpected report: {out!r}")
-        if "ERROR: AddressSanitizer" in result.stderr.decode(errors="replace"):
-            problems.append("sanitizer report")
-    except subprocess.TimeoutExpired:
-        seconds = time.monotonic() - started
-        problems.append(f"driver hung past {timeout + 30} s")
+    """One drop of the archives; answers its problems."""
+    # An archive may bring its own version file or game program: each drop starts on a valid installation.
+    for name in ("Quorvane", "Art", "Text", "Text/version.txt"):
+        path = os.path.join(installation, name)
+        if os.path.lexists(path) and (os.path.isdir(path) and not os.path.islink(path)) != (name in ("Art", "Text")):
+            shutil.rmtree(path) if os.path.isdir(path) and not os.path.islink(path) else os.remove(path)
+    write_tree(installation, {"Quorvane": b"game application\n", "Text/version.txt": b"1.29", "Art/old.png": b"old"})
+    watched = [root, os.path.dirname(root), "/tmp", "/", os.path.expanduser("~")]
+    escaped, before = escapes(watched), listing(root, installation)
+    timeout = 60 + 20 * len(archives)
+    report = run_driver(args.driver, installation, archives, root, timeout=timeout, options=["--jar", args.jar])
+    problems = [f"driver hung past {timeout + 30} s"] if report["hung"] else []
+    if report["exit"] is not None and report["exit"] < 0:
+        problems.append(f"driver died of signal {-report['exit']}")
+    elif report["exit"] == 3:
+        problems.append(f"no completion report within {timeout} s")
+    elif report["exit"] != 0 and not report["hung"]:
+        problems.append(f"driver exit {report['exit']}: {report['stderr'][-500:]}")
+    elif not report["hung"] and ("sheets 1" not in report.get("counts", "") or
+                                 not re.match(r"Application files|Nothing was installed", report.get("title", ""))):
+        problems.append(f"unexpected report: {report}")
+    if "ERROR: AddressSanitizer" in report["stderr"]:
+        problems.append("sanitizer report")
     after = listing(root, installation)
-    for path, mode, size in sorted(after - before):
-        problems.append(f"written outside the installation: {path} {mode} {size}")
-    for path, mode, size in sorted(before - after):
-        problems.append(f"changed or gone outside the installation: {path} {mode} {size}")
-    for path in sorted(set(escapes(watch_above)) - escapes_before):
-        problems.append(f"escaped: {path}")
-    return problems, seconds
+    problems += [f"written outside the installation: {e}" for e in sorted(after - before)]
+    problems += [f"changed or gone outside the installation: {e}" for e in sorted(before - after)]
+    return problems + [f"escaped: {path}" for path in sorted(escapes(watched) - escaped)]
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser()
     parser.add_argument("--driver", required=True)
     parser.add_argument("--count", type=int, default=520)
     parser.add_argument("--batch", type=int, default=25)
@@ -121,54 +217,36 @@ def main():
     parser.add_argument("--keep", action="store_true", help="keep the working folder")
     args = parser.parse_args()
     args.driver = os.path.abspath(args.driver)
-
     top = tempfile.mkdtemp(prefix="quorvane-zips-")
     # Deep enough that entries climbing a few levels out of the extraction folder stay inside the watch.
     root = os.path.join(top, "a", "b", "c", "work")
-    corpus = os.path.join(top, "corpus")
     installation = os.path.join(root, "installation")
-    os.makedirs(root)
-    make_installation(installation)
-    names = make_zip_corpus.generate(corpus, args.count, args.seed)
-    started = time.monotonic()
-    failures = []
-    slowest = (0.0, "")
-    reports = 0
+    names = generate(os.path.join(top, "corpus"), args.count, args.seed)
+    started, failures, reports = time.monotonic(), 0, 0
     for first in range(0, len(names), args.batch):
-        batch = names[first:first + args.batch]
-        folder = os.path.join(root, "drop", f"batch{first // args.batch:03d}")
-        os.makedirs(folder)
         archives = []
-        for name in batch:
-            # A folder of its own for each archive: extraction folders are named by the second, so
-            # archives side by side would be started one second apart.
-            own = os.path.join(folder, name[:4])
-            os.makedirs(own)
-            shutil.copyfile(os.path.join(corpus, name), os.path.join(own, name))
-            archives.append(os.path.join(own, name))
-        problems, seconds = drop(args, root, installation, archives)
-        reports += 0 if any("report" in p or "died" in p or "hung" in p for p in problems) else 1
-        slowest = max(slowest, (seconds, f"batch {first // args.batch}"))
-        print(f"batch {first // args.batch:3d}: {len(batch)} archives, {seconds:5.1f} s, {len(problems)} problems",
-              flush=True)
-        if problems:
-            for p in problems[:10]:
-                print("  ", p)
-            # One by one, to name the archive.
+        for name in names[first:first + args.batch]:
+            # A folder of its own for each archive: extraction folders are named by the second, so archives
+            # side by side would be started one second apart.
+            archives.append(os.path.join(root, "drop", name[:4], name))
+            os.makedirs(os.path.dirname(archives[-1]))
+            shutil.copyfile(os.path.join(top, "corpus", name), archives[-1])
+        batch_started = time.monotonic()
+        problems = drop(args, root, installation, archives)
+        reports += not any(re.search("report|died|hung", p) for p in problems)
+        print(f"batch {first // args.batch:3d}: {len(archives)} archives, {time.monotonic() - batch_started:5.1f} s, "
+              f"{len(problems)} problems", flush=True)
+        for p in problems[:10]:
+            print("  ", p)
+        if problems:  # one by one, to name the archive
+            failures += 1
             for archive in archives:
-                single, single_seconds = drop(args, root, installation, [archive])
+                single = drop(args, root, installation, [archive])
                 if single:
-                    failures.append((os.path.basename(archive), single))
-                    print(f"   {os.path.basename(archive)} ({single_seconds:.1f} s):", "; ".join(single[:5]))
-            if not any(f for f in failures):
-                failures.append((f"batch {first // args.batch}", problems))
-    total = time.monotonic() - started
-    batches = (len(names) + args.batch - 1) // args.batch
-    print(f"SUMMARY archives={len(names)} batches={batches} reports={reports} failures={len(failures)} "
-          f"slowest_batch_seconds={slowest[0]:.1f} seconds={total:.0f}")
-    if args.keep:
-        print("kept", top)
-    else:
+                    print(f"   {os.path.basename(archive)}:", "; ".join(single[:5]))
+    print(f"SUMMARY archives={len(names)} batches={-(-len(names) // args.batch)} reports={reports} "
+          f"failed_batches={failures} seconds={time.monotonic() - started:.0f}")
+    if not args.keep:
         shutil.rmtree(top, ignore_errors=True)
     sys.exit(1 if failures else 0)
 
