@@ -82,7 +82,6 @@ TEST(Validation, JudgesTheFolderOnDiskAndSaysWhatIsWrong) {
         {"application a bundle", [&](auto& f, auto& i) { remove("/Quorvane")(f, i), f.writeFile(i + "/Quorvane/Contents/Info.plist", ""); }, 0, ""},
         {"application an ordinary folder", [&](auto& f, auto& i) { remove("/Quorvane")(f, i), f.makeFolder(i + "/Quorvane/Data"); }, -1, kNotFound},
         {"no application", remove("/Quorvane"), -1, kNotFound},
-        {"a plain file", [&](auto& f, auto& i) { remove("")(f, i), f.writeFile(i, "x"); }, -1, kNotFound},
         {"Art missing", remove("/Art"), 1, "Art folder missing."},
         {"Text missing", remove("/Text"), 2, "Text folder missing."},
         {"neither, nor a version file", [&](auto& f, auto& i) { remove("/Art")(f, i), remove("/Text")(f, i); }, 3, "Art and Text folders missing."},
@@ -290,30 +289,6 @@ TEST(Drop, OkInstallsEveryItemAndTheWindowShowsTheEnd) {
     EXPECT_FALSE(h.cancelButton.enabled);
 }
 
-// The installation may have gone or been replaced by another folder while the confirmation was open.
-TEST(Drop, ConfirmingAnInstallationGoneOrReplacedSinceStartsNoUpdateAndSaysWhy) {
-    Listed h;
-    ASSERT_TRUE(drop(h, Paths{h.addon}, 1));
-    std::filesystem::remove_all(h.valid2);
-    h.window.dismissSheet(NSAlertDefaultReturn);
-    EXPECT_EQ(h.sheetTitle() + "|" + h.sheetMessage(), "This installation can no longer be updated|" + h.valid2 +
-                                                           " is no longer a valid installation. " + kNotFound);
-    EXPECT_FALSE(exists(h.valid2)) << "nothing made at its path";
-    h.window.dismissSheet(NSAlertDefaultReturn);
-    ASSERT_TRUE(drop(h, Paths{h.addon}, 0));
-    std::filesystem::rename(h.valid1, h.valid1 + " old");
-    h.folder.makeInstallation("home/valid1");
-    h.window.dismissSheet(NSAlertDefaultReturn);
-    EXPECT_EQ(h.sheetTitle() + "|" + h.sheetMessage(), "This installation has changed since it was listed|Another "
-              "folder now stands at " + h.valid1 + ". Drop the items onto its row again to update it.");
-    EXPECT_FALSE(exists(h.valid1 + "/Art/tree.png") || exists(h.valid1 + " old/Art/tree.png"));
-    h.window.dismissSheet(NSAlertDefaultReturn);
-    EXPECT_EQ(drop(h, Paths{h.addon}, 1), false) << "the row of the one gone was judged again";
-    ASSERT_TRUE(drop(h, Paths{h.addon}, 0)) << "the new folder takes drops";
-    h.confirm();
-    EXPECT_EQ(readFile(h.valid1 + "/Art/tree.png"), "tree");
-}
-
 // Stopping a run from the window: Cancel, with Put Back on its report; and closing the window, which asks
 // first and closes once the run has stopped.
 TEST(ProgressDisplay, CancelOffersPutBackAndClosingAsksFirst) {
@@ -383,80 +358,6 @@ TEST(MenuActions, FollowTheSelectedRowAndActOnIt) {
 
     h.installer().showSelectedInFileManager();
     EXPECT_EQ(h.openedFolders(), Paths{h.damaged});
-}
-
-// Undo goes back one run at a time, newest first, from the records kept of the runs.
-TEST(MenuActions, UndoLastUpdateGoesBackRunByRun) {
-    InstallerHarness h;
-    const std::string game = h.folder.makeInstallation("home/game");
-    h.list()._addApplications(Paths{game}, true);
-    const auto run = [&](const std::string& folder, const std::optional<std::string>& button) {
-        h.clock.advance(std::chrono::minutes(1));
-        ASSERT_TRUE(h.installer().installItems(Paths{h.folder / folder}));
-        h.confirm();
-        EXPECT_EQ(h.window.sheets.back().alternateButton, button);
-        h.window.dismissSheet(button ? NSAlertAlternateReturn : NSAlertDefaultReturn);
-    };
-    const auto undo = [&] {
-        h.installer().undoLastUpdate();
-        const std::string said = h.sheetTitle() + "|" + h.sheetMessage();
-        h.window.dismissSheet(NSAlertDefaultReturn);
-        if (said.starts_with("Undo the update of " + game + "?|")) {
-            EXPECT_EQ(actions(h), "---s-") << "nothing is taken during an undo";
-            EXPECT_TRUE(waitUntil([&] { return h.sheetTitle() == "The update was undone"; }));
-            h.window.dismissSheet(NSAlertDefaultReturn);
-        }
-        return said;
-    };
-
-    EXPECT_EQ(undo(), "There is no update to undo|No update of " + game + " is left to undo.");
-    h.folder.writeFile("one/Art/a.png", "first");
-    run("one/Art", std::nullopt);
-    h.folder.writeFile("two/Art/a.png", "second");
-    h.folder.writeFile("two/Art/b.png", "b");
-    run("two/Art", "Show Backup Folder"); // a.png was backed up: its folder is shown
-    EXPECT_EQ(h.openedFolders(), Paths{h.installer().updateRun()->record().backupFolder().value_or("")});
-    ASSERT_EQ(readFile(game + "/Art/a.png"), "second");
-
-    EXPECT_EQ(undo(), "Undo the update of " + game + "?|The update of 2007-01-02 09:07 added 1 items and replaced 1. "
-                      "The added items are removed and the replaced ones put back from the backup; an item "
-                      "changed since is left alone.");
-    EXPECT_EQ(readFile(game + "/Art/a.png"), "first");
-    EXPECT_FALSE(exists(game + "/Art/b.png"));
-    EXPECT_NE(undo().find("The update of 2007-01-02 09:06 added 1 items and replaced 0."), std::string::npos);
-    EXPECT_FALSE(exists(game + "/Art/a.png"));
-}
-
-// Items the program was started with: with one valid installation its confirmation opens at once; with
-// several they wait, said above the table, until Return on a row; confirmed, they wait no more.
-TEST(MenuActions, WaitingItemsGoIntoTheOnlyInstallationOrTheRowChosen) {
-    for (const int validCount : {1, 2}) {
-        SCOPED_TRACE(validCount);
-        InstallerHarness h;
-        FakeTextField waitingLine;
-        h.installer().setWaitingLine(&waitingLine);
-        Paths rows{h.folder.makeInstallation("home/damaged", "1.0")};
-        for (int i = 0; i < validCount; ++i) {
-            rows.push_back(h.folder.makeInstallation("home/valid" + std::to_string(i)));
-        }
-        h.list()._addApplications(rows, true);
-        const Paths items{h.folder.writeFile("drop/a.zip", "zip"), h.folder.writeFile("drop/b", "b")};
-        h.installer().offerWaitingItems(items);
-        if (validCount == 2) {
-            EXPECT_TRUE(h.window.sheets.empty());
-            EXPECT_EQ(waitingLine.value, "2 items are waiting: choose an installation and press Return.");
-            h.table.selectRow(1, false);
-            h.installer().activateSelectedRow();
-        }
-        ASSERT_EQ(h.window.sheets.size(), 1U);
-        EXPECT_EQ(h.installer().targetPath(), h.rowPaths()[validCount - 1]) << "the only valid one, or the one chosen";
-        h.window.dismissSheet(NSAlertAlternateReturn);
-        EXPECT_EQ(h.installer().waitingItems(), items) << "Cancel: they still wait";
-        h.installer().activateSelectedRow();
-        h.confirm();
-        EXPECT_TRUE(h.installer().waitingItems().empty());
-        EXPECT_EQ(waitingLine.value, "");
-    }
 }
 
 } // namespace
