@@ -3,17 +3,13 @@
 #include "platform/qt/QtTableView.h"
 #include "support/EventLoopWait.h"
 #include "support/TemporaryFolder.h"
-#include "support/ZipBuilder.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDialog>
 #include <QDragEnterEvent>
-#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -83,40 +79,29 @@ protected:
     std::unique_ptr<UpdaterApplication> updater;
 };
 
-TEST_F(UpdaterApplicationTest, StartsWithTheSavedInstallationsAndInstallsADroppedFolderAndArchiveWithBackups) {
+TEST_F(UpdaterApplicationTest, StartsWithTheSavedInstallationsAndInstallsADroppedFolder) {
     EXPECT_TRUE(updater->mainWindow().widget().isVisible());
     ASSERT_EQ(table().model()->rowCount(), 2);
     EXPECT_EQ(table().model()->index(1, 1).data().toString().toStdString(), damaged + "\nNot version 1.29.");
     EXPECT_FALSE(table().model()->index(1, 0).data(Qt::DecorationRole).isNull()) << "the bad folder icon";
-    folder.writeFile("home/Games/Quorvane/Art/tree.png", "old tree");
     folder.writeFile("home/Downloads/Forest Pack/Art/tree.png", "new tree");
-    folder.writeFile("home/Downloads/Forest Pack/README.txt", "read me");
-    ZipBuilder().add("Pack/Text/story.txt", "once upon").writeTo(folder / "home/Downloads/Pack.zip");
-    const Paths items = {folder / "home/Downloads/Forest Pack", folder / "home/Downloads/Pack.zip"};
+    const Paths items = {folder / "home/Downloads/Forest Pack"};
 
     EXPECT_FALSE(dragAndDrop(items, rowMiddle(1))) << "not onto a damaged row";
     ASSERT_TRUE(dragAndDrop(items, rowMiddle(0)));
-    ASSERT_NE(openSheet(), nullptr);
-    EXPECT_EQ(openSheet()->text().toStdString(), "Are you sure you want to update Quorvane?");
     press(openSheet(), "OK");
     waitUntil([&] { return visibleSheet() != nullptr && visibleSheet()->text().startsWith("Application"); });
     ASSERT_NE(visibleSheet(), nullptr);
     EXPECT_EQ(visibleSheet()->text().toStdString(), "Application files updated successfully");
     EXPECT_EQ(readFile(valid + "/Art/tree.png"), "new tree");
-    EXPECT_EQ(readFile(valid + "/README.txt"), "read me");
-    EXPECT_EQ(readFile(valid + "/Text/story.txt"), "once upon");
-    const auto backups = *FileManager().directoryContentsAtPath(valid + "/BackupFiles");
-    ASSERT_EQ(backups.size(), 1u);
-    EXPECT_EQ(readFile(valid + "/BackupFiles/" + backups[0] + "/Art/tree.png"), "old tree");
-    EXPECT_EQ(treeListing(folder / "home/Downloads"),
-              "Forest Pack/\nForest Pack/Art/\nForest Pack/Art/tree.png\nForest Pack/README.txt\nPack.zip\n");
+    EXPECT_EQ(readFile(folder / "home/Downloads/Forest Pack/Art/tree.png"), "new tree") << "the dropped item stays";
     press(visibleSheet(), "OK");
 }
 
 // The menu actions by their shortcuts, on real widgets: Paste takes a file manager's copied files (any
 // form) into the selected installation through the confirmation sheet a drop opens, byte for byte, and
 // nothing when that sheet is cancelled; it is greyed out on a damaged row; Delete asks before it removes
-// the row; the other keys and a double-click open their dialog or menu. The keyboard starts on the first row.
+// the row. The keyboard starts on the first row.
 TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
     folder.writeFile("home/Downloads/Pack \xe9t\xe9/Art/tree.png", "tree"); // a name that is not UTF-8
     const std::string uriList = urilist::uriListFromLocalPaths(Paths{folder / "home/Downloads/Pack \xe9t\xe9"});
@@ -132,8 +117,8 @@ TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
     struct Case {
         const char* name;
         int row;
-        QKeyCombination key; // Key_unknown: a double-click on the row
-        std::string opens; // the sheet's text, or the title of the dialog or menu, which is closed at once
+        QKeyCombination key;
+        std::string opens; // the sheet's text
         const char* button = "Cancel"; // pressed on the sheet
         std::string clipboard = ""; // a list of URLs, or a file manager's files after "copy\n" or "cut\n"
     };
@@ -141,11 +126,6 @@ TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
         {"uri-list", 0, paste, update, "Cancel", uriList},
         {"cut files", 0, paste, update, "Cancel", "cut\n" + copied},
         {"damaged row", 1, paste, "", "", uriList},
-        {"Insert", 0, Qt::Key_Insert, "Add Installation"},
-        {"F1", 0, Qt::Key_F1, "About"},
-        {"F10", 0, Qt::Key_F10, "&File"},
-        {"Return", 0, Qt::Key_Return, "Install Add-on Files"},
-        {"double-click", 0, Qt::Key_unknown, "Install Add-on Files"},
         {"Delete", 1, Qt::Key_Delete, "Remove " + damaged + " from the list?"},
         {"copied files", 0, paste, update, "OK", "copy\n" + copied},
     };
@@ -161,29 +141,9 @@ TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
         QApplication::setActiveWindow(&window);
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
         table().setFocus();
-        // A dialog runs its own event loop: it is looked at and closed from there.
-        QString opened;
-        QTimer closer;
-        QObject::connect(&closer, &QTimer::timeout, [&] {
-            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-                opened = dialog->windowTitle();
-                dialog->reject();
-            }
-        });
-        closer.start(10);
-        if (c.key.key() == Qt::Key_unknown) {
-            QTest::mouseClick(table().viewport(), Qt::LeftButton, {}, rowMiddle(c.row)); // a double-click's first
-            QTest::mouseDClick(table().viewport(), Qt::LeftButton, {}, rowMiddle(c.row));
-        } else {
-            QTest::keyClick(&table(), c.key.key(), c.key.keyboardModifiers());
-        }
-        closer.stop();
-        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-            opened = menu->title();
-            menu->close();
-        }
+        QTest::keyClick(&table(), c.key.key(), c.key.keyboardModifiers());
         QMessageBox* sheet = visibleSheet();
-        EXPECT_EQ(sheet ? sheet->text().toStdString() : opened.toStdString(), c.opens);
+        EXPECT_EQ(sheet ? sheet->text().toStdString() : "", c.opens);
         if (sheet) {
             EXPECT_TRUE(c.row != 0 || sheet->informativeText().startsWith(QString::fromStdString("Click OK to update " + valid)));
             press(sheet, c.button);

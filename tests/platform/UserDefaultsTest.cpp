@@ -11,7 +11,8 @@ using Strings = std::vector<std::string>;
 
 // Lists (of paths that need not be UTF-8) and single strings come back exactly as stored in a later run.
 TEST(UserDefaults, ValuesComeBackExactlyAsStoredInALaterRun) {
-    const std::vector<Strings> lists{{}, {"/a", "/b,c", "/d=e;f", " /spaces ", "/caf\xe9", "/\xc3\xa9t\xc3\xa9", "/\xff"}};
+    const std::vector<Strings> lists{
+        {}, {"/a", "/b,c", "/d=e;f", " /spaces ", "/caf\xe9", "/\xc3\xa9t\xc3\xa9", "/\xff"}};
     for (const Strings& list : lists) {
         TemporaryFolder folder;
         {

@@ -17,8 +17,7 @@ namespace {
 class QtWindowTest : public testing::Test {
 protected:
     test::TemporaryFolder folder;
-    std::string preferences = folder / "preferences.ini";
-    UserDefaults userDefaults{preferences};
+    UserDefaults userDefaults{folder / "preferences.ini"};
     QWidget widget;
     QtWindow window{widget, userDefaults};
 };
