@@ -1,8 +1,10 @@
 #include "app/UpdaterApplication.h"
+#include "platform/FileManager.h"
 #include "platform/UriList.h"
 #include "platform/qt/QtTableView.h"
 #include "support/EventLoopWait.h"
 #include "support/TemporaryFolder.h"
+#include "support/ZipBuilder.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -79,13 +81,15 @@ protected:
     std::unique_ptr<UpdaterApplication> updater;
 };
 
-TEST_F(UpdaterApplicationTest, StartsWithTheSavedInstallationsAndInstallsADroppedFolder) {
+TEST_F(UpdaterApplicationTest, StartsWithTheSavedInstallationsAndInstallsADroppedFolderAndArchiveWithBackups) {
     EXPECT_TRUE(updater->mainWindow().widget().isVisible());
     ASSERT_EQ(table().model()->rowCount(), 2);
     EXPECT_EQ(table().model()->index(1, 1).data().toString().toStdString(), damaged + "\nNot version 1.29.");
     EXPECT_FALSE(table().model()->index(1, 0).data(Qt::DecorationRole).isNull()) << "the bad folder icon";
+    folder.writeFile("home/Games/Quorvane/Art/tree.png", "old tree");
     folder.writeFile("home/Downloads/Forest Pack/Art/tree.png", "new tree");
-    const Paths items = {folder / "home/Downloads/Forest Pack"};
+    ZipBuilder().add("Pack/Text/story.txt", "once upon").writeTo(folder / "home/Downloads/Pack.zip");
+    const Paths items = {folder / "home/Downloads/Forest Pack", folder / "home/Downloads/Pack.zip"};
 
     EXPECT_FALSE(dragAndDrop(items, rowMiddle(1))) << "not onto a damaged row";
     ASSERT_TRUE(dragAndDrop(items, rowMiddle(0)));
@@ -94,7 +98,11 @@ TEST_F(UpdaterApplicationTest, StartsWithTheSavedInstallationsAndInstallsADroppe
     ASSERT_NE(visibleSheet(), nullptr);
     EXPECT_EQ(visibleSheet()->text().toStdString(), "Application files updated successfully");
     EXPECT_EQ(readFile(valid + "/Art/tree.png"), "new tree");
-    EXPECT_EQ(readFile(folder / "home/Downloads/Forest Pack/Art/tree.png"), "new tree") << "the dropped item stays";
+    EXPECT_EQ(readFile(valid + "/Text/story.txt"), "once upon");
+    const auto backups = *FileManager().directoryContentsAtPath(valid + "/BackupFiles");
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_EQ(readFile(valid + "/BackupFiles/" + backups[0] + "/Art/tree.png"), "old tree");
+    EXPECT_EQ(treeListing(folder / "home/Downloads"), "Forest Pack/\nForest Pack/Art/\nForest Pack/Art/tree.png\nPack.zip\n");
     press(visibleSheet(), "OK");
 }
 
