@@ -170,11 +170,7 @@ def escapes(folders):
 
 
 def drop(args, root, installation, archives):  # one drop of the archives: its problems
-    # An archive may bring its own version file or game program: each drop starts on a valid installation.
-    for name in ("Quorvane", "Art", "Text", "Text/version.txt"):
-        path = os.path.join(installation, name)
-        if os.path.lexists(path) and (os.path.isdir(path) and not os.path.islink(path)) != (name in ("Art", "Text")):
-            shutil.rmtree(path) if os.path.isdir(path) and not os.path.islink(path) else os.remove(path)
+    shutil.rmtree(installation, ignore_errors=True)  # an archive may have brought its own game program
     write_tree(installation, {"Quorvane": b"game application\n", "Text/version.txt": b"1.29", "Art/old.png": b"old"})
     watched = [root, os.path.dirname(root), "/tmp", "/", os.path.expanduser("~")]
     escaped, before = escapes(watched), listing(root, installation)
