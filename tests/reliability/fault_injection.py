@@ -180,21 +180,17 @@ def faults(args, work):
 
 def main():
     args = options(files=20000, kills=50, seed=6)
-    work = tempfile.mkdtemp(prefix="quorvane-faults-")
-    try:
-        started = time.monotonic()
+    started = time.monotonic()
+    with tempfile.TemporaryDirectory(prefix="quorvane-faults-") as work:
         old, new = big_model(args.files)
         write_tree(os.path.join(work, "template"), old)
         write_tree(os.path.join(work, "drop", "Addon"), new)
         print(f"update of {len(new)} files onto an installation of {len(old)} files, seed {args.seed}", flush=True)
         kills, violations = kill_runs(args, work, old, new)
         fault_violations = faults(args, work)
-        print(f"SUMMARY {kills} violations={violations} fault_violations={fault_violations} "
-              f"seconds={time.monotonic() - started:.0f}")
-        sys.exit(1 if violations or fault_violations else 0)
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
-
+    print(f"SUMMARY {kills} violations={violations} fault_violations={fault_violations} "
+          f"seconds={time.monotonic() - started:.0f}")
+    sys.exit(1 if violations or fault_violations else 0)
 
 if __name__ == "__main__":
     main()

@@ -59,15 +59,12 @@ def art(rng, n=3):
                   method=rng.choice([0, 8])) for _ in range(n)]
 
 
-def wrong_sizes(rng):
+def wrong_sizes(rng):  # a compressed or uncompressed size, a checksum, or Zip64 sizes without the extra field
     entries = art(rng, 3)
-    e, which = rng.choice(entries), rng.randrange(4)
-    if which == 0:
-        e.csize = rng.choice([0, 1, e.csize + 1, 0xFFFFFFFF, 0x7FFFFFFF])
-    elif which == 1:
-        e.usize = rng.choice([0, 1, e.usize + 7, 0xFFFFFFFF])
-    else:  # a wrong checksum, or Zip64 sizes without the extra field
-        e.crc, e.csize, e.usize = (e.crc ^ 0xDEADBEEF, e.csize, e.usize) if which == 2 else (e.crc, 0xFFFFFFFF, 0xFFFFFFFF)
+    e = rng.choice(entries)
+    rng.choice([lambda: setattr(e, "csize", rng.choice([0, 1, e.csize + 1, 0xFFFFFFFF, 0x7FFFFFFF])),
+                lambda: setattr(e, "usize", rng.choice([0, 1, e.usize + 7, 0xFFFFFFFF])),
+                lambda: setattr(e, "crc", e.crc ^ 0xDEADBEEF), lambda: vars(e).update(csize=0xFFFFFFFF, usize=0xFFFFFFFF)])()
     return build(entries)
 
 
