@@ -8,21 +8,14 @@ import sys
 
 x11 = ctypes.cdll.LoadLibrary(ctypes.util.find_library("X11") or "libX11.so.6")
 x11.XOpenDisplay.restype = x11.XInternAtom.restype = ctypes.c_void_p
-x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
 x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
 x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
-x11.XFlush.argtypes = x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
 display = x11.XOpenDisplay(None) or sys.exit("close_window.py: cannot open the display")
 window = int(sys.argv[1], 0)
-# An XClientMessageEvent: type, serial, send_event, display, window, message_type, format, then 5 longs,
-# in a union of 24 longs.
-event = (ctypes.c_long * 24)()
-fields = ctypes.cast(event, ctypes.POINTER(ctypes.c_ulong))
-fields[0], fields[2], fields[3], fields[4] = 33, 1, display, window  # ClientMessage, sent, on this display
-fields[5] = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
-fields[6] = 32  # format: 32-bit data
-fields[7] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)  # data[0]; data[1] = 0, CurrentTime
-if not x11.XSendEvent(display, window, 0, 0, event):
-    sys.exit("close_window.py: the message was not sent")
-x11.XFlush(display)
-x11.XCloseDisplay(display)
+# An XClientMessageEvent in a union of 24 longs: type (ClientMessage), serial, send_event, display, window,
+# message_type, format (32-bit data), then data[0] (data[1] = 0, CurrentTime).
+event = (ctypes.c_ulong * 24)(33, 0, 1, display, window, x11.XInternAtom(display, b"WM_PROTOCOLS", 0), 32,
+                              x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0))
+x11.XSendEvent(display, window, 0, 0, event) or sys.exit("close_window.py: the message was not sent")
+x11.XCloseDisplay(display)  # flushes the message

@@ -19,18 +19,13 @@ DESKTOP_HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 skip() { echo "SKIPPED: $*"; exit 77; }
 fail() { echo "FAILED: $*" >&2; exit 1; }
-require_tools() {
-  local tool
-  for tool in "$@"; do command -v "$tool" >/dev/null || skip "$tool is not installed"; done
-}
+require_tools() { for tool in "$@"; do command -v "$tool" >/dev/null || skip "$tool is not installed"; done; }
 
 # A process that has ended but was not waited for still answers kill -0. (Read without a command
 # substitution: bash 5.2 warns about those in an exit trap.)
 is_running() {
   local stat
-  { read -r stat <"/proc/$1/stat"; } 2>/dev/null || return 1
-  stat=${stat##*) }
-  [[ -n "$stat" && "${stat:0:1}" != Z ]]
+  { read -r stat <"/proc/$1/stat"; } 2>/dev/null && stat=${stat##*) } && [[ -n "$stat" && "${stat:0:1}" != Z ]]
 }
 
 _desktop_pids=()
@@ -38,9 +33,7 @@ own_process() { _desktop_pids+=("$1"); }
 _desktop_cleanup() {
   local pid tick
   for pid in "${_desktop_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${_desktop_pids[@]}"; do
-    for ((tick = 0; tick < 50; tick++)); do is_running "$pid" && sleep 0.1; done
-  done
+  for pid in "${_desktop_pids[@]}"; do for ((tick = 0; tick < 50; tick++)); do is_running "$pid" && sleep 0.1; done; done
   [[ -z "${work:-}" ]] || rm -rf "$work"
 }
 trap _desktop_cleanup EXIT
@@ -59,8 +52,7 @@ wait_until() {
 start_desktop() {
   require_tools Xvfb xdotool xwd python3
   local fifo display
-  fifo=$(mktemp -u)
-  mkfifo "$fifo"
+  fifo=$(mktemp -u) && mkfifo "$fifo"
   Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
   own_process $!
   read -r -t 30 display <"$fifo" || fail "Xvfb did not start"
@@ -78,8 +70,7 @@ start_desktop() {
 new_home() {
   export HOME="$1" XDG_CONFIG_HOME="$1/.config" XDG_DATA_HOME="$1/.local/share" XDG_CACHE_HOME="$1/.cache"
   export XDG_RUNTIME_DIR="$1/.runtime"
-  mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
-  chmod 700 "$XDG_RUNTIME_DIR"
+  mkdir -p -m 700 "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
   preferences="$XDG_CONFIG_HOME/quorvane-updater/preferences.ini"
 }
 
@@ -94,19 +85,15 @@ write_preferences() {
   local file=$1 index=0 path
   shift
   mkdir -p "$(dirname "$file")"
-  printf '[Target_Path_Array]\nsize=%d\n' $# >"$file"
-  for path in "$@"; do printf '%d\\value=%s\n' $((++index)) "$path" >>"$file"; done
+  { printf '[Target_Path_Array]\nsize=%d\n' $#; for path in "$@"; do printf '%d\\value=%s\n' $((++index)) "$path"; done; } >"$file"
 }
 
 wait_for_window() {
-  local pid=$1 id deadline=$((SECONDS + DESKTOP_TIMEOUT))
-  while ((SECONDS < deadline)); do
-    is_running "$pid" || fail "the program ended before showing its window"
-    id=$(xdotool search --onlyvisible --name '^Quorvane Updater$' 2>/dev/null | head -n 1) || true
-    [[ -z "$id" ]] || { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  fail "no window titled \"Quorvane Updater\" after ${DESKTOP_TIMEOUT}s"
+  local pid=$1 id=""
+  shown() { is_running "$pid" || fail "the program ended before showing its window"
+    id=$(xdotool search --onlyvisible --name '^Quorvane Updater$' 2>/dev/null | head -n 1) && [[ -n "$id" ]]; }
+  wait_until "no window titled \"Quorvane Updater\" after ${DESKTOP_TIMEOUT}s" shown
+  echo "$id"
 }
 
 start_program() {
@@ -116,27 +103,22 @@ start_program() {
   window=$(wait_for_window "$pid")
 }
 
-screenshot() {
-  local file=$1
-  shift
-  xwd -root -silent | python3 "$DESKTOP_HERE/screenshot.py" "$file" "$@"
-}
-
+screenshot() { local file=$1; shift; xwd -root -silent | python3 "$DESKTOP_HERE/screenshot.py" "$file" "$@"; }
 close_window() { python3 "$DESKTOP_HERE/close_window.py" "$1"; }
 
 wait_for_exit() {
-  local pid=$1 status=0 deadline=$((SECONDS + DESKTOP_TIMEOUT))
-  while is_running "$pid"; do
-    ((SECONDS < deadline)) || { kill -KILL "$pid" 2>/dev/null; break; }
+  local deadline=$((SECONDS + DESKTOP_TIMEOUT))
+  while is_running "$1"; do
+    ((SECONDS < deadline)) || { kill -KILL "$1" 2>/dev/null; break; }
     sleep 0.1
   done
-  wait "$pid" || status=$?
-  return "$status"
+  wait "$1"
 }
 
 close_program() {
-  local status=0
   close_window "$window"
-  wait_for_exit "$pid" || status=$?
-  ((status == 0)) || { cat "$work/program.log"; fail "the program ended with status $status after its window was closed"; }
+  wait_for_exit "$pid" && return
+  local status=$?
+  cat "$work/program.log"
+  fail "the program ended with status $status after its window was closed"
 }

@@ -22,10 +22,9 @@ grep -qx 'Exec=quorvane-updater %F' "$entry" || fail "the entry does not start q
 grep -qx "Icon=$APP_ID" "$entry" || fail "the entry names another icon"
 for size in 16 32 48 64 128 256; do
   icon="$prefix/share/icons/hicolor/${size}x${size}/apps/$APP_ID.png"
-  [[ "$(head -c 8 "$icon" | od -An -tx1 | tr -d ' \n')" == 89504e470d0a1a0a ]] || fail "no ${size}x${size} PNG icon"
-  # The size the theme folder promises: width and height in the PNG header.
-  header=$(dd if="$icon" bs=1 skip=16 count=8 2>/dev/null | od -An -tx1 | tr -d ' \n')
-  [[ "$header" == "$(printf '%08x%08x' "$size" "$size")" ]] || fail "the ${size}x${size} icon has another size"
+  # The PNG signature, then the header with the size the theme folder promises.
+  [[ "$(head -c 24 "$icon" | od -An -tx1 | tr -d ' \n')" == "89504e470d0a1a0a0000000d49484452$(printf '%08x%08x' "$size" "$size")" ]] ||
+    fail "no ${size}x${size} PNG icon"
 done
 grep -q '<svg xmlns="http://www.w3.org/2000/svg"' "$prefix/share/icons/hicolor/scalable/apps/$APP_ID.svg" ||
   fail "no scalable icon"

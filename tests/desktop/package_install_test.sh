@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build folder, installs it on this machine with apt (which brings what
-# it depends on), checks that the desktop finds its entry, icon and description, starts the installed
-# program under Xvfb as a user would from the menu, and removes the package again.
+# it depends on), starts the installed program under Xvfb as a user would from the menu, and removes the
+# package again.
 #
 # Usage: package_install_test.sh BUILD_FOLDER
 # Skipped when not root or when the package is installed already (it is never replaced or removed then).
@@ -44,33 +44,19 @@ for needed in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins qt6-image-fo
   "plocate | mlocate" "default-jdk-headless | openjdk-17-jdk-headless"; do
   [[ ", $depends," == *", $needed"[\ ,]* ]] || fail "Depends lacks $needed: $depends"
 done
-contents=$(dpkg-deb --contents "$deb" | awk '{ print $NF }')
-for file in ./usr/bin/quorvane-updater "./usr/share/applications/$APP_ID.desktop" \
-  "./usr/share/icons/hicolor/256x256/apps/$APP_ID.png" "./usr/share/metainfo/$APP_ID.metainfo.xml"; do
-  grep -qxF "$file" <<<"$contents" || fail "the package lacks $file"
-done
-
-export DEBIAN_FRONTEND=noninteractive
 installed=1
-apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 "$deb" </dev/null ||
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 "$deb" </dev/null ||
   fail "apt could not install the package"
 
-# Started the way the menu starts it: the Exec line of the installed entry, from the PATH, its file list
-# (%F) empty.
-desktop_file="/usr/share/applications/$APP_ID.desktop"
-exec_line=$(sed -n 's/^Exec=//p' "$desktop_file")
-[[ "$exec_line" == "quorvane-updater %F" ]] || fail "unexpected Exec line: $exec_line"
-exec_line=${exec_line% %F}
-icon=$(sed -n 's/^Icon=//p' "$desktop_file")
-[[ -f "/usr/share/icons/hicolor/256x256/apps/$icon.png" ]] || fail "the entry's icon $icon is not installed"
-[[ "$(command -v "$exec_line")" == /usr/bin/quorvane-updater ]] || fail "quorvane-updater is not on the PATH"
-
+# Started the way the menu starts it: the Exec line of the installed entry (its file list, %F, empty), from
+# the PATH; its files' places are install_layout_test.sh's to check.
+exec_line=$(sed -n 's/^Exec=\(.*\) %F$/\1/p' "/usr/share/applications/$APP_ID.desktop")
+[[ -n "$exec_line" && "$(command -v "$exec_line")" == /usr/bin/quorvane-updater ]] || fail "the entry does not start the installed program"
 new_home "$work/home"
 make_installation "$work/games/Quorvane"
 write_preferences "$preferences" "$work/games/Quorvane"
 start_desktop
 start_program sh -c 'cd "$HOME" && exec env -u QT_QPA_PLATFORM PATH=/usr/bin:/bin "$1"' sh "$exec_line"
-screenshot "$work/installed.png" >/dev/null
 close_program
 remove_package
 [[ ! -e /usr/bin/quorvane-updater ]] || fail "removing the package left the program behind"

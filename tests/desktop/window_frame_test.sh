@@ -11,31 +11,24 @@ program=$(realpath "$1")
 screen=$2
 require_tools xwininfo
 new_home "$work/home"
-installations=()
-for ((i = 1; i <= $3; i++)); do
-  make_installation "$work/games/Quorvane $i"
-  installations+=("$work/games/Quorvane $i")
-done
+mapfile -t installations < <(seq -f "$work/games/Quorvane %g" "$3")
+for installation in "${installations[@]}"; do make_installation "$installation"; done
 write_preferences "$preferences" "${installations[@]}"
 
-# Sets left right top bottom (the decorations) and x y width height (the contents) of the framed window
-# once it has stood still for half a second.
-read_frame() {
-  local previous="" current waited=0 extents
-  while :; do
-    extents=$(xprop -id "$window" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.* = //p' | tr -d ',')
-    if [[ -n "$extents" ]]; then
-      read -r left right top bottom <<<"$extents"
-      eval "$(xwininfo -id "$window" | awk -F: '{ gsub(/ /, "", $2) }
-        /Absolute upper-left X/ { print "x=" $2 } /Absolute upper-left Y/ { print "y=" $2 }
-        /^ *Width/ { print "width=" $2 } /^ *Height/ { print "height=" $2 }')"
-      current="$x $y $width $height $left $right $top $bottom"
-      [[ "$current" == "$previous" ]] && return
-      previous=$current
-    fi
-    ((waited++ < DESKTOP_TIMEOUT * 2)) || fail "the window was never framed by the window manager"
-    sleep 0.5
-  done
+# Sets left right top bottom (the decorations) and x y width height (the contents) of the framed window;
+# succeeds once they have stood still for half a second.
+frame_still() {
+  local extents
+  extents=$(xprop -id "$window" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.* = //p' | tr -d ',')
+  [[ -n "$extents" ]] || return 1
+  read -r left right top bottom <<<"$extents"
+  eval "$(xwininfo -id "$window" | awk -F: '{ gsub(/ /, "", $2) }
+    /Absolute upper-left X/ { print "x=" $2 } /Absolute upper-left Y/ { print "y=" $2 }
+    /^ *Width/ { print "width=" $2 } /^ *Height/ { print "height=" $2 }')"
+  [[ "$x $y $width $height $extents" == "${frame:-}" ]] && return
+  frame="$x $y $width $height $extents"
+  sleep 0.5
+  return 1
 }
 
 expect_on_screen() { # WHAT LEFT TOP WIDTH HEIGHT
@@ -46,7 +39,8 @@ expect_on_screen() { # WHAT LEFT TOP WIDTH HEIGHT
 start_desktop "$screen" --wm
 for start in first second; do
   start_program "$program"
-  read_frame
+  frame=""
+  wait_until "the window was never framed by the window manager" frame_still
   ((height > 300)) || fail "the window is only $height pixels tall"
   expect_on_screen "the frame at the $start start" $((x - left)) $((y - top)) $((width + left + right)) \
     $((height + top + bottom))

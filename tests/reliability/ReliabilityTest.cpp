@@ -11,23 +11,10 @@ namespace {
 
 using Paths = std::vector<std::string>;
 
-std::string binaryNoise() {
-    std::string bytes;
-    unsigned state = 12345;
-    for (int i = 0; i < 4096; ++i) {
-        state = state * 1103515245u + 12345u;
-        bytes.push_back(static_cast<char>(state >> 16));
-    }
-    return bytes;
-}
-
 // Whatever is in the preferences file, the program starts, searches with locate and lists what it finds.
 TEST(Reliability, DamagedPreferencesStillStartAndRunTheSearch) {
-    const struct {
-        const char* what;
-        std::string contents;
-    } damages[] = {
-        {"binary noise", binaryNoise()},
+    const std::pair<const char*, std::string> damages[] = {
+        {"binary noise", std::string("\x89PNG\r\n\x1a\n\0\xff\xfe[\x01=\\\x7f\x80", 17)},
         {"cut off in a section header", "[Target_Path_Arr"},
         {"size that is no number", "[Target_Path_Array]\nsize=many\n1\\value=/x\n"},
         {"negative size", "[Target_Path_Array]\nsize=-3\n"},
@@ -36,17 +23,15 @@ TEST(Reliability, DamagedPreferencesStillStartAndRunTheSearch) {
          "[Target_Path_Array]\nsize=1\n1\\value=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x1QPoint\\0\\0\\0)\n"},
         {"NUL bytes and no line ends", std::string("\0\0\0[\0=\0", 8)},
     };
-    for (const auto& damage : damages) {
-        SCOPED_TRACE(damage.what);
+    for (const auto& [what, contents] : damages) {
+        SCOPED_TRACE(what);
         TemporaryFolder tools;
-        InstallerHarness::Options options;
-        options.locatePath = tools / "tools/locate";
-        InstallerHarness harness(options);
+        InstallerHarness harness({.locatePath = tools / "tools/locate"});
         const std::string installation = harness.folder.makeInstallation("home/game");
         writeLocateStandIn(tools, "tools/locate", installation + "/Quorvane\n");
-        harness.folder.writeFile("preferences.ini", damage.contents);
+        harness.folder.writeFile("preferences.ini", contents);
         harness.restart(); // reads the damaged file afresh
-        ASSERT_EQ(readFile(harness.folder / "preferences.ini"), damage.contents) << "the damage is still there";
+        ASSERT_EQ(readFile(harness.folder / "preferences.ini"), contents) << "the damage is still there";
 
         harness.installer().awakeFromNib();
         ASSERT_TRUE(waitUntil([&] { return harness.rowPaths() != Paths{"<placeholder>"}; }));

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # Drops a corpus of corrupt and crafted .zip archives through the real controller and the real jar tool.
 #
-#   zip_corpus.py --driver PATH [--count 520] [--batch 25] [--seed 6] [--jar /usr/bin/jar] [--keep]
+#   zip_corpus.py --driver PATH [--count 520] [--batch 25] [--seed 6]
 #
 # The archives are written from the seed, the same for the same seed, taking these kinds in turn:
 # well-formed, truncated, wrong sizes, names that climb out (../x, /x), very long names, names that are no
@@ -15,7 +15,6 @@
 # installation (the working tree apart from it is listed before and after, and no "quorvane-escape*"
 # turns up in the folders above it). A failing batch is dropped again archive by archive, to name the
 # archive. Prints the figures; exits 1 on any failure.
-import argparse
 import os
 import random
 import re
@@ -26,7 +25,7 @@ import tempfile
 import time
 import zlib
 
-from harness import run_driver, write_tree
+from harness import driver_command, options, run_driver, write_tree
 
 ESCAPE = "quorvane-escape"
 
@@ -34,7 +33,7 @@ ESCAPE = "quorvane-escape"
 class Entry:
     def __init__(self, name, data=b"", method=0, utf8=True, external=0):
         self.name = name if isinstance(name, bytes) else name.encode("utf-8", "surrogateescape")
-        self.data, self.method, self.utf8, self.external = data, method, utf8, external
+        self.method, self.utf8, self.external = method, utf8, external
         c = zlib.compressobj(9, zlib.DEFLATED, -15)
         self.stored = c.compress(data) + c.flush() if method == 8 else data
         self.crc, self.csize, self.usize = zlib.crc32(data), len(self.stored), len(data)
@@ -60,18 +59,12 @@ def art(rng, n=3):
                   method=rng.choice([0, 8])) for _ in range(n)]
 
 
-def wrong_sizes(rng):
+def wrong_sizes(rng):  # a compressed or uncompressed size, a checksum, or Zip64 sizes without the extra field
     entries = art(rng, 3)
     e = rng.choice(entries)
-    which = rng.randrange(4)
-    if which == 0:
-        e.csize = rng.choice([0, 1, e.csize + 1, 0xFFFFFFFF, 0x7FFFFFFF])
-    elif which == 1:
-        e.usize = rng.choice([0, 1, e.usize + 7, 0xFFFFFFFF])
-    elif which == 2:
-        e.crc ^= 0xDEADBEEF
-    else:
-        e.csize = e.usize = 0xFFFFFFFF  # claims Zip64 without the extra field
+    rng.choice([lambda: setattr(e, "csize", rng.choice([0, 1, e.csize + 1, 0xFFFFFFFF, 0x7FFFFFFF])),
+                lambda: setattr(e, "usize", rng.choice([0, 1, e.usize + 7, 0xFFFFFFFF])),
+                lambda: setattr(e, "crc", e.crc ^ 0xDEADBEEF), lambda: vars(e).update(csize=0xFFFFFFFF, usize=0xFFFFFFFF)])()
     return build(entries)
 
 
@@ -112,12 +105,10 @@ def damaged_deflate(rng):
 
 
 def lying_end_record(rng):
-    entries, choice = art(rng, 2), rng.randrange(4)
-    if choice == 0:
-        return build(entries, eocd_count=0xFFFF)
-    if choice == 1:
-        return build(entries, cd_offset_shift=rng.choice([-10, 10, 10**6, -(10**6)]))
-    return build(entries, no_central=True) if choice == 2 else build(entries, rng.randbytes(rng.randrange(65535)))
+    entries = art(rng, 2)
+    return rng.choice([lambda: build(entries, eocd_count=0xFFFF), lambda: build(entries, no_central=True),
+                       lambda: build(entries, cd_offset_shift=rng.choice([-10, 10, 10**6, -(10**6)])),
+                       lambda: build(entries, rng.randbytes(rng.randrange(65535)))])()
 
 
 ODD = [".", "..", "./", "../", "Art/.", "Art/..", "Art/line\nbreak.png", "Art/tab\there.png", "Art/\r",
@@ -150,8 +141,7 @@ KINDS = {
 RARE = {"many-entries": 5, "compressible": 10}  # slow kinds come at a lower rate
 
 
-def generate(out, count, seed):
-    """Writes count archives named by number and kind into out; answers their names."""
+def generate(out, count, seed):  # count archives named by number and kind, written into out
     rng, names, turn, kinds = random.Random(seed), [], 0, list(KINDS)
     while len(names) < count:
         kind = kinds[turn % len(kinds)]
@@ -162,8 +152,7 @@ def generate(out, count, seed):
     return names
 
 
-def listing(root, skip):
-    """Every path under root with its mode and size, except under skip."""
+def listing(root, skip):  # every path under root with its mode and size, except under skip
     entries = set()
     for folder, dirs, names in os.walk(root):
         dirs[:] = [d for d in dirs if os.path.join(folder, d) != skip]
@@ -177,30 +166,20 @@ def escapes(folders):
     return {os.path.join(f, n) for f in folders if os.path.isdir(f) for n in os.listdir(f) if n.startswith(ESCAPE)}
 
 
-def drop(args, root, installation, archives):
-    """One drop of the archives; answers its problems."""
-    # An archive may bring its own version file or game program: each drop starts on a valid installation.
-    for name in ("Quorvane", "Art", "Text", "Text/version.txt"):
-        path = os.path.join(installation, name)
-        if os.path.lexists(path) and (os.path.isdir(path) and not os.path.islink(path)) != (name in ("Art", "Text")):
-            shutil.rmtree(path) if os.path.isdir(path) and not os.path.islink(path) else os.remove(path)
+def drop(args, root, installation, archives):  # one drop of the archives: its problems
+    shutil.rmtree(installation, ignore_errors=True)  # an archive may have brought its own game program
     write_tree(installation, {"Quorvane": b"game application\n", "Text/version.txt": b"1.29", "Art/old.png": b"old"})
     watched = [root, os.path.dirname(root), "/tmp", "/", os.path.expanduser("~")]
     escaped, before = escapes(watched), listing(root, installation)
     timeout = 60 + 20 * len(archives)
-    report = run_driver(args.driver, installation, archives, root, timeout=timeout, options=["--jar", args.jar])
-    problems = [f"driver hung past {timeout + 30} s"] if report["hung"] else []
-    if report["exit"] is not None and report["exit"] < 0:
-        problems.append(f"driver died of signal {-report['exit']}")
-    elif report["exit"] == 3:
-        problems.append(f"no completion report within {timeout} s")
-    elif report["exit"] != 0 and not report["hung"]:
-        problems.append(f"driver exit {report['exit']}: {report['stderr'][-500:]}")
-    elif not report["hung"] and ("sheets 1" not in report.get("counts", "") or
-                                 not re.match(r"Application files|Nothing was installed", report.get("title", ""))):
-        problems.append(f"unexpected report: {report}")
-    if "ERROR: AddressSanitizer" in report["stderr"]:
-        problems.append("sanitizer report")
+    report = run_driver(driver_command(args.driver, installation, archives, root), timeout)
+    if report["hung"] or report["exit"] != 0:  # exit 3: no report in time; negative: killed by that signal
+        problems = [f"driver hung or exited {report['exit']}: {report['stderr'][-500:]}"]
+    elif "sheets 1" not in report.get("counts", "") or not re.match(r"Application files|Nothing was installed",
+                                                                      report.get("title", "")):
+        problems = [f"driver reported {report}"]
+    else:
+        problems = []
     after = listing(root, installation)
     problems += [f"written outside the installation: {e}" for e in sorted(after - before)]
     problems += [f"changed or gone outside the installation: {e}" for e in sorted(before - after)]
@@ -208,15 +187,7 @@ def drop(args, root, installation, archives):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--driver", required=True)
-    parser.add_argument("--count", type=int, default=520)
-    parser.add_argument("--batch", type=int, default=25)
-    parser.add_argument("--seed", type=int, default=6)
-    parser.add_argument("--jar", default="/usr/bin/jar")
-    parser.add_argument("--keep", action="store_true", help="keep the working folder")
-    args = parser.parse_args()
-    args.driver = os.path.abspath(args.driver)
+    args = options(count=520, batch=25, seed=6)
     top = tempfile.mkdtemp(prefix="quorvane-zips-")
     # Deep enough that entries climbing a few levels out of the extraction folder stay inside the watch.
     root = os.path.join(top, "a", "b", "c", "work")
@@ -224,30 +195,27 @@ def main():
     names = generate(os.path.join(top, "corpus"), args.count, args.seed)
     started, failures, reports = time.monotonic(), 0, 0
     for first in range(0, len(names), args.batch):
-        archives = []
-        for name in names[first:first + args.batch]:
-            # A folder of its own for each archive: extraction folders are named by the second, so archives
-            # side by side would be started one second apart.
-            archives.append(os.path.join(root, "drop", name[:4], name))
-            os.makedirs(os.path.dirname(archives[-1]))
-            shutil.copyfile(os.path.join(top, "corpus", name), archives[-1])
+        # A folder of its own for each archive: extraction folders are named by the second, so archives side
+        # by side would be started one second apart.
+        archives = [os.path.join(root, "drop", name[:4], name) for name in names[first:first + args.batch]]
+        for archive in archives:
+            os.makedirs(os.path.dirname(archive))
+            shutil.copyfile(os.path.join(top, "corpus", os.path.basename(archive)), archive)
         batch_started = time.monotonic()
         problems = drop(args, root, installation, archives)
-        reports += not any(re.search("report|died|hung", p) for p in problems)
+        reports += not any(p.startswith("driver") for p in problems)
         print(f"batch {first // args.batch:3d}: {len(archives)} archives, {time.monotonic() - batch_started:5.1f} s, "
               f"{len(problems)} problems", flush=True)
         for p in problems[:10]:
             print("  ", p)
-        if problems:  # one by one, to name the archive
-            failures += 1
-            for archive in archives:
-                single = drop(args, root, installation, [archive])
-                if single:
-                    print(f"   {os.path.basename(archive)}:", "; ".join(single[:5]))
+        failures += bool(problems)
+        for archive in archives if problems else []:  # one by one, to name the archive
+            single = drop(args, root, installation, [archive])
+            if single:
+                print(f"   {os.path.basename(archive)}:", "; ".join(single[:5]))
     print(f"SUMMARY archives={len(names)} batches={-(-len(names) // args.batch)} reports={reports} "
           f"failed_batches={failures} seconds={time.monotonic() - started:.0f}")
-    if not args.keep:
-        shutil.rmtree(top, ignore_errors=True)
+    shutil.rmtree(top, ignore_errors=True)
     sys.exit(1 if failures else 0)
 
 
