@@ -20,12 +20,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 #include "support/EventLoopWait.h"
-#include "support/FakeButton.h"
-#include "support/FakeImageLoader.h"
-#include "support/FakeProgressIndicator.h"
-#include "support/FakeTableView.h"
-#include "support/FakeTextField.h"
-#include "support/FakeWindow.h"
+#include "support/FakeControls.h"
 #include "support/MyInstallerTestPeer.h"
 
 #include <QCoreApplication>

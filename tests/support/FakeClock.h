@@ -2,27 +2,38 @@
 
 #include "platform/Clock.h"
 
+#include <ctime>
+
 namespace quorvane::test {
 
 // A clock that stands still until told, or until something sleeps on it.
 class FakeClock : public Clock {
 public:
-    explicit FakeClock(std::time_t start) : _now(start) {}
-    std::time_t now() const override;
-    std::chrono::steady_clock::time_point monotonicNow() const override;
-    void sleepFor(std::chrono::milliseconds duration) override;
+    explicit FakeClock(std::time_t start) : _start(start) {}
+    std::time_t now() const override {
+        return _start + std::chrono::duration_cast<std::chrono::seconds>(_monotonic.time_since_epoch()).count();
+    }
+    std::chrono::steady_clock::time_point monotonicNow() const override { return _monotonic; }
+    void sleepFor(std::chrono::milliseconds duration) override {
+        _slept += duration;
+        advance(duration);
+    }
 
-    void advance(std::chrono::milliseconds duration);
+    void advance(std::chrono::milliseconds duration) { _monotonic += duration; }
     std::chrono::milliseconds slept() const { return _slept; }
 
 private:
-    std::time_t _now;
-    std::chrono::milliseconds _subsecond{0};
+    std::time_t _start;
     std::chrono::steady_clock::time_point _monotonic{};
     std::chrono::milliseconds _slept{0};
 };
 
-// 2 January 2007, 09:05:03 in the local time zone.
-std::time_t localTime(int year, int month, int day, int hour, int minute, int second);
+// The time in the local time zone.
+inline std::time_t localTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm local{};
+    local.tm_year = year - 1900, local.tm_mon = month - 1, local.tm_mday = day;
+    local.tm_hour = hour, local.tm_min = minute, local.tm_sec = second, local.tm_isdst = -1;
+    return std::mktime(&local);
+}
 
 } // namespace quorvane::test

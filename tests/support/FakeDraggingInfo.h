@@ -10,17 +10,9 @@ class FakeDraggingInfo : public DraggingInfo {
 public:
     FakeDraggingInfo() = default;
     explicit FakeDraggingInfo(std::vector<std::string> paths) : paths(std::move(paths)) {}
-    std::vector<std::string> pasteboardTypes() const override {
-        if (paths) {
-            return {NSFilenamesPboardType};
-        }
-        return {"text/plain"};
-    }
+    std::vector<std::string> pasteboardTypes() const override { return {paths ? NSFilenamesPboardType : "text/plain"}; }
     std::optional<std::vector<std::string>> propertyListForType(const std::string& type) const override {
-        if (type == NSFilenamesPboardType) {
-            return paths;
-        }
-        return std::nullopt;
+        return type == NSFilenamesPboardType ? paths : std::nullopt;
     }
     std::optional<std::vector<std::string>> paths;
 };

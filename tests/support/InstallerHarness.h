@@ -1,74 +1,95 @@
 #pragma once
 
 #include "controller/MyInstaller.h"
+#include "engine/UpdateRecordStore.h"
 #include "platform/Bundle.h"
 #include "platform/CleanupJournal.h"
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
 #include "platform/UserDefaults.h"
-#include "engine/UpdateRecordStore.h"
-#include "support/RecordingWorkspace.h"
-#include "support/FakeButton.h"
+#include "platform/Workspace.h"
+#include "support/EventLoopWait.h"
 #include "support/FakeClock.h"
-#include "support/FakeImageLoader.h"
-#include "support/FakeProgressIndicator.h"
-#include "support/FakeTableView.h"
-#include "support/FakeTextField.h"
-#include "support/FakeWindow.h"
-#include "support/MyInstallerTestPeer.h"
+#include "support/FakeControls.h"
 #include "support/RecordingLog.h"
 #include "support/TemporaryFolder.h"
 
 #include <memory>
+#include <unistd.h>
 
 namespace quorvane::test {
 
+// A workspace that notes the folders it is asked to show instead of starting a file manager.
+class RecordingWorkspace : public Workspace {
+public:
+    using Workspace::Workspace;
+    bool openFolder(const std::string& path) override {
+        openedFolders.push_back(path);
+        return true;
+    }
+    std::vector<std::string> openedFolders;
+};
+
 // A controller wired to real file services and preferences in a temporary folder, and to recording
 // stand-ins for the window's controls. The folder holds "home/" (installations and drops),
-// "preferences.ini" and "resources/" (the icon files).
+// "preferences.ini", "state/" and "records/".
 class InstallerHarness {
 public:
     struct Options {
-        bool withIcons = true;
-        bool connectOutlets = true;
         std::string locatePath = "/usr/bin/locate";
         FileManager* fileManager = nullptr; // a stand-in with failures, or the real one
-        std::string preferencesFile = "preferences.ini"; // in the folder
     };
 
-    InstallerHarness();
-    explicit InstallerHarness(Options options);
-    ~InstallerHarness();
+    InstallerHarness() : InstallerHarness(Options{}) {}
+    explicit InstallerHarness(Options options)
+        : clock(localTime(2007, 1, 2, 9, 5, 3)), _options(std::move(options)),
+          _workspace(_options.fileManager ? *_options.fileManager : _realFileManager) {
+        build();
+    }
+    ~InstallerHarness() {
+        _installer.reset();
+        // Validation leaves the working directory in an examined folder; step out before it is removed.
+        [[maybe_unused]] const int ignored = ::chdir("/");
+    }
 
     MyInstaller& installer() { return *_installer; }
     // The folders the controller showed in the file manager.
-    const std::vector<std::string>& openedFolders() const { return _workspace->openedFolders; }
-    MyInstallerTestPeer peer() { return MyInstallerTestPeer(*_installer); }
+    const std::vector<std::string>& openedFolders() const { return _workspace.openedFolders; }
     InstallationList& list() { return _installer->installationList(); }
     // Builds a new controller on the same folder and preferences, as a second start of the program would.
-    void restart();
-    std::string home(const std::string& relative = "") const;
+    void restart() {
+        _installer.reset();
+        _userDefaults->synchronize();
+        build();
+    }
+    std::string home(const std::string& relative) const { return folder / ("home/" + relative); }
     // The rows' paths in table order; the placeholder shows as "<placeholder>".
-    std::vector<std::string> rowPaths();
+    std::vector<std::string> rowPaths() {
+        std::vector<std::string> paths;
+        for (const AppRecord& record : list().targetPathArray()) {
+            paths.push_back(record.path.value_or("<placeholder>"));
+        }
+        return paths;
+    }
     // Presses OK on the confirmation sheet and waits until the update it starts, if any, has ended.
-    void confirm();
+    void confirm() {
+        window.dismissSheet(NSAlertDefaultReturn);
+        waitUntil([this] { return !_installer->updateInProgress(); }, std::chrono::minutes(2));
+    }
     // The text of the newest open sheet, or "" when none is open.
-    std::string sheetMessage() const;
-    std::string sheetTitle() const;
+    std::string sheetMessage() const { return window.sheets.empty() ? "" : window.sheets.back().message; }
+    std::string sheetTitle() const { return window.sheets.empty() ? "" : window.sheets.back().title; }
 
     TemporaryFolder folder;
 
 private:
     FileManager _realFileManager;
+    CleanupJournal _journal{folder / "state"};
+    UpdateRecordStore _records{_realFileManager, folder / "records"};
 
 public:
-    // The journal of temporary items, in "state/" of the folder.
-    CleanupJournal journal{folder / "state"};
-    // The records of the runs, in "records/" of the folder.
-    UpdateRecordStore recordStore{_realFileManager, folder / "records"};
     RecordingLog log;
     FakeClock clock;
-    FakeImageLoader imageLoader;
     FakeWindow window;
     FakeTableView table;
     FakeTextField file;
@@ -77,13 +98,23 @@ public:
     FakeButton cancelButton;
 
 private:
-    void build();
+    void build() {
+        _installer.reset();
+        _userDefaults.reset(); // the old one is gone before the new one reads the file
+        _userDefaults = std::make_unique<UserDefaults>(folder / "preferences.ini");
+        FileManager& fileManager = _options.fileManager ? *_options.fileManager : _realFileManager;
+        _installer = std::make_unique<MyInstaller>(InstallerServices{
+            fileManager, _workspace, *_userDefaults, _localizer, log, clock, _bundle, _imageLoader,
+            _options.locatePath, "/usr/bin/jar", &_journal, &_records});
+        _installer->connectOutlets(InstallerOutlets{&table, &file, &window, &progress, &fileLabel, &cancelButton});
+    }
 
     Options _options;
-    std::unique_ptr<RecordingWorkspace> _workspace;
+    RecordingWorkspace _workspace;
     std::unique_ptr<UserDefaults> _userDefaults;
     Localizer _localizer;
-    std::unique_ptr<Bundle> _bundle;
+    Bundle _bundle{"/nonexistent"};
+    FakeImageLoader _imageLoader;
     std::unique_ptr<MyInstaller> _installer;
 };
 

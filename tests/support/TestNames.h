@@ -6,10 +6,9 @@
 namespace quorvane::test {
 
 // A test case's description as a name GoogleTest accepts: letters and digits, the rest underscores.
-inline std::string testNameFrom(const std::string& description) {
-    std::string name;
-    for (const char c : description) {
-        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+inline std::string testNameFrom(std::string name) {
+    for (char& c : name) {
+        c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
     }
     return name;
 }

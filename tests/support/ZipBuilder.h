@@ -1,24 +1,61 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace quorvane::test {
 
-// Writes small, stored (uncompressed) zip archives, well-formed or crafted, for the archive tests.
+// Writes small, stored (uncompressed) zip archives with UTF-8 names, well-formed or crafted.
 class ZipBuilder {
 public:
     // A file entry; a name ending in "/" is a folder entry.
-    ZipBuilder& add(const std::string& name, const std::string& contents = "");
-    // Marks entry names as UTF-8 (general purpose flag bit 11), as jar and most tools write them.
-    ZipBuilder& utf8Names(bool on = true);
+    ZipBuilder& add(const std::string& name, const std::string& contents = "") {
+        _entries.push_back({name, contents, std::nullopt});
+        return *this;
+    }
     // The central directory gives the last entry this extracted size (in a ZIP64 extra field).
-    ZipBuilder& declareSize(std::uint64_t size);
-    std::string bytes() const;
+    ZipBuilder& declareSize(std::uint64_t size) {
+        _entries.back().declaredSize = size;
+        return *this;
+    }
+    std::string bytes() const {
+        std::string archive, central;
+        for (const Entry& e : _entries) {
+            const auto offset = static_cast<std::uint32_t>(archive.size());
+            const std::uint32_t crc = crc32(e.contents), size = e.contents.size(), nameLength = e.name.size();
+            const std::uint32_t listedSize = e.declaredSize ? 0xFFFFFFFFu : size;
+            // Version 2.0, UTF-8 names, stored, a fixed date.
+            put(archive, 4, {0x04034b50}), put(archive, 2, {20, 0x0800, 0, 0, 0x21});
+            put(archive, 4, {crc, size, size}), put(archive, 2, {nameLength, 0});
+            archive += e.name + e.contents;
+
+            put(central, 4, {0x02014b50}), put(central, 2, {0x0314, 20, 0x0800, 0, 0, 0x21}); // made by Unix
+            put(central, 4, {crc, listedSize, listedSize});
+            put(central, 2, {nameLength, e.declaredSize ? 20u : 0u, 0, 0, 0});
+            const bool folder = e.name.ends_with('/');
+            put(central, 4, {(folder ? 040755u : 0100644u) << 16, offset});
+            central += e.name;
+            if (e.declaredSize) { // ZIP64: the extracted size, then the compressed one
+                put(central, 2, {1, 16});
+                put(central, 4, {static_cast<std::uint32_t>(*e.declaredSize),
+                                 static_cast<std::uint32_t>(*e.declaredSize >> 32), size, 0});
+            }
+        }
+        const auto count = static_cast<std::uint32_t>(_entries.size());
+        const auto centralSize = static_cast<std::uint32_t>(central.size());
+        put(central, 4, {0x06054b50}), put(central, 2, {0, 0, count, count});
+        put(central, 4, {centralSize, static_cast<std::uint32_t>(archive.size())}), put(central, 2, {0});
+        return archive + central;
+    }
     // Writes the archive and answers its path.
-    std::string writeTo(const std::string& path) const;
+    std::string writeTo(const std::string& path) const {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes();
+        return path;
+    }
 
 private:
     struct Entry {
@@ -26,12 +63,25 @@ private:
         std::string contents;
         std::optional<std::uint64_t> declaredSize;
     };
+    // Appends each value, little-endian, in the given number of bytes.
+    static void put(std::string& out, int bytes, std::initializer_list<std::uint32_t> values) {
+        for (const std::uint32_t value : values) {
+            for (int i = 0; i < bytes; ++i) {
+                out += static_cast<char>(value >> (8 * i));
+            }
+        }
+    }
+    static std::uint32_t crc32(const std::string& data) {
+        std::uint32_t crc = 0xFFFFFFFFu;
+        for (const unsigned char byte : data) {
+            crc ^= byte;
+            for (int k = 0; k < 8; ++k) {
+                crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+            }
+        }
+        return ~crc;
+    }
     std::vector<Entry> _entries;
-    bool _utf8Names = true;
 };
-
-// One local file header with the given field values, followed by name, extra field and data of those
-// lengths (filled with zeros), for walking archives byte by byte.
-std::string localHeader(std::uint32_t compressedSize, std::uint16_t nameLength, std::uint16_t extraLength);
 
 } // namespace quorvane::test
