@@ -103,7 +103,7 @@ const RunCase kArchiveCases[] = {
      "#!/bin/sh\nmkdir -p Art && printf new > Art/moved.png\nln Art/moved.png \"$0.witness\"\necho '  inflated: Art/moved.png'\n", [](RunHarness& h, const std::string& game) {
          struct stat installed {}, witness {};
          ASSERT_EQ(::stat((game + "/Art/moved.png").c_str(), &installed), 0);
-         ASSERT_EQ(::stat((h.jarPath() + ".witness").c_str(), &witness), 0);
+         ASSERT_EQ(::stat((h.jarPath + ".witness").c_str(), &witness), 0);
          EXPECT_EQ(installed.st_ino, witness.st_ino);
      }},
 };
@@ -126,33 +126,6 @@ TEST(ArchiveTool, AToolStillRunningStopsWhenTheProgramEnds) {
     harness.endRun();
     EXPECT_NE(::kill(tool, 0), 0) << "the tool still runs";
     EXPECT_EQ(treeListing(harness.folder / "drop"), "a.zip\n");
-}
-
-// Archives side by side get their folders at once; the folders of an old list are deleted when a new list
-// is written, and all that are left when the run goes, but never the backup folder.
-TEST(ArchiveTool, TemporaryFoldersAreMadeAtOnceAndDeletedWithTheirList) {
-    RunHarness harness;
-    const std::string a = harness.folder.writeFile("drop/a.zip", "");
-    UpdateRun& run = harness.makeRun(harness.folder.makeInstallation("home/game"), {a});
-    ArchiveExtraction& extraction = run.extraction();
-    for (const char* suffix : {"", "-2", "-3"}) {
-        EXPECT_EQ(extraction._createTemporaryDirectoryForFile(a), harness.folder / "drop/20070102_090503" + suffix);
-    }
-    EXPECT_EQ(extraction.tempFolders().size(), 3u);
-    EXPECT_EQ(harness.clock.slept(), std::chrono::milliseconds(0));
-    harness.folder.writeFile("home/a/deep/file", "x");
-    const std::string one = harness.folder / "home/a";
-    const std::string two = harness.folder.makeFolder("home/b");
-    extraction.setTempFolders(Paths{one});
-    EXPECT_FALSE(exists(harness.folder / "drop/20070102_090503-2"));
-    extraction.setTempFolders(extraction.tempFolders()); // the very list again
-    EXPECT_FALSE(exists(one));
-    EXPECT_EQ(extraction.tempFolders(), Paths{one});
-    extraction.tempFolders().push_back(two);
-    const std::string backup = *run.privateFiles();
-    harness.endRun();
-    EXPECT_FALSE(exists(two));
-    EXPECT_TRUE(isFolder(backup));
 }
 
 } // namespace

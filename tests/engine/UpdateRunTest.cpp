@@ -97,13 +97,6 @@ const RunCase kPlacementCases[] = {
      {{"drop/wrapper/Text", "A folder of that name is in the way."}, {"drop/wrapper/Art/link", "It is a symbolic link."},
       {"drop/wrapper/Art/Maps/link", "It is a symbolic link."}}},
     // Hostile trees. A link beneath the dropped items is never installed, followed or written through.
-    {"a link inside a lined-up folder, and a later folder of its name", [](auto& f, auto&, auto&) {
-         f.writeFile("outside/o.txt", "o");
-         f.writeFile("drop1/Art/real.png", "r");
-         fs::create_directory_symlink(f / "outside", f / "drop1/Art/maps");
-         f.writeFile("drop2/Art/maps/x.png", "x");
-         return Paths{f / "drop1/Art", f / "drop2/Art"};
-     }, {2, 0, 0, 1}, {{"Art/real.png", "r"}, {"Art/maps/x.png", "x"}}, "<none>", {{"drop1/Art/maps", "It is a symbolic link."}}},
     {"a lined-up folder that is a link", [](auto& f, auto&, auto&) {
          f.writeFile("outside/.ssh/id_rsa", "secret");
          f.makeFolder("drop/wrap");
@@ -162,13 +155,6 @@ const RunCase kPlacementCases[] = {
          f.writeFile("drop/Art/thing/inner.png", "inner");
          return Paths{f / "drop/Art"};
      }, {0, 0, 0, 1}, {{"Art/thing", "old thing"}}, "<none>", {{"drop/Art/thing", ""}}},
-    {"without swapping names a folder still replaces an old file", [](auto& f, auto& files, auto&) {
-         f.writeFile("home/game/Art/thing", "old thing");
-         files.fail = [](auto op, auto&) { return op == "exchange"; };
-         f.writeFile("drop/Art/thing/inner.png", "inner");
-         return Paths{f / "drop/Art"};
-     }, {1, 1, 0, 0}, {{"Art/thing/inner.png", "inner"}, {"BackupFiles/20070102_090503/Art/thing", "old thing"}},
-     "Art/\nArt/thing\n"},
     {"an installation that takes no writes loses nothing, a new folder counts every entry", [](auto& f, auto& files, auto&) {
          f.writeFile("drop/Art/Maps/a.map", "a");
          f.writeFile("drop/Art/Maps/b.map", "b");
@@ -202,7 +188,6 @@ TEST(BackupFolder, IsMadeOnceUnderAFreeNameOfTheRunsSecond) {
         {"free", {}, false, "20070102_090503"},
         {"taken before", {"BackupFiles/20070102_090503/", "BackupFiles/20070102_090504"}, false, "20070102_090505"},
         {"taken by another window as this one makes it", {}, true, "20070102_090504"},
-        {"a backup root that is a file gives a path that cannot be made", {"BackupFiles"}, false, "20070102_090503"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -226,14 +211,7 @@ TEST(BackupFolder, IsMadeOnceUnderAFreeNameOfTheRunsSecond) {
         harness.clock.advance(std::chrono::seconds(5));
         EXPECT_EQ(run.privateFiles(), folder) << "the same folder until the run ends";
         EXPECT_EQ(harness.clock.slept().count(), 0);
-        if (c.taken == Paths{"BackupFiles"}) {
-            EXPECT_FALSE(harness.log.contains("Can't create directory"));
-            EXPECT_EQ(readFile(game + "/BackupFiles"), "taken");
-        }
     }
-    RunHarness harness;
-    EXPECT_FALSE(harness.makeRun("", {}).privateFiles()) << "without a target there is none";
-    EXPECT_TRUE(harness.log.contains("Can't create directory"));
 }
 
 // An installation with two old files, and an add-on that replaces one, adds a file and adds a folder.
@@ -308,9 +286,9 @@ TEST(Cancel, StopsBetweenItemsAndPutBackRestoresTheInstallation) {
     fileManager.resume();
     ASSERT_TRUE(waitUntil([&] { return harness.reported(); }));
 
-    EXPECT_EQ(harness.reportTitle(), "Update cancelled");
+    EXPECT_EQ(harness.reports.back().title, "Update cancelled");
     EXPECT_TRUE(harness.reports.back().cancelled);
-    EXPECT_EQ(harness.reportMessage().substr(0, 14), "2 files added\n") << "the item under way went in whole";
+    EXPECT_TRUE(harness.reports.back().message.starts_with("2 files added\n")) << "the item under way went in whole";
     EXPECT_FALSE(run.inProgress());
     EXPECT_FALSE(has(treeListing(harness.folder.path()), FileManager::temporaryNamePrefix));
     std::optional<UpdateReport> putBack;
