@@ -74,7 +74,6 @@ public:
     const std::string jarPath;
     std::vector<Progress> progress;
     std::vector<UpdateReport> reports;
-    std::function<void()> started; // called by expectRun as soon as the run has started
 
 private:
     FileManager _realFileManager;
@@ -183,9 +182,6 @@ inline void expectRun(const RunCase& c) {
     const std::string untouched = untouchedPart(harness.folder, installation);
     harness.makeRun(installation, items).start();
     EXPECT_EQ(harness.run().inProgress(), !harness.reported());
-    if (harness.started) {
-        harness.started();
-    }
     ASSERT_TRUE(waitUntil([&] { return harness.reported(); }, std::chrono::minutes(2)));
     harness.records.waitUntilKept();
     const UpdateRun& run = harness.run();
