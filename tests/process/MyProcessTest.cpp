@@ -68,9 +68,14 @@ protected:
         MyProcess::Handler output = [r, token, onChunk](MyProcess& runner) {
             r->chunks.push_back(runner.outputString());
             r->events.push_back("output");
-            onChunk ? onChunk(runner) : void();
+            if (onChunk) {
+                onChunk(runner);
+            }
         };
-        const auto end = [r, token](MyProcess& runner) { r->events.push_back("end"), r->finalOutput = runner.outputString(); };
+        const auto end = [r, token](MyProcess& runner) {
+            r->events.push_back("end");
+            r->finalOutput = runner.outputString();
+        };
         r->runner = MyProcess::initProcess(tool, directory, options, file, handler ? output : nullptr, end, r, log);
         r->process = r->runner->process();
         return run;

@@ -26,12 +26,7 @@ namespace quorvane::test {
 // 09:05:03 until told. The harness is the runs' delegate: it records what they tell the window.
 class RunHarness : public UpdateRunDelegate {
 public:
-    struct Progress {
-        std::string status;
-        std::string file;
-        double value;
-        double maxValue;
-    };
+    struct Progress { std::string status, file; double value, maxValue; };
 
     // fileManager: a stand-in with failures; none: the real one.
     explicit RunHarness(FileManager* fileManager = nullptr, std::string jarPath = "/usr/bin/jar")
