@@ -1,6 +1,4 @@
-#include "engine/UpdateRecordStore.h"
 #include "engine/UpdateUndo.h"
-#include "platform/Localizer.h"
 #include "support/PausingFileManager.h"
 #include "support/RunHarness.h"
 #include "support/TestNames.h"
@@ -237,7 +235,6 @@ TEST(Undo, PutsBackWhatTheRunDidAndLeavesAloneWhatChangedSince) {
         const std::string game = undoScene(harness.folder);
         const std::string before = treeListing(game);
         const UpdateRun& run = harness.runUpdate(game, Paths{harness.folder / "drop/Art"});
-        ASSERT_EQ(countsOf(run), (Counts{3, 1, 0, 0}));
         for (const auto& [file, text] : c.since) {
             text == "<gone>" ? (void)fs::remove(game + "/" + file) : (void)(std::ofstream(game + "/" + file) << text);
         }

@@ -29,9 +29,7 @@ struct ToolRun {
     std::string finalOutput;
     std::weak_ptr<void> handlers; // expires when the runner has let its handlers go, that is when it goes
 
-    bool done() const {
-        return waitUntil([&] { return handlers.expired(); });
-    }
+    bool done() const { return waitUntil([&] { return handlers.expired(); }); }
 };
 
 // A printf command that writes exactly the given bytes.
