@@ -2,29 +2,10 @@
 #include "support/TestNames.h"
 #include "support/ZipBuilder.h"
 
-#include <QThread>
 #include <algorithm>
-#include <fstream>
 
 namespace quorvane::test {
 namespace {
-
-// Child processes of this test that still run.
-int runningChildren() {
-    std::unique_ptr<FILE, int (*)(FILE*)> ps(::popen(("ps --no-headers -o stat= --ppid " + std::to_string(::getpid())).c_str(), "r"), ::pclose);
-    int count = 0;
-    for (int c = 0, start = 1; (c = std::fgetc(ps.get())) != EOF; start = c == '\n') {
-        count += start && c != 'Z';
-    }
-    return count - 1; // ps itself
-}
-
-// Makes an archive with the real jar of the files beneath made/.
-std::string jarOf(TemporaryFolder& f, const std::string& entries) {
-    const std::string archive = f.makeFolder("drop") + "/made.zip";
-    EXPECT_EQ(std::system(("cd '" + f / "made" + "' && jar --create --no-manifest --file '" + archive + "' " + entries).c_str()), 0);
-    return archive;
-}
 
 const std::string kGood = ZipBuilder().add("Art/a.png", std::string(100, 'a')).add("Art/b.png", "b").bytes();
 
@@ -37,7 +18,7 @@ const RunCase kArchiveCases[] = {
          return Paths{ZipBuilder().add("Art/").add("Art/old.png", "new").add("Art/Maps/m1.map", "m1")
                           .add("Text/readme.txt", "r").writeTo(f.makeFolder("drop") + "/Addon.zip")};
      }, {3, 1, 0, 0}, {{"Art/old.png", "new"}, {"Art/Maps/m1.map", "m1"}, {"Text/readme.txt", "r"}},
-     "Art/\nArt/old.png\nText/\n", {}, {}, {}, false, [](RunHarness& h, auto&) {
+     "Art/\nArt/old.png\nText/\n", {}, {}, {}, [](RunHarness& h, auto&) {
          EXPECT_EQ(h.run().progressMaxValue(), 1 + 4 + 6) << "the archive, its entries extracted, and those on disk installed";
          EXPECT_EQ(h.progress.front().status + " " + h.progress.front().file, "Unzipping: Addon.zip");
      }},
@@ -53,13 +34,9 @@ const RunCase kArchiveCases[] = {
          return Paths{ZipBuilder().add("../escaped.txt", "up").add("/absolute.txt", "abs").add("Art/../../sneaky.txt", "s")
                           .add("Art/fine.png", "fine").add("Art/caf\xc3\xa9/\xc3\xa9t\xc3\xa9.png", "summer")
                           .writeTo(f.makeFolder("drop") + "/nasty.zip")};
-     }, {5, 0, 0, 0}, {{"Art/fine.png", "fine"}, {"Art/caf\xc3\xa9/\xc3\xa9t\xc3\xa9.png", "summer"}}, "<none>", {}, {}, {}, false, [](auto&, auto&) {
+     }, {5, 0, 0, 0}, {{"Art/fine.png", "fine"}, {"Art/caf\xc3\xa9/\xc3\xa9t\xc3\xa9.png", "summer"}}, "<none>", {}, {}, {}, [](auto&, auto&) {
          EXPECT_FALSE(exists("/absolute.txt"));
      }},
-    {"a pipe named like an archive is reported and the run ends", [](auto& f, auto&, auto&) {
-         ::mkfifo((f.makeFolder("drop") + "/Addon.zip").c_str(), 0644);
-         return Paths{f / "drop/Addon.zip", ZipBuilder().add("Art/new.png", "new").writeTo(f / "drop/Real.zip")};
-     }, {1, 0, 0, 1}, {{"Art/new.png", "new"}}, "<none>", {{"drop/Addon.zip", ""}}},
     {"damaged, truncated, oversized archives and no archive at all install nothing", [](auto& f, auto&, auto&) {
          std::string damaged = kGood;
          damaged[damaged.find("aaaa")] = 'X'; // jar extracts it and exits 0
@@ -73,32 +50,19 @@ const RunCase kArchiveCases[] = {
       {"drop/truncated.zip", "The archive is damaged: its table of contents cannot be read."},
       {"drop/no-zip.zip", "The archive is damaged: its table of contents cannot be read."},
       {"drop/huge.zip", "It needs 1125899906842625 bytes of free space to be extracted, and its disk has "}}},
-    {"every entry of an archive jar made counts on the bar, one its listing names without a folder too",
-     [](auto& f, auto&, auto&) {
-         for (int i = 0; i < 30; ++i) {
-             f.writeFile("made/Art/" + std::to_string(i) + ".png", std::string(1000, static_cast<char>('a' + i)));
-         }
-         f.writeFile("made/readme.txt", "r");
-         return Paths{jarOf(f, "Art readme.txt")};
-     }, {31, 0, 0, 0}, {{"Art/29.png", std::string(1000, 'a' + 29)}, {"readme.txt", "r"}}, "<none>", {}, {}, {}, false,
-     [](RunHarness& h, auto&) { EXPECT_EQ(h.run().progressMaxValue(), 1 + 2 * 32) << "the archive, twice Art/ and its 31 files"; }},
-    {"thirty archives in one folder, a tool per core at a time", [](auto& f, auto&, RunHarness& h) {
+    {"thirty archives in one folder", [](auto& f, auto&, auto&) {
          Paths archives;
          for (int i = 0; i < 30; ++i) {
              archives.push_back(ZipBuilder().add("Art/" + std::to_string(i) + ".png", "x").writeTo(f.makeFolder("drop") + "/" + std::to_string(i) + ".zip"));
          }
-         h.started = [] { EXPECT_LE(runningChildren(), std::max(1, QThread::idealThreadCount())); };
          return archives;
      }, {30, 0, 0, 0}, {{"Art/29.png", "x"}}},
-    {"a missing tool", [](auto& f, auto&, auto&) { return Paths{ZipBuilder().add("Art/a.png", "a").writeTo(f / "a.zip")}; },
-     {0, 0, 0, 1}, {{"Art/a.png", "<missing>"}}, "<none>", {{"a.zip", ""}}, {}, "no-such-jar"},
     {"what a failing tool extracted is not installed", [](auto& f, auto&, auto&) {
          return Paths{ZipBuilder().add("Art/part.png", "new").writeTo(f / "part.zip")};
      }, {0, 0, 0, 1}, {{"Art/part.png", "<missing>"}}, "<none>", {{"part.zip", "The archive could not be extracted whole."}}, {},
      // Writes one entry, lists it among lines in another language, then fails.
      "#!/bin/sh\nmkdir -p Art && printf new > Art/part.png\n"
-     "printf '  erstellt: Art/\\n  entpackt: Art/part.png\\nfertig\\n'\nsleep 0.2; exit 3\n",
-     false, [](RunHarness& h, auto&) {
+     "printf '  erstellt: Art/\\n  entpackt: Art/part.png\\nfertig\\n'\nsleep 0.2; exit 3\n", [](RunHarness& h, auto&) {
          EXPECT_TRUE(h.log.contains("Error: process returned code 3"));
          EXPECT_TRUE(std::any_of(h.progress.begin(), h.progress.end(), [](const auto& p) { return p.file == "part.png"; }))
              << "the last listed entry is shown";
@@ -107,18 +71,11 @@ const RunCase kArchiveCases[] = {
          return Paths{ZipBuilder().add("Art/moved.png", "new").writeTo(f / "a.zip")};
      }, {1, 0, 0, 0}, {{"Art/moved.png", "new"}}, "<none>", {}, {},
      // Keeps a second name for the file it extracts, to tell afterwards which file was installed.
-     "#!/bin/sh\nmkdir -p Art && printf new > Art/moved.png\nln Art/moved.png \"$0.witness\"\necho '  inflated: Art/moved.png'\n",
-     false, [](RunHarness& h, const std::string& game) {
+     "#!/bin/sh\nmkdir -p Art && printf new > Art/moved.png\nln Art/moved.png \"$0.witness\"\necho '  inflated: Art/moved.png'\n", [](RunHarness& h, const std::string& game) {
          struct stat installed {}, witness {};
          ASSERT_EQ(::stat((game + "/Art/moved.png").c_str(), &installed), 0);
-         ASSERT_EQ(::stat((h.jarPath() + ".witness").c_str(), &witness), 0);
+         ASSERT_EQ(::stat((h.jarPath + ".witness").c_str(), &witness), 0);
          EXPECT_EQ(installed.st_ino, witness.st_ino);
-     }},
-    {"an archive whose temporary folder cannot be made", [](auto& f, auto& files, auto&) {
-         files.failCreate = [](const std::string& path) { return path.find("/drop/2007") != std::string::npos; };
-         return Paths{ZipBuilder().add("Art/a.png", "a").writeTo(f.makeFolder("drop") + "/a.zip")};
-     }, {0, 0, 0, 1}, {{"Art/a.png", "<missing>"}}, "<none>", {{"drop/a.zip", ""}}, {}, {}, false, [](RunHarness& h, auto&) {
-         EXPECT_TRUE(h.log.contains("Failed to create temporary directory for unzip operation"));
      }},
 };
 
@@ -140,33 +97,6 @@ TEST(ArchiveTool, AToolStillRunningStopsWhenTheProgramEnds) {
     harness.endRun();
     EXPECT_NE(::kill(tool, 0), 0) << "the tool still runs";
     EXPECT_EQ(treeListing(harness.folder / "drop"), "a.zip\n");
-}
-
-// Archives side by side get their folders at once; the folders of an old list are deleted when a new list
-// is written, and all that are left when the run goes, but never the backup folder.
-TEST(ArchiveTool, TemporaryFoldersAreMadeAtOnceAndDeletedWithTheirList) {
-    RunHarness harness;
-    const std::string a = harness.folder.writeFile("drop/a.zip", "");
-    UpdateRun& run = harness.makeRun(harness.folder.makeInstallation("home/game"), {a});
-    ArchiveExtraction& extraction = run.extraction();
-    for (const char* suffix : {"", "-2", "-3"}) {
-        EXPECT_EQ(extraction._createTemporaryDirectoryForFile(a), harness.folder / "drop/20070102_090503" + suffix);
-    }
-    EXPECT_EQ(extraction.tempFolders().size(), 3u);
-    EXPECT_EQ(harness.clock.slept(), std::chrono::milliseconds(0));
-    harness.folder.writeFile("home/a/deep/file", "x");
-    const std::string one = harness.folder / "home/a";
-    const std::string two = harness.folder.makeFolder("home/b");
-    extraction.setTempFolders(Paths{one});
-    EXPECT_FALSE(exists(harness.folder / "drop/20070102_090503-2"));
-    extraction.setTempFolders(extraction.tempFolders()); // the very list again
-    EXPECT_FALSE(exists(one));
-    EXPECT_EQ(extraction.tempFolders(), Paths{one});
-    extraction.tempFolders().push_back(two);
-    const std::string backup = *run.privateFiles();
-    harness.endRun();
-    EXPECT_FALSE(exists(two));
-    EXPECT_TRUE(isFolder(backup));
 }
 
 } // namespace

@@ -1,6 +1,4 @@
-#include "engine/UpdateRecordStore.h"
 #include "engine/UpdateUndo.h"
-#include "platform/Localizer.h"
 #include "support/PausingFileManager.h"
 #include "support/RunHarness.h"
 #include "support/TestNames.h"
@@ -26,29 +24,6 @@ class Placement : public testing::TestWithParam<RunCase> {};
 TEST_P(Placement, CountsCopiesBackupsAndReports) { expectRun(GetParam()); }
 
 const RunCase kPlacementCases[] = {
-    {"new folder: every entry beneath it", [](auto& f, auto&, auto&) {
-         f.writeFile("drop/Art/Trees/Oak/a.png", "a");
-         f.writeFile("drop/Art/Trees/Oak/b.png", "b");
-         return Paths{f / "drop/Art"};
-     }, {3, 0, 0, 0}, {{"Art/Trees/Oak/a.png", "a"}, {"Art/Trees/Oak/b.png", "b"}}},
-    {"identical file: a duplicate, not copied", [](auto& f, auto&, auto&) {
-         f.writeFile("home/game/Art/same.png", "same");
-         f.writeFile("drop/Art/same.png", "same");
-         return Paths{f / "drop/Art"};
-     }, {0, 0, 1, 0}, {{"Art/same.png", "same"}}},
-    {"different file: backed up at its relative path with its mode, the new one keeps its own",
-     [](auto& f, auto&, auto&) {
-         ::chmod(f.writeFile("home/game/Art/Trees/oak.sh", "old oak").c_str(), 0700);
-         ::chmod(f.writeFile("drop/Art/Trees/oak.sh", "new oak").c_str(), 0751);
-         return Paths{f / "drop/Art"};
-     }, {1, 1, 0, 0}, {{"Art/Trees/oak.sh", "new oak"}, {"BackupFiles/20070102_090503/Art/Trees/oak.sh", "old oak"}},
-     "Art/\nArt/Trees/\nArt/Trees/oak.sh\n", {}, {}, {}, false, [](auto&, const std::string& game) {
-         struct stat installed {}, kept {};
-         ASSERT_EQ(::stat((game + "/Art/Trees/oak.sh").c_str(), &installed), 0);
-         ASSERT_EQ(::stat((backupFolder(game) + "/Art/Trees/oak.sh").c_str(), &kept), 0);
-         EXPECT_EQ(installed.st_mode & 0777, 0751u);
-         EXPECT_EQ(kept.st_mode & 0777, 0700u);
-     }},
     {"folder over a plain file: the file backed up, the folder copied whole", [](auto& f, auto&, auto&) {
          f.writeFile("home/game/Art/Skins", "a file");
          f.writeFile("drop/Art/Skins/red.png", "red");
@@ -88,7 +63,7 @@ const RunCase kPlacementCases[] = {
     {"names are shown literally", [](auto& f, auto&, auto&) {
          f.writeFile("drop/Art/<i>x<\\i> %@%d", "x");
          return Paths{f / "drop/Art"};
-     }, {1, 0, 0, 0}, {{"Art/<i>x<\\i> %@%d", "x"}}, "<none>", {}, {}, {}, false, [](RunHarness& h, auto&) {
+     }, {1, 0, 0, 0}, {{"Art/<i>x<\\i> %@%d", "x"}}, "<none>", {}, {}, {}, [](RunHarness& h, auto&) {
          EXPECT_EQ(h.progress.at(h.progress.size() - 2).file, "Art/<i>x<\\i> %@%d");
      }},
     {"a wrapper folder is descended until its level lines up, and walked once when reached twice", [](auto& f, auto&, auto&) {
@@ -120,13 +95,6 @@ const RunCase kPlacementCases[] = {
      {{"drop/wrapper/Text", "A folder of that name is in the way."}, {"drop/wrapper/Art/link", "It is a symbolic link."},
       {"drop/wrapper/Art/Maps/link", "It is a symbolic link."}}},
     // Hostile trees. A link beneath the dropped items is never installed, followed or written through.
-    {"a link inside a lined-up folder, and a later folder of its name", [](auto& f, auto&, auto&) {
-         f.writeFile("outside/o.txt", "o");
-         f.writeFile("drop1/Art/real.png", "r");
-         fs::create_directory_symlink(f / "outside", f / "drop1/Art/maps");
-         f.writeFile("drop2/Art/maps/x.png", "x");
-         return Paths{f / "drop1/Art", f / "drop2/Art"};
-     }, {2, 0, 0, 1}, {{"Art/real.png", "r"}, {"Art/maps/x.png", "x"}}, "<none>", {{"drop1/Art/maps", "It is a symbolic link."}}},
     {"a lined-up folder that is a link", [](auto& f, auto&, auto&) {
          f.writeFile("outside/.ssh/id_rsa", "secret");
          f.makeFolder("drop/wrap");
@@ -139,21 +107,6 @@ const RunCase kPlacementCases[] = {
          fs::create_directory_symlink(f / "real/Art v2", f.makeFolder("drop") + "/Art");
          return Paths{f / "drop/Art"};
      }, {1, 0, 0, 1}, {{"Art/new.png", "n"}}, "<none>", {{"real/Art v2/up", "It is a symbolic link."}}},
-    {"a lattice of links, two from each level to the next", [](auto& f, auto&, auto&) {
-         for (int level = 0; level < 20; ++level) {
-             const std::string name = "drop/lattice/L" + std::to_string(100 + level);
-             f.makeFolder(name);
-             fs::create_directory_symlink("../L" + std::to_string(101 + level), f / (name + "/a"));
-             fs::create_directory_symlink("../L" + std::to_string(101 + level), f / (name + "/b"));
-         }
-         return Paths{f / "drop/lattice"};
-     }, {0, 0, 0, 40}, {}, "<none>", {{"drop/lattice/L119/b", "It is a symbolic link."}}},
-    {"links the user made in the installation are followed as ever", [](auto& f, auto&, auto&) {
-         fs::remove(f / "home/game/Art");
-         fs::create_directory_symlink(f.makeFolder("home/disk/Art"), f / "home/game/Art");
-         f.writeFile("drop/Art/x.png", "x");
-         return Paths{f / "drop/Art"};
-     }, {1, 0, 0, 0}, {{"Art/x.png", "x"}}},
     {"a pipe inside a new folder fails alone", [](auto& f, auto&, auto&) {
          f.writeFile("drop/Art/Maps/a.map", "a");
          ::mkfifo((f / "drop/Art/Maps/pipe").c_str(), 0644);
@@ -162,9 +115,9 @@ const RunCase kPlacementCases[] = {
     {"the whole disk, the installation by another name and its backups are never installed", [](auto& f, auto&, auto&) {
          f.writeFile("home/game/BackupFiles/20010101_000000/Art/old.png", "old");
          fs::create_directory_symlink(f / "home/game", f / "home/alias");
-         return Paths{"/", f / "home/alias", f / "home/game/BackupFiles"};
+         return Paths{f / "home", f / "home/alias", f / "home/game/BackupFiles"};
      }, {0, 0, 0, 3}, {{"Art/old.png", "<missing>"}}, "<none>",
-     {{"/", "It holds the installation."}, {"home/alias", "It is the installation itself."},
+     {{"home", "It holds the installation."}, {"home/alias", "It is the installation itself."},
       {"home/game/BackupFiles", "It is in the installation's backup folder."}}},
     {"a drop of which nothing lines up, a tree dropped twice among it", [](auto& f, auto&, auto&) {
          f.makeFolder("home/game/.cache");
@@ -174,75 +127,41 @@ const RunCase kPlacementCases[] = {
          return Paths{f.writeFile("drop/a.txt", "a"), f / "drop/deep", f / "drop/again"};
      }, {0, 0, 0, 0}, {{"a.txt", "<missing>"}, {"b.txt", "<missing>"}}, "<none>", {},
      "Nothing was installed|None of the items you selected has a folder that matches this installation (Art, Text)."},
-    {"each run gets a backup folder of its own, even within one second", [](auto& f, auto&, RunHarness& h) {
-         f.writeFile("home/game/Art/a.png", "v1");
-         f.writeFile("drop1/Art/a.png", "v2");
-         f.writeFile("drop2/Art/a.png", "v3");
-         h.runUpdate(f / "home/game", Paths{f / "drop1/Art"});
-         h.reports.clear();
-         h.progress.clear();
-         return Paths{f / "drop2/Art"};
-     }, {1, 1, 0, 0}, {{"Art/a.png", "v3"}, {"BackupFiles/20070102_090503/Art/a.png", "v1"},
-                        {"BackupFiles/20070102_090504/Art/a.png", "v2"}}, "Art/\nArt/a.png\n"},
     // Failing file services and permissions: the old file stays, nothing is half written.
-    {"an unreadable source", [](auto& f, auto& files, auto&) {
-         files.failCopy = [](const std::string& from, auto&) { return has(from, "drop/Art/keep.png"); };
-         return keepAndFresh(f);
-     }, {1, 0, 0, 1}, {{"Art/keep.png", "old keep"}, {"Art/fresh.png", "fresh"}}, "<none>", {{"drop/Art/keep.png", ""}}},
     {"an old file that cannot be kept is not replaced", [](auto& f, auto& files, auto&) {
-         files.failLink = [](const std::string& to) { return has(to, "BackupFiles"); };
-         files.failCopy = [](auto&, const std::string& to) { return has(to, "BackupFiles"); };
+         files.fail = [](auto op, auto& to) { return (op == "link" || op == "copy to") && has(to, "BackupFiles"); };
          return keepAndFresh(f);
      }, {1, 0, 0, 1}, {{"Art/keep.png", "old keep"}}, "<none>", {{"drop/Art/keep.png", ""}}},
     {"without hard links the old file is copied into the backup", [](auto& f, auto& files, auto&) {
-         files.failLink = [](auto&) { return true; };
+         files.fail = [](auto op, auto&) { return op == "link"; };
          return keepAndFresh(f);
      }, {2, 1, 0, 0}, {{"Art/keep.png", "new keep"}, {"BackupFiles/20070102_090503/Art/keep.png", "old keep"}},
      "Art/\nArt/keep.png\n"},
     {"a failed rename leaves the old file and no backup", [](auto& f, auto& files, auto&) {
-         files.failReplace = [](const std::string& to) { return has(to, "Art/keep.png"); };
+         files.fail = [](auto op, auto& to) { return op == "replace" && has(to, "Art/keep.png"); };
          return keepAndFresh(f);
      }, {1, 0, 0, 1}, {{"Art/keep.png", "old keep"}}, "<none>", {{"drop/Art/keep.png", ""}}},
     {"an old file that made room for a folder in vain comes back", [](auto& f, auto& files, auto&) {
          f.writeFile("home/game/Art/thing", "old thing");
-         files.failExchange = [](auto&) { return true; };
-         files.failReplace = [](const std::string& to) { return has(to, "Art/thing"); };
+         files.fail = [](auto op, auto& to) { return op == "exchange" || (op == "replace" && has(to, "Art/thing")); };
          f.writeFile("drop/Art/thing/inner.png", "inner");
          return Paths{f / "drop/Art"};
      }, {0, 0, 0, 1}, {{"Art/thing", "old thing"}}, "<none>", {{"drop/Art/thing", ""}}},
-    {"without swapping names a folder still replaces an old file", [](auto& f, auto& files, auto&) {
-         f.writeFile("home/game/Art/thing", "old thing");
-         files.failExchange = [](auto&) { return true; };
-         f.writeFile("drop/Art/thing/inner.png", "inner");
-         return Paths{f / "drop/Art"};
-     }, {1, 1, 0, 0}, {{"Art/thing/inner.png", "inner"}, {"BackupFiles/20070102_090503/Art/thing", "old thing"}},
-     "Art/\nArt/thing\n"},
     {"an installation that takes no writes loses nothing, a new folder counts every entry", [](auto& f, auto& files, auto&) {
-         const std::string game = f / "home/game";
          f.writeFile("drop/Art/Maps/a.map", "a");
          f.writeFile("drop/Art/Maps/b.map", "b");
-         files.failCreate = [game](const std::string& path) { return has(path, game); };
-         files.failCopy = [game](auto&, const std::string& to) { return has(to, game); };
-         files.failLink = [game](const std::string& to) { return has(to, game); };
+         files.fail = [game = f / "home/game"](auto op, auto& to) {
+             return (op == "create" || op == "copy to" || op == "link") && has(to, game);
+         };
          return keepAndFresh(f);
-     }, {0, 0, 0, 4}, {{"Art/keep.png", "old keep"}, {"Art/fresh.png", "<missing>"}}, "<none>", {}, {}, {}, false,
+     }, {0, 0, 0, 4}, {{"Art/keep.png", "old keep"}, {"Art/fresh.png", "<missing>"}}, "<none>", {}, {}, {},
      [](RunHarness& h, auto&) { EXPECT_TRUE(h.log.contains("Can't create directory")); }},
     {"an installation that vanishes is not made again", [](auto& f, auto& files, auto&) {
-         files.failLink = [game = f / "home/game", gone = false](const std::string& to) mutable {
-             gone = gone || (has(to, "BackupFiles") && fs::remove_all(game) > 0);
-             return gone;
+         files.fail = [game = f / "home/game", gone = false](auto op, auto& to) mutable {
+             return op == "link" && (gone = gone || (has(to, "BackupFiles") && fs::remove_all(game) > 0));
          };
          return keepAndFresh(f);
      }, {0, 0, 0, 2}, {{"Quorvane", "<missing>"}}},
-    {"a read-only folder of the installation", [](auto& f, auto&, auto&) {
-         const Paths items = keepAndFresh(f);
-         ::chmod((f / "home/game/Art").c_str(), 0555);
-         return items;
-     }, {0, 0, 0, 2}, {{"Art/keep.png", "old keep"}}, "<none>", {}, {}, {}, true},
-    {"an unreadable source file", [](auto& f, auto&, auto&) {
-         ::chmod(f.writeFile("drop/Art/secret.png", "s").c_str(), 0);
-         return Paths{f / "drop/Art"};
-     }, {0, 0, 0, 1}, {{"Art/secret.png", "<missing>"}}, "<none>", {{"drop/Art/secret.png", ""}}, {}, {}, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Run, Placement, testing::ValuesIn(kPlacementCases),
@@ -251,23 +170,18 @@ INSTANTIATE_TEST_SUITE_P(Run, Placement, testing::ValuesIn(kPlacementCases),
 // The backup folder is made on first use and kept for the run; a taken name, whether taken before or by
 // another window as this one makes it, moves on to the next second without a suffix or waiting.
 TEST(BackupFolder, IsMadeOnceUnderAFreeNameOfTheRunsSecond) {
-    struct Case {
-        const char* what;
-        Paths taken; // in the installation; a trailing slash makes a folder
-        bool raced;
-        std::string expected;
-    };
+    // Names taken in the installation (a trailing slash makes a folder), whether another window races.
+    struct Case { const char* what; Paths taken; bool raced; std::string expected; };
     const Case cases[] = {
         {"free", {}, false, "20070102_090503"},
         {"taken before", {"BackupFiles/20070102_090503/", "BackupFiles/20070102_090504"}, false, "20070102_090505"},
         {"taken by another window as this one makes it", {}, true, "20070102_090504"},
-        {"a backup root that is a file gives a path that cannot be made", {"BackupFiles"}, false, "20070102_090503"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         FaultyFileManager files;
-        files.failCreate = [raced = c.raced](const std::string& path) mutable {
-            if (std::exchange(raced, raced && !path.ends_with("/20070102_090503"))) {
+        files.fail = [raced = c.raced](auto op, const std::string& path) mutable {
+            if (op == "create" && std::exchange(raced, raced && !path.ends_with("/20070102_090503"))) {
                 std::ofstream((fs::create_directory(path), path + "/other.png")) << "the other window's backup";
             }
             return false;
@@ -285,14 +199,7 @@ TEST(BackupFolder, IsMadeOnceUnderAFreeNameOfTheRunsSecond) {
         harness.clock.advance(std::chrono::seconds(5));
         EXPECT_EQ(run.privateFiles(), folder) << "the same folder until the run ends";
         EXPECT_EQ(harness.clock.slept().count(), 0);
-        if (c.taken == Paths{"BackupFiles"}) {
-            EXPECT_FALSE(harness.log.contains("Can't create directory"));
-            EXPECT_EQ(readFile(game + "/BackupFiles"), "taken");
-        }
     }
-    RunHarness harness;
-    EXPECT_FALSE(harness.makeRun("", {}).privateFiles()) << "without a target there is none";
-    EXPECT_TRUE(harness.log.contains("Can't create directory"));
 }
 
 // An installation with two old files, and an add-on that replaces one, adds a file and adds a folder.
@@ -308,12 +215,8 @@ std::string undoScene(TemporaryFolder& f) {
 
 // Undo takes back what the run did, item by item, and leaves alone what has changed or gone since.
 TEST(Undo, PutsBackWhatTheRunDidAndLeavesAloneWhatChangedSince) {
-    struct Case {
-        const char* name;
-        Pairs since;     // files written after the run ("<gone>": deleted)
-        Paths leftAlone; // "item: reason"
-        Pairs after;     // files of the installation afterwards
-    };
+    // Files written after the run ("<gone>": deleted), "item: reason" left alone, the files afterwards.
+    struct Case { const char* name; Pairs since; Paths leftAlone; Pairs after; };
     const Case cases[] = {
         {"nothing changed since", {}, {}, {{"Art/old.png", "old"}, {"Art/add.png", "<missing>"}}},
         {"an added file changed since", {{"Art/add.png", "edited"}}, {"Art/add.png: It has changed since the update."},
@@ -332,7 +235,6 @@ TEST(Undo, PutsBackWhatTheRunDidAndLeavesAloneWhatChangedSince) {
         const std::string game = undoScene(harness.folder);
         const std::string before = treeListing(game);
         const UpdateRun& run = harness.runUpdate(game, Paths{harness.folder / "drop/Art"});
-        ASSERT_EQ(countsOf(run), (Counts{3, 1, 0, 0}));
         for (const auto& [file, text] : c.since) {
             text == "<gone>" ? (void)fs::remove(game + "/" + file) : (void)(std::ofstream(game + "/" + file) << text);
         }
@@ -367,9 +269,9 @@ TEST(Cancel, StopsBetweenItemsAndPutBackRestoresTheInstallation) {
     fileManager.resume();
     ASSERT_TRUE(waitUntil([&] { return harness.reported(); }));
 
-    EXPECT_EQ(harness.reportTitle(), "Update cancelled");
+    EXPECT_EQ(harness.reports.back().title, "Update cancelled");
     EXPECT_TRUE(harness.reports.back().cancelled);
-    EXPECT_EQ(harness.reportMessage().substr(0, 14), "2 files added\n") << "the item under way went in whole";
+    EXPECT_TRUE(harness.reports.back().message.starts_with("2 files added\n")) << "the item under way went in whole";
     EXPECT_FALSE(run.inProgress());
     EXPECT_FALSE(has(treeListing(harness.folder.path()), FileManager::temporaryNamePrefix));
     std::optional<UpdateReport> putBack;

@@ -8,8 +8,7 @@
 #include <QProcess>
 #include <algorithm>
 #include <chrono>
-#include <climits>
-#include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
 #include <signal.h>
@@ -30,9 +29,7 @@ struct ToolRun {
     std::string finalOutput;
     std::weak_ptr<void> handlers; // expires when the runner has let its handlers go, that is when it goes
 
-    bool done() const {
-        return waitUntil([&] { return handlers.expired(); });
-    }
+    bool done() const { return waitUntil([&] { return handlers.expired(); }); }
 };
 
 // A printf command that writes exactly the given bytes.
@@ -77,8 +74,7 @@ protected:
             r->events.push_back("end");
             r->finalOutput = runner.outputString();
         };
-        r->runner =
-            MyProcess::initProcess(tool, directory, options, file, handler ? output : nullptr, end, r, log);
+        r->runner = MyProcess::initProcess(tool, directory, options, file, handler ? output : nullptr, end, r, log);
         r->process = r->runner->process();
         return run;
     }
@@ -95,8 +91,7 @@ TEST_F(MyProcessTest, ToolGetsItsArgumentsFolderAndEnvironmentAsGiven) {
     const std::string body = ("printf '%s\\n' \"$#\" \"$@\" \"$(pwd -P)\" "
                               "\"$(env | grep -c ^NSUnbufferedIO=)$NSUnbufferedIO\"\n");
     folder.writeFile("caf\xE9/x/Quorvane", "something for a shell to expand */Quorvane to");
-    char real[PATH_MAX];
-    const std::string directory(::realpath((folder / "caf\xE9").c_str(), real));
+    const std::string directory = std::filesystem::canonical(folder / "caf\xE9");
     using Argument = std::optional<std::string>;
     const std::pair<Argument, Argument> cases[] = {{}, {"*/Quorvane", {}}, {{}, "only file"}, {"-xvf", odd}};
     ::setenv("NSUnbufferedIO", "NO", 1);
