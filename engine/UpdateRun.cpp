@@ -145,9 +145,11 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
             reason = CompletionReport::notInstalledReason(kind, 0, _services);
         }
         if (reason) {
-            const std::size_t entries = _progressEntriesOf(item, kind);
+            // A refused item was never counted on the bar, and is not walked now (the whole disk, say).
+            const bool counted = !installationThere || !dropped;
+            const std::size_t entries = counted ? _progressEntriesOf(item, kind) : 1;
             _noteFailure(item, *reason, installationThere ? 1 : fileCount(entries - 1));
-            if (!installationThere || !dropped) { // a refused item was never counted on the bar
+            if (counted) {
                 _advanceProgress(entries, path::lastPathComponent(item));
             }
         } else if (kind == FileManager::EntryKind::folder) {

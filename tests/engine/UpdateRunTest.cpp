@@ -115,9 +115,9 @@ const RunCase kPlacementCases[] = {
     {"the whole disk, the installation by another name and its backups are never installed", [](auto& f, auto&, auto&) {
          f.writeFile("home/game/BackupFiles/20010101_000000/Art/old.png", "old");
          fs::create_directory_symlink(f / "home/game", f / "home/alias");
-         return Paths{f / "home", f / "home/alias", f / "home/game/BackupFiles"};
+         return Paths{"/", f / "home/alias", f / "home/game/BackupFiles"};
      }, {0, 0, 0, 3}, {{"Art/old.png", "<missing>"}}, "<none>",
-     {{"home", "It holds the installation."}, {"home/alias", "It is the installation itself."},
+     {{"/", "It holds the installation."}, {"home/alias", "It is the installation itself."},
       {"home/game/BackupFiles", "It is in the installation's backup folder."}}},
     {"a drop of which nothing lines up, a tree dropped twice among it", [](auto& f, auto&, auto&) {
          f.makeFolder("home/game/.cache");
