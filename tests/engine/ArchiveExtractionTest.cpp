@@ -3,6 +3,7 @@
 #include "support/ZipBuilder.h"
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace quorvane::test {
 namespace {
@@ -37,6 +38,10 @@ const RunCase kArchiveCases[] = {
      }, {5, 0, 0, 0}, {{"Art/fine.png", "fine"}, {"Art/caf\xc3\xa9/\xc3\xa9t\xc3\xa9.png", "summer"}}, "<none>", {}, {}, {}, [](auto&, auto&) {
          EXPECT_FALSE(exists("/absolute.txt"));
      }},
+    {"a pipe named like an archive is reported and the run ends", [](auto& f, auto&, auto&) {
+         ::mkfifo((f.makeFolder("drop") + "/Addon.zip").c_str(), 0644);
+         return Paths{f / "drop/Addon.zip", ZipBuilder().add("Art/new.png", "new").writeTo(f / "drop/Real.zip")};
+     }, {1, 0, 0, 1}, {{"Art/new.png", "new"}}, "<none>", {{"drop/Addon.zip", ""}}},
     {"damaged, truncated, oversized archives and no archive at all install nothing", [](auto& f, auto&, auto&) {
          std::string damaged = kGood;
          damaged[damaged.find("aaaa")] = 'X'; // jar extracts it and exits 0

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <signal.h>
@@ -220,6 +221,25 @@ TEST_F(MyProcessTest, GivingUpARunningToolStopsIt) {
         EXPECT_NE(::kill(pid, 0), 0) << "the tool still runs";
         EXPECT_EQ(readFile(folder / "stopped"), marker);
     }
+}
+
+// The program killed outright (a crash, SIGKILL) takes its tools with it: an orphaned tool would go on
+// writing, with nobody to remove what it writes.
+TEST(ProgramKilled, ItsToolDiesWithIt) {
+    const auto alive = [](pid_t pid) { // a zombie, waiting for a parent to reap it, has ended
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        return std::getline(stat, line) && line.substr(line.rfind(')') + 2, 1) != "Z";
+    };
+    QProcess program;
+    program.start(QStringLiteral(QUORVANE_PROCESS_PARENT), {"/bin/sleep", "600"});
+    ASSERT_TRUE(program.waitForReadyRead(20000));
+    const auto tool = static_cast<pid_t>(std::stoll(program.readLine().toStdString()));
+    ASSERT_TRUE(alive(tool));
+    ::kill(static_cast<pid_t>(program.processId()), SIGKILL);
+    program.waitForFinished();
+    EXPECT_TRUE(waitUntil([&] { return !alive(tool); })) << "the tool outlived its program";
+    ::kill(tool, SIGKILL);
 }
 
 } // namespace

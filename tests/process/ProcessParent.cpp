@@ -1,0 +1,22 @@
+// A program that starts one tool through MyProcess, prints the tool's process id and waits for good:
+//   quorvane-test-process-parent TOOL ARGUMENT
+// The process tests kill it and look whether the tool went with it.
+#include "process/MyProcess.h"
+#include "support/RecordingLog.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    if (argc != 3) {
+        return 2;
+    }
+    quorvane::test::RecordingLog log;
+    const quorvane::MyProcess* runner = quorvane::MyProcess::initProcess(
+        argv[1], "/", std::string(argv[2]), std::nullopt, nullptr, [](quorvane::MyProcess&) {}, nullptr, log);
+    std::printf("%lld\n", static_cast<long long>(runner->process()->processId()));
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
