@@ -283,16 +283,21 @@ TEST(Cancel, StopsBetweenItemsAndPutBackRestoresTheInstallation) {
     EXPECT_FALSE(harness.records.latestFor(game)) << "its record goes with it";
 }
 
-// The kept records take an installation back run by run, newest first, across program starts.
+// The kept records take an installation back run by run, newest first, across program starts; another
+// installation's newer run and a backup folder the user had already stay as they are.
 TEST(Undo, GoesBackRunByRunFromTheKeptRecords) {
     RunHarness harness;
     const std::string game = undoScene(harness.folder);
+    harness.folder.makeFolder("home/game/BackupFiles");
     const std::string before = treeListing(game);
     harness.runUpdate(game, Paths{harness.folder / "drop/Art"});
     const std::string afterFirst = treeListing(game);
     harness.folder.writeFile("drop2/Art/old.png", "newer");
     harness.clock.advance(std::chrono::seconds(1));
     harness.runUpdate(game, Paths{harness.folder / "drop2/Art"});
+    harness.folder.writeFile("drop3/Art/other.png", "other");
+    harness.clock.advance(std::chrono::seconds(1));
+    harness.runUpdate(harness.folder.makeInstallation("home/other"), Paths{harness.folder / "drop3/Art"});
     UpdateRecordStore store(harness.fileManager(), harness.folder / "state/records"); // as the next start reads them
     for (const std::string& expected : {afterFirst, before}) {
         const auto kept = store.latestFor(game);
