@@ -137,10 +137,13 @@ const RunCase kPlacementCases[] = {
          return keepAndFresh(f);
      }, {2, 1, 0, 0}, {{"Art/keep.png", "new keep"}, {"BackupFiles/20070102_090503/Art/keep.png", "old keep"}},
      "Art/\nArt/keep.png\n"},
-    {"a failed rename leaves the old file and no backup", [](auto& f, auto& files, auto&) {
+    {"a failed rename leaves the old file and no backup copy of it", [](auto& f, auto& files, auto&) {
          files.fail = [](auto op, auto& to) { return op == "replace" && has(to, "Art/keep.png"); };
+         f.writeFile("home/game/Art/other.png", "old other");
+         f.writeFile("drop/Art/other.png", "new other");
          return keepAndFresh(f);
-     }, {1, 0, 0, 1}, {{"Art/keep.png", "old keep"}}, "<none>", {{"drop/Art/keep.png", ""}}},
+     }, {2, 1, 0, 1}, {{"Art/keep.png", "old keep"}, {"Art/other.png", "new other"}}, "Art/\nArt/other.png\n",
+     {{"drop/Art/keep.png", ""}}},
     {"an old file that made room for a folder in vain comes back", [](auto& f, auto& files, auto&) {
          f.writeFile("home/game/Art/thing", "old thing");
          files.fail = [](auto op, auto& to) { return op == "exchange" || (op == "replace" && has(to, "Art/thing")); };
