@@ -49,19 +49,14 @@ write_preferences "$XDG_CONFIG_HOME/quorvane-updater/preferences.ini" \
   "$games/Quorvane" "$games/Quorvane 1.28" "$games/Quorvane (copy)"
 
 start_desktop
-"$program" >/dev/null 2>&1 &
-pid=$!
-own_process "$pid"
-window=$(wait_for_window "$pid")
+start_program "$program"
 # The window shows before it is painted: wait for its three icons (the folder blue), then let it settle.
-deadline=$((SECONDS + DESKTOP_TIMEOUT))
-until (($(xwd -id "$window" -silent | python3 tests/desktop/screenshot.py "$root/docs/screenshot.png" 0 0 9999 9999 5a9ae0 |
-  awk '{ print $2 }') > 600)); do
-  ((SECONDS < deadline)) || fail "the window never showed its installations"
-  sleep 0.5
-done
+painted() {
+  (($(xwd -id "$window" -silent | python3 tests/desktop/screenshot.py "$root/docs/screenshot.png" 0 0 9999 9999 5a9ae0 |
+    awk '{ print $2 }') > 600)) || { sleep 0.4; false; }
+}
+wait_until "the window never showed its installations" painted
 sleep 0.5
 xwd -id "$window" -silent | python3 tests/desktop/screenshot.py "$root/docs/screenshot.png"
-close_window "$window"
-wait_for_exit "$pid"
+close_program
 echo "Wrote docs/screenshot.png"

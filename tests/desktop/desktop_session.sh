@@ -6,12 +6,11 @@
 # new_home FOLDER              a fresh home folder: HOME and XDG_*_HOME point into it
 # make_installation DIR [--damaged]   a Quorvane installation (without "Art" when damaged)
 # write_preferences FILE PATH...      the preferences file listing the installations
-# start_program COMMAND...     starts the program (in the background, logged), sets pid and window
-# wait_for_window PID          prints the id of the window titled "Quorvane Updater" once it is shown
+# start_program COMMAND...     starts the program (in the background, logged), sets pid and window (the
+#                              id of the window titled "Quorvane Updater" once it is shown)
 # screenshot FILE [X Y W H COLOUR...] a PNG of the whole screen; counts the pixels near each colour
-# close_window ID              asks the window to close, as a window manager's close button does
-# wait_for_exit PID            waits for the program to end (killed after DESKTOP_TIMEOUT): its status
-# close_program                closes the window and fails unless the program ends with status 0
+# close_program                closes the window as a window manager's close button does (close_window.py)
+#                              and fails unless the program ends with status 0
 # Everything started here ends with the test, and the folder in $work (made here) is removed.
 
 DESKTOP_HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -63,8 +62,7 @@ start_desktop() {
   require_tools openbox xprop
   openbox >/dev/null 2>&1 &
   own_process $!
-  wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-  wait_until "openbox did not start" wm_running
+  wait_until "openbox did not start" sh -c "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'"
 }
 
 new_home() {
@@ -88,37 +86,20 @@ write_preferences() {
   { printf '[Target_Path_Array]\nsize=%d\n' $#; for path in "$@"; do printf '%d\\value=%s\n' $((++index)) "$path"; done; } >"$file"
 }
 
-wait_for_window() {
-  local pid=$1 id=""
-  shown() { is_running "$pid" || fail "the program ended before showing its window"
-    id=$(xdotool search --onlyvisible --name '^Quorvane Updater$' 2>/dev/null | head -n 1) && [[ -n "$id" ]]; }
-  wait_until "no window titled \"Quorvane Updater\" after ${DESKTOP_TIMEOUT}s" shown
-  echo "$id"
-}
-
 start_program() {
   "$@" >"$work/program.log" 2>&1 &
   pid=$!
   own_process "$pid"
-  window=$(wait_for_window "$pid")
+  shown() { is_running "$pid" || fail "the program ended before showing its window"
+    window=$(xdotool search --onlyvisible --name '^Quorvane Updater$' 2>/dev/null | head -n 1) && [[ -n "$window" ]]; }
+  wait_until "no window titled \"Quorvane Updater\" after ${DESKTOP_TIMEOUT}s" shown
 }
 
 screenshot() { local file=$1; shift; xwd -root -silent | python3 "$DESKTOP_HERE/screenshot.py" "$file" "$@"; }
-close_window() { python3 "$DESKTOP_HERE/close_window.py" "$1"; }
-
-wait_for_exit() {
-  local deadline=$((SECONDS + DESKTOP_TIMEOUT))
-  while is_running "$1"; do
-    ((SECONDS < deadline)) || { kill -KILL "$1" 2>/dev/null; break; }
-    sleep 0.1
-  done
-  wait "$1"
-}
 
 close_program() {
-  close_window "$window"
-  wait_for_exit "$pid" && return
-  local status=$?
-  cat "$work/program.log"
-  fail "the program ended with status $status after its window was closed"
+  python3 "$DESKTOP_HERE/close_window.py" "$window"
+  ended() { ! is_running "$pid"; }
+  wait_until "the program did not end after its window was closed" ended
+  wait "$pid" || { local status=$?; cat "$work/program.log"; fail "the program ended with status $status"; }
 }

@@ -4,31 +4,24 @@
 # the hicolor theme and the AppStream description naming the entry.
 # Usage: install_layout_test.sh BUILD_FOLDER
 set -euo pipefail
-build=$1
+# shellcheck source=tests/desktop/desktop_session.sh
+source "$(dirname "$0")/desktop_session.sh"
 readonly APP_ID=io.github.quorvane.Updater
-prefix=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-install.XXXXXX")
-trap 'rm -rf "$prefix"' EXIT
-
-cmake --install "$build" --prefix "$prefix" >/dev/null
-fail() {
-  echo "FAILED: $*" >&2
-  find "$prefix" -type f >&2
-  exit 1
-}
-[[ -x "$prefix/bin/quorvane-updater" ]] || fail "no program in bin/"
-entry="$prefix/share/applications/$APP_ID.desktop"
+cmake --install "$1" --prefix "$work" >/dev/null
+[[ -x "$work/bin/quorvane-updater" ]] || fail "no program in bin/"
+entry="$work/share/applications/$APP_ID.desktop"
 [[ -f "$entry" ]] || fail "no desktop entry"
 grep -qx 'Exec=quorvane-updater %F' "$entry" || fail "the entry does not start quorvane-updater"
 grep -qx "Icon=$APP_ID" "$entry" || fail "the entry names another icon"
 for size in 16 32 48 64 128 256; do
-  icon="$prefix/share/icons/hicolor/${size}x${size}/apps/$APP_ID.png"
+  icon="$work/share/icons/hicolor/${size}x${size}/apps/$APP_ID.png"
   # The PNG signature, then the header with the size the theme folder promises.
   [[ "$(head -c 24 "$icon" | od -An -tx1 | tr -d ' \n')" == "89504e470d0a1a0a0000000d49484452$(printf '%08x%08x' "$size" "$size")" ]] ||
     fail "no ${size}x${size} PNG icon"
 done
-grep -q '<svg xmlns="http://www.w3.org/2000/svg"' "$prefix/share/icons/hicolor/scalable/apps/$APP_ID.svg" ||
+grep -q '<svg xmlns="http://www.w3.org/2000/svg"' "$work/share/icons/hicolor/scalable/apps/$APP_ID.svg" ||
   fail "no scalable icon"
-metainfo="$prefix/share/metainfo/$APP_ID.metainfo.xml"
+metainfo="$work/share/metainfo/$APP_ID.metainfo.xml"
 grep -q "<launchable type=\"desktop-id\">$APP_ID.desktop</launchable>" "$metainfo" ||
   fail "the AppStream description does not name the desktop entry"
-echo "PASSED: $(find "$prefix" -type f | wc -l) files installed where the desktop looks for them"
+echo "PASSED: $(find "$work" -type f | wc -l) files installed where the desktop looks for them"

@@ -119,13 +119,12 @@ def kill_runs(args, work, old, new):
     for k in range(args.kills):
         fresh()
         delay = rng.uniform(0.0, length)
-        child = subprocess.Popen([*command, "--state-folder", state], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        child.stdout.readline()  # "confirming": the update starts now
-        time.sleep(delay)
-        alive = child.poll() is None
-        child.kill()
-        child.wait()
-        child.stdout.close()
+        with subprocess.Popen([*command, "--state-folder", state], stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL) as child:
+            child.stdout.readline()  # "confirming": the update starts now
+            time.sleep(delay)
+            alive = child.poll() is None
+            child.kill()
         mid_run += alive
         checked, problems = check(installation, old, new)
         leftovers = partials(installation)

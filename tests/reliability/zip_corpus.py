@@ -141,15 +141,15 @@ KINDS = {
 RARE = {"many-entries": 5, "compressible": 10}  # slow kinds come at a lower rate
 
 
-def generate(out, count, seed):  # count archives named by number and kind, written into out
-    rng, names, turn, kinds = random.Random(seed), [], 0, list(KINDS)
-    while len(names) < count:
+def generate(out, count, seed):  # count archives named by number and kind, each in a folder of its own
+    rng, archives, turn, kinds = random.Random(seed), [], 0, list(KINDS)
+    while len(archives) < count:
         kind = kinds[turn % len(kinds)]
         turn += 1
         if turn // len(kinds) % RARE.get(kind, 1) == 0:
-            names.append(f"{len(names):04d}-{kind}.zip")
-            write_tree(out, {names[-1]: KINDS[kind](rng)})
-    return names
+            archives.append(os.path.join(out, f"{len(archives):04d}", f"{len(archives):04d}-{kind}.zip"))
+            write_tree(out, {archives[-1]: KINDS[kind](rng)})
+    return archives
 
 
 def listing(root, skip):  # every path under root with its mode and size, except under skip
@@ -171,15 +171,12 @@ def drop(args, root, installation, archives):  # one drop of the archives: its p
     write_tree(installation, {"Quorvane": b"game application\n", "Text/version.txt": b"1.29", "Art/old.png": b"old"})
     watched = [root, os.path.dirname(root), "/tmp", "/", os.path.expanduser("~")]
     escaped, before = escapes(watched), listing(root, installation)
-    timeout = 60 + 20 * len(archives)
-    report = run_driver(driver_command(args.driver, installation, archives, root), timeout)
-    if report["hung"] or report["exit"] != 0:  # exit 3: no report in time; negative: killed by that signal
-        problems = [f"driver hung or exited {report['exit']}: {report['stderr'][-500:]}"]
-    elif "sheets 1" not in report.get("counts", "") or not re.match(r"Application files|Nothing was installed",
-                                                                      report.get("title", "")):
-        problems = [f"driver reported {report}"]
-    else:
-        problems = []
+    report = run_driver(driver_command(args.driver, installation, archives, root), 60 + 20 * len(archives))
+    reported = "sheets 1" in report.get("counts", "") and re.match(r"Application files|Nothing was installed",
+                                                                    report.get("title", ""))
+    # exit 3: no report in time; negative: killed by that signal
+    problems = ([f"driver hung or exited {report['exit']}: {report['stderr'][-500:]}"]
+                if report["hung"] or report["exit"] else [] if reported else [f"driver reported {report}"])
     after = listing(root, installation)
     problems += [f"written outside the installation: {e}" for e in sorted(after - before)]
     problems += [f"changed or gone outside the installation: {e}" for e in sorted(before - after)]
@@ -192,15 +189,12 @@ def main():
     # Deep enough that entries climbing a few levels out of the extraction folder stay inside the watch.
     root = os.path.join(top, "a", "b", "c", "work")
     installation = os.path.join(root, "installation")
-    names = generate(os.path.join(top, "corpus"), args.count, args.seed)
+    # A folder of its own for each archive: extraction folders are named by the second, so archives side by
+    # side would be started one second apart.
+    names = generate(os.path.join(root, "drop"), args.count, args.seed)
     started, failures, reports = time.monotonic(), 0, 0
     for first in range(0, len(names), args.batch):
-        # A folder of its own for each archive: extraction folders are named by the second, so archives side
-        # by side would be started one second apart.
-        archives = [os.path.join(root, "drop", name[:4], name) for name in names[first:first + args.batch]]
-        for archive in archives:
-            os.makedirs(os.path.dirname(archive))
-            shutil.copyfile(os.path.join(top, "corpus", os.path.basename(archive)), archive)
+        archives = names[first:first + args.batch]
         batch_started = time.monotonic()
         problems = drop(args, root, installation, archives)
         reports += not any(p.startswith("driver") for p in problems)
