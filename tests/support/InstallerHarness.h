@@ -55,14 +55,14 @@ public:
     // Builds a new controller on the same folder and preferences, as a second start of the program would.
     void restart() {
         _installer.reset();
-        _userDefaults.reset(); // saved, and gone before the new one reads the file
+        _userDefaults->synchronize();
+        _userDefaults.reset(); // gone before the new one reads the file
         _userDefaults = std::make_unique<UserDefaults>(folder / "preferences.ini");
         _installer = std::make_unique<MyInstaller>(InstallerServices{
             _fileManager, _workspace, *_userDefaults, _localizer, log, clock, _bundle, _imageLoader,
             _options.locatePath, "/usr/bin/jar", &_journal, &_records});
         _installer->connectOutlets(InstallerOutlets{&table, &file, &window, &progress, &fileLabel, &cancelButton});
     }
-    std::string home(const std::string& relative) const { return folder / ("home/" + relative); }
     // The rows' paths in table order; the placeholder shows as "<placeholder>".
     std::vector<std::string> rowPaths() {
         std::vector<std::string> paths;
@@ -96,7 +96,7 @@ private:
     CleanupJournal _journal{folder / "state"};
     UpdateRecordStore _records{_realFileManager, folder / "records"};
     RecordingWorkspace _workspace;
-    std::unique_ptr<UserDefaults> _userDefaults;
+    std::unique_ptr<UserDefaults> _userDefaults = std::make_unique<UserDefaults>(folder / "preferences.ini");
     Localizer _localizer;
     Bundle _bundle{"/nonexistent"};
     FakeImageLoader _imageLoader;
