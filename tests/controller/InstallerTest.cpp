@@ -123,7 +123,7 @@ TEST(InstallationList, LaterStartsListTheSavedPathsValidOnesFirst) {
     InstallerHarness h;
     const std::string A = h.folder.makeInstallation("home/A", "1.0"), B = h.folder.makeInstallation("home/B"),
                       C = h.folder.makeInstallation("home/C", "2.0"), D = h.folder.makeInstallation("home/D"),
-                      E = h.folder.makeInstallation("home/E"), gone = h.home("gone");
+                      E = h.folder.makeInstallation("home/E"), gone = h.folder / "home/gone";
     UserDefaults(h.folder / "preferences.ini")
         .setObject(Paths{A, "", B, gone, h.folder.makeFolder("home/plain"), C, B, D}, "Target_Path_Array");
     h.installer().awakeFromNib();

@@ -14,10 +14,7 @@ public:
         return _start + std::chrono::duration_cast<std::chrono::seconds>(_monotonic.time_since_epoch()).count();
     }
     std::chrono::steady_clock::time_point monotonicNow() const override { return _monotonic; }
-    void sleepFor(std::chrono::milliseconds duration) override {
-        _slept += duration;
-        advance(duration);
-    }
+    void sleepFor(std::chrono::milliseconds duration) override { _slept += duration, advance(duration); }
 
     void advance(std::chrono::milliseconds duration) { _monotonic += duration; }
     std::chrono::milliseconds slept() const { return _slept; }

@@ -14,16 +14,15 @@
 namespace quorvane::test {
 
 // Records what the logic asks of the main window; sheets stay open until a test dismisses them.
-class FakeWindow : public Window {
-public:
+struct FakeWindow : Window {
     std::string title() const override { return "Quorvane Updater"; }
     void setFrameAutosaveName(const std::string&) override {}
     void makeKeyAndOrderFront() override {}
     Rect frame() const override { return windowFrame; }
     void setFrame(const Rect& frame, bool) override { windowFrame = frame; }
     void beginAlertSheet(AlertSheet sheet) override { sheets.push_back(std::move(sheet)); }
-    void setShouldClose(std::function<bool()> shouldClose) override { _shouldClose = std::move(shouldClose); }
-    void performClose() override { closed = !_shouldClose || _shouldClose(); }
+    void setShouldClose(std::function<bool()> shouldClose) override { this->shouldClose = std::move(shouldClose); }
+    void performClose() override { closed = !shouldClose || shouldClose(); }
 
     // Dismisses the newest sheet with the return code, as a user pressing a button would.
     void dismissSheet(int returnCode) {
@@ -37,14 +36,11 @@ public:
     bool closed = false;
     Rect windowFrame{100, 100, 500, 300};
     std::vector<AlertSheet> sheets;
-
-private:
-    std::function<bool()> _shouldClose;
+    std::function<bool()> shouldClose;
 };
 
 // A table without columns that records its drop target and selection.
-class FakeTableView : public TableView {
-public:
+struct FakeTableView : TableView {
     Rect frame() const override { return tableFrame; }
     float rowHeight() const override { return tableRowHeight; }
     void registerForDraggedTypes(const std::vector<std::string>&) override {}
@@ -63,36 +59,30 @@ public:
     std::vector<int> selectedRows;
 };
 
-class FakeTextField : public TextField {
-public:
+struct FakeTextField : TextField {
     void setStringValue(const std::string& text) override { value = text; }
     std::string stringValue() const override { return value; }
     void displayIfNeeded() override { shown = value; }
-    std::string value;
-    std::string shown; // what the last redraw put on screen
+    std::string value, shown; // shown: what the last redraw put on screen
 };
 
-class FakeProgressIndicator : public ProgressIndicator {
-public:
+struct FakeProgressIndicator : ProgressIndicator {
     void setMaxValue(double value) override { max = value; }
     void setDoubleValue(double value) override { this->value = value; }
     double maxValue() const override { return max; }
     double doubleValue() const override { return value; }
     void displayIfNeeded() override {}
-    double max = 100;
-    double value = 0;
+    double max = 100, value = 0;
 };
 
-class FakeButton : public Button {
-public:
+struct FakeButton : Button {
     void setEnabled(bool enabled) override { this->enabled = enabled; }
     bool isEnabled() const override { return enabled; }
     bool enabled = false;
 };
 
 // No file is an image.
-class FakeImageLoader : public ImageLoader {
-public:
+struct FakeImageLoader : ImageLoader {
     ImagePtr imageWithContentsOfFile(const std::string&) override { return nullptr; }
 };
 

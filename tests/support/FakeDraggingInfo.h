@@ -8,8 +8,7 @@ namespace quorvane::test {
 // A drag of file names, or of something else when no paths are given.
 class FakeDraggingInfo : public DraggingInfo {
 public:
-    FakeDraggingInfo() = default;
-    explicit FakeDraggingInfo(std::vector<std::string> paths) : paths(std::move(paths)) {}
+    explicit FakeDraggingInfo(std::optional<std::vector<std::string>> paths = {}) : paths(std::move(paths)) {}
     std::vector<std::string> pasteboardTypes() const override { return {paths ? NSFilenamesPboardType : "text/plain"}; }
     std::optional<std::vector<std::string>> propertyListForType(const std::string& type) const override {
         return type == NSFilenamesPboardType ? paths : std::nullopt;

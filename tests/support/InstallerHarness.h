@@ -20,13 +20,9 @@
 namespace quorvane::test {
 
 // A workspace that notes the folders it is asked to show instead of starting a file manager.
-class RecordingWorkspace : public Workspace {
-public:
+struct RecordingWorkspace : Workspace {
     using Workspace::Workspace;
-    bool openFolder(const std::string& path) override {
-        openedFolders.push_back(path);
-        return true;
-    }
+    bool openFolder(const std::string& path) override { return openedFolders.push_back(path), true; }
     std::vector<std::string> openedFolders;
 };
 
@@ -43,8 +39,8 @@ public:
     InstallerHarness() : InstallerHarness(Options{}) {}
     explicit InstallerHarness(Options options)
         : clock(localTime(2007, 1, 2, 9, 5, 3)), _options(std::move(options)),
-          _workspace(_options.fileManager ? *_options.fileManager : _realFileManager) {
-        build();
+          _fileManager(_options.fileManager ? *_options.fileManager : _realFileManager), _workspace(_fileManager) {
+        restart();
     }
     ~InstallerHarness() {
         _installer.reset();
@@ -60,9 +56,13 @@ public:
     void restart() {
         _installer.reset();
         _userDefaults->synchronize();
-        build();
+        _userDefaults.reset(); // gone before the new one reads the file
+        _userDefaults = std::make_unique<UserDefaults>(folder / "preferences.ini");
+        _installer = std::make_unique<MyInstaller>(InstallerServices{
+            _fileManager, _workspace, *_userDefaults, _localizer, log, clock, _bundle, _imageLoader,
+            _options.locatePath, "/usr/bin/jar", &_journal, &_records});
+        _installer->connectOutlets(InstallerOutlets{&table, &file, &window, &progress, &fileLabel, &cancelButton});
     }
-    std::string home(const std::string& relative) const { return folder / ("home/" + relative); }
     // The rows' paths in table order; the placeholder shows as "<placeholder>".
     std::vector<std::string> rowPaths() {
         std::vector<std::string> paths;
@@ -81,37 +81,22 @@ public:
     std::string sheetTitle() const { return window.sheets.empty() ? "" : window.sheets.back().title; }
 
     TemporaryFolder folder;
-
-private:
-    FileManager _realFileManager;
-    CleanupJournal _journal{folder / "state"};
-    UpdateRecordStore _records{_realFileManager, folder / "records"};
-
-public:
     RecordingLog log;
     FakeClock clock;
     FakeWindow window;
     FakeTableView table;
-    FakeTextField file;
-    FakeTextField fileLabel;
+    FakeTextField file, fileLabel;
     FakeProgressIndicator progress;
     FakeButton cancelButton;
 
 private:
-    void build() {
-        _installer.reset();
-        _userDefaults.reset(); // the old one is gone before the new one reads the file
-        _userDefaults = std::make_unique<UserDefaults>(folder / "preferences.ini");
-        FileManager& fileManager = _options.fileManager ? *_options.fileManager : _realFileManager;
-        _installer = std::make_unique<MyInstaller>(InstallerServices{
-            fileManager, _workspace, *_userDefaults, _localizer, log, clock, _bundle, _imageLoader,
-            _options.locatePath, "/usr/bin/jar", &_journal, &_records});
-        _installer->connectOutlets(InstallerOutlets{&table, &file, &window, &progress, &fileLabel, &cancelButton});
-    }
-
     Options _options;
+    FileManager _realFileManager;
+    FileManager& _fileManager;
+    CleanupJournal _journal{folder / "state"};
+    UpdateRecordStore _records{_realFileManager, folder / "records"};
     RecordingWorkspace _workspace;
-    std::unique_ptr<UserDefaults> _userDefaults;
+    std::unique_ptr<UserDefaults> _userDefaults = std::make_unique<UserDefaults>(folder / "preferences.ini");
     Localizer _localizer;
     Bundle _bundle{"/nonexistent"};
     FakeImageLoader _imageLoader;

@@ -27,8 +27,7 @@ public:
 private:
     const int _pauseAt;
     int _copies = 0;
-    std::binary_semaphore _paused{0};
-    std::binary_semaphore _resume{0};
+    std::binary_semaphore _paused{0}, _resume{0};
 };
 
 } // namespace quorvane::test

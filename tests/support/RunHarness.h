@@ -17,7 +17,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
-#include <sstream>
 #include <sys/stat.h>
 
 namespace quorvane::test {
@@ -55,9 +54,8 @@ public:
     void endRun() { _run.reset(); }
     bool reported() const { return !reports.empty(); }
 
-    void updateRunProgressed(const std::string& status, const std::string& file, double value,
-                             double maxValue) override {
-        progress.push_back({status, file, value, maxValue});
+    void updateRunProgressed(const std::string& status, const std::string& file, double v, double max) override {
+        progress.push_back({status, file, v, max});
     }
     void updateRunEnded(const UpdateReport& report) override { reports.push_back(report); }
 
@@ -80,36 +78,22 @@ private:
 // Files installed, replaced, duplicates, failed.
 using Counts = std::array<int, 4>;
 
-inline Counts countsOf(const UpdateRun& run) {
-    return {run.numFilesInstalled(), run.numFilesReplaced(), run.numDuplicateFiles(), run.numFilesFailed()};
-}
-
 using Paths = std::vector<std::string>;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 // The real file services; an operation ("copy": its source, else its target) fails where fail says so.
 class FaultyFileManager : public FileManager {
-public:
-    std::function<bool(std::string_view op, const std::string& path)> fail = [](auto, auto&) { return false; };
+    using S = const std::string&;
 
-    bool copyPath(const std::string& from, const std::string& to, CopyOutcome* outcome) override {
-        return !fail("copy", from) && !fail("copy to", to) && FileManager::copyPath(from, to, outcome);
-    }
-    bool linkPath(const std::string& from, const std::string& to) override {
-        return !fail("link", to) && FileManager::linkPath(from, to);
-    }
-    bool createDirectoryAtPath(const std::string& path) override {
-        return !fail("create", path) && FileManager::createDirectoryAtPath(path);
-    }
-    bool replacePath(const std::string& from, const std::string& to) override {
-        return !fail("replace", to) && FileManager::replacePath(from, to);
-    }
-    bool movePath(const std::string& from, const std::string& to) override {
-        return !fail("replace", to) && FileManager::movePath(from, to);
-    }
-    bool exchangePath(const std::string& path1, const std::string& path2) override {
-        return !fail("exchange", path2) && FileManager::exchangePath(path1, path2);
-    }
+public:
+    std::function<bool(std::string_view op, S path)> fail = [](auto, auto&) { return false; };
+
+    bool copyPath(S a, S b, CopyOutcome* o) override { return !fail("copy to", b) && FileManager::copyPath(a, b, o); }
+    bool linkPath(S a, S b) override { return !fail("link", b) && FileManager::linkPath(a, b); }
+    bool createDirectoryAtPath(S a) override { return !fail("create", a) && FileManager::createDirectoryAtPath(a); }
+    bool replacePath(S a, S b) override { return !fail("replace", b) && FileManager::replacePath(a, b); }
+    bool movePath(S a, S b) override { return !fail("replace", b) && FileManager::movePath(a, b); }
+    bool exchangePath(S a, S b) override { return !fail("exchange", b) && FileManager::exchangePath(a, b); }
 };
 
 // One update run on real folders and what it must leave behind.
@@ -133,20 +117,16 @@ inline std::string expectedReport(const RunCase& c) {
     const auto [installed, replaced, duplicates, failed] = c.counts;
     const std::string counts = std::to_string(installed) + " files added\n" + std::to_string(replaced) +
                                " previous files backed up\n" + std::to_string(duplicates) + " duplicate files ignored.";
+    const std::string all = "Your Quorvane already appears to contain all the files you selected.";
     return !c.report.empty() ? c.report
-           : failed > 0      ? "Application files update incomplete|" + counts + "\n" + std::to_string(failed) +
+           : failed > 0 ? "Application files update incomplete|" + counts + "\n" + std::to_string(failed) +
                               " files could not be installed."
-                             : "Application files updated successfully|" +
-                              (installed == 0 ? "Your Quorvane already appears to contain all the files you selected." : counts);
+                        : "Application files updated successfully|" + (installed == 0 ? all : counts);
 }
 
 // What lies outside the installation and the program's state, with any links in the installation.
 inline std::string untouchedPart(TemporaryFolder& folder, const std::string& installation) {
-    std::string listing;
-    std::istringstream lines(treeListing(folder.path()));
-    for (std::string line; std::getline(lines, line);) {
-        listing += line.starts_with("home/") || line.starts_with("state/") ? "" : line + "\n";
-    }
+    std::string listing = treeListing(folder.path(), {"home/", "state/"});
     std::error_code error;
     for (auto it = std::filesystem::recursive_directory_iterator(installation, error);
          it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
@@ -155,11 +135,9 @@ inline std::string untouchedPart(TemporaryFolder& folder, const std::string& ins
     return listing;
 }
 
-inline std::string relativeTo(const TemporaryFolder& folder, const std::string& item) {
+inline std::string relativeTo(const TemporaryFolder& folder, std::string item) {
     for (const std::string& base : {folder.path(), std::filesystem::canonical(folder.path()).string()}) {
-        if (item.starts_with(base + "/")) {
-            return item.substr(base.size() + 1);
-        }
+        item = item.starts_with(base + "/") ? item.substr(base.size() + 1) : item;
     }
     return item;
 }
@@ -167,11 +145,10 @@ inline std::string relativeTo(const TemporaryFolder& folder, const std::string& 
 inline void expectRun(const RunCase& c) {
     SCOPED_TRACE(c.name);
     TemporaryFolder tools;
-    if (!c.jar.empty()) {
-        ::chmod(tools.writeFile("jar", c.jar).c_str(), 0755);
-    }
+    const std::string jar = c.jar.empty() ? "/usr/bin/jar" : tools.writeFile("jar", c.jar);
+    ::chmod((tools / "jar").c_str(), 0755); // fails, harmlessly, without a stand-in
     FaultyFileManager files;
-    RunHarness harness(&files, c.jar.empty() ? "/usr/bin/jar" : tools / "jar");
+    RunHarness harness(&files, jar);
     const std::string installation = harness.folder.makeInstallation("home/game");
     const Paths items = c.prepare(harness.folder, files, harness);
     const std::string untouched = untouchedPart(harness.folder, installation);
@@ -181,7 +158,8 @@ inline void expectRun(const RunCase& c) {
     harness.records.waitUntilKept();
     const UpdateRun& run = harness.run();
     EXPECT_FALSE(run.inProgress());
-    EXPECT_EQ(countsOf(run), c.counts);
+    EXPECT_EQ((Counts{run.numFilesInstalled(), run.numFilesReplaced(), run.numDuplicateFiles(), run.numFilesFailed()}),
+              c.counts);
     ASSERT_EQ(harness.reports.size(), 1u);
     const UpdateReport& report = harness.reports.back();
     EXPECT_EQ(report.title + "|" + report.message, expectedReport(c));
@@ -215,12 +193,10 @@ inline void expectRun(const RunCase& c) {
         EXPECT_LE(shown[i].value, shown[i].maxValue) << shown[i].file;
         EXPECT_GE(shown[i].value, i > 0 ? shown[i - 1].value : 0) << shown[i].file;
     }
-    if (const auto* full = shown.size() >= 2 ? &shown[shown.size() - 2] : nullptr) {
-        EXPECT_EQ(full->value, full->maxValue);
-        EXPECT_GT(full->maxValue, 0);
-    }
-    EXPECT_EQ(shown.back().status + " " + shown.back().file, "Installing: Complete");
-    EXPECT_EQ(shown.back().value, 0);
+    const RunHarness::Progress full = shown.size() >= 2 ? shown[shown.size() - 2] : RunHarness::Progress{"", "", 1, 1};
+    EXPECT_TRUE(full.value == full.maxValue && full.maxValue > 0) << full.value << "/" << full.maxValue;
+    EXPECT_EQ(std::make_pair(shown.back().status + " " + shown.back().file, shown.back().value),
+              std::make_pair(std::string("Installing: Complete"), 0.0));
     if (c.check) {
         c.check(harness, installation);
     }

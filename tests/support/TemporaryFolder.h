@@ -1,12 +1,14 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 
 namespace quorvane::test {
@@ -48,8 +50,7 @@ public:
         return file;
     }
     std::string makeFolder(const std::string& relative) const {
-        std::filesystem::create_directories(*this / relative);
-        return *this / relative;
+        return std::filesystem::create_directories(*this / relative), *this / relative;
     }
     // A valid installation at relative: "Quorvane" application file, "Art", "Text" and a version file.
     std::string makeInstallation(const std::string& relative, const std::string& version = "1.29") const {
@@ -66,20 +67,14 @@ private:
 // The file's contents, or "<missing>" when it cannot be read.
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    return in ? contents.str() : "<missing>";
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
 }
 inline bool exists(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
 }
-inline bool isFolder(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-// Every descendant's relative path, sorted, one a line; folders end in "/".
-inline std::string treeListing(const std::string& folder) {
+// Every descendant's relative path but those under the skipped ones, sorted, one a line; folders end in "/".
+inline std::string treeListing(const std::string& folder, const std::vector<std::string>& skipped = {}) {
     namespace fs = std::filesystem;
     std::set<std::string> entries;
     std::error_code error;
@@ -90,7 +85,7 @@ inline std::string treeListing(const std::string& folder) {
     }
     std::string listing;
     for (const auto& entry : entries) {
-        listing += entry + "\n";
+        listing += std::ranges::any_of(skipped, [&](auto& skip) { return entry.starts_with(skip); }) ? "" : entry + "\n";
     }
     return listing;
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <vector>
+#include <zlib.h>
 
 namespace quorvane::test {
 
@@ -14,19 +15,16 @@ class ZipBuilder {
 public:
     // A file entry; a name ending in "/" is a folder entry.
     ZipBuilder& add(const std::string& name, const std::string& contents = "") {
-        _entries.push_back({name, contents, std::nullopt});
-        return *this;
+        return _entries.push_back({name, contents, std::nullopt}), *this;
     }
     // The central directory gives the last entry this extracted size (in a ZIP64 extra field).
-    ZipBuilder& declareSize(std::uint64_t size) {
-        _entries.back().declaredSize = size;
-        return *this;
-    }
+    ZipBuilder& declareSize(std::uint64_t size) { return _entries.back().declaredSize = size, *this; }
     std::string bytes() const {
         std::string archive, central;
         for (const Entry& e : _entries) {
             const auto offset = static_cast<std::uint32_t>(archive.size());
-            const std::uint32_t crc = crc32(e.contents), size = e.contents.size(), nameLength = e.name.size();
+            const std::uint32_t crc = ::crc32(0, reinterpret_cast<const Bytef*>(e.contents.data()), e.contents.size()),
+                                size = e.contents.size(), nameLength = e.name.size();
             const std::uint32_t listedSize = e.declaredSize ? 0xFFFFFFFFu : size;
             // Version 2.0, UTF-8 names, stored, a fixed date.
             put(archive, 4, {0x04034b50}), put(archive, 2, {20, 0x0800, 0, 0, 0x21});
@@ -45,22 +43,19 @@ public:
                                  static_cast<std::uint32_t>(*e.declaredSize >> 32), size, 0});
             }
         }
-        const auto count = static_cast<std::uint32_t>(_entries.size());
-        const auto centralSize = static_cast<std::uint32_t>(central.size());
+        const std::uint32_t count = _entries.size(), centralSize = central.size();
         put(central, 4, {0x06054b50}), put(central, 2, {0, 0, count, count});
         put(central, 4, {centralSize, static_cast<std::uint32_t>(archive.size())}), put(central, 2, {0});
         return archive + central;
     }
     // Writes the archive and answers its path.
     std::string writeTo(const std::string& path) const {
-        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes();
-        return path;
+        return std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes(), path; // closed on return
     }
 
 private:
     struct Entry {
-        std::string name;
-        std::string contents;
+        std::string name, contents;
         std::optional<std::uint64_t> declaredSize;
     };
     // Appends each value, little-endian, in the given number of bytes.
@@ -70,16 +65,6 @@ private:
                 out += static_cast<char>(value >> (8 * i));
             }
         }
-    }
-    static std::uint32_t crc32(const std::string& data) {
-        std::uint32_t crc = 0xFFFFFFFFu;
-        for (const unsigned char byte : data) {
-            crc ^= byte;
-            for (int k = 0; k < 8; ++k) {
-                crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-            }
-        }
-        return ~crc;
     }
     std::vector<Entry> _entries;
 };
