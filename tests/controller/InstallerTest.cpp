@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace quorvane::test {
 namespace {
@@ -85,6 +86,9 @@ TEST(Validation, JudgesTheFolderOnDiskAndSaysWhatIsWrong) {
         {"version file missing", remove("/Text/version.txt"), 4, "Text/version.txt missing."},
         {"other versions", version("1.28\n1.3"), 8, "Not version 1.29."},
         {"version only past the first 64 KiB", version(std::string(65533, ' ') + "1.29"), 8, "Not version 1.29."},
+        // Examined without waiting for an end that never comes.
+        {"version file a pipe", [&](auto& f, auto& i) { remove("/Text/version.txt")(f, i), ::mkfifo((f / (i + "/Text/version.txt")).c_str(), 0644); }, 8, "Not version 1.29."},
+        {"version file an endless device", [&](auto& f, auto& i) { remove("/Text/version.txt")(f, i), std::filesystem::create_symlink("/dev/zero", f / (i + "/Text/version.txt")); }, 8, "Not version 1.29."},
     };
     for (const auto& c : cases) {
         InstallerHarness h;

@@ -114,16 +114,14 @@ TEST_F(FileManagerTest, ComparesContentsNotNames) {
     EXPECT_FALSE(files.contentsEqualAtPath(a, folder / "missing"));
 }
 
-TEST_F(FileManagerTest, RemovesWholeTreesEvenReadOnlyOnes) {
+// Read-only trees are removed whole; a move never replaces, a replacement does.
+TEST_F(FileManagerTest, RemovesWholeTreesEvenReadOnlyOnesAndMovesWithoutReplacing) {
     folder.writeFile("d/sub/x", "");
     const WithoutOverride bound;
     ASSERT_TRUE(bound.binds());
     ::chmod((folder / "d/sub").c_str(), 0500);
     EXPECT_TRUE(files.removeFileAtPath(folder / "d"));
     EXPECT_FALSE(exists(folder / "d"));
-}
-
-TEST_F(FileManagerTest, AMoveNeverReplacesAReplacementDoes) {
     const std::string target = folder.writeFile("target", "old");
     const std::string other = folder.writeFile("other", "x");
     EXPECT_FALSE(files.movePath(other, target));

@@ -3,8 +3,6 @@
 #include "support/LocateStandIn.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace quorvane::test {
 namespace {
@@ -38,24 +36,6 @@ TEST(Reliability, DamagedPreferencesStillStartAndRunTheSearch) {
         ASSERT_TRUE(waitUntil([&] { return harness.rowPaths() != Paths{"<placeholder>"}; }));
         EXPECT_EQ(harness.rowPaths(), Paths{installation});
     }
-}
-
-// An installation whose version file is a pipe, or a link to an endless device, is examined without
-// waiting and listed as damaged.
-TEST(Reliability, AVersionFileThatIsAPipeOrADeviceDoesNotHoldTheStart) {
-    InstallerHarness harness;
-    const std::string piped = harness.folder.makeInstallation("home/piped");
-    const std::string endless = harness.folder.makeInstallation("home/endless");
-    const std::string valid = harness.folder.makeInstallation("home/valid");
-    ::unlink((piped + "/Text/version.txt").c_str());
-    ASSERT_EQ(::mkfifo((piped + "/Text/version.txt").c_str(), 0644), 0);
-    ::unlink((endless + "/Text/version.txt").c_str());
-    ASSERT_EQ(::symlink("/dev/zero", (endless + "/Text/version.txt").c_str()), 0);
-    UserDefaults(harness.folder / "preferences.ini").setObject(Paths{piped, endless, valid}, "Target_Path_Array");
-    harness.restart();
-    harness.installer().awakeFromNib();
-    EXPECT_EQ(harness.rowPaths(), (Paths{valid, piped, endless}));
-    EXPECT_EQ(harness.list().firstBadEntry(), 1);
 }
 
 } // namespace

@@ -15,9 +15,12 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 #include <ostream>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quorvane::test {
 
@@ -40,11 +43,15 @@ public:
         return *_run;
     }
     // Confirms an update of the installation with the items, as "OK" on the confirmation sheet does, and
-    // waits for its report.
-    UpdateRun& runUpdate(const std::string& installation, const std::vector<std::string>& items) {
+    // waits for its report; whileRunning looks at the run as soon as it has started.
+    UpdateRun& runUpdate(const std::string& installation, const std::vector<std::string>& items,
+                         const std::function<void(UpdateRun&)>& whileRunning = {}) {
         const std::size_t before = reports.size();
         makeRun(installation, items).start();
-        waitUntil([&] { return reports.size() > before; }, std::chrono::minutes(2));
+        if (whileRunning) {
+            whileRunning(run());
+        }
+        EXPECT_TRUE(waitUntil([&] { return reports.size() > before; }, std::chrono::minutes(2))) << "no report";
         records.waitUntilKept(); // its record is complete then
         return run();
     }
@@ -152,12 +159,27 @@ inline void expectRun(const RunCase& c) {
     const std::string installation = harness.folder.makeInstallation("home/game");
     const Paths items = c.prepare(harness.folder, files, harness);
     const std::string untouched = untouchedPart(harness.folder, installation);
-    harness.makeRun(installation, items).start();
-    EXPECT_EQ(harness.run().inProgress(), !harness.reported());
-    ASSERT_TRUE(waitUntil([&] { return harness.reported(); }, std::chrono::minutes(2)));
-    harness.records.waitUntilKept();
-    const UpdateRun& run = harness.run();
+    // Every file closed after writing in the installation's folders, by the folder's watch.
+    const int writes = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    std::map<int, std::string> watched{{::inotify_add_watch(writes, installation.c_str(), IN_CLOSE_WRITE), installation}};
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(installation)) {
+        if (entry.is_directory() && !entry.is_symlink()) {
+            watched[::inotify_add_watch(writes, entry.path().c_str(), IN_CLOSE_WRITE)] = entry.path();
+        }
+    }
+    const UpdateRun& run = harness.runUpdate(installation, items, [&](UpdateRun& started) {
+        EXPECT_EQ(started.inProgress(), !harness.reported());
+    });
     EXPECT_FALSE(run.inProgress());
+    // A file is named only once whole: none is ever written under a name it still has.
+    alignas(inotify_event) char buffer[65536];
+    for (ssize_t n; (n = ::read(writes, buffer, sizeof buffer)) > 0;) {
+        for (const char* p = buffer; p < buffer + n; p += sizeof(inotify_event) + reinterpret_cast<const inotify_event*>(p)->len) {
+            const auto* event = reinterpret_cast<const inotify_event*>(p);
+            EXPECT_FALSE(event->mask & IN_CLOSE_WRITE && exists(watched[event->wd] + "/" + event->name)) << event->name;
+        }
+    }
+    ::close(writes);
     EXPECT_EQ((Counts{run.numFilesInstalled(), run.numFilesReplaced(), run.numDuplicateFiles(), run.numFilesFailed()}),
               c.counts);
     ASSERT_EQ(harness.reports.size(), 1u);
