@@ -45,7 +45,8 @@ UpdateRun::UpdateRun(UpdateServices services, UpdateRunDelegate& delegate, std::
                      std::vector<std::string> updateFiles)
     : _services(std::move(services)), _fileManager(_services.fileManager), _delegate(delegate),
       _targetPath(std::move(targetPath)), _updateFiles(std::move(updateFiles)),
-      _walkGuard(_fileManager, _updateFiles), _placement(_services, _extraction, _targetPath, &_cancelRequested),
+      _walkGuard(_fileManager, _updateFiles, _targetPath),
+      _placement(_services, _extraction, _targetPath, &_cancelRequested),
       _record(_targetPath, _services.clock.now()), _extraction(*this, _services) {
     _statusTimer.setInterval(kStatusIntervalMilliseconds);
     QObject::connect(&_statusTimer, &QTimer::timeout, &_ownerContext, [this] { _showStatus(); });
@@ -72,7 +73,7 @@ void UpdateRun::start() {
         const PathInFolder::KeepFoldersOpen keepFolders;
         for (const std::string& path : _updateFiles) {
             // An item never installed (the whole disk, say) is not walked.
-            if (_walkGuard.refusalOf(path, _targetPath) == WalkGuard::Refusal::none) {
+            if (_walkGuard.refusalOf(path) == WalkGuard::Refusal::none) {
                 _progressMaxValue +=
                     static_cast<double>(_progressEntriesOf(path, _fileManager.entryKindAtPath(path, true)));
             }
@@ -136,20 +137,21 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
         // An item the user dropped is taken where it leads; anything beneath one is taken as it is.
         const bool dropped = _walkGuard.isDroppedItem(item);
         const FileManager::EntryKind kind = _fileManager.entryKindAtPath(item, dropped);
+        // Decided when the bar was set up: a refused item was never counted on it, and is never walked.
+        const WalkGuard::Refusal refusal = dropped ? _walkGuard.refusalOf(item) : WalkGuard::Refusal::none;
+        const bool refused = refusal != WalkGuard::Refusal::none;
         std::optional<std::string> reason;
         if (!installationThere) {
             reason = _localized("The installation is no longer there.");
-        } else if (dropped) {
-            reason = CompletionReport::refusalText(_walkGuard.refusalOf(item, _targetPath), _services);
-        } else if (kind == FileManager::EntryKind::symbolicLink) {
+        } else if (refused) {
+            reason = CompletionReport::refusalText(refusal, _services);
+        } else if (!dropped && kind == FileManager::EntryKind::symbolicLink) {
             reason = CompletionReport::notInstalledReason(kind, 0, _services);
         }
         if (reason) {
-            // A refused item was never counted on the bar, and is not walked now (the whole disk, say).
-            const bool counted = !installationThere || !dropped;
-            const std::size_t entries = counted ? _progressEntriesOf(item, kind) : 1;
-            _noteFailure(item, *reason, installationThere ? 1 : fileCount(entries - 1));
-            if (counted) {
+            const std::size_t entries = refused ? 1 : _progressEntriesOf(item, kind);
+            _noteFailure(item, *reason, installationThere || refused ? 1 : fileCount(entries - 1));
+            if (!refused) {
                 _advanceProgress(entries, path::lastPathComponent(item));
             }
         } else if (kind == FileManager::EntryKind::folder) {

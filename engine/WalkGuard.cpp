@@ -21,14 +21,22 @@ std::optional<std::string> findUpwards(const FileManager& files, std::string fol
 
 } // namespace
 
-WalkGuard::WalkGuard(const FileManager& fileManager, const std::vector<std::string>& droppedItems)
-    : _fileManager(fileManager), _droppedItems(droppedItems.begin(), droppedItems.end()) {}
+WalkGuard::WalkGuard(const FileManager& fileManager, const std::vector<std::string>& droppedItems,
+                     std::string installation)
+    : _fileManager(fileManager), _droppedItems(droppedItems.begin(), droppedItems.end()),
+      _installation(std::move(installation)) {}
 
 // Compared by device and inode along the real paths, as names cannot tell: "/" is named "/", and links
 // or a second mount may show one folder under many names.
-WalkGuard::Refusal WalkGuard::refusalOf(const std::string& item, const std::string& installationPath) const {
-    const auto installation =
-        installationPath.empty() ? std::nullopt : _fileManager.resolvedPathAtPath(installationPath);
+WalkGuard::Refusal WalkGuard::refusalOf(const std::string& item) {
+    if (const auto decided = _refusals.find(item); decided != _refusals.end()) {
+        return decided->second;
+    }
+    return _refusals[item] = _decideRefusal(item);
+}
+
+WalkGuard::Refusal WalkGuard::_decideRefusal(const std::string& item) const {
+    const auto installation = _installation.empty() ? std::nullopt : _fileManager.resolvedPathAtPath(_installation);
     const auto itemIdentity = _fileManager.fileIdentityAtPath(item);
     const auto resolvedItem = _fileManager.resolvedPathAtPath(item);
     if (!installation || !itemIdentity || !resolvedItem) {
