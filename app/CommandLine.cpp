@@ -54,7 +54,7 @@ std::string absolutePath(const std::string& argument) {
 }
 
 std::string localized(const std::string& key) {
-    return Localizer().localizedStringForKey(key);
+    return Localizer().text(key);
 }
 
 QString qs(const std::string& text) {
@@ -93,13 +93,13 @@ std::vector<std::string> CommandLine::pathArguments(int argc, char** argv) {
 std::string CommandLine::statusText(InstallationList& list, FileManager& fileManager, Localizer& localizer,
                                     const std::string& path, int* status) {
     // Looked at before the check, which moves the working directory.
-    const bool absent = !fileManager.fileExistsAtPath(path);
+    const bool absent = !fileManager.exists(path);
     *status = list._isValidApplication(path);
     if (*status == InstallationStatusValid) {
-        return localizer.localizedStringForKey("Valid");
+        return localizer.text("Valid");
     }
     if (*status == InstallationStatusNotFound && !absent) {
-        return formatMessage(localizer.localizedStringForKey("Not a %@ installation."), {"Quorvane"});
+        return formatMessage(localizer.text("Not a %@ installation."), {"Quorvane"});
     }
     return list._listedStatusText(*status);
 }
@@ -161,11 +161,11 @@ int CommandLine::run(int argc, char** argv, const UpdaterConfiguration& configur
 
 int CommandLine::_list(const UpdaterConfiguration& configuration) {
     PlatformServices services(configuration, QCoreApplication::applicationName().toUtf8().constData());
-    InstallationList list(services.fileManager, services.workspace, services.userDefaults, services.localizer,
+    InstallationList list(services.fileManager, services.workspace, services.preferences, services.localizer,
                           nullptr);
     std::string lines;
     for (const std::string& path :
-         services.userDefaults.stringArrayForKey("Target_Path_Array").value_or(std::vector<std::string>())) {
+         services.preferences.stringList("Target_Path_Array").value_or(std::vector<std::string>())) {
         if (!path.empty()) {
             int status = 0;
             const std::string text =
@@ -182,7 +182,7 @@ int CommandLine::_install(const UpdaterConfiguration& configuration, const std::
     const std::string& installation = paths.front();
     {
         // Judged as a drop judges its installation: only a valid one is updated.
-        InstallationList list(services.fileManager, services.workspace, services.userDefaults,
+        InstallationList list(services.fileManager, services.workspace, services.preferences,
                               services.localizer, nullptr);
         int status = 0;
         const std::string text =

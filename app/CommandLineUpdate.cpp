@@ -93,7 +93,7 @@ void CommandLineUpdate::updateRunProgressed(const std::string& status, const std
     }
     _lastProgress = now;
     const int percent = maxValue > 0 ? static_cast<int>(std::clamp(value / maxValue, 0.0, 1.0) * 100) : 0;
-    const std::string line = formatMessage("%d%% %@ %@", {percent, status, path::lastPathComponent(file)});
+    const std::string line = formatMessage("%d%% %@ %@", {percent, status, path::fileName(file)});
     // Rewritten in place: back to the start of the line, then cleared to its end.
     std::fputs("\r", stderr);
     writeConsoleText(stderr, fitColumns(line, _terminalColumns() - 1));

@@ -3,7 +3,7 @@
 namespace quorvane {
 
 PlatformServices::PlatformServices(const UpdaterConfiguration& configuration, const char* programName)
-    : log(programName), workspace(fileManager), userDefaults(configuration.preferencesPath),
+    : log(programName), workspace(fileManager), preferences(configuration.preferencesPath),
       cleanupJournal(configuration.stateFolder.empty()
                          ? nullptr
                          : std::make_unique<CleanupJournal>(configuration.stateFolder)),

@@ -6,7 +6,7 @@
 #include "platform/Localizer.h"
 #include "platform/SystemClock.h"
 #include "platform/SystemLog.h"
-#include "platform/UserDefaults.h"
+#include "platform/Preferences.h"
 #include "platform/Workspace.h"
 
 #include <memory>
@@ -28,7 +28,7 @@ struct PlatformServices {
     SystemLog log;
     FileManager fileManager;
     Workspace workspace;
-    UserDefaults userDefaults;
+    Preferences preferences;
     Localizer localizer;
     SystemClock clock;
     // None when the configuration names no state folder.

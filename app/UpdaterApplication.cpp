@@ -8,11 +8,11 @@ namespace quorvane {
 UpdaterApplication::UpdaterApplication(const UpdaterConfiguration& configuration)
     : _services(configuration, programName), _bundle(configuration.resourceFolder),
       _workspace(_services.fileManager), _waitingItems(configuration.waitingItems),
-      _installer(InstallerServices{_services.fileManager, _workspace, _services.userDefaults,
+      _installer(InstallerServices{_services.fileManager, _workspace, _services.preferences,
                                    _services.localizer, _services.log, _services.clock, _bundle, _imageLoader,
                                    configuration.locatePath, configuration.jarPath,
                                    _services.cleanupJournal.get(), _services.recordStore.get()}),
-      _mainWindow(_services.userDefaults) {
+      _mainWindow(_services.preferences) {
     _installer.connectOutlets(InstallerOutlets{
         .appPathSelector = &_mainWindow.appPathSelector(),
         .file = &_mainWindow.file(),

@@ -29,7 +29,7 @@ public:
 
     MyInstaller& installer() { return _installer; }
     MainWindow& mainWindow() { return _mainWindow; }
-    UserDefaults& userDefaults() { return _services.userDefaults; }
+    Preferences& preferences() { return _services.preferences; }
     // The items the program was started with, waiting for an installation.
     const std::vector<std::string>& waitingItems() const { return _waitingItems; }
 

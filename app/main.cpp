@@ -61,6 +61,6 @@ int main(int argc, char** argv) {
     updater.start();
 
     const int status = QApplication::exec();
-    updater.userDefaults().synchronize();
+    updater.preferences().sync();
     return status;
 }

@@ -6,7 +6,7 @@
 #include "TreeGenerator.h"
 #include "WindowDriver.h"
 #include "app/UpdaterApplication.h"
-#include "platform/UserDefaults.h"
+#include "platform/Preferences.h"
 
 #include <QApplication>
 #include <algorithm>
@@ -369,8 +369,8 @@ void startupScenario(const Options& options, const std::string& place) {
     const std::string preferences = (data / "config" / "preferences.ini").string();
     fs::create_directories(data / "config");
     {
-        quorvane::UserDefaults defaults(preferences);
-        defaults.setObject(installations, "Target_Path_Array");
+        quorvane::Preferences defaults(preferences);
+        defaults.setStringList("Target_Path_Array", installations);
     }
 
     std::vector<double> launch;

@@ -3,7 +3,7 @@
 #include "ChildProcess.h"
 #include "app/UpdaterApplication.h"
 #include "platform/UriList.h"
-#include "platform/UserDefaults.h"
+#include "platform/Preferences.h"
 #include "platform/qt/QtDraggingInfo.h"
 #include "platform/qt/QtTableView.h"
 
@@ -74,8 +74,8 @@ double median(std::vector<double> values) {
 int driveUpdateRun(const std::string& installation, const std::string& item,
                    const std::string& preferencesPath, const std::string& jarPath) {
     {
-        UserDefaults defaults(preferencesPath);
-        defaults.setObject({installation}, "Target_Path_Array");
+        Preferences defaults(preferencesPath);
+        defaults.setStringList("Target_Path_Array", {installation});
     }
     UpdaterConfiguration configuration;
     configuration.preferencesPath = preferencesPath;

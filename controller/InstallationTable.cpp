@@ -1,7 +1,7 @@
 #include "controller/MyInstaller.h"
 #include "platform/MessageFormat.h"
 #include "platform/TableView.h"
-#include "platform/UserDefaults.h"
+#include "platform/Preferences.h"
 #include "platform/Window.h"
 
 #include <cmath>
@@ -54,7 +54,7 @@ void MyInstaller::installationListNotSaved(int error) {
     const std::string message =
         formatMessage(_localized("The preferences file %@ could not be written: %@. The installations stay "
                                  "in the list until the program ends but will not be remembered."),
-                      {_userDefaults.filePath(), _errorText(error)});
+                      {_preferences.filePath(), _errorText(error)});
     _window->beginAlertSheet(AlertSheet{_localized("Your list of installations could not be saved"),
                                         _localized("OK"), std::nullopt, message, nullptr, {}});
 }

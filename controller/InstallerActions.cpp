@@ -58,7 +58,7 @@ bool MyInstaller::actionEnabled(UserAction action) {
     case UserAction::showInFileManager: {
         bool isDirectory = false;
         const auto path = _selectedPath();
-        return path && _fileManager.fileExistsAtPath(*path, &isDirectory) && isDirectory;
+        return path && _fileManager.exists(*path, &isDirectory) && isDirectory;
     }
     }
     return false;

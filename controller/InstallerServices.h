@@ -12,14 +12,14 @@ class ImageLoader;
 class Localizer;
 class Log;
 class UpdateRecordStore;
-class UserDefaults;
+class Preferences;
 class Workspace;
 
 // The platform services the controller works through, and the tools it runs.
 struct InstallerServices {
     FileManager& fileManager;
     Workspace& workspace;
-    UserDefaults& userDefaults;
+    Preferences& preferences;
     Localizer& localizer;
     Log& log;
     Clock& clock;

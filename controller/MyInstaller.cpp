@@ -13,7 +13,7 @@
 #include "platform/PathUtilities.h"
 #include "platform/TableColumn.h"
 #include "platform/TableView.h"
-#include "platform/UserDefaults.h"
+#include "platform/Preferences.h"
 #include "platform/Window.h"
 #include "process/MyProcess.h"
 
@@ -27,9 +27,9 @@ constexpr const char* kGameName = "Quorvane";
 } // namespace
 
 MyInstaller::MyInstaller(InstallerServices services)
-    : _installationList(services.fileManager, services.workspace, services.userDefaults, services.localizer,
+    : _installationList(services.fileManager, services.workspace, services.preferences, services.localizer,
                         this),
-      _fileManager(services.fileManager), _userDefaults(services.userDefaults),
+      _fileManager(services.fileManager), _preferences(services.preferences),
       _localizer(services.localizer), _log(services.log), _clock(services.clock), _bundle(services.bundle),
       _imageLoader(services.imageLoader), _locatePath(std::move(services.locatePath)),
       _jarPath(std::move(services.jarPath)), _cleanupJournal(services.cleanupJournal), _recordStore(services.recordStore),
@@ -75,7 +75,7 @@ void MyInstaller::awakeFromNib() {
     }
     _installationList.clear();
 
-    if (const auto saved = _userDefaults.stringArrayForKey("Target_Path_Array")) {
+    if (const auto saved = _preferences.stringList("Target_Path_Array")) {
         _installationList._addSavedApplications(*saved);
     } else {
         AppRecord placeholder;
@@ -96,7 +96,7 @@ void MyInstaller::awakeFromNib() {
     }
 }
 
-std::string MyInstaller::_localized(const std::string& key) const { return _localizer.localizedStringForKey(key); }
+std::string MyInstaller::_localized(const std::string& key) const { return _localizer.text(key); }
 
 std::string MyInstaller::_dateTimeComponent() const {
     return dateTimeComponentAt(_clock.now());
@@ -105,7 +105,7 @@ std::string MyInstaller::_dateTimeComponent() const {
 
 const ImagePtr& MyInstaller::goodFolderIcon() {
     if (!_goodFolderIcon) {
-        if (const auto path = _bundle.pathForResource("Zell", "icns")) {
+        if (const auto path = _bundle.resourcePath("Zell", "icns")) {
             setGoodFolderIcon(_imageLoader.imageWithContentsOfFile(*path));
         }
     }
@@ -114,7 +114,7 @@ const ImagePtr& MyInstaller::goodFolderIcon() {
 
 const ImagePtr& MyInstaller::badFolderIcon() {
     if (!_badFolderIcon) {
-        if (const auto path = _bundle.pathForResource("Zell_bad", "icns")) {
+        if (const auto path = _bundle.resourcePath("Zell_bad", "icns")) {
             setBadFolderIcon(_imageLoader.imageWithContentsOfFile(*path));
         }
     }

@@ -136,7 +136,7 @@ private:
     ImagePtr _goodFolderIcon;
     ImagePtr _badFolderIcon;
     FileManager& _fileManager;
-    UserDefaults& _userDefaults;
+    Preferences& _preferences;
     // A confirmation sheet is open: no second drop may replace its target.
     bool _awaitingConfirmation = false;
     // The dragged paths of the drag in progress and their list status, until it is dropped.

@@ -124,10 +124,10 @@ bool MyInstaller::_confirmUpdateOfRow(int row) {
 
     const std::vector<std::string>& files = *updateFiles();
     std::string message = formatMessage(_localized("Click OK to update %@ using:\n\n%@"),
-                                        {*targetPath(), path::lastPathComponent(files.front())});
+                                        {*targetPath(), path::fileName(files.front())});
     const std::size_t shown = std::min(files.size(), kMaxConfirmedNames);
     for (std::size_t i = 1; i < shown; ++i) {
-        message = formatMessage("%@\n%@", {message, path::lastPathComponent(files[i])});
+        message = formatMessage("%@\n%@", {message, path::fileName(files[i])});
     }
     if (files.size() > shown) {
         const std::string more = formatMessage(_localized("… and %d more."),

@@ -41,7 +41,7 @@ ArchiveExtraction::ArchiveExtraction(UpdateRun& run, UpdateServices services)
 ArchiveExtraction::~ArchiveExtraction() {
     _stopExtractions();
     for (const std::string& folder : _finishedTempFolders) {
-        _services.fileManager.removeFileAtPath(folder);
+        _services.fileManager.removeItem(folder);
     }
 }
 
@@ -62,7 +62,7 @@ std::vector<std::string>& ArchiveExtraction::tempFolders() {
 void ArchiveExtraction::setTempFolders(std::optional<std::vector<std::string>> tempFolders) {
     if (_tempFolders) {
         for (const std::string& folder : *_tempFolders) {
-            _services.fileManager.removeFileAtPath(folder);
+            _services.fileManager.removeItem(folder);
         }
     }
     _tempFolders = std::move(tempFolders);
@@ -77,7 +77,7 @@ void ArchiveExtraction::_unzipFile(const std::string& path) {
     _startExtraction(path);
     // The archive is one entry of the items on the bar, whatever became of it; what it holds counts once
     // its table of contents is read.
-    _run._advanceProgress(1, path::lastPathComponent(path), _run._localized("Unzipping:"));
+    _run._advanceProgress(1, path::fileName(path), _run._localized("Unzipping:"));
 }
 
 void ArchiveExtraction::_startExtraction(const std::string& path) {
@@ -89,7 +89,7 @@ void ArchiveExtraction::_startExtraction(const std::string& path) {
     }
     // The central directory says what the archive holds: it sizes the progress bar, tells whether the
     // archive fits on its disk, and each extracted file is checked against it before it is installed.
-    const std::uint64_t size = _services.fileManager.fileSizeAtPath(path, true).value_or(0);
+    const std::uint64_t size = _services.fileManager.fileSize(path, true).value_or(0);
     auto directory = ZipCentralDirectory::readFile(path, size);
     if (!directory) {
         _run._noteFailure(path,
@@ -97,7 +97,7 @@ void ArchiveExtraction::_startExtraction(const std::string& path) {
         return;
     }
     const std::uint64_t needed = directory->totalSize();
-    const std::optional<std::uint64_t> free = freeSpaceAtPath(path::stringByDeletingLastPathComponent(path));
+    const std::optional<std::uint64_t> free = freeSpaceAtPath(path::parent(path));
     if (free && needed > *free) {
         _run._noteFailure(
             path,
@@ -139,7 +139,7 @@ void ArchiveExtraction::_unzipDataAvailable(MyProcess& process, ListingProgress&
         const std::string_view line(listing.data() + start, end - start);
         if (line.find('/') != std::string_view::npos) {
             ++counted;
-            lastName = path::lastPathComponent(line);
+            lastName = path::fileName(line);
         }
         start = end + 1;
     }
@@ -189,11 +189,11 @@ void ArchiveExtraction::_unzipProcessCompleted(MyProcess& process, const ZipCent
     // The installation of the contents now counts the entries on disk (a folder the archive only implies
     // is one of them), not the table's; what the listing did not name counts as extracted. Shown even
     // when the value stays: the maximum may have changed.
-    const std::size_t entries = installing ? _services.fileManager.countSubpathsAtPath(folder) : 0;
+    const std::size_t entries = installing ? _services.fileManager.countSubpaths(folder) : 0;
     _run._progressMaxValue += static_cast<double>(entries) - static_cast<double>(progress.entries);
     _run._progressValue += static_cast<double>(progress.entries - progress.listed);
     _run._updateInstallStatus(_run._localized("Unzipping:"),
-                              path::lastPathComponent(process.file().value_or(folder)));
+                              path::fileName(process.file().value_or(folder)));
     _run._addDataFromFiles(contents);
     _removeFinishedTempFolders();
 }
@@ -205,7 +205,7 @@ void ArchiveExtraction::_removeFinishedTempFolders() {
             return path::isInsideFolder(folder, running);
         });
         if (!busy) {
-            _services.fileManager.removeFileAtPath(folder);
+            _services.fileManager.removeItem(folder);
         }
         return !busy;
     });
@@ -218,10 +218,10 @@ void ArchiveExtraction::_removeFinishedTempFolders() {
 // A folder of the program's own beside the archive, named by the time and made in one step: when that
 // name is taken, the first free one of "<time>-2", "<time>-3", ...
 std::optional<std::string> ArchiveExtraction::_createTemporaryDirectoryForFile(const std::string& path) {
-    const std::string base = path::stringByAppendingPathComponent(
-        path::stringByDeletingLastPathComponent(path), dateTimeComponentAt(_services.clock.now()));
+    const std::string base = path::join(
+        path::parent(path), dateTimeComponentAt(_services.clock.now()));
     std::string candidate = base;
-    for (int suffix = 2; !_services.fileManager.createDirectoryAtPath(candidate); ++suffix) {
+    for (int suffix = 2; !_services.fileManager.createFolder(candidate); ++suffix) {
         if (_services.fileManager.lastError() != EEXIST || suffix > kMaxFolderSuffix) {
             _services.log.log("Failed to create temporary directory for unzip operation");
             return std::nullopt;

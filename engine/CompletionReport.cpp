@@ -19,7 +19,7 @@ constexpr std::size_t kMaxDetailLines = 200;
 
 UpdateReport CompletionReport::compose(const UpdateRun& run, const UpdateServices& services) {
     const auto localized = [&](const std::string& key) {
-        return services.localizer.localizedStringForKey(key);
+        return services.localizer.text(key);
     };
     const std::string counts =
         formatMessage(localized("%d files added\n%d previous files backed up\n%d duplicate files ignored."),
@@ -60,11 +60,11 @@ std::optional<std::string> CompletionReport::refusalText(WalkGuard::Refusal refu
     case WalkGuard::Refusal::none:
         return std::nullopt;
     case WalkGuard::Refusal::isInstallation:
-        return services.localizer.localizedStringForKey("It is the installation itself.");
+        return services.localizer.text("It is the installation itself.");
     case WalkGuard::Refusal::holdsInstallation:
-        return services.localizer.localizedStringForKey("It holds the installation.");
+        return services.localizer.text("It holds the installation.");
     case WalkGuard::Refusal::inBackups:
-        return services.localizer.localizedStringForKey("It is in the installation's backup folder.");
+        return services.localizer.text("It is in the installation's backup folder.");
     }
     return std::nullopt;
 }
@@ -73,9 +73,9 @@ std::string CompletionReport::notInstalledReason(FileManager::EntryKind kind, in
                                                  const UpdateServices& services) {
     switch (kind) {
     case FileManager::EntryKind::symbolicLink:
-        return services.localizer.localizedStringForKey("It is a symbolic link.");
+        return services.localizer.text("It is a symbolic link.");
     case FileManager::EntryKind::special:
-        return services.localizer.localizedStringForKey("It is a pipe, socket or device.");
+        return services.localizer.text("It is a pipe, socket or device.");
     default:
         return UpdateRun::_errorText(error);
     }
@@ -91,7 +91,7 @@ std::string CompletionReport::failureDetails(const UpdateRun& run, const UpdateS
         details += line + "\n";
     }
     if (notInstalled.size() > shown) {
-        const std::string more = formatMessage(services.localizer.localizedStringForKey("… and %d more."),
+        const std::string more = formatMessage(services.localizer.text("… and %d more."),
                                                {static_cast<std::int32_t>(notInstalled.size() - shown)});
         services.log.log(more);
         details += more + "\n";
@@ -103,12 +103,12 @@ std::string CompletionReport::topFolderNames(const UpdateRun& run, const UpdateS
     const std::string& installation = run.targetPath();
     std::vector<std::string> names;
     if (!installation.empty()) {
-        for (const std::string& name : services.fileManager.directoryContentsAtPath(installation)
+        for (const std::string& name : services.fileManager.folderContents(installation)
                                            .value_or(std::vector<std::string>())) {
             bool isDirectory = false;
             if (name[0] != '.' && name != "BackupFiles" &&
-                services.fileManager.fileExistsAtPath(
-                    path::stringByAppendingPathComponent(installation, name), &isDirectory) &&
+                services.fileManager.exists(
+                    path::join(installation, name), &isDirectory) &&
                 isDirectory) {
                 names.push_back(name);
             }

@@ -18,7 +18,7 @@ constexpr std::size_t kReadSize = 1 << 20;
 
 // The file's size and CRC-32 are those recorded; a link, pipe or folder is no file.
 bool fileMatches(FileManager& fileManager, const std::string& path, const ZipCentralDirectory::Entry& entry) {
-    const auto handle = fileManager.isSymbolicLinkAtPath(path) ? nullptr : FileHandle::fileHandleForReadingAtPath(path);
+    const auto handle = fileManager.isSymbolicLink(path) ? nullptr : FileHandle::fileHandleForReadingAtPath(path);
     if (!handle) {
         return false;
     }
@@ -73,8 +73,8 @@ ExtractionCheck::Result ExtractionCheck::check(FileManager& fileManager, const s
     // The folders the tool makes: those listed, and every folder above a listed item.
     std::set<std::string> allFolders = folders;
     const auto addParents = [&](const std::string& path) {
-        for (std::string parent = path::stringByDeletingLastPathComponent(path); !parent.empty();
-             parent = path::stringByDeletingLastPathComponent(parent)) {
+        for (std::string parent = path::parent(path); !parent.empty();
+             parent = path::parent(parent)) {
             allFolders.insert(parent);
         }
     };
@@ -84,8 +84,8 @@ ExtractionCheck::Result ExtractionCheck::check(FileManager& fileManager, const s
     }
 
     for (const auto& [path, entry] : files) {
-        const std::string full = path::stringByAppendingPathComponent(folder, path);
-        if (!fileManager.entryExistsAtPath(full)) {
+        const std::string full = path::join(folder, path);
+        if (!fileManager.entryExists(full)) {
             return {Problem::missing, path};
         }
         if (!fileMatches(fileManager, full, *entry)) {
@@ -97,15 +97,15 @@ ExtractionCheck::Result ExtractionCheck::check(FileManager& fileManager, const s
     while (!toList.empty()) {
         const std::string relative = std::move(toList.back());
         toList.pop_back();
-        const auto names = fileManager.directoryContentsAtPath(path::stringByAppendingPathComponent(folder, relative));
+        const auto names = fileManager.folderContents(path::join(folder, relative));
         if (!names) {
             return {Problem::missing, relative};
         }
         for (const std::string& name : *names) {
-            const std::string path = path::stringByAppendingPathComponent(relative, name);
-            const std::string full = path::stringByAppendingPathComponent(folder, path);
+            const std::string path = path::join(relative, name);
+            const std::string full = path::join(folder, path);
             bool isDirectory = false;
-            if (fileManager.isSymbolicLinkAtPath(full) || !fileManager.fileExistsAtPath(full, &isDirectory)) {
+            if (fileManager.isSymbolicLink(full) || !fileManager.exists(full, &isDirectory)) {
                 return {Problem::unlisted, path};
             }
             if (isDirectory ? allFolders.erase(path) == 0 : !files.contains(path)) {

@@ -35,9 +35,9 @@ const std::optional<std::string>& ItemPlacement::privateFiles() {
         _services.log.log("Can't create directory");
         return _privateFiles;
     }
-    const std::string backupRoot = path::stringByAppendingPathComponent(_targetPath, "BackupFiles");
-    if (!_fileManager.fileExistsAtPath(backupRoot)) {
-        _madeBackupRoot = _fileManager.createDirectoryAtPath(backupRoot);
+    const std::string backupRoot = path::join(_targetPath, "BackupFiles");
+    if (!_fileManager.exists(backupRoot)) {
+        _madeBackupRoot = _fileManager.createFolder(backupRoot);
         if (!_madeBackupRoot) {
             _services.log.log("Can't create directory");
         }
@@ -47,8 +47,8 @@ const std::optional<std::string>& ItemPlacement::privateFiles() {
     // another reason keeps its name; the moves into it then fail.
     const std::time_t now = _services.clock.now();
     for (std::time_t second = now;; ++second) {
-        std::string candidate = path::stringByAppendingPathComponent(backupRoot, dateTimeComponentAt(second));
-        if (_fileManager.createDirectoryAtPath(candidate) || !_fileManager.entryExistsAtPath(candidate) ||
+        std::string candidate = path::join(backupRoot, dateTimeComponentAt(second));
+        if (_fileManager.createFolder(candidate) || !_fileManager.entryExists(candidate) ||
             second - now >= kMaxTimestampsTried) {
             _privateFiles = std::move(candidate);
             return _privateFiles;
@@ -85,8 +85,8 @@ ItemPlacement::Outcome ItemPlacement::_installItem(const std::string& item, File
     copy.stopRequested = _stopRequested; // a large folder's copy stops when the run is cancelled
     if (!_takeExtractedItem(item, partial, &copy) && !_fileManager.copyPath(item, partial, &copy)) {
         const int error = _fileManager.lastError();
-        outcome.folder = _fileManager.entryKindAtPath(item, false) == FileManager::EntryKind::folder;
-        outcome.entries = outcome.folder ? _fileManager.countSubpathsAtPath(item) : 1;
+        outcome.folder = _fileManager.entryKind(item, false) == FileManager::EntryKind::folder;
+        outcome.entries = outcome.folder ? _fileManager.countSubpaths(item) : 1;
         outcome.stopped = error == ECANCELED && _stopRequested && _stopRequested->load();
         outcome.failure = UpdateRun::_errorText(error);
         return outcome;
@@ -98,9 +98,9 @@ ItemPlacement::Outcome ItemPlacement::_installItem(const std::string& item, File
     if (replacing) {
         if (!_keepInBackup(destination, *backupPath)) {
             const int error = _fileManager.lastError();
-            _fileManager.removeFileAtPath(partial);
+            _fileManager.removeItem(partial);
             outcome.failure = formatMessage(
-                _services.localizer.localizedStringForKey("The old file could not be backed up: %@"),
+                _services.localizer.text("The old file could not be backed up: %@"),
                 {UpdateRun::_errorText(error)});
             return outcome;
         }
@@ -111,8 +111,8 @@ ItemPlacement::Outcome ItemPlacement::_installItem(const std::string& item, File
             // file makes room first, and comes back from the backup if the folder cannot take its place.
             if (_fileManager.exchangePath(partial, destination)) {
                 placed = true;
-                _fileManager.removeFileAtPath(partial);
-            } else if (_fileManager.removeFileAtPath(destination)) {
+                _fileManager.removeItem(partial);
+            } else if (_fileManager.removeItem(destination)) {
                 placed = _fileManager.movePath(partial, destination);
                 if (!placed && !_fileManager.linkPath(*backupPath, destination)) {
                     _fileManager.copyPath(*backupPath, destination);
@@ -121,9 +121,9 @@ ItemPlacement::Outcome ItemPlacement::_installItem(const std::string& item, File
         }
         if (!placed) {
             const int error = _fileManager.lastError();
-            _fileManager.removeFileAtPath(partial);
-            if (_fileManager.entryExistsAtPath(destination)) {
-                _fileManager.removeFileAtPath(*backupPath); // the old file stays where it was
+            _fileManager.removeItem(partial);
+            if (_fileManager.entryExists(destination)) {
+                _fileManager.removeItem(*backupPath); // the old file stays where it was
             }
             outcome.failure = UpdateRun::_errorText(error);
             return outcome;
@@ -131,7 +131,7 @@ ItemPlacement::Outcome ItemPlacement::_installItem(const std::string& item, File
         outcome.replaced = true;
     } else if (!_fileManager.movePath(partial, destination)) {
         const int error = _fileManager.lastError();
-        _fileManager.removeFileAtPath(partial);
+        _fileManager.removeItem(partial);
         outcome.failure = UpdateRun::_errorText(error);
         return outcome;
     }
@@ -144,12 +144,12 @@ ItemPlacement::Outcome ItemPlacement::_installItem(const std::string& item, File
 // once. Anything else, or a move across file systems, is copied.
 bool ItemPlacement::_takeExtractedItem(const std::string& item, const std::string& partial,
                                        FileManager::CopyOutcome* outcome) {
-    if (!_extraction.holdsExtractedItem(item) || _fileManager.isSymbolicLinkAtPath(item) ||
+    if (!_extraction.holdsExtractedItem(item) || _fileManager.isSymbolicLink(item) ||
         !_fileManager.movePath(item, partial)) {
         return false;
     }
-    _fileManager.fileExistsAtPath(partial, &outcome->folder);
-    outcome->descendants = outcome->folder ? _fileManager.countSubpathsAtPath(partial) : 0;
+    _fileManager.exists(partial, &outcome->folder);
+    outcome->descendants = outcome->folder ? _fileManager.countSubpaths(partial) : 0;
     return true;
 }
 
@@ -160,19 +160,19 @@ bool ItemPlacement::_keepInBackup(const std::string& destination, const std::str
     if (_fileManager.linkPath(destination, backupPath)) {
         return true;
     }
-    const std::string folder = path::stringByDeletingLastPathComponent(backupPath);
+    const std::string folder = path::parent(backupPath);
     // Make any parents of the backup entry that are missing, and try the link again; but only inside the
     // run's backup folder, which exists by now: above it lies the installation, never made again.
     if (_privateFiles && path::isInsideFolder(*_privateFiles, folder) &&
-        !_fileManager.fileExistsAtPath(folder)) {
+        !_fileManager.exists(folder)) {
         std::vector<std::string> missing;
         for (std::string parent = folder;
-             path::isInsideFolder(*_privateFiles, parent) && !_fileManager.entryExistsAtPath(parent);
-             parent = path::stringByDeletingLastPathComponent(parent)) {
+             path::isInsideFolder(*_privateFiles, parent) && !_fileManager.entryExists(parent);
+             parent = path::parent(parent)) {
             missing.push_back(parent);
         }
         std::for_each(missing.rbegin(), missing.rend(),
-                      [this](const std::string& parent) { _fileManager.createDirectoryAtPath(parent); });
+                      [this](const std::string& parent) { _fileManager.createFolder(parent); });
         if (_fileManager.linkPath(destination, backupPath)) {
             return true;
         }

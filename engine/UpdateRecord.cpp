@@ -13,12 +13,12 @@ constexpr std::string_view kHeader = "quorvane-updater record 1";
 // Adds up the files beneath a folder, links and special files included as themselves.
 void addUpFolder(const FileManager& fileManager, const std::string& folder, FileManager::EntryStamp& total,
                  std::uint64_t& entries) {
-    for (const std::string& name : fileManager.directoryContentsAtPath(folder).value_or(std::vector<std::string>())) {
-        const std::string path = path::stringByAppendingPathComponent(folder, name);
+    for (const std::string& name : fileManager.folderContents(folder).value_or(std::vector<std::string>())) {
+        const std::string path = path::join(folder, name);
         ++entries;
-        if (fileManager.entryKindAtPath(path, false) == FileManager::EntryKind::folder) {
+        if (fileManager.entryKind(path, false) == FileManager::EntryKind::folder) {
             addUpFolder(fileManager, path, total, entries);
-        } else if (const auto stamp = fileManager.entryStampAtPath(path)) {
+        } else if (const auto stamp = fileManager.entryStamp(path)) {
             total.size += stamp->size;
             total.modified = std::max(total.modified, stamp->modified);
         }
@@ -53,7 +53,7 @@ void UpdateRecord::addItem(std::string relativePath, bool replaced, bool folder)
 
 void UpdateRecord::stampItems(const FileManager& fileManager) {
     for (Item& item : _items) {
-        item.stamp = currentStamp(fileManager, path::stringByAppendingPathComponent(_installation, item.relativePath),
+        item.stamp = currentStamp(fileManager, path::join(_installation, item.relativePath),
                                   item.folder, &item.entries);
     }
 }
@@ -61,13 +61,13 @@ void UpdateRecord::stampItems(const FileManager& fileManager) {
 std::optional<FileManager::EntryStamp> UpdateRecord::currentStamp(const FileManager& fileManager,
                                                                   const std::string& path, bool folder,
                                                                   std::uint64_t* entries) {
-    const FileManager::EntryKind kind = fileManager.entryKindAtPath(path, false);
+    const FileManager::EntryKind kind = fileManager.entryKind(path, false);
     if (kind == FileManager::EntryKind::missing || folder != (kind == FileManager::EntryKind::folder)) {
         return std::nullopt;
     }
     *entries = 0;
     if (!folder) {
-        return fileManager.entryStampAtPath(path);
+        return fileManager.entryStamp(path);
     }
     FileManager::EntryStamp total;
     addUpFolder(fileManager, path, total, *entries);

@@ -66,12 +66,12 @@ std::optional<std::string> UpdateRecordStore::_write(const UpdateRecord& record)
     if (record.empty() || _folder.empty()) {
         return std::nullopt;
     }
-    if (!_fileManager.fileExistsAtPath(_folder)) {
-        _fileManager.createDirectoryAtPath(path::stringByDeletingLastPathComponent(_folder));
-        _fileManager.createDirectoryAtPath(_folder);
+    if (!_fileManager.exists(_folder)) {
+        _fileManager.createFolder(path::parent(_folder));
+        _fileManager.createFolder(_folder);
     }
     // Named by the run's time and a number, so that the names sort as the runs came, within a second too.
-    const std::string base = path::stringByAppendingPathComponent(_folder, dateTimeComponentAt(record.date()));
+    const std::string base = path::join(_folder, dateTimeComponentAt(record.date()));
     for (int suffix = 1; suffix < 1000; ++suffix) {
         char number[8] = "";
         std::snprintf(number, sizeof number, "-%03d", suffix);
@@ -94,12 +94,12 @@ void UpdateRecordStore::waitUntilKept() const {
 std::optional<UpdateRecordStore::Kept> UpdateRecordStore::latestFor(const std::string& installation) const {
     waitUntilKept();
     std::optional<Kept> latest;
-    for (const std::string& name : _fileManager.directoryContentsAtPath(_folder).value_or(std::vector<std::string>())) {
+    for (const std::string& name : _fileManager.folderContents(_folder).value_or(std::vector<std::string>())) {
         if (!name.ends_with(kSuffix)) {
             continue;
         }
-        const std::string file = path::stringByAppendingPathComponent(_folder, name);
-        const auto bytes = _fileManager.stringWithContentsOfFile(file);
+        const std::string file = path::join(_folder, name);
+        const auto bytes = _fileManager.readFile(file);
         auto record = bytes ? UpdateRecord::parse(*bytes) : std::nullopt;
         if (record && record->installation() == installation &&
             (!latest || record->date() > latest->record.date() ||
@@ -111,7 +111,7 @@ std::optional<UpdateRecordStore::Kept> UpdateRecordStore::latestFor(const std::s
 }
 
 void UpdateRecordStore::forget(const std::string& file) {
-    _fileManager.removeFileAtPath(file);
+    _fileManager.removeItem(file);
 }
 
 } // namespace quorvane

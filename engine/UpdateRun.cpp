@@ -34,7 +34,7 @@ std::vector<std::string> fullPaths(const std::string& folder, const std::vector<
     std::vector<std::string> paths;
     paths.reserve(names.size());
     for (const std::string& name : names) {
-        paths.push_back(path::stringByAppendingPathComponent(folder, name));
+        paths.push_back(path::join(folder, name));
     }
     return paths;
 }
@@ -75,7 +75,7 @@ void UpdateRun::start() {
             // An item never installed (the whole disk, say) is not walked.
             if (_walkGuard.refusalOf(path) == WalkGuard::Refusal::none) {
                 _progressMaxValue +=
-                    static_cast<double>(_progressEntriesOf(path, _fileManager.entryKindAtPath(path, true)));
+                    static_cast<double>(_progressEntriesOf(path, _fileManager.entryKind(path, true)));
             }
         }
         std::vector<std::string> files = _updateFiles;
@@ -125,7 +125,7 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
     // Should the installation have gone during the run, nothing more goes in, and nothing makes it again.
     bool installationIsFolder = false;
     const bool installationThere = !_targetPath.empty() &&
-                                   _fileManager.fileExistsAtPath(_targetPath, &installationIsFolder) &&
+                                   _fileManager.exists(_targetPath, &installationIsFolder) &&
                                    installationIsFolder;
     std::vector<std::string> kept;
     std::vector<std::string> folders;
@@ -136,7 +136,7 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
         }
         // An item the user dropped is taken where it leads; anything beneath one is taken as it is.
         const bool dropped = _walkGuard.isDroppedItem(item);
-        const FileManager::EntryKind kind = _fileManager.entryKindAtPath(item, dropped);
+        const FileManager::EntryKind kind = _fileManager.entryKind(item, dropped);
         // Decided when the bar was set up: a refused item was never counted on it, and is never walked.
         const WalkGuard::Refusal refusal = dropped ? _walkGuard.refusalOf(item) : WalkGuard::Refusal::none;
         const bool refused = refusal != WalkGuard::Refusal::none;
@@ -152,18 +152,18 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
             const std::size_t entries = refused ? 1 : _progressEntriesOf(item, kind);
             _noteFailure(item, *reason, installationThere || refused ? 1 : fileCount(entries - 1));
             if (!refused) {
-                _advanceProgress(entries, path::lastPathComponent(item));
+                _advanceProgress(entries, path::fileName(item));
             }
         } else if (kind == FileManager::EntryKind::folder) {
             bool targetIsDirectory = false;
             const std::string counterpart =
-                path::stringByAppendingPathComponent(_targetPath, path::lastPathComponent(item));
-            if (_fileManager.fileExistsAtPath(counterpart, &targetIsDirectory) && targetIsDirectory) {
+                path::join(_targetPath, path::fileName(item));
+            if (_fileManager.exists(counterpart, &targetIsDirectory) && targetIsDirectory) {
                 match = true;
             }
             kept.push_back(item);
             folders.push_back(item);
-        } else if (path::pathExtension(item) == "zip") {
+        } else if (path::extension(item) == "zip") {
             _extraction._unzipFile(item);
         } else {
             kept.push_back(item);
@@ -179,19 +179,19 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
         _copyDataFromFiles(files, "");
     } else {
         for (const std::string& item : plainItems) { // never installed: no level of theirs lines up
-            _advanceProgress(1, path::lastPathComponent(item));
+            _advanceProgress(1, path::fileName(item));
         }
         for (const std::string& folder : folders) {
             if (_stopping()) {
                 break;
             }
             if (_walkGuard.walkFolder(folder)) {
-                _advanceProgress(1, path::lastPathComponent(folder)); // the folder; its entries count below
+                _advanceProgress(1, path::fileName(folder)); // the folder; its entries count below
                 std::vector<std::string> contents = _directoryContentFullPathsAtPath(folder);
                 _addDataFromFiles(contents);
             } else { // walked already by another way, and counted for each way
                 _advanceProgress(_progressEntriesOf(folder, FileManager::EntryKind::folder),
-                                 path::lastPathComponent(folder));
+                                 path::fileName(folder));
             }
         }
     }
@@ -209,19 +209,19 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
             break;
         }
         const std::string relativePath =
-            path::stringByAppendingPathComponent(subPath, path::lastPathComponent(item));
-        const std::string destination = path::stringByAppendingPathComponent(_targetPath, relativePath);
+            path::join(subPath, path::fileName(item));
+        const std::string destination = path::join(_targetPath, relativePath);
         // Beneath the items the user dropped, a link is never followed, compared or installed, and
         // neither is a pipe, socket or device.
         const bool dropped = _walkGuard.isDroppedItem(item);
-        const FileManager::EntryKind kind = _fileManager.entryKindAtPath(item, dropped);
+        const FileManager::EntryKind kind = _fileManager.entryKind(item, dropped);
         if (kind == FileManager::EntryKind::symbolicLink || kind == FileManager::EntryKind::special) {
             _noteFailure(item, CompletionReport::notInstalledReason(kind, 0, _services));
             _advanceProgress(1, relativePath);
             continue;
         }
-        const std::string source = dropped ? _fileManager.resolvedPathAtPath(item).value_or(item) : item;
-        const FileManager::EntryState destinationState = _fileManager.entryStateAtPath(destination);
+        const std::string source = dropped ? _fileManager.resolvedPath(item).value_or(item) : item;
+        const FileManager::EntryState destinationState = _fileManager.entryState(destination);
         const bool destinationExists = destinationState.exists;
         const bool destinationIsDirectory = destinationState.isDirectory;
         // A link at the destination that leads nowhere is an old file like any other.
@@ -229,13 +229,13 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
         std::optional<std::string> backupPath;
         if (destinationTaken) {
             if (const auto& backupFolder = privateFiles()) {
-                backupPath = path::stringByAppendingPathComponent(*backupFolder, relativePath);
+                backupPath = path::join(*backupFolder, relativePath);
             }
         }
 
         if (destinationExists && destinationIsDirectory) {
             if (backupPath) {
-                _fileManager.createDirectoryAtPath(*backupPath);
+                _fileManager.createFolder(*backupPath);
             }
             if (kind != FileManager::EntryKind::folder) {
                 // A file cannot take the place of a folder without losing the folder: it is left out.
@@ -243,7 +243,7 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
                 _advanceProgress(_progressEntriesOf(source, kind), relativePath);
                 continue;
             }
-            const auto names = _fileManager.directoryContentsAtPath(source);
+            const auto names = _fileManager.folderContents(source);
             if (!names) {
                 _noteFailure(item, _errorText(_fileManager.lastError())); // an unreadable folder
                 _advanceProgress(_progressEntriesOf(source, kind), relativePath);
@@ -261,7 +261,7 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
             continue;
         }
 
-        if (destinationTaken && _fileManager.contentsEqualAtPath(source, destination)) {
+        if (destinationTaken && _fileManager.contentsEqual(source, destination)) {
             ++_numDuplicateFiles;
             _advanceProgress(_progressEntriesOf(source, kind), relativePath);
             continue;
@@ -304,12 +304,12 @@ bool UpdateRun::_countPlacement(const std::string& item, const std::string& rela
 }
 
 std::vector<std::string> UpdateRun::_directoryContentFullPathsAtPath(const std::string& path) const {
-    const auto names = _fileManager.directoryContentsAtPath(path);
+    const auto names = _fileManager.folderContents(path);
     return names ? fullPaths(path, *names) : std::vector<std::string>();
 }
 
 std::size_t UpdateRun::_progressEntriesOf(const std::string& item, FileManager::EntryKind kind) const {
-    return 1 + (kind == FileManager::EntryKind::folder ? _fileManager.countSubpathsAtPath(item) : 0);
+    return 1 + (kind == FileManager::EntryKind::folder ? _fileManager.countSubpaths(item) : 0);
 }
 
 void UpdateRun::_advanceProgress(std::size_t entries, const std::string& file, const std::string& status) {
@@ -350,7 +350,7 @@ void UpdateRun::_terminateAddDataFromFiles() {
     _progressValue = 0.0;
     const Status complete{_localized("Installing:"), _localized("Complete"), _progressValue, _progressMaxValue};
     if (_numFilesReplaced == 0 && _placement.madeBackupFolder()) {
-        _fileManager.removeFileAtPath(*_placement.madeBackupFolder());
+        _fileManager.removeItem(*_placement.madeBackupFolder());
     }
     _record.setBackupFolder(_placement.madeBackupFolder());
     _record.setMadeBackupRoot(_placement.madeBackupRoot());
@@ -391,7 +391,7 @@ std::string UpdateRun::_errorText(int error) {
 }
 
 std::string UpdateRun::_localized(const std::string& key) const {
-    return _services.localizer.localizedStringForKey(key);
+    return _services.localizer.text(key);
 }
 
 } // namespace quorvane

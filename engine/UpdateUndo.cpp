@@ -32,19 +32,19 @@ bool staysInside(const std::string& relativePath) {
 
 UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fileManager,
                                     const Localizer& localizer) {
-    const auto localized = [&](const char* key) { return localizer.localizedStringForKey(key); };
+    const auto localized = [&](const char* key) { return localizer.text(key); };
     Result result;
     const auto& items = record.items();
     for (auto it = items.rbegin(); it != items.rend(); ++it) {
         const UpdateRecord::Item& item = *it;
-        const std::string path = path::stringByAppendingPathComponent(record.installation(), item.relativePath);
+        const std::string path = path::join(record.installation(), item.relativePath);
         if (!staysInside(item.relativePath) || (item.replaced && !record.backupFolder())) {
             result.leftAlone.push_back({path, localized("The record of the update does not allow it.")});
             continue;
         }
         std::uint64_t entries = 0;
         const auto now = UpdateRecord::currentStamp(fileManager, path, item.folder, &entries);
-        if (!now && fileManager.entryKindAtPath(path, false) == FileManager::EntryKind::missing) {
+        if (!now && fileManager.entryKind(path, false) == FileManager::EntryKind::missing) {
             result.leftAlone.push_back({path, localized("It is no longer there.")});
             continue;
         }
@@ -53,15 +53,15 @@ UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fil
             continue;
         }
         if (!item.replaced) {
-            if (fileManager.removeFileAtPath(path)) {
+            if (fileManager.removeItem(path)) {
                 ++result.removed;
             } else {
                 result.leftAlone.push_back({path, std::strerror(fileManager.lastError())});
             }
             continue;
         }
-        const std::string backup = path::stringByAppendingPathComponent(*record.backupFolder(), item.relativePath);
-        if (fileManager.entryKindAtPath(backup, false) == FileManager::EntryKind::missing) {
+        const std::string backup = path::join(*record.backupFolder(), item.relativePath);
+        if (fileManager.entryKind(backup, false) == FileManager::EntryKind::missing) {
             result.leftAlone.push_back({path, localized("Its backup copy is no longer there.")});
         } else if (restore(fileManager, backup, path, item.folder)) {
             ++result.restored;
@@ -72,10 +72,10 @@ UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fil
     if (record.backupFolder()) {
         removeEmptyFolders(fileManager, *record.backupFolder());
         // "BackupFiles" goes too when the run made it and it is empty again.
-        const std::string backups = path::stringByDeletingLastPathComponent(*record.backupFolder());
-        const auto left = fileManager.directoryContentsAtPath(backups);
-        if (record.madeBackupRoot() && path::lastPathComponent(backups) == "BackupFiles" && left && left->empty()) {
-            fileManager.removeFileAtPath(backups);
+        const std::string backups = path::parent(*record.backupFolder());
+        const auto left = fileManager.folderContents(backups);
+        if (record.madeBackupRoot() && path::fileName(backups) == "BackupFiles" && left && left->empty()) {
+            fileManager.removeItem(backups);
         }
     }
     return result;
@@ -96,23 +96,23 @@ bool UpdateUndo::restore(FileManager& fileManager, const std::string& backup, co
         return fileManager.replacePath(backup, path); // in one step: the old file is never missing
     }
     // A folder took a file's place: the two swap names, and the folder then goes from the backup.
-    return fileManager.exchangePath(backup, path) && fileManager.removeFileAtPath(backup);
+    return fileManager.exchangePath(backup, path) && fileManager.removeItem(backup);
 }
 
 void UpdateUndo::removeEmptyFolders(FileManager& fileManager, const std::string& folder) {
-    if (fileManager.entryKindAtPath(folder, false) != FileManager::EntryKind::folder) {
+    if (fileManager.entryKind(folder, false) != FileManager::EntryKind::folder) {
         return;
     }
-    for (const std::string& name : fileManager.directoryContentsAtPath(folder).value_or(std::vector<std::string>())) {
-        removeEmptyFolders(fileManager, path::stringByAppendingPathComponent(folder, name));
+    for (const std::string& name : fileManager.folderContents(folder).value_or(std::vector<std::string>())) {
+        removeEmptyFolders(fileManager, path::join(folder, name));
     }
-    if (const auto left = fileManager.directoryContentsAtPath(folder); left && left->empty()) {
-        fileManager.removeFileAtPath(folder);
+    if (const auto left = fileManager.folderContents(folder); left && left->empty()) {
+        fileManager.removeItem(folder);
     }
 }
 
 UpdateReport UpdateUndo::report(const Result& result, const Localizer& localizer) {
-    const auto localized = [&](const char* key) { return localizer.localizedStringForKey(key); };
+    const auto localized = [&](const char* key) { return localizer.text(key); };
     UpdateReport report;
     report.message = formatMessage(localized("%d added items removed\n%d replaced items put back."),
                                    {static_cast<std::int32_t>(result.removed),

@@ -9,8 +9,8 @@ namespace {
 // The first of folder and the folders above it that is the folder with the given identity.
 std::optional<std::string> findUpwards(const FileManager& files, std::string folder,
                                        const std::pair<std::uint64_t, std::uint64_t>& identity) {
-    for (;; folder = path::stringByDeletingLastPathComponent(folder)) {
-        if (files.fileIdentityAtPath(folder) == identity) {
+    for (;; folder = path::parent(folder)) {
+        if (files.identity(folder) == identity) {
             return folder;
         }
         if (folder == "/" || folder.empty()) {
@@ -36,9 +36,9 @@ WalkGuard::Refusal WalkGuard::refusalOf(const std::string& item) {
 }
 
 WalkGuard::Refusal WalkGuard::_decideRefusal(const std::string& item) const {
-    const auto installation = _installation.empty() ? std::nullopt : _fileManager.resolvedPathAtPath(_installation);
-    const auto itemIdentity = _fileManager.fileIdentityAtPath(item);
-    const auto resolvedItem = _fileManager.resolvedPathAtPath(item);
+    const auto installation = _installation.empty() ? std::nullopt : _fileManager.resolvedPath(_installation);
+    const auto itemIdentity = _fileManager.identity(item);
+    const auto resolvedItem = _fileManager.resolvedPath(item);
     if (!installation || !itemIdentity || !resolvedItem) {
         return Refusal::none;
     }
@@ -46,7 +46,7 @@ WalkGuard::Refusal WalkGuard::_decideRefusal(const std::string& item) const {
         return *holder == *installation ? Refusal::isInstallation : Refusal::holdsInstallation;
     }
     const auto backups =
-        _fileManager.fileIdentityAtPath(path::stringByAppendingPathComponent(*installation, "BackupFiles"));
+        _fileManager.identity(path::join(*installation, "BackupFiles"));
     if (backups && findUpwards(_fileManager, *resolvedItem, *backups)) {
         return Refusal::inBackups;
     }
@@ -54,14 +54,14 @@ WalkGuard::Refusal WalkGuard::_decideRefusal(const std::string& item) const {
 }
 
 bool WalkGuard::walkFolder(const std::string& folder) {
-    const auto identity = _fileManager.fileIdentityAtPath(folder);
+    const auto identity = _fileManager.identity(folder);
     if (!identity) {
         return true; // nothing to list there either
     }
     const auto [walked, first] = _walkedFolders.try_emplace(*identity, folder);
     // A folder walked before counts only while its path still leads to it: an extraction's folders go
     // during the run, and their numbers may come back for new folders.
-    if (!first && _fileManager.fileIdentityAtPath(walked->second) == identity) {
+    if (!first && _fileManager.identity(walked->second) == identity) {
         return false;
     }
     walked->second = folder;

@@ -6,12 +6,12 @@
 
 namespace quorvane {
 
-std::optional<std::string> Bundle::pathForResource(const std::string& name, const std::string& type) const {
+std::optional<std::string> Bundle::resourcePath(const std::string& name, const std::string& type) const {
     if (name.empty() || _resourceFolder.empty()) {
         return std::nullopt;
     }
     const std::string file = type.empty() ? name : name + "." + type;
-    std::string path = path::stringByAppendingPathComponent(_resourceFolder, file);
+    std::string path = path::join(_resourceFolder, file);
     const QFileInfo info(QString::fromStdString(path));
     if (!info.exists() || info.isDir()) {
         return std::nullopt;

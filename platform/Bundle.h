@@ -11,7 +11,7 @@ class Bundle {
 public:
     explicit Bundle(std::string resourceFolder) : _resourceFolder(std::move(resourceFolder)) {}
     // The path of the resource name.type, or none when there is no such resource.
-    std::optional<std::string> pathForResource(const std::string& name, const std::string& type) const;
+    std::optional<std::string> resourcePath(const std::string& name, const std::string& type) const;
 
 private:
     std::string _resourceFolder;

@@ -34,7 +34,7 @@ bool isExtractionFolderName(std::string_view name) {
 }
 
 bool isOurs(const std::string& path) {
-    const std::string name = path::lastPathComponent(path);
+    const std::string name = path::fileName(path);
     if (name.starts_with(FileManager::temporaryNamePrefix)) {
         return true;
     }
@@ -106,7 +106,7 @@ bool CleanupJournal::open() {
     }
     makeFolders(_folder);
     const auto nonce = std::chrono::steady_clock::now().time_since_epoch().count();
-    _path = path::stringByAppendingPathComponent(
+    _path = path::join(
         _folder, std::string(kJournalPrefix) + std::to_string(::getpid()) + "-" + std::to_string(nonce));
     _fd = ::open(_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
     if (_fd >= 0 && ::flock(_fd, LOCK_EX | LOCK_NB) != 0) {
@@ -136,7 +136,7 @@ void CleanupJournal::cleanUp(FileManager& fileManager) {
     }
     while (const dirent* entry = ::readdir(listing)) {
         const std::string name = entry->d_name;
-        const std::string journal = path::stringByAppendingPathComponent(_folder, name);
+        const std::string journal = path::join(_folder, name);
         if (!name.starts_with(kJournalPrefix) || journal == _path) {
             continue;
         }
@@ -150,7 +150,7 @@ void CleanupJournal::cleanUp(FileManager& fileManager) {
                 end = std::min(paths.find('\0', start), paths.size());
                 const std::string path = paths.substr(start, end - start);
                 if (path.starts_with('/') && isOurs(path)) {
-                    fileManager.removeFileAtPath(path);
+                    fileManager.removeItem(path);
                 }
             }
             ::unlink(journal.c_str());

@@ -87,9 +87,9 @@ thread_local int lastFailure = 0;
 
 } // namespace
 
-bool FileManager::fileExistsAtPath(const std::string& path) const { return fileExistsAtPath(path, nullptr); }
+bool FileManager::exists(const std::string& path) const { return exists(path, nullptr); }
 
-bool FileManager::fileExistsAtPath(const std::string& path, bool* isDirectory) const {
+bool FileManager::exists(const std::string& path, bool* isDirectory) const {
     struct stat st {};
     const bool exists = !path.empty() && statAt(path, &st, true) == 0;
     if (isDirectory) {
@@ -98,12 +98,12 @@ bool FileManager::fileExistsAtPath(const std::string& path, bool* isDirectory) c
     return exists;
 }
 
-bool FileManager::entryExistsAtPath(const std::string& path) const {
+bool FileManager::entryExists(const std::string& path) const {
     struct stat st {};
     return !path.empty() && statAt(path, &st, false) == 0;
 }
 
-FileManager::EntryState FileManager::entryStateAtPath(const std::string& path) const {
+FileManager::EntryState FileManager::entryState(const std::string& path) const {
     EntryState state;
     struct stat st {};
     if (path.empty() || statAt(path, &st, false) != 0) {
@@ -118,12 +118,12 @@ FileManager::EntryState FileManager::entryStateAtPath(const std::string& path) c
     return state;
 }
 
-bool FileManager::isSymbolicLinkAtPath(const std::string& path) const {
+bool FileManager::isSymbolicLink(const std::string& path) const {
     struct stat st {};
     return !path.empty() && statAt(path, &st, false) == 0 && S_ISLNK(st.st_mode);
 }
 
-FileManager::EntryKind FileManager::entryKindAtPath(const std::string& path, bool traverseLink) const {
+FileManager::EntryKind FileManager::entryKind(const std::string& path, bool traverseLink) const {
     struct stat st {};
     if (path.empty() || statAt(path, &st, traverseLink) != 0) {
         return EntryKind::missing;
@@ -136,19 +136,19 @@ FileManager::EntryKind FileManager::entryKindAtPath(const std::string& path, boo
                                  : EntryKind::special;
 }
 
-std::optional<std::string> FileManager::resolvedPathAtPath(const std::string& path) const {
+std::optional<std::string> FileManager::resolvedPath(const std::string& path) const {
     std::unique_ptr<char, decltype(&std::free)> resolved(
         path.empty() ? nullptr : ::realpath(path.c_str(), nullptr), &std::free);
     return resolved ? std::optional<std::string>(resolved.get()) : std::nullopt;
 }
 
-bool FileManager::createDirectoryAtPath(const std::string& path) {
+bool FileManager::createFolder(const std::string& path) {
     return !path.empty() &&
            (atPath(path, [](int folder, const char* name) { return ::mkdirat(folder, name, 0777); }) == 0 ||
             _failed());
 }
 
-bool FileManager::removeFileAtPath(const std::string& path) {
+bool FileManager::removeItem(const std::string& path) {
     if (path.empty()) {
         return false;
     }
@@ -168,7 +168,7 @@ bool FileManager::movePath(const std::string& from, const std::string& to) {
         return ::renameat2(fromFolder, fromName, toFolder, toName, RENAME_NOREPLACE);
     });
     if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
-        if (entryExistsAtPath(to)) {
+        if (entryExists(to)) {
             errno = EEXIST;
             return _failed();
         }
@@ -210,7 +210,7 @@ bool FileManager::copyPath(const std::string& from, const std::string& to, CopyO
     return false;
 }
 
-bool FileManager::contentsEqualAtPath(const std::string& path1, const std::string& path2) const {
+bool FileManager::contentsEqual(const std::string& path1, const std::string& path2) const {
     if (path1.empty() || path2.empty()) {
         return false;
     }
@@ -224,7 +224,7 @@ bool FileManager::contentsEqualAtPath(const std::string& path1, const std::strin
            equalEntries({at1.folder(), at1.name()}, {at2.folder(), at2.name()});
 }
 
-std::vector<std::string> FileManager::subpathsAtPath(const std::string& path) const {
+std::vector<std::string> FileManager::subpaths(const std::string& path) const {
     std::vector<std::string> subpaths;
     std::size_t count = 0;
     if (DirPtr dir = path.empty() ? nullptr : openFolderAtPath(path)) {
@@ -233,7 +233,7 @@ std::vector<std::string> FileManager::subpathsAtPath(const std::string& path) co
     return subpaths;
 }
 
-std::size_t FileManager::countSubpathsAtPath(const std::string& path) const {
+std::size_t FileManager::countSubpaths(const std::string& path) const {
     std::size_t count = 0;
     if (DirPtr dir = path.empty() ? nullptr : openFolderAtPath(path)) {
         collectSubpaths(dir.get(), "", nullptr, &count);
@@ -241,7 +241,7 @@ std::size_t FileManager::countSubpathsAtPath(const std::string& path) const {
     return count;
 }
 
-std::optional<std::vector<std::string>> FileManager::directoryContentsAtPath(const std::string& path) const {
+std::optional<std::vector<std::string>> FileManager::folderContents(const std::string& path) const {
     if (path.empty()) {
         return std::nullopt;
     }
@@ -257,7 +257,7 @@ bool FileManager::changeCurrentDirectoryPath(const std::string& path) {
     return !path.empty() && ::chdir(path.c_str()) == 0;
 }
 
-std::optional<std::uint64_t> FileManager::fileSizeAtPath(const std::string& path, bool traverseLink) const {
+std::optional<std::uint64_t> FileManager::fileSize(const std::string& path, bool traverseLink) const {
     struct stat st {};
     if (path.empty() || statAt(path, &st, traverseLink) != 0) {
         return std::nullopt;
@@ -265,8 +265,8 @@ std::optional<std::uint64_t> FileManager::fileSizeAtPath(const std::string& path
     return static_cast<std::uint64_t>(st.st_size);
 }
 
-std::optional<std::string> FileManager::stringWithContentsOfFile(const std::string& path) const {
-    return leadingStringOfFile(path, std::numeric_limits<std::size_t>::max());
+std::optional<std::string> FileManager::readFile(const std::string& path) const {
+    return readFileHead(path, std::numeric_limits<std::size_t>::max());
 }
 
 bool FileManager::linkPath(const std::string& from, const std::string& to) {
@@ -304,7 +304,7 @@ bool FileManager::exchangePath(const std::string& path1, const std::string& path
 }
 
 std::optional<std::pair<std::uint64_t, std::uint64_t>>
-FileManager::fileIdentityAtPath(const std::string& path) const {
+FileManager::identity(const std::string& path) const {
     struct stat st {};
     if (path.empty() || statAt(path, &st, true) != 0) {
         return std::nullopt;
@@ -312,7 +312,7 @@ FileManager::fileIdentityAtPath(const std::string& path) const {
     return std::make_pair(static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino));
 }
 
-std::optional<FileManager::EntryStamp> FileManager::entryStampAtPath(const std::string& path) const {
+std::optional<FileManager::EntryStamp> FileManager::entryStamp(const std::string& path) const {
     struct stat st {};
     if (path.empty() || ::lstat(path.c_str(), &st) != 0) {
         return std::nullopt;
@@ -348,10 +348,10 @@ std::string FileManager::temporaryPathBeside(const std::string& path) {
     char name[96];
     std::snprintf(name, sizeof name, "%s%ld-%llx-%lu", temporaryNamePrefix, _processId, _temporaryNonce,
                   ++_temporaryCounter);
-    return path::stringByAppendingPathComponent(path::stringByDeletingLastPathComponent(path), name);
+    return path::join(path::parent(path), name);
 }
 
-std::optional<std::string> FileManager::leadingStringOfFile(const std::string& path,
+std::optional<std::string> FileManager::readFileHead(const std::string& path,
                                                             std::size_t maxLength) const {
     if (path.empty()) {
         return std::nullopt;

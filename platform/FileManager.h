@@ -19,27 +19,27 @@ public:
     virtual ~FileManager() = default;
 
     // Follows symbolic links: a link to a folder is a folder, a dangling link is nothing.
-    virtual bool fileExistsAtPath(const std::string& path) const;
-    virtual bool fileExistsAtPath(const std::string& path, bool* isDirectory) const;
+    virtual bool exists(const std::string& path) const;
+    virtual bool exists(const std::string& path, bool* isDirectory) const;
     // Something is at the path, a dangling link included.
-    virtual bool entryExistsAtPath(const std::string& path) const;
+    virtual bool entryExists(const std::string& path) const;
     // What is at the path, learnt in one look where no link is in the way.
     struct EntryState {
         bool entryExists = false; // anything, a dangling link included
-        bool exists = false;      // following links, as fileExistsAtPath
+        bool exists = false;      // following links, as exists
         bool isDirectory = false; // following links
     };
-    virtual EntryState entryStateAtPath(const std::string& path) const;
-    virtual bool isSymbolicLinkAtPath(const std::string& path) const;
+    virtual EntryState entryState(const std::string& path) const;
+    virtual bool isSymbolicLink(const std::string& path) const;
     // What kind of entry is at the path; with traverseLink, what a link there leads to.
     enum class EntryKind { missing, file, folder, symbolicLink, special /* pipe, socket or device */ };
-    virtual EntryKind entryKindAtPath(const std::string& path, bool traverseLink) const;
+    virtual EntryKind entryKind(const std::string& path, bool traverseLink) const;
     // The path with every link in it resolved, "." and ".." taken out; none when it leads nowhere.
-    virtual std::optional<std::string> resolvedPathAtPath(const std::string& path) const;
+    virtual std::optional<std::string> resolvedPath(const std::string& path) const;
     // One new folder; no when the path exists or its parent is missing.
-    virtual bool createDirectoryAtPath(const std::string& path);
+    virtual bool createFolder(const std::string& path);
     // The file, link or whole tree deleted.
-    virtual bool removeFileAtPath(const std::string& path);
+    virtual bool removeItem(const std::string& path);
     // Moves a file or tree within one file system; never over an existing item.
     virtual bool movePath(const std::string& from, const std::string& to);
     // What a copy made: one file or link, or a folder with this many entries beneath it; and the entries
@@ -68,20 +68,20 @@ public:
     virtual bool copyPath(const std::string& from, const std::string& to, CopyOutcome* outcome);
     bool copyPath(const std::string& from, const std::string& to) { return copyPath(from, to, nullptr); }
     // Identical files (sizes first, then contents), identical link targets, or folders with identical trees.
-    virtual bool contentsEqualAtPath(const std::string& path1, const std::string& path2) const;
+    virtual bool contentsEqual(const std::string& path1, const std::string& path2) const;
     // Relative paths of every descendant, at any depth, without following links below the folder.
-    virtual std::vector<std::string> subpathsAtPath(const std::string& path) const;
-    // The number of descendants subpathsAtPath would list.
-    virtual std::size_t countSubpathsAtPath(const std::string& path) const;
+    virtual std::vector<std::string> subpaths(const std::string& path) const;
+    // The number of descendants subpaths would list.
+    virtual std::size_t countSubpaths(const std::string& path) const;
     // Names of the folder's direct entries, hidden ones included, unsorted; none for a non-folder.
-    virtual std::optional<std::vector<std::string>> directoryContentsAtPath(const std::string& path) const;
+    virtual std::optional<std::vector<std::string>> folderContents(const std::string& path) const;
     virtual bool changeCurrentDirectoryPath(const std::string& path);
-    virtual std::optional<std::uint64_t> fileSizeAtPath(const std::string& path, bool traverseLink) const;
+    virtual std::optional<std::uint64_t> fileSize(const std::string& path, bool traverseLink) const;
     // The file's whole contents; none if it cannot be read or is no regular file (a folder, pipe or device).
-    virtual std::optional<std::string> stringWithContentsOfFile(const std::string& path) const;
-    // At most the first maxLength bytes of the file, as stringWithContentsOfFile reads it: a huge file is
+    virtual std::optional<std::string> readFile(const std::string& path) const;
+    // At most the first maxLength bytes of the file, as readFile reads it: a huge file is
     // never read through.
-    virtual std::optional<std::string> leadingStringOfFile(const std::string& path,
+    virtual std::optional<std::string> readFileHead(const std::string& path,
                                                            std::size_t maxLength) const;
 
     // A second name for the same file (a hard link); no when the file system does not allow it.
@@ -91,14 +91,14 @@ public:
     // Atomically swaps the names of two existing items of any kind; no where the file system cannot.
     virtual bool exchangePath(const std::string& path1, const std::string& path2);
     // The same folder or file reached twice (through links), by device and inode.
-    virtual std::optional<std::pair<std::uint64_t, std::uint64_t>> fileIdentityAtPath(const std::string& path) const;
+    virtual std::optional<std::pair<std::uint64_t, std::uint64_t>> identity(const std::string& path) const;
     // The size and modification time (nanoseconds since the epoch) of the entry itself, a link not followed.
     struct EntryStamp {
         std::uint64_t size = 0;
         std::int64_t modified = 0;
         bool operator==(const EntryStamp&) const = default;
     };
-    virtual std::optional<EntryStamp> entryStampAtPath(const std::string& path) const;
+    virtual std::optional<EntryStamp> entryStamp(const std::string& path) const;
 
     // The system's error number of the latest operation on this thread that failed, kept when cleaning up
     // after it.

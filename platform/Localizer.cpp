@@ -5,7 +5,7 @@
 
 namespace quorvane {
 
-std::string Localizer::localizedStringForKey(const std::string& key) const {
+std::string Localizer::text(const std::string& key) const {
     if (key.empty() || QCoreApplication::instance() == nullptr) {
         return key;
     }

@@ -9,7 +9,7 @@ namespace quorvane {
 class Localizer {
 public:
     virtual ~Localizer() = default;
-    virtual std::string localizedStringForKey(const std::string& key) const;
+    virtual std::string text(const std::string& key) const;
 };
 
 } // namespace quorvane

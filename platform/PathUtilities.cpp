@@ -12,7 +12,7 @@ std::string_view withoutTrailingSlashes(std::string_view path) {
 
 } // namespace
 
-std::string stringByAppendingPathComponent(std::string_view base, std::string_view component) {
+std::string join(std::string_view base, std::string_view component) {
     while (!component.empty() && component.front() == '/') {
         component.remove_prefix(1);
     }
@@ -31,7 +31,7 @@ std::string stringByAppendingPathComponent(std::string_view base, std::string_vi
     return joined;
 }
 
-std::string lastPathComponent(std::string_view path) {
+std::string fileName(std::string_view path) {
     path = withoutTrailingSlashes(path);
     if (path == "/") {
         return "/";
@@ -40,7 +40,7 @@ std::string lastPathComponent(std::string_view path) {
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-std::string stringByDeletingLastPathComponent(std::string_view path) {
+std::string parent(std::string_view path) {
     path = withoutTrailingSlashes(path);
     if (path == "/") {
         return "/";
@@ -55,8 +55,8 @@ std::string stringByDeletingLastPathComponent(std::string_view path) {
     return std::string(withoutTrailingSlashes(path.substr(0, slash)));
 }
 
-std::string pathExtension(std::string_view path) {
-    const std::string name = lastPathComponent(path);
+std::string extension(std::string_view path) {
+    const std::string name = fileName(path);
     const auto dot = name.rfind('.');
     if (dot == std::string::npos || dot == 0 || dot + 1 == name.size()) {
         return "";

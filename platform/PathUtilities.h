@@ -8,13 +8,13 @@ namespace quorvane::path {
 // Slash-separated path text, taken apart and joined the usual way. Bytes are never re-encoded.
 
 // "a/b" + "c" is "a/b/c"; "" + "c" is "c"; a trailing slash of the base is not doubled.
-std::string stringByAppendingPathComponent(std::string_view base, std::string_view component);
+std::string join(std::string_view base, std::string_view component);
 // "/a/b/" gives "b"; "/" gives "/"; "" gives "".
-std::string lastPathComponent(std::string_view path);
+std::string fileName(std::string_view path);
 // "/a/b" gives "/a"; "/a" gives "/"; "a" gives ""; "/" gives "/".
-std::string stringByDeletingLastPathComponent(std::string_view path);
+std::string parent(std::string_view path);
 // "x.zip" gives "zip"; "x.tar.gz" gives "gz"; ".zip", "x." and "a.b/c" give "".
-std::string pathExtension(std::string_view path);
+std::string extension(std::string_view path);
 
 // Whether path lies somewhere below folder ("/a/b/c" is below "/a/b"; "/a/bc" and "/a/b" are not).
 bool isInsideFolder(std::string_view folder, std::string_view path);

@@ -241,7 +241,7 @@ bool TreeCopy::_copyTree(NameInFolder from, const std::string& fromPath, NameInF
         }
         bool childCreated = false;
         if (!_copyTree({fromFolder, entry->d_name},
-                       path::stringByAppendingPathComponent(fromPath, entry->d_name), {out.fd, entry->d_name},
+                       path::join(fromPath, entry->d_name), {out.fd, entry->d_name},
                        false, &childCreated, entry->d_type)) {
             return false;
         }

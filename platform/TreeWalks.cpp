@@ -91,7 +91,7 @@ bool removeTree(const std::string& path) {
     }
     bool ok = true;
     for (const std::string& name : listNames(path)) {
-        ok = removeTree(path::stringByAppendingPathComponent(path, name)) && ok;
+        ok = removeTree(path::join(path, name)) && ok;
     }
     return ::rmdir(path.c_str()) == 0 && ok;
 }
@@ -155,7 +155,7 @@ void collectSubpaths(FolderListing* dir, const std::string& relative, std::vecto
             isDir = ::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
         }
         const bool needsPath = out || isDir;
-        const std::string child = needsPath ? path::stringByAppendingPathComponent(relative, entry->d_name) : "";
+        const std::string child = needsPath ? path::join(relative, entry->d_name) : "";
         if (out) {
             out->push_back(child);
         }

@@ -5,16 +5,16 @@
 
 namespace quorvane {
 
-bool Workspace::isFilePackageAtPath(const std::string& path) const {
+bool Workspace::isApplicationBundle(const std::string& path) const {
     bool isDirectory = false;
-    if (!_fileManager.fileExistsAtPath(path, &isDirectory) || !isDirectory) {
+    if (!_fileManager.exists(path, &isDirectory) || !isDirectory) {
         return false;
     }
-    const std::string name = path::lastPathComponent(path);
+    const std::string name = path::fileName(path);
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".app") == 0) {
         return true;
     }
-    return _fileManager.fileExistsAtPath(path::stringByAppendingPathComponent(path, "Contents/Info.plist"));
+    return _fileManager.exists(path::join(path, "Contents/Info.plist"));
 }
 
 bool Workspace::openFolder(const std::string&) { return false; }

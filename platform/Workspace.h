@@ -15,7 +15,7 @@ public:
     virtual ~Workspace() = default;
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
-    bool isFilePackageAtPath(const std::string& path) const;
+    bool isApplicationBundle(const std::string& path) const;
     // Shows the folder in the desktop's file manager; no when it cannot. Without a desktop (the command
     // line) there is none to show it in.
     virtual bool openFolder(const std::string& path);

@@ -4,7 +4,7 @@
 #include "platform/Localizer.h"
 #include "platform/MessageFormat.h"
 #include "platform/PathUtilities.h"
-#include "platform/UserDefaults.h"
+#include "platform/Preferences.h"
 #include "platform/Workspace.h"
 #include "registry/InstallationListDelegate.h"
 
@@ -34,9 +34,9 @@ std::vector<std::string> splitLines(const std::string& text) {
 
 } // namespace
 
-InstallationList::InstallationList(FileManager& fileManager, Workspace& workspace, UserDefaults& userDefaults,
+InstallationList::InstallationList(FileManager& fileManager, Workspace& workspace, Preferences& preferences,
                                    Localizer& localizer, InstallationListDelegate* delegate)
-    : _fileManager(fileManager), _workspace(workspace), _userDefaults(userDefaults), _localizer(localizer),
+    : _fileManager(fileManager), _workspace(workspace), _preferences(preferences), _localizer(localizer),
       _delegate(delegate) {}
 
 void InstallationList::clear() {
@@ -45,37 +45,37 @@ void InstallationList::clear() {
 }
 
 std::string InstallationList::_localized(const std::string& key) const {
-    return _localizer.localizedStringForKey(key);
+    return _localizer.text(key);
 }
 
 InstallationStatus InstallationList::_isValidApplication(const std::string& path) {
     bool isDirectory = false;
-    if (!_fileManager.fileExistsAtPath(path, &isDirectory) || !isDirectory) {
+    if (!_fileManager.exists(path, &isDirectory) || !isDirectory) {
         return InstallationStatusNotFound;
     }
     // The folder stays the working directory: every test below is relative to it.
     if (!_fileManager.changeCurrentDirectoryPath(path)) {
         return InstallationStatusNotFound;
     }
-    if (!_fileManager.fileExistsAtPath("Quorvane", &isDirectory)) {
+    if (!_fileManager.exists("Quorvane", &isDirectory)) {
         return InstallationStatusNotFound;
     }
-    if (isDirectory && !_workspace.isFilePackageAtPath("Quorvane")) {
+    if (isDirectory && !_workspace.isApplicationBundle("Quorvane")) {
         return InstallationStatusNotFound;
     }
 
     InstallationStatus status = InstallationStatusValid;
-    if (!_fileManager.fileExistsAtPath("Art", &isDirectory) || !isDirectory) {
+    if (!_fileManager.exists("Art", &isDirectory) || !isDirectory) {
         status += InstallationStatusArtMissing;
     }
-    if (!_fileManager.fileExistsAtPath("Text", &isDirectory) || !isDirectory) {
+    if (!_fileManager.exists("Text", &isDirectory) || !isDirectory) {
         status += InstallationStatusTextMissing;
     }
     if (status == InstallationStatusValid) {
-        if (!_fileManager.fileExistsAtPath("Text/version.txt")) {
+        if (!_fileManager.exists("Text/version.txt")) {
             status += InstallationStatusVersionFileMissing;
         } else {
-            const auto text = _fileManager.leadingStringOfFile("Text/version.txt", kMaxVersionFileLength);
+            const auto text = _fileManager.readFileHead("Text/version.txt", kMaxVersionFileLength);
             if (!text || text->find("1.29") == std::string::npos) {
                 status += InstallationStatusWrongVersion;
             }
@@ -144,7 +144,7 @@ bool InstallationList::_addApplications(const std::optional<std::vector<std::str
             continue;
         }
         if (!folders) {
-            app = path::stringByDeletingLastPathComponent(app);
+            app = path::parent(app);
         }
         if (std::find(pathList.begin(), pathList.end(), app) != pathList.end()) {
             continue;
@@ -152,7 +152,7 @@ bool InstallationList::_addApplications(const std::optional<std::vector<std::str
         // A folder that is there but holds no installation is forgotten; one that is not there at all
         // may be on a drive that is not connected now. Looked at before the check moves the working
         // directory.
-        const bool absent = keepAbsent && !_fileManager.fileExistsAtPath(app);
+        const bool absent = keepAbsent && !_fileManager.exists(app);
         const InstallationStatus status = _isValidApplication(app);
         if (status == InstallationStatusNotFound && !absent) {
             continue;
@@ -181,9 +181,9 @@ bool InstallationList::_addApplications(const std::optional<std::vector<std::str
 }
 
 void InstallationList::_savePathList(const std::vector<std::string>& pathList) {
-    _userDefaults.setObject(pathList, "Target_Path_Array");
+    _preferences.setStringList("Target_Path_Array", pathList);
     // Written at once: a list that cannot be saved is said once a run, and stays listed all the same.
-    const int error = _userDefaults.synchronize();
+    const int error = _preferences.sync();
     if (error == 0 || _pathListFailureReported) {
         return;
     }
@@ -206,7 +206,7 @@ AppRecord InstallationList::_makeAppRecord(const std::string& path, Installation
         record.icon =
             status == InstallationStatusValid ? _delegate->goodFolderIcon() : _delegate->badFolderIcon();
     }
-    record.identity = _fileManager.fileIdentityAtPath(path);
+    record.identity = _fileManager.identity(path);
     return record;
 }
 
@@ -219,7 +219,7 @@ InstallationStatus InstallationList::_judgeListedApplicationAgain(const std::str
         *replaced = false;
         return status;
     }
-    *replaced = listed->identity != _fileManager.fileIdentityAtPath(path);
+    *replaced = listed->identity != _fileManager.identity(path);
     if (!*replaced && listed->status == status) {
         return status;
     }
@@ -266,7 +266,7 @@ void InstallationList::_judgeAbsentApplicationsAgain() {
     std::vector<std::string> absent;
     for (const AppRecord& record : _targetPathArray) {
         if (record.path && record.status == InstallationStatusNotFound &&
-            _fileManager.fileExistsAtPath(*record.path)) {
+            _fileManager.exists(*record.path)) {
             absent.push_back(*record.path);
         }
     }

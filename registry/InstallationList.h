@@ -13,7 +13,7 @@ namespace quorvane {
 class FileManager;
 class InstallationListDelegate;
 class Localizer;
-class UserDefaults;
+class Preferences;
 class Workspace;
 
 // The known installations of the game, one record per table row: how a folder is judged, the order of
@@ -22,7 +22,7 @@ class Workspace;
 class InstallationList {
 public:
     // Without a delegate the records carry no icons and changes are told to no one.
-    InstallationList(FileManager& fileManager, Workspace& workspace, UserDefaults& userDefaults,
+    InstallationList(FileManager& fileManager, Workspace& workspace, Preferences& preferences,
                      Localizer& localizer, InstallationListDelegate* delegate);
     InstallationList(const InstallationList&) = delete;
     InstallationList& operator=(const InstallationList&) = delete;
@@ -71,7 +71,7 @@ private:
 
     FileManager& _fileManager;
     Workspace& _workspace;
-    UserDefaults& _userDefaults;
+    Preferences& _preferences;
     Localizer& _localizer;
     InstallationListDelegate* _delegate;
     std::vector<AppRecord> _targetPathArray;

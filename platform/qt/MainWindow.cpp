@@ -56,8 +56,8 @@ std::unique_ptr<Ui::MainWindow> setUpUi(QWidget& widget) {
 
 } // namespace
 
-MainWindow::MainWindow(UserDefaults& userDefaults)
-    : _ui(setUpUi(_widget)), _window(_widget, userDefaults), _file(*_ui->_file), _fileLabel(*_ui->_fileLabel),
+MainWindow::MainWindow(Preferences& preferences)
+    : _ui(setUpUi(_widget)), _window(_widget, preferences), _file(*_ui->_file), _fileLabel(*_ui->_fileLabel),
       _progress(*_ui->_progress), _cancelButton(*_ui->_cancelButton),
       _waitingLine(std::make_unique<HidingTextField>(*_ui->_waitingLine)),
       _menus(new WindowMenus(_widget, *_ui->_appPathSelector)) {}

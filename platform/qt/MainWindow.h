@@ -15,7 +15,7 @@ class MainWindow;
 namespace quorvane {
 
 class QtTableView;
-class UserDefaults;
+class Preferences;
 class WindowMenus;
 
 // The program's window, built from its description (MainWindow.ui), with its controls as the logic
@@ -24,7 +24,7 @@ class WindowMenus;
 class MainWindow {
 public:
     // The window keeps its frame in these preferences once it has a frame autosave name.
-    explicit MainWindow(UserDefaults& userDefaults);
+    explicit MainWindow(Preferences& preferences);
     ~MainWindow();
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;

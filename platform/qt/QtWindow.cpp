@@ -1,6 +1,6 @@
 #include "platform/qt/QtWindow.h"
 
-#include "platform/UserDefaults.h"
+#include "platform/Preferences.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -71,8 +71,8 @@ QString qText(const std::string& text) {
 
 } // namespace
 
-QtWindow::QtWindow(QWidget& window, UserDefaults& userDefaults)
-    : _window(window), _userDefaults(userDefaults) {
+QtWindow::QtWindow(QWidget& window, Preferences& preferences)
+    : _window(window), _preferences(preferences) {
     _window.installEventFilter(this);
 }
 
@@ -85,7 +85,7 @@ void QtWindow::setFrameAutosaveName(const std::string& name) {
     if (name.empty()) {
         return;
     }
-    if (const std::optional<std::string> saved = _userDefaults.stringForKey(frameKey())) {
+    if (const std::optional<std::string> saved = _preferences.stringValue(frameKey())) {
         if (const std::optional<Rect> frame = parseFrame(*saved)) {
             setFrame(*frame, false);
         }
@@ -217,9 +217,9 @@ void QtWindow::saveFrame() {
         return;
     }
     const Rect frame = this->frame();
-    _userDefaults.setString(
-        QString("%1 %2 %3 %4").arg(frame.x).arg(frame.y).arg(frame.width).arg(frame.height).toStdString(),
-        frameKey());
+    _preferences.setString(
+        frameKey(),
+        QString("%1 %2 %3 %4").arg(frame.x).arg(frame.y).arg(frame.width).arg(frame.height).toStdString());
 }
 
 } // namespace quorvane

@@ -10,7 +10,7 @@ class QWidget;
 
 namespace quorvane {
 
-class UserDefaults;
+class Preferences;
 
 // A top-level widget as the window the logic talks to.
 //
@@ -24,7 +24,7 @@ class UserDefaults;
 // whole frame does not fit on the screen.
 class QtWindow : public QObject, public Window {
 public:
-    QtWindow(QWidget& window, UserDefaults& userDefaults);
+    QtWindow(QWidget& window, Preferences& preferences);
 
     std::string title() const override;
     void setFrameAutosaveName(const std::string& name) override;
@@ -53,7 +53,7 @@ private:
     void keepFrameOnScreen();
 
     QWidget& _window;
-    UserDefaults& _userDefaults;
+    Preferences& _preferences;
     std::string _frameAutosaveName;
     bool _keepingOnScreen = false;
     // The decorations the frame was last fitted with.

@@ -24,7 +24,7 @@ using Paths = std::vector<std::string>;
 class UpdaterApplicationTest : public testing::Test {
 protected:
     UpdaterApplicationTest() {
-        UserDefaults(folder / "preferences.ini").setObject(Paths{damaged, valid}, "Target_Path_Array");
+        Preferences(folder / "preferences.ini").setStringList("Target_Path_Array", Paths{damaged, valid});
         UpdaterConfiguration configuration;
         configuration.preferencesPath = folder / "preferences.ini";
         updater = std::make_unique<UpdaterApplication>(configuration);
@@ -99,7 +99,7 @@ TEST_F(UpdaterApplicationTest, StartsWithTheSavedInstallationsAndInstallsADroppe
     EXPECT_EQ(visibleSheet()->text().toStdString(), "Application files updated successfully");
     EXPECT_EQ(readFile(valid + "/Art/tree.png"), "new tree");
     EXPECT_EQ(readFile(valid + "/Text/story.txt"), "once upon");
-    const auto backups = *FileManager().directoryContentsAtPath(valid + "/BackupFiles");
+    const auto backups = *FileManager().folderContents(valid + "/BackupFiles");
     ASSERT_EQ(backups.size(), 1u);
     EXPECT_EQ(readFile(valid + "/BackupFiles/" + backups[0] + "/Art/tree.png"), "old tree");
     EXPECT_EQ(treeListing(folder / "home/Downloads"), "Forest Pack/\nForest Pack/Art/\nForest Pack/Art/tree.png\nPack.zip\n");

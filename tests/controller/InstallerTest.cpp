@@ -1,6 +1,6 @@
 // The controller on real folders and preferences, with recording stand-ins for the window: the list of
 // installations, drops onto it, the run's display and the menu actions.
-#include "platform/UserDefaults.h"
+#include "platform/Preferences.h"
 #include "support/EventLoopWait.h"
 #include "support/FakeDraggingInfo.h"
 #include "support/InstallerHarness.h"
@@ -24,7 +24,7 @@ constexpr auto kAbove = Op::NSTableViewDropAbove;
 const std::string kNotFound = "Not found. Is its drive connected?";
 
 std::optional<Paths> savedList(const InstallerHarness& h) {
-    return UserDefaults(h.folder / "preferences.ini").stringArrayForKey("Target_Path_Array");
+    return Preferences(h.folder / "preferences.ini").stringList("Target_Path_Array");
 }
 std::string description(InstallerHarness& h, int row) {
     const ObjectValue value = h.installer().objectValueForTableColumn(h.table, "pathDescription", row);
@@ -128,8 +128,8 @@ TEST(InstallationList, LaterStartsListTheSavedPathsValidOnesFirst) {
     const std::string A = h.folder.makeInstallation("home/A", "1.0"), B = h.folder.makeInstallation("home/B"),
                       C = h.folder.makeInstallation("home/C", "2.0"), D = h.folder.makeInstallation("home/D"),
                       E = h.folder.makeInstallation("home/E"), gone = h.folder / "home/gone";
-    UserDefaults(h.folder / "preferences.ini")
-        .setObject(Paths{A, "", B, gone, h.folder.makeFolder("home/plain"), C, B, D}, "Target_Path_Array");
+    Preferences(h.folder / "preferences.ini")
+        .setStringList("Target_Path_Array", Paths{A, "", B, gone, h.folder.makeFolder("home/plain"), C, B, D});
     h.installer().awakeFromNib();
     EXPECT_EQ(h.rowPaths(), (Paths{B, D, A, gone, C}));
     EXPECT_EQ(description(h, 3), gone + "\n" + kNotFound);
@@ -154,7 +154,7 @@ TEST(InstallationList, AnEmptyListShowsTheSorryRowAlone) {
         options.locatePath = start == "no locate tool" ? tools / "locate" : writeLocateStandIn(tools, "locate", "");
         InstallerHarness h(options);
         if (start == "saved list empty") {
-            UserDefaults(h.folder / "preferences.ini").setObject(Paths{}, "Target_Path_Array");
+            Preferences(h.folder / "preferences.ini").setStringList("Target_Path_Array", Paths{});
         }
         h.installer().awakeFromNib();
         ASSERT_TRUE(waitUntil([&] { return h.rowPaths().empty(); }));
@@ -300,7 +300,7 @@ TEST(ProgressDisplay, CancelOffersPutBackAndClosingAsksFirst) {
         options.fileManager = &fileManager;
         InstallerHarness h(options);
         const std::string game = h.folder.makeInstallation("home/game"), before = treeListing(game);
-        UserDefaults(h.folder / "preferences.ini").setObject(Paths{game}, "Target_Path_Array");
+        Preferences(h.folder / "preferences.ini").setStringList("Target_Path_Array", Paths{game});
         h.installer().awakeFromNib(); // the window asks the controller before it closes
         h.folder.writeFile("drop/Art/a.png", "a"), h.folder.writeFile("drop/Art/b.png", "b");
         h.folder.writeFile("drop/Art/c.png", "c");

@@ -108,10 +108,10 @@ TEST_F(FileManagerTest, AStoppedCopyLeavesNothingBehindAndAnUnnamedOneTakesNoTak
 TEST_F(FileManagerTest, ComparesContentsNotNames) {
     const std::string a = folder.writeFile("a", std::string(2 << 20, 'x') + "1");
     const std::string c = folder.writeFile("c", std::string(2 << 20, 'x') + "1");
-    EXPECT_FALSE(files.contentsEqualAtPath(a, folder.writeFile("b", std::string(2 << 20, 'x') + "2")));
-    EXPECT_TRUE(files.contentsEqualAtPath(a, c));
-    EXPECT_FALSE(files.contentsEqualAtPath(a, folder.writeFile("d", "x")));
-    EXPECT_FALSE(files.contentsEqualAtPath(a, folder / "missing"));
+    EXPECT_FALSE(files.contentsEqual(a, folder.writeFile("b", std::string(2 << 20, 'x') + "2")));
+    EXPECT_TRUE(files.contentsEqual(a, c));
+    EXPECT_FALSE(files.contentsEqual(a, folder.writeFile("d", "x")));
+    EXPECT_FALSE(files.contentsEqual(a, folder / "missing"));
 }
 
 // Read-only trees are removed whole; a move never replaces, a replacement does.
@@ -120,7 +120,7 @@ TEST_F(FileManagerTest, RemovesWholeTreesEvenReadOnlyOnesAndMovesWithoutReplacin
     const WithoutOverride bound;
     ASSERT_TRUE(bound.binds());
     ::chmod((folder / "d/sub").c_str(), 0500);
-    EXPECT_TRUE(files.removeFileAtPath(folder / "d"));
+    EXPECT_TRUE(files.removeItem(folder / "d"));
     EXPECT_FALSE(exists(folder / "d"));
     const std::string target = folder.writeFile("target", "old");
     const std::string other = folder.writeFile("other", "x");

@@ -16,9 +16,9 @@ TEST(PathUtilities, TakesPathsApartAndTellsWhatIsInsideAFolder) {
         {"/x/end.", "end.", "/x", ""}};
     // clang-format on
     for (const auto& [path, last, parent, extension] : cases) {
-        EXPECT_EQ(path::lastPathComponent(path), last) << path;
-        EXPECT_EQ(path::stringByDeletingLastPathComponent(path), parent) << path;
-        EXPECT_EQ(path::pathExtension(path), extension) << path;
+        EXPECT_EQ(path::fileName(path), last) << path;
+        EXPECT_EQ(path::parent(path), parent) << path;
+        EXPECT_EQ(path::extension(path), extension) << path;
     }
     EXPECT_TRUE(path::isInsideFolder("/a/b", "/a/b/c"));
     EXPECT_TRUE(path::isInsideFolder("/a/b/", "/a/b/c/d"));

@@ -17,7 +17,7 @@
 #include "platform/Localizer.h"
 #include "platform/SystemClock.h"
 #include "platform/SystemLog.h"
-#include "platform/UserDefaults.h"
+#include "platform/Preferences.h"
 #include "platform/Workspace.h"
 #include "support/EventLoopWait.h"
 #include "support/FakeControls.h"
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     }
     SystemLog log("quorvane-update-driver");
     Workspace workspace(fileManager);
-    UserDefaults userDefaults(option["--preferences"]);
+    Preferences preferences(option["--preferences"]);
     Localizer localizer;
     SystemClock clock;
     Bundle bundle("/nonexistent");
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     test::FakeTextField file, fileLabel;
     test::FakeProgressIndicator progress;
     test::FakeButton cancelButton;
-    MyInstaller installer(InstallerServices{fileManager, workspace, userDefaults, localizer, log, clock, bundle,
+    MyInstaller installer(InstallerServices{fileManager, workspace, preferences, localizer, log, clock, bundle,
                                             imageLoader, "/bin/false", option["--jar"], journal ? &*journal : nullptr});
     installer.connectOutlets(InstallerOutlets{&table, &file, &window, &progress, &fileLabel, &cancelButton});
     installer.setTargetPath(option["--target"]);

@@ -6,7 +6,7 @@
 #include "platform/CleanupJournal.h"
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
-#include "platform/UserDefaults.h"
+#include "platform/Preferences.h"
 #include "platform/Workspace.h"
 #include "support/EventLoopWait.h"
 #include "support/FakeClock.h"
@@ -55,11 +55,11 @@ public:
     // Builds a new controller on the same folder and preferences, as a second start of the program would.
     void restart() {
         _installer.reset();
-        _userDefaults->synchronize();
-        _userDefaults.reset(); // gone before the new one reads the file
-        _userDefaults = std::make_unique<UserDefaults>(folder / "preferences.ini");
+        _preferences->sync();
+        _preferences.reset(); // gone before the new one reads the file
+        _preferences = std::make_unique<Preferences>(folder / "preferences.ini");
         _installer = std::make_unique<MyInstaller>(InstallerServices{
-            _fileManager, _workspace, *_userDefaults, _localizer, log, clock, _bundle, _imageLoader,
+            _fileManager, _workspace, *_preferences, _localizer, log, clock, _bundle, _imageLoader,
             _options.locatePath, "/usr/bin/jar", &_journal, &_records});
         _installer->connectOutlets(InstallerOutlets{&table, &file, &window, &progress, &fileLabel, &cancelButton});
     }
@@ -96,7 +96,7 @@ private:
     CleanupJournal _journal{folder / "state"};
     UpdateRecordStore _records{_realFileManager, folder / "records"};
     RecordingWorkspace _workspace;
-    std::unique_ptr<UserDefaults> _userDefaults = std::make_unique<UserDefaults>(folder / "preferences.ini");
+    std::unique_ptr<Preferences> _preferences = std::make_unique<Preferences>(folder / "preferences.ini");
     Localizer _localizer;
     Bundle _bundle{"/nonexistent"};
     FakeImageLoader _imageLoader;

@@ -97,7 +97,7 @@ public:
 
     bool copyPath(S a, S b, CopyOutcome* o) override { return !fail("copy to", b) && FileManager::copyPath(a, b, o); }
     bool linkPath(S a, S b) override { return !fail("link", b) && FileManager::linkPath(a, b); }
-    bool createDirectoryAtPath(S a) override { return !fail("create", a) && FileManager::createDirectoryAtPath(a); }
+    bool createFolder(S a) override { return !fail("create", a) && FileManager::createFolder(a); }
     bool replacePath(S a, S b) override { return !fail("replace", b) && FileManager::replacePath(a, b); }
     bool movePath(S a, S b) override { return !fail("replace", b) && FileManager::movePath(a, b); }
     bool exchangePath(S a, S b) override { return !fail("exchange", b) && FileManager::exchangePath(a, b); }

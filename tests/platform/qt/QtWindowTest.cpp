@@ -1,6 +1,6 @@
 #include "platform/qt/QtWindow.h"
 
-#include "platform/UserDefaults.h"
+#include "platform/Preferences.h"
 #include "support/TemporaryFolder.h"
 
 #include <QApplication>
@@ -17,9 +17,9 @@ namespace {
 class QtWindowTest : public testing::Test {
 protected:
     test::TemporaryFolder folder;
-    UserDefaults userDefaults{folder / "preferences.ini"};
+    Preferences preferences{folder / "preferences.ini"};
     QWidget widget;
-    QtWindow window{widget, userDefaults};
+    QtWindow window{widget, preferences};
 };
 
 TEST_F(QtWindowTest, FrameCountsUpwardFromTheBottomOfTheScreen) {

@@ -2,7 +2,7 @@
 // at most once, valid installations first, and nothing that is no installation.
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
-#include "platform/UserDefaults.h"
+#include "platform/Preferences.h"
 #include "platform/Workspace.h"
 #include "registry/InstallationList.h"
 #include "support/TemporaryFolder.h"
@@ -24,7 +24,7 @@ struct Setup {
     quorvane::test::TemporaryFolder folder;
     quorvane::FileManager files;
     quorvane::Workspace workspace{files};
-    quorvane::UserDefaults preferences{folder / "preferences.ini"};
+    quorvane::Preferences preferences{folder / "preferences.ini"};
     quorvane::Localizer localizer;
     quorvane::InstallationList list{files, workspace, preferences, localizer, nullptr};
 };

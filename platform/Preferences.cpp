@@ -1,4 +1,4 @@
-#include "platform/UserDefaults.h"
+#include "platform/Preferences.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -67,7 +67,7 @@ int writeErrorAt(const std::string& path) {
 
 } // namespace
 
-UserDefaults::UserDefaults(const std::string& filePath) {
+Preferences::Preferences(const std::string& filePath) {
     const QString path = QString::fromStdString(filePath);
     _settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
     if (_settings->status() == QSettings::FormatError) {
@@ -79,9 +79,9 @@ UserDefaults::UserDefaults(const std::string& filePath) {
     }
 }
 
-UserDefaults::~UserDefaults() = default;
+Preferences::~Preferences() = default;
 
-std::optional<std::vector<std::string>> UserDefaults::stringArrayForKey(const std::string& key) const {
+std::optional<std::vector<std::string>> Preferences::stringList(const std::string& key) const {
     if (key.empty()) {
         return std::nullopt;
     }
@@ -105,7 +105,7 @@ std::optional<std::vector<std::string>> UserDefaults::stringArrayForKey(const st
     return strings;
 }
 
-void UserDefaults::setObject(const std::vector<std::string>& strings, const std::string& key) {
+void Preferences::setStringList(const std::string& key, const std::vector<std::string>& strings) {
     if (key.empty()) {
         return;
     }
@@ -118,20 +118,20 @@ void UserDefaults::setObject(const std::vector<std::string>& strings, const std:
     _settings->endGroup();
 }
 
-std::optional<std::string> UserDefaults::stringForKey(const std::string& key) const {
+std::optional<std::string> Preferences::stringValue(const std::string& key) const {
     if (key.empty()) {
         return std::nullopt;
     }
     return asString(_settings->value(qKey(key)));
 }
 
-void UserDefaults::setString(const std::string& value, const std::string& key) {
+void Preferences::setString(const std::string& key, const std::string& value) {
     if (!key.empty()) {
         _settings->setValue(qKey(key), asVariant(value));
     }
 }
 
-int UserDefaults::synchronize() {
+int Preferences::sync() {
     _settings->sync();
     if (_settings->status() == QSettings::NoError) {
         return 0;
@@ -139,6 +139,6 @@ int UserDefaults::synchronize() {
     return writeErrorAt(QFile::encodeName(_settings->fileName()).toStdString());
 }
 
-std::string UserDefaults::filePath() const { return _settings->fileName().toStdString(); }
+std::string Preferences::filePath() const { return _settings->fileName().toStdString(); }
 
 } // namespace quorvane
