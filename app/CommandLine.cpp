@@ -5,7 +5,7 @@
 #include "app/PlatformServices.h"
 #include "app/QuitOnSignals.h"
 #include "platform/MessageFormat.h"
-#include "registry/InstallationList.h"
+#include "registry/InstallationCheck.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -66,6 +66,19 @@ void printError(const std::string& message) {
                      formatMessage("%@: %@\n", {QCoreApplication::applicationName().toStdString(), message}));
 }
 
+// The status line of a folder as the window shows it for an installation; for a valid one, a word that
+// says so.
+std::string statusText(const InstallationCheck& check, const FileManager& fileManager,
+                       const Localizer& localizer, const std::string& path, InstallationStatus status) {
+    if (status == InstallationStatus::valid) {
+        return localizer.text("Valid");
+    }
+    if (status == InstallationStatus::notFound && fileManager.exists(path)) {
+        return formatMessage(localizer.text("Not a %@ installation."), {"Quorvane"});
+    }
+    return check.statusText(status);
+}
+
 } // namespace
 
 bool CommandLine::selectsWindow(int argc, char** argv) {
@@ -88,20 +101,6 @@ std::vector<std::string> CommandLine::pathArguments(int argc, char** argv) {
         }
     }
     return paths;
-}
-
-std::string CommandLine::statusText(InstallationList& list, FileManager& fileManager, Localizer& localizer,
-                                    const std::string& path, int* status) {
-    // Looked at before the check, which moves the working directory.
-    const bool absent = !fileManager.exists(path);
-    *status = list._isValidApplication(path);
-    if (*status == InstallationStatusValid) {
-        return localizer.text("Valid");
-    }
-    if (*status == InstallationStatusNotFound && !absent) {
-        return formatMessage(localizer.text("Not a %@ installation."), {"Quorvane"});
-    }
-    return list._listedStatusText(*status);
 }
 
 int CommandLine::run(int argc, char** argv, const UpdaterConfiguration& configuration) {
@@ -148,28 +147,26 @@ int CommandLine::run(int argc, char** argv, const UpdaterConfiguration& configur
         if (paths.size() < 2) {
             return usageError(localized("--install needs an installation and at least one item."));
         }
-        return _install(configuration, paths);
+        return install(configuration, paths);
     }
     if (parser.isSet(listOption) && !parser.isSet(installOption)) {
         if (!paths.empty()) {
             return usageError(localized("--list takes no arguments."));
         }
-        return _list(configuration);
+        return list(configuration);
     }
     return usageError(localized("Give --install or --list, or no option to open the window."));
 }
 
-int CommandLine::_list(const UpdaterConfiguration& configuration) {
+int CommandLine::list(const UpdaterConfiguration& configuration) {
     PlatformServices services(configuration, QCoreApplication::applicationName().toUtf8().constData());
-    InstallationList list(services.fileManager, services.workspace, services.preferences, services.localizer,
-                          nullptr);
+    const InstallationCheck check(services.localizer);
     std::string lines;
     for (const std::string& path :
          services.preferences.stringList("Target_Path_Array").value_or(std::vector<std::string>())) {
         if (!path.empty()) {
-            int status = 0;
             const std::string text =
-                statusText(list, services.fileManager, services.localizer, path, &status);
+                statusText(check, services.fileManager, services.localizer, path, check.judge(path));
             lines += formatMessage("%@\t%@\n", {path, text});
         }
     }
@@ -177,18 +174,17 @@ int CommandLine::_list(const UpdaterConfiguration& configuration) {
     return kComplete;
 }
 
-int CommandLine::_install(const UpdaterConfiguration& configuration, const std::vector<std::string>& paths) {
+int CommandLine::install(const UpdaterConfiguration& configuration, const std::vector<std::string>& paths) {
     PlatformServices services(configuration, QCoreApplication::applicationName().toUtf8().constData());
     const std::string& installation = paths.front();
     {
         // Judged as a drop judges its installation: only a valid one is updated.
-        InstallationList list(services.fileManager, services.workspace, services.preferences,
-                              services.localizer, nullptr);
-        int status = 0;
-        const std::string text =
-            statusText(list, services.fileManager, services.localizer, installation, &status);
-        if (status != InstallationStatusValid) {
-            printError(formatMessage("%@: %@", {installation, text}));
+        const InstallationCheck check(services.localizer);
+        const InstallationStatus status = check.judge(installation);
+        if (status != InstallationStatus::valid) {
+            printError(formatMessage("%@: %@",
+                                     {installation, statusText(check, services.fileManager,
+                                                               services.localizer, installation, status)}));
             return kBadArguments;
         }
     }

@@ -8,7 +8,7 @@
 namespace quorvane {
 
 class FileManager;
-class InstallationList;
+class InstallationCheck;
 class Localizer;
 
 // The program's command line. Without options it opens the window, and the file paths it was given
@@ -34,14 +34,9 @@ public:
     // version exists. Returns the exit status.
     static int run(int argc, char** argv, const UpdaterConfiguration& configuration);
 
-    // The status line of a folder as the window shows it for an installation; for a valid one, a word
-    // that says so. status: the verdict.
-    static std::string statusText(InstallationList& list, FileManager& fileManager, Localizer& localizer,
-                                  const std::string& path, int* status);
-
 private:
-    static int _list(const UpdaterConfiguration& configuration);
-    static int _install(const UpdaterConfiguration& configuration, const std::vector<std::string>& paths);
+    static int list(const UpdaterConfiguration& configuration);
+    static int install(const UpdaterConfiguration& configuration, const std::vector<std::string>& paths);
 };
 
 } // namespace quorvane

@@ -43,10 +43,8 @@ std::vector<std::string> CommandLineUpdate::HeldLog::take() {
 CommandLineUpdate::CommandLineUpdate(PlatformServices& services, std::string jarPath,
                                      std::string installation, std::vector<std::string> items)
     : _services(services), _showProgress(isTerminal(stderr)) {
-    _run = std::make_unique<UpdateRun>(UpdateServices{_services.fileManager, _services.localizer, _heldLog,
-                                                      _services.clock, std::move(jarPath),
-                                                      _services.cleanupJournal.get(), _services.recordStore.get()},
-                                       *this, std::move(installation), std::move(items));
+    _run = std::make_unique<UpdateRun>(_services.updateServices(_heldLog, std::move(jarPath)), *this,
+                                       std::move(installation), std::move(items));
 }
 
 CommandLineUpdate::~CommandLineUpdate() = default;

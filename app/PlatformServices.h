@@ -1,17 +1,16 @@
 #pragma once
 
 #include "app/UpdaterConfiguration.h"
+#include "engine/UpdateRecordStore.h"
+#include "engine/UpdateServices.h"
 #include "platform/CleanupJournal.h"
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
+#include "platform/Preferences.h"
 #include "platform/SystemClock.h"
 #include "platform/SystemLog.h"
-#include "platform/Preferences.h"
-#include "platform/Workspace.h"
 
 #include <memory>
-
-#include "engine/UpdateRecordStore.h"
 
 namespace quorvane {
 
@@ -24,10 +23,11 @@ struct PlatformServices {
 
     // Removes what a killed run of the program left behind.
     void cleanUpLeftovers();
+    // The services of an update run, which logs to the log given.
+    UpdateServices updateServices(Log& runLog, std::string jarPath);
 
     SystemLog log;
     FileManager fileManager;
-    Workspace workspace;
     Preferences preferences;
     Localizer localizer;
     SystemClock clock;

@@ -322,8 +322,8 @@ void hostileScenario(const Options& options, const std::string& place) {
         const fs::path tree = source / std::to_string(i);
         fs::create_directories(tree / "Art");
         std::ofstream(tree / "Art" / ("small" + std::to_string(i) + ".png")) << i << '\n';
-        runOrDie({options.jar, "-cfM", (packs / ("pack" + std::to_string(i) + ".zip")).string(), "-C", tree.string(),
-                  "Art"});
+        runOrDie({options.jar, "-cfM", (packs / ("pack" + std::to_string(i) + ".zip")).string(), "-C",
+                  tree.string(), "Art"});
     }
 
     std::vector<double> latticeTimes;
@@ -348,7 +348,8 @@ void hostileScenario(const Options& options, const std::string& place) {
     fs::remove_all(base);
     std::printf("\nHostile add-ons, %s (%s), median of %d runs\n", place.c_str(), fileSystemOf(place).c_str(),
                 options.runs);
-    std::printf("  %-44s %8.3f s (goal < 1)\n", "link lattice of 30 levels, OK to report", median(latticeTimes));
+    std::printf("  %-44s %8.3f s (goal < 1)\n", "link lattice of 30 levels, OK to report",
+                median(latticeTimes));
     std::printf("    report: %s\n", latticeReport.c_str());
     std::printf("  %-44s %8.3f s (goal < 6)\n", "30 small archives in one folder", median(archiveTimes));
     std::printf("    report: %s\n", archiveReport.c_str());
@@ -390,7 +391,7 @@ void startupScenario(const Options& options, const std::string& place) {
         construct.push_back(std::stod(values["constructToShown"]));
         mainToShown.push_back(std::stod(values["mainToShown"]));
         move.push_back(std::stod(values["dragMove"]));
-        validate.push_back(std::stod(values["validateDrop"]));
+        validate.push_back(std::stod(values["judgeDrag"]));
     }
     std::printf("\nStart-up with 50 saved installations, %s, median of %d runs\n", place.c_str(), runs);
     std::printf("  %-44s %8.1f ms (goal <= 250)\n", "launch (fork) to window exposed", median(launch) * 1e3);
@@ -398,7 +399,7 @@ void startupScenario(const Options& options, const std::string& place) {
     std::printf("  %-44s %8.1f ms\n", "constructing the program to window exposed", median(construct) * 1e3);
     std::printf("  %-44s %8.3f ms (goal <= 1)\n", "one drag move over a row (validation)",
                 median(move) * 1e3);
-    std::printf("  %-44s %8.3f ms\n", "one validateDrop call", median(validate) * 1e3);
+    std::printf("  %-44s %8.3f ms\n", "one drag judgement", median(validate) * 1e3);
     std::fflush(stdout);
 }
 

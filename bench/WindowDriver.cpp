@@ -2,9 +2,8 @@
 
 #include "ChildProcess.h"
 #include "app/UpdaterApplication.h"
-#include "platform/UriList.h"
 #include "platform/Preferences.h"
-#include "platform/qt/QtDraggingInfo.h"
+#include "platform/UriList.h"
 #include "platform/qt/QtTableView.h"
 
 #include <QAbstractButton>
@@ -82,7 +81,7 @@ int driveUpdateRun(const std::string& installation, const std::string& item,
     configuration.jarPath = jarPath;
     UpdaterApplication updater(configuration);
     updater.start();
-    QtTableView& table = updater.mainWindow().appPathSelector();
+    QtTableView& table = updater.mainWindow().table();
     table.resize(600, 300);
     QCoreApplication::processEvents();
 
@@ -153,10 +152,9 @@ int driveStartup(const std::string& preferencesPath, const std::string& draggedI
     waitFor([&] { return window.windowHandle() && window.windowHandle()->isExposed(); });
     const double shown = monotonicSeconds();
     std::printf("shownAt=%.6f\nconstructToShown=%.6f\nmainToShown=%.6f\nrows=%d\n", shown,
-                shown - constructing, shown - mainAt,
-                updater.mainWindow().appPathSelector().model()->rowCount());
+                shown - constructing, shown - mainAt, updater.mainWindow().table().model()->rowCount());
 
-    QtTableView& table = updater.mainWindow().appPathSelector();
+    QtTableView& table = updater.mainWindow().table();
     std::unique_ptr<QMimeData> data(uriListData({draggedItem}));
     QWidget* viewport = table.viewport();
     const QPoint at = rowMiddle(table, 0);
@@ -175,13 +173,13 @@ int driveStartup(const std::string& preferencesPath, const std::string& draggedI
     QCoreApplication::sendEvent(viewport, &leave);
 
     std::vector<double> validations;
-    const QtDraggingInfo info(data.get());
+    const auto files = QtTableView::localFiles(data.get());
     for (int i = 0; i < 200; ++i) {
         const double before = monotonicSeconds();
-        updater.installer().validateDrop(table, info, 0, TableViewDropOperation::NSTableViewDropOn);
+        updater.controller().dropTarget().judgeDrag(files, DropPosition{0, DropPosition::Placement::onRow});
         validations.push_back(monotonicSeconds() - before);
     }
-    std::printf("dragMove=%.9f\nvalidateDrop=%.9f\ndragAccepted=%d\n", median(moves), median(validations),
+    std::printf("dragMove=%.9f\njudgeDrag=%.9f\ndragAccepted=%d\n", median(moves), median(validations),
                 accepted ? 1 : 0);
     return 0;
 }

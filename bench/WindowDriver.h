@@ -18,7 +18,7 @@ int driveUpdateRun(const std::string& installation, const std::string& item,
 // ("shownAt", CLOCK_MONOTONIC seconds), the time from before constructing the program to then
 // ("constructToShown") and from the process's first line to then ("mainToShown"); then drags the item
 // over the first row many times and prints the median time of one drag move ("dragMove") and of one
-// validateDrop call ("validateDrop").
+// judgeDrag call ("judgeDrag").
 int driveStartup(const std::string& preferencesPath, const std::string& draggedItem, double mainAt);
 
 } // namespace quorvane::bench

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "registry/AppRecord.h"
-#include "registry/InstallationStatus.h"
+#include "registry/Installation.h"
+#include "registry/InstallationCheck.h"
 
-#include <cstdint>
+#include <QObject>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,73 +12,79 @@
 namespace quorvane {
 
 class FileManager;
-class InstallationListDelegate;
 class Localizer;
 class Preferences;
-class Workspace;
 
-// The known installations of the game, one record per table row: how a folder is judged, the order of
-// the records (the valid installations first), the list saved under "Target_Path_Array", and the reading
-// of the locate query's output. It knows no window; its delegate shows it.
-class InstallationList {
+// The known installations of the game, in the order the window lists them: the valid ones first, each
+// group in the order added. Every change is saved at once under "Target_Path_Array". It knows no window:
+// it tells of its changes by signals.
+class InstallationList : public QObject {
+    Q_OBJECT
+
 public:
-    // Without a delegate the records carry no icons and changes are told to no one.
-    InstallationList(FileManager& fileManager, Workspace& workspace, Preferences& preferences,
-                     Localizer& localizer, InstallationListDelegate* delegate);
-    InstallationList(const InstallationList&) = delete;
-    InstallationList& operator=(const InstallationList&) = delete;
+    InstallationList(FileManager& fileManager, Preferences& preferences, const Localizer& localizer);
 
-    // The records in table order. The first firstBadEntry() of them are the valid installations, in the
-    // order they were added; the others follow in the order they were added.
-    std::vector<AppRecord>& targetPathArray() { return _targetPathArray; }
-    const std::vector<AppRecord>& targetPathArray() const { return _targetPathArray; }
-    std::int32_t firstBadEntry() const { return _firstBadEntry; }
-    // Empties the list: no records, so none of them valid.
-    void clear();
+    const std::vector<Installation>& installations() const { return _installations; }
+    // The first validCount() installations are the valid ones.
+    std::size_t validCount() const { return _validCount; }
+    // The installation at the row; none outside the list.
+    const Installation* at(int row) const;
+    std::optional<int> rowOf(const std::string& path) const;
+    const InstallationCheck& check() const { return _check; }
 
-    // The verdict on a folder, judged on disk. The folder is left the process's working directory.
-    InstallationStatus _isValidApplication(const std::string& path);
-    std::string _statusDescription(InstallationStatus status) const;
-    // The status line of a listed installation: that of _statusDescription, and for one that has gone
-    // since it was listed, where to look for it.
-    std::string _listedStatusText(InstallationStatus status) const;
+    // While the installations are being looked for, the list is empty and says so.
+    bool searching() const { return _searching; }
+    void setSearching(bool searching);
 
-    // Lists every installation among apps that is not listed yet (with folders false: the folders that
-    // hold the items named) and saves the paths; true when at least one was added.
-    bool _addApplications(const std::optional<std::vector<std::string>>& apps, bool folders);
-    // The saved list at start: as _addApplications with folders, but a path with nothing at it (a drive
-    // not connected, a share not mounted) is listed as not found and stays saved until it is back.
-    bool _addSavedApplications(const std::vector<std::string>& paths);
-    // The list rebuilt from the locate query's output: one path per line.
-    void _fillApplicationList(const std::string& output);
+    // Lists every installation among the folders that is not listed yet and saves the paths; yes when at
+    // least one was added. A folder that holds no installation is left out.
+    bool addFolders(const std::vector<std::string>& folders);
+    // The saved list at start: as addFolders, but a path with nothing at it (a drive not connected, a share
+    // not mounted) is listed as not found and stays saved until it is back.
+    bool restoreSaved(const std::vector<std::string>& folders);
+    // The list rebuilt from the output of the search for installations: one application path per line,
+    // each naming the installation that holds it. The search ends with it.
+    void fillFromSearch(const std::string& output);
     // Takes the installation off the list and saves the list; the folder itself is not touched. No when
     // it is not listed.
-    bool _removeApplication(const std::string& path);
-    // Judges a listed installation again; replaced tells whether another folder now stands at its path.
-    // When the verdict or the folder changed, its record is rebuilt with the new verdict.
-    InstallationStatus _judgeListedApplicationAgain(const std::string& path, bool* replaced);
-    // Looks again for the listed installations that were not found; those that are back get their
-    // records rebuilt. Only they are judged: the others keep their verdicts.
-    void _judgeAbsentApplicationsAgain();
+    bool remove(const std::string& path);
+
+    struct Verdict {
+        InstallationStatus status;
+        // Another folder now stands at the listed path.
+        bool replaced = false;
+    };
+    // Judges a listed installation again; when the verdict or the folder changed, its row is rebuilt.
+    Verdict judgeAgain(const std::string& path);
+    // Looks again for the listed installations that were not found; those that are back are judged again.
+    void judgeAbsentAgain();
+
+signals:
+    // Rows are about to be added, rebuilt, moved or removed; changed() follows.
+    void aboutToChange();
+    void changed();
+    // An addition has been weighed, also one that added nothing: listedPaths installations are listed now.
+    void weighed(std::size_t listedPaths);
+    // The list could not be written to the preferences file (error: the system's error number). Said once
+    // a run of the program: later failures are not told.
+    void notSaved(int error);
 
 private:
-    std::string _localized(const std::string& key) const;
-    // _addApplications; with keepAbsent, a path with nothing at it is listed as not found.
-    bool _addApplications(const std::optional<std::vector<std::string>>& apps, bool folders, bool keepAbsent);
-    // Saves the paths under "Target_Path_Array"; the first failure of a run is told to the delegate.
-    void _savePathList(const std::vector<std::string>& pathList);
-    AppRecord _makeAppRecord(const std::string& path, InstallationStatus status);
-    void _tellChanged();
+    enum class Absent { leftOut, listed };
+    bool add(const std::vector<std::string>& folders, Absent absent);
+    Installation judged(const std::string& path, InstallationStatus status) const;
+    void insert(Installation installation);
+    // Saves the paths under "Target_Path_Array"; the first failure of a run is told.
+    void save(const std::vector<std::string>& paths);
+    std::vector<std::string> paths() const;
 
     FileManager& _fileManager;
-    Workspace& _workspace;
     Preferences& _preferences;
-    Localizer& _localizer;
-    InstallationListDelegate* _delegate;
-    std::vector<AppRecord> _targetPathArray;
-    std::int32_t _firstBadEntry = 0;
-    // The list could not be saved, and the delegate has been told.
-    bool _pathListFailureReported = false;
+    InstallationCheck _check;
+    std::vector<Installation> _installations;
+    std::size_t _validCount = 0;
+    bool _searching = false;
+    bool _saveFailureTold = false;
 };
 
 } // namespace quorvane

@@ -1,9 +1,14 @@
 #include "platform/qt/MainWindow.h"
 
+#include "platform/ResourceFolder.h"
+#include "platform/qt/InstallationIconDelegate.h"
+#include "platform/qt/InstallationTextDelegate.h"
 #include "platform/qt/WindowMenus.h"
 #include "ui_MainWindow.h"
 
 #include <QAccessibleWidget>
+#include <QCoreApplication>
+#include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
@@ -31,19 +36,6 @@ QAccessibleInterface* windowAccessible(const QString& className, QObject* object
     return nullptr;
 }
 
-// A label that takes no room while it has nothing to say.
-class HidingTextField : public QtTextField {
-public:
-    explicit HidingTextField(QLabel& label) : QtTextField(label), _label(label) {}
-    void setStringValue(const std::string& text) override {
-        QtTextField::setStringValue(text);
-        _label.setVisible(!text.empty());
-    }
-
-private:
-    QLabel& _label;
-};
-
 std::unique_ptr<Ui::MainWindow> setUpUi(QWidget& widget) {
     QAccessible::installFactory(windowAccessible); // once: a factory already installed is not added again
     auto ui = std::make_unique<Ui::MainWindow>();
@@ -54,18 +46,80 @@ std::unique_ptr<Ui::MainWindow> setUpUi(QWidget& widget) {
     return ui;
 }
 
+QIcon resourceIcon(const ResourceFolder& resources, const char* name) {
+    const auto path = resources.resourcePath(name, "icns");
+    return path ? InstallationIconDelegate::load(*path) : QIcon();
+}
+
+// Shows the text literally; screen readers read the label's name (what it shows) and then its
+// description (what it shows now).
+void showText(QLabel& label, const std::string& text) {
+    label.setText(QString::fromStdString(text));
+    label.setAccessibleDescription(label.text());
+}
+
 } // namespace
 
-MainWindow::MainWindow(Preferences& preferences)
-    : _ui(setUpUi(_widget)), _window(_widget, preferences), _file(*_ui->_file), _fileLabel(*_ui->_fileLabel),
-      _progress(*_ui->_progress), _cancelButton(*_ui->_cancelButton),
-      _waitingLine(std::make_unique<HidingTextField>(*_ui->_waitingLine)),
-      _menus(new WindowMenus(_widget, *_ui->_appPathSelector)) {}
+MainWindow::MainWindow(Preferences& preferences, const std::string& resourceFolder)
+    : _ui(setUpUi(_widget)), _window(_widget, preferences), _progress(*_ui->progressBar),
+      _menus(new WindowMenus(_widget, *_ui->installationTable)) {
+    const ResourceFolder resources(resourceFolder);
+    QtTableView& rows = *_ui->installationTable;
+    rows.setItemDelegate(new InstallationTextDelegate(&rows));
+    rows.setItemDelegateForColumn(0,
+                                  new InstallationIconDelegate(resourceIcon(resources, "Zell"),
+                                                               resourceIcon(resources, "Zell_bad"), &rows));
+    _window.keepFrameUnder(_window.title());
+}
 
 MainWindow::~MainWindow() = default;
 
-QtTableView& MainWindow::appPathSelector() {
-    return *_ui->_appPathSelector;
+QtTableView& MainWindow::table() {
+    return *_ui->installationTable;
+}
+
+void MainWindow::connect(QAbstractItemModel& rows, DropHandler& drops, std::function<void()> cancel,
+                         std::function<bool()> mayClose) {
+    table().setModel(&rows);
+    table().setDropHandler(&drops);
+    QObject::connect(_ui->cancelButton, &QPushButton::clicked, _ui->cancelButton, std::move(cancel));
+    _window.setShouldClose(std::move(mayClose));
+}
+
+void MainWindow::showProgress(const std::string& activity, const std::string& item, double value,
+                              double maximum) {
+    showText(*_ui->activityLabel, activity);
+    showText(*_ui->itemLabel, item);
+    _progress.show(value, maximum);
+    // The window's pending changes are drawn now in one pass, as the event loop would draw them at its next
+    // turn: the run reports at most about 60 times a second.
+    QCoreApplication::sendPostedEvents(&_widget, QEvent::UpdateRequest);
+}
+
+void MainWindow::setCancelEnabled(bool enabled) {
+    _ui->cancelButton->setEnabled(enabled);
+}
+
+int MainWindow::selectedRow() const {
+    return _ui->installationTable->selectedRow();
+}
+
+void MainWindow::selectRow(int row) {
+    _ui->installationTable->chooseRow(row);
+}
+
+float MainWindow::tableHeight() const {
+    // Measured from the table's own size, which is current even before the window is first shown.
+    return static_cast<float>(_ui->installationTable->maximumViewportSize().height());
+}
+
+float MainWindow::rowHeight() const {
+    return static_cast<float>(_ui->installationTable->verticalHeader()->defaultSectionSize());
+}
+
+void MainWindow::setWaitingLine(const std::string& text) {
+    showText(*_ui->waitingLine, text);
+    _ui->waitingLine->setVisible(!text.empty()); // it takes no room while it has nothing to say
 }
 
 } // namespace quorvane

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "platform/qt/QtButton.h"
-#include "platform/qt/QtProgressIndicator.h"
-#include "platform/qt/QtTextField.h"
+#include "platform/WindowView.h"
+#include "platform/qt/ProgressBarScale.h"
 #include "platform/qt/QtWindow.h"
 
 #include <QWidget>
@@ -12,44 +11,53 @@ namespace Ui {
 class MainWindow;
 }
 
+class QAbstractItemModel;
+
 namespace quorvane {
 
-class QtTableView;
+class DropHandler;
 class Preferences;
+class QtTableView;
 class WindowMenus;
 
-// The program's window, built from its description (MainWindow.ui), with its controls as the logic
-// sees them: the installation table, the two text fields, the progress bar and the Cancel button, the
-// menus and the line that says what waits for an installation.
-class MainWindow {
+// The program's window, built from its description (MainWindow.ui): the installation table, the line that
+// says what waits for an installation, the activity and item labels, the progress bar, the Cancel button
+// and the menus. It keeps its frame in the preferences under its title.
+class MainWindow : public WindowView {
 public:
-    // The window keeps its frame in these preferences once it has a frame autosave name.
-    explicit MainWindow(Preferences& preferences);
-    ~MainWindow();
+    // The icons of the rows are read from the resource folder ("Zell.icns", "Zell_bad.icns").
+    MainWindow(Preferences& preferences, const std::string& resourceFolder);
+    ~MainWindow() override;
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
+    // The rows, the drops onto them, and what Cancel and closing the window ask.
+    void connect(QAbstractItemModel& rows, DropHandler& drops, std::function<void()> cancel,
+                 std::function<bool()> mayClose);
+
     QWidget& widget() { return _widget; }
-    QtWindow& window() { return _window; }
-    QtTableView& appPathSelector();
-    QtTextField& file() { return _file; }
-    QtTextField& fileLabel() { return _fileLabel; }
-    QtProgressIndicator& progress() { return _progress; }
-    QtButton& cancelButton() { return _cancelButton; }
-    // The line above the table that says what items wait for an installation; shown only with text.
-    TextField& waitingLine() { return *_waitingLine; }
-    // The menu bar and the rows' context menu.
+    QtTableView& table();
     WindowMenus& menus() { return *_menus; }
+
+    void showProgress(const std::string& activity, const std::string& item, double value,
+                      double maximum) override;
+    void setCancelEnabled(bool enabled) override;
+    void openSheet(Sheet sheet) override { _window.openSheet(std::move(sheet)); }
+    void closeWindow() override { _window.close(); }
+    int selectedRow() const override;
+    void selectRow(int row) override;
+    Rect frame() const override { return _window.frame(); }
+    void setFrame(const Rect& frame) override { _window.setFrame(frame); }
+    float tableHeight() const override;
+    float rowHeight() const override;
+    void setWaitingLine(const std::string& text) override;
+    void show() override { _window.show(); }
 
 private:
     QWidget _widget;
     std::unique_ptr<Ui::MainWindow> _ui;
     QtWindow _window;
-    QtTextField _file;
-    QtTextField _fileLabel;
-    QtProgressIndicator _progress;
-    QtButton _cancelButton;
-    std::unique_ptr<TextField> _waitingLine;
+    ProgressBarScale _progress;
     WindowMenus* _menus; // owned by the window's widget
 };
 

@@ -1,14 +1,11 @@
 #include "platform/qt/QtTableView.h"
 
-#include "platform/TableDataSource.h"
-#include "platform/qt/QtDraggingInfo.h"
-#include "platform/qt/QtTableColumn.h"
-#include "platform/qt/StyledTextDelegate.h"
+#include "platform/UriList.h"
 #include "platform/qt/SystemFont.h"
-#include "platform/qt/TableDataSourceModel.h"
 
 #include <QDragEnterEvent>
 #include <QHeaderView>
+#include <QMimeData>
 #include <QPainter>
 #include <algorithm>
 
@@ -24,16 +21,12 @@ constexpr int kDropIndicatorDarkness = 160;
 
 } // namespace
 
-QtTableView::QtTableView(QWidget* parent)
-    : QTableView(parent), _model(new TableDataSourceModel(*this, this)) {
-    setModel(_model);
-    setItemDelegate(new StyledTextDelegate(this));
+QtTableView::QtTableView(QWidget* parent) : QTableView(parent) {
     setShowGrid(false);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-
     verticalHeader()->hide();
     verticalHeader()->setMinimumSectionSize(0);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -58,111 +51,69 @@ void QtTableView::changeEvent(QEvent* event) {
     }
 }
 
-QtTableView::~QtTableView() = default;
+void QtTableView::setModel(QAbstractItemModel* model) {
+    QTableView::setModel(model);
+    if (model == nullptr) {
+        return;
+    }
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { _rowBeforeReset = selectedRow(); });
+    connect(model, &QAbstractItemModel::modelReset, this, [this] { chooseRow(_rowBeforeReset); });
+}
+
+void QtTableView::setDropHandler(DropHandler* handler) {
+    _dropHandler = handler;
+    setAcceptDrops(handler != nullptr);
+    viewport()->setAcceptDrops(handler != nullptr);
+}
 
 void QtTableView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-    if (current.isValid() && current.column() != _model->firstTextColumn(current.row())) {
-        selectionModel()->setCurrentIndex(current.siblingAtColumn(_model->firstTextColumn(current.row())),
-                                          QItemSelectionModel::NoUpdate);
+    const int described = model()->columnCount() - 1;
+    if (current.isValid() && current.column() != described) {
+        selectionModel()->setCurrentIndex(current.siblingAtColumn(described), QItemSelectionModel::NoUpdate);
         return;
     }
     QTableView::currentChanged(current, previous);
 }
 
-QStringList QtTableView::columnIdentifiers() const {
-    QStringList identifiers;
-    for (const std::string& identifier : _model->columnIdentifiers()) {
-        identifiers.append(QString::fromStdString(identifier));
-    }
-    return identifiers;
-}
-
-void QtTableView::setColumnIdentifiers(const QStringList& identifiers) {
-    std::vector<std::string> names;
-    _columns.clear();
-    for (const QString& identifier : identifiers) {
-        names.push_back(identifier.toStdString());
-        _columns.push_back(
-            std::make_unique<QtTableColumn>(*this, static_cast<int>(_columns.size()), names.back()));
-    }
-    _model->setColumnIdentifiers(std::move(names));
-}
-
-void QtTableView::setDataSource(TableDataSource* dataSource) {
-    _model->setDataSource(dataSource);
-}
-
-TableDataSource* QtTableView::dataSource() const {
-    return _model->dataSource();
-}
-
-Rect QtTableView::frame() const {
-    // Measured from the table's own size, which is current even before the window is first shown.
-    const QSize size = maximumViewportSize();
-    return Rect{0, 0, static_cast<float>(size.width()), static_cast<float>(size.height())};
-}
-
-float QtTableView::rowHeight() const {
-    return static_cast<float>(verticalHeader()->defaultSectionSize());
-}
-
-void QtTableView::registerForDraggedTypes(const std::vector<std::string>& types) {
-    _draggedTypes = types;
-    setAcceptDrops(true);
-    viewport()->setAcceptDrops(true);
-}
-
-TableColumn* QtTableView::tableColumnWithIdentifier(const std::string& identifier) {
-    const auto column = std::find_if(_columns.begin(), _columns.end(), [&](const auto& candidate) {
-        return candidate->identifier() == identifier;
-    });
-    return column == _columns.end() ? nullptr : column->get();
-}
-
-void QtTableView::reloadData() {
-    // The selected row stays selected while its cells are read again; the owner moves it when rows come
-    // or go.
-    const int selected = selectedRow();
-    _model->reload();
-    selectRow(selected, false);
-}
-
-void QtTableView::setDropRow(int row, TableViewDropOperation operation) {
-    _dropTarget = DropTarget{row, operation};
-    viewport()->update();
-}
-
-void QtTableView::selectRow(int row, bool byExtendingSelection) {
-    const QModelIndex index = _model->index(row, 0);
-    if (!index.isValid()) {
-        return;
-    }
-    const QItemSelectionModel::SelectionFlags command =
-        byExtendingSelection ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect;
-    // The current row follows, so that the arrow keys go on from the selected row.
-    selectionModel()->setCurrentIndex(index, command | QItemSelectionModel::Rows);
-}
-
 int QtTableView::selectedRow() const {
-    const QModelIndexList rows = selectionModel()->selectedRows();
+    const QModelIndexList rows = selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
     return rows.isEmpty() ? -1 : rows.front().row();
 }
 
+void QtTableView::chooseRow(int row) {
+    const QModelIndex index = model() ? model()->index(row, 0) : QModelIndex();
+    if (index.isValid()) {
+        selectionModel()->setCurrentIndex(index,
+                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+}
+
+std::optional<std::vector<std::string>> QtTableView::localFiles(const QMimeData* data) {
+    if (data == nullptr || !data->hasFormat(QStringLiteral("text/uri-list"))) {
+        return std::nullopt;
+    }
+    const QByteArray uriList = data->data(QStringLiteral("text/uri-list"));
+    std::vector<std::string> files =
+        urilist::localPathsFromUriList(std::string_view(uriList.constData(), uriList.size()));
+    return files.empty() ? std::nullopt : std::optional(std::move(files));
+}
+
 void QtTableView::dragEnterEvent(QDragEnterEvent* event) {
-    const QtDraggingInfo info(event->mimeData());
-    if (!carriesRegisteredType(info)) {
+    const auto files = localFiles(event->mimeData());
+    if (!_dropHandler || !files) {
         event->ignore();
         return;
     }
-    // Taken for any drag of a registered type, or the moves that follow would never reach the table;
-    // the drop action tells whether the drop could land where the drag entered.
-    event->setDropAction(validateDrop(info, *event) ? Qt::CopyAction : Qt::IgnoreAction);
+    // Taken for any drag of local files, or the moves that follow would never reach the table; the drop
+    // action tells whether the drop could land where the drag entered.
+    event->setDropAction(judge(*files, *event) ? Qt::CopyAction : Qt::IgnoreAction);
     event->accept();
 }
 
 void QtTableView::dragMoveEvent(QDragMoveEvent* event) {
-    const QtDraggingInfo info(event->mimeData());
-    if (carriesRegisteredType(info) && validateDrop(info, *event)) {
+    const auto files = localFiles(event->mimeData());
+    if (_dropHandler && files && judge(*files, *event)) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     } else {
@@ -171,16 +122,18 @@ void QtTableView::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void QtTableView::dragLeaveEvent(QDragLeaveEvent* event) {
-    clearDropTarget();
+    clearDropPosition();
+    if (_dropHandler) {
+        _dropHandler->dragLeft();
+    }
     event->accept();
 }
 
 void QtTableView::dropEvent(QDropEvent* event) {
-    const QtDraggingInfo info(event->mimeData());
-    const std::optional<DropTarget> target = _dropTarget;
-    clearDropTarget();
-    if (!target || !carriesRegisteredType(info) ||
-        !dataSource()->acceptDrop(*this, info, target->row, target->operation)) {
+    const auto files = localFiles(event->mimeData());
+    const std::optional<DropPosition> position = _dropPosition;
+    clearDropPosition();
+    if (!_dropHandler || !position || !files || !_dropHandler->drop(files, *position)) {
         event->ignore();
         return;
     }
@@ -190,18 +143,17 @@ void QtTableView::dropEvent(QDropEvent* event) {
 
 void QtTableView::paintEvent(QPaintEvent* event) {
     QTableView::paintEvent(event);
-    if (!_dropTarget) {
+    if (!_dropPosition) {
         return;
     }
     QPainter painter(viewport());
     // Darker than the selection, so that it shows on a selected row too.
     painter.setPen(
         QPen(palette().color(QPalette::Highlight).darker(kDropIndicatorDarkness), kDropIndicatorWidth));
-    const int row = _dropTarget->row;
+    const int row = _dropPosition->row;
     const int width = viewport()->width();
-    if (_dropTarget->operation == TableViewDropOperation::NSTableViewDropOn && row >= 0 &&
-        row < _model->rowCount()) {
-        const QRect rowRect(0, rowViewportPosition(row), width, QTableView::rowHeight(row));
+    if (_dropPosition->placement == DropPosition::Placement::onRow && row >= 0 && row < model()->rowCount()) {
+        const QRect rowRect(0, rowViewportPosition(row), width, rowHeight(row));
         painter.drawRect(rowRect.adjusted(1, 1, -1, -1));
     } else {
         const int y = std::clamp(gapPosition(row), 1, std::max(1, viewport()->height() - 1));
@@ -209,60 +161,50 @@ void QtTableView::paintEvent(QPaintEvent* event) {
     }
 }
 
-bool QtTableView::carriesRegisteredType(const DraggingInfo& info) const {
-    if (dataSource() == nullptr) {
-        return false;
-    }
-    const std::vector<std::string> types = info.pasteboardTypes();
-    return std::any_of(types.begin(), types.end(), [this](const std::string& type) {
-        return std::find(_draggedTypes.begin(), _draggedTypes.end(), type) != _draggedTypes.end();
-    });
-}
-
-QtTableView::DropTarget QtTableView::proposedDropTarget(QPoint position) const {
-    const int row = rowAt(position.y());
+DropPosition QtTableView::proposedPosition(QPoint point) const {
+    using Placement = DropPosition::Placement;
+    const int row = rowAt(point.y());
     if (row < 0) {
-        return {_model->rowCount(), TableViewDropOperation::NSTableViewDropAbove};
+        return {model()->rowCount(), Placement::aboveRow};
     }
-    const int offset = position.y() - rowViewportPosition(row);
-    const int edge = QTableView::rowHeight(row) / 4;
+    const int offset = point.y() - rowViewportPosition(row);
+    const int edge = rowHeight(row) / 4;
     if (offset < edge) {
-        return {row, TableViewDropOperation::NSTableViewDropAbove};
+        return {row, Placement::aboveRow};
     }
-    if (offset >= QTableView::rowHeight(row) - edge) {
-        return {row + 1, TableViewDropOperation::NSTableViewDropAbove};
+    if (offset >= rowHeight(row) - edge) {
+        return {row + 1, Placement::aboveRow};
     }
-    return {row, TableViewDropOperation::NSTableViewDropOn};
+    return {row, Placement::onRow};
 }
 
-bool QtTableView::validateDrop(const DraggingInfo& info, const QDropEvent& event) {
-    _dropTarget = proposedDropTarget(event.position().toPoint());
-    const DragOperation operation =
-        dataSource()->validateDrop(*this, info, _dropTarget->row, _dropTarget->operation);
-    const bool copy =
-        operation == DragOperation::NSDragOperationCopy && (event.possibleActions() & Qt::CopyAction);
-    if (!copy) {
-        _dropTarget.reset();
+bool QtTableView::judge(const std::vector<std::string>& files, const QDropEvent& event) {
+    _dropPosition = _dropHandler->judgeDrag(files, proposedPosition(event.position().toPoint()));
+    if (!(event.possibleActions() & Qt::CopyAction)) {
+        _dropPosition.reset();
+    }
+    if (_dropPosition && _dropPosition->placement == DropPosition::Placement::onRow) {
+        chooseRow(_dropPosition->row);
     }
     viewport()->update();
-    return copy;
+    return _dropPosition.has_value();
 }
 
-void QtTableView::clearDropTarget() {
-    _dropTarget.reset();
+void QtTableView::clearDropPosition() {
+    _dropPosition.reset();
     viewport()->update();
 }
 
 // The y of the line between row - 1 and row; below the last row for row == rowCount.
 int QtTableView::gapPosition(int row) const {
-    const int rows = _model->rowCount();
+    const int rows = model()->rowCount();
     if (rows == 0) {
         return 0;
     }
     if (row < rows) {
         return rowViewportPosition(std::max(row, 0));
     }
-    return rowViewportPosition(rows - 1) + QTableView::rowHeight(rows - 1);
+    return rowViewportPosition(rows - 1) + rowHeight(rows - 1);
 }
 
 } // namespace quorvane

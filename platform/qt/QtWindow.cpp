@@ -71,8 +71,7 @@ QString qText(const std::string& text) {
 
 } // namespace
 
-QtWindow::QtWindow(QWidget& window, Preferences& preferences)
-    : _window(window), _preferences(preferences) {
+QtWindow::QtWindow(QWidget& window, Preferences& preferences) : _window(window), _preferences(preferences) {
     _window.installEventFilter(this);
 }
 
@@ -80,19 +79,19 @@ std::string QtWindow::title() const {
     return _window.windowTitle().toStdString();
 }
 
-void QtWindow::setFrameAutosaveName(const std::string& name) {
-    _frameAutosaveName = name;
+void QtWindow::keepFrameUnder(const std::string& name) {
+    _frameName = name;
     if (name.empty()) {
         return;
     }
     if (const std::optional<std::string> saved = _preferences.stringValue(frameKey())) {
         if (const std::optional<Rect> frame = parseFrame(*saved)) {
-            setFrame(*frame, false);
+            setFrame(*frame);
         }
     }
 }
 
-void QtWindow::makeKeyAndOrderFront() {
+void QtWindow::show() {
     _window.show();
     _window.raise();
     _window.activateWindow();
@@ -102,15 +101,12 @@ Rect QtWindow::frame() const {
     return fromQt(_window.geometry());
 }
 
-void QtWindow::setFrame(const Rect& frame, bool display) {
+void QtWindow::setFrame(const Rect& frame) {
     _window.setGeometry(keptOnScreen(toQt(frame)));
     // A hidden window lays out its controls only when shown; the logic measures them before that.
     if (QLayout* layout = _window.layout(); layout != nullptr && !_window.isVisible()) {
         layout->invalidate();
         layout->activate();
-    }
-    if (display) {
-        _window.repaint();
     }
 }
 
@@ -148,32 +144,39 @@ void QtWindow::keepFrameOnScreen() {
     }
 }
 
-void QtWindow::beginAlertSheet(AlertSheet sheet) {
+void QtWindow::openSheet(Sheet sheet) {
     auto* box = new QMessageBox(&_window);
     box->setWindowTitle(_window.windowTitle());
     box->setTextFormat(Qt::PlainText);
     box->setText(qText(sheet.title));
     box->setInformativeText(qText(sheet.message));
-    if (!sheet.detailedText.empty()) {
-        box->setDetailedText(qText(sheet.detailedText));
+    if (!sheet.details.empty()) {
+        box->setDetailedText(qText(sheet.details));
     }
-    QPushButton* defaultButton = box->addButton(qText(sheet.defaultButton), QMessageBox::AcceptRole);
-    QPushButton* alternateButton =
-        sheet.alternateButton ? box->addButton(qText(*sheet.alternateButton), QMessageBox::RejectRole)
-                              : nullptr;
-    box->setDefaultButton(defaultButton);
-    box->setEscapeButton(alternateButton ? alternateButton : defaultButton);
+    QPushButton* okButton = box->addButton(qText(sheet.okButton), QMessageBox::AcceptRole);
+    QPushButton* cancelButton =
+        sheet.cancelButton ? box->addButton(qText(*sheet.cancelButton), QMessageBox::RejectRole) : nullptr;
+    QPushButton* furtherButton =
+        sheet.furtherAction ? box->addButton(qText(*sheet.furtherAction), QMessageBox::ActionRole) : nullptr;
+    box->setDefaultButton(okButton);
+    box->setEscapeButton(cancelButton ? cancelButton : okButton);
     for (QLabel* label : box->findChildren<QLabel*>()) {
         label->setTextFormat(Qt::PlainText);
     }
     // finished comes after the box has been hidden.
-    connect(box, &QDialog::finished, box, [box, alternateButton, didDismiss = std::move(sheet.didDismiss)] {
-        box->deleteLater();
-        const bool alternate = alternateButton != nullptr && box->clickedButton() == alternateButton;
-        if (didDismiss) {
-            didDismiss(alternate ? NSAlertAlternateReturn : NSAlertDefaultReturn);
-        }
-    });
+    connect(box, &QDialog::finished, box,
+            [box, cancelButton, furtherButton, answered = std::move(sheet.answered)] {
+                box->deleteLater();
+                const QAbstractButton* clicked = box->clickedButton();
+                const SheetAnswer answer = clicked == nullptr
+                                               ? (cancelButton ? SheetAnswer::cancel : SheetAnswer::ok)
+                                           : clicked == cancelButton  ? SheetAnswer::cancel
+                                           : clicked == furtherButton ? SheetAnswer::furtherAction
+                                                                      : SheetAnswer::ok;
+                if (answered) {
+                    answered(answer);
+                }
+            });
     box->open();
 }
 
@@ -203,17 +206,17 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-void QtWindow::performClose() {
+void QtWindow::close() {
     _window.close();
 }
 
 std::string QtWindow::frameKey() const {
-    return "NSWindow Frame " + _frameAutosaveName;
+    return "NSWindow Frame " + _frameName;
 }
 
 void QtWindow::saveFrame() {
     // A frame that does not fit (its decorations not yet taken into account) would come back at every start.
-    if (_frameAutosaveName.empty() || !availableArea(_window.geometry()).contains(_window.frameGeometry())) {
+    if (_frameName.empty() || !availableArea(_window.geometry()).contains(_window.frameGeometry())) {
         return;
     }
     const Rect frame = this->frame();

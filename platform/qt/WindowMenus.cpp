@@ -19,9 +19,13 @@
 namespace quorvane {
 namespace {
 
-QString translated(const char* text) { return QCoreApplication::translate("WindowMenus", text); }
+QString translated(const char* text) {
+    return QCoreApplication::translate("WindowMenus", text);
+}
 
-std::string bytes(const QByteArray& data) { return {data.constData(), static_cast<std::size_t>(data.size())}; }
+std::string bytes(const QByteArray& data) {
+    return {data.constData(), static_cast<std::size_t>(data.size())};
+}
 
 // The local paths of the URLs a file dialog chose, byte for byte: the URLs are read in their encoded form,
 // which keeps a name that is not UTF-8 as it is on disk.
@@ -39,14 +43,19 @@ WindowMenus::WindowMenus(QWidget& window, QtTableView& table)
     : QObject(&window), _window(window), _table(table), _menuBar(new QMenuBar(&window)),
       _contextMenu(new QMenu(&table)) {
     QMenu& file = *_menuBar->addMenu(translated("&File"));
-    _installFiles = addAction(file, "Install Add-on Files…", QKeySequence(Qt::CTRL | Qt::Key_O), &WindowMenus::installFiles);
+    _installFiles = addAction(file, "Install Add-on Files…", QKeySequence(Qt::CTRL | Qt::Key_O),
+                              &WindowMenus::installFiles);
     _installFolder = addAction(file, "Install Add-on Folder…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
                                &WindowMenus::installFolder);
     file.addSeparator();
-    _addInstallation = addAction(file, "Add Installation…", QKeySequence(Qt::Key_Insert), &WindowMenus::addInstallation);
-    _removeFromList = addAction(file, "Remove from List", QKeySequence(Qt::Key_Delete), &WindowMenus::removeFromList);
-    _showInFileManager = addAction(file, "Show in File Manager", QKeySequence(), &WindowMenus::showInFileManager);
-    _undoLastUpdate = addAction(file, "Undo Last Update…", QKeySequence(Qt::CTRL | Qt::Key_Z), &WindowMenus::undoLastUpdate);
+    _addInstallation =
+        addAction(file, "Add Installation…", QKeySequence(Qt::Key_Insert), &WindowMenus::addInstallation);
+    _removeFromList =
+        addAction(file, "Remove from List", QKeySequence(Qt::Key_Delete), &WindowMenus::removeFromList);
+    _showInFileManager =
+        addAction(file, "Show in File Manager", QKeySequence(), &WindowMenus::showInFileManager);
+    _undoLastUpdate = addAction(file, "Undo Last Update…", QKeySequence(Qt::CTRL | Qt::Key_Z),
+                                &WindowMenus::undoLastUpdate);
     file.addSeparator();
     addAction(file, "Quit", QKeySequence(Qt::CTRL | Qt::Key_Q), &WindowMenus::quit);
     QMenu& edit = *_menuBar->addMenu(translated("&Edit"));
@@ -73,11 +82,13 @@ WindowMenus::WindowMenus(QWidget& window, QtTableView& table)
     connect(shiftF10, &QShortcut::activated, this, [this] { popUpContextMenu(QPoint(), true); });
     // F10 opens the menu bar's first menu, from where the arrow keys go through all of them.
     auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), &_window);
-    connect(f10, &QShortcut::activated, this, [this] { _menuBar->setActiveAction(_menuBar->actions().value(0)); });
+    connect(f10, &QShortcut::activated, this,
+            [this] { _menuBar->setActiveAction(_menuBar->actions().value(0)); });
     // Return or a double-click on a row: the waiting items go into it, or else the files the user picks.
     connect(&_table, &QAbstractItemView::doubleClicked, this, &WindowMenus::activateRow);
     for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* shortcut = new QShortcut(QKeySequence(key), &_table, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+        auto* shortcut =
+            new QShortcut(QKeySequence(key), &_table, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, this, &WindowMenus::activateRow);
     }
     // A shortcut finds its action as it was last refreshed: the state is looked at again before any is taken.
@@ -91,7 +102,7 @@ WindowMenus::~WindowMenus() {
     }
 }
 
-void WindowMenus::setTarget(ActionTarget* target) {
+void WindowMenus::setTarget(UserActions* target) {
     _target = target;
     if (_table.selectionModel()) {
         connect(_table.selectionModel(), &QItemSelectionModel::selectionChanged, this, &WindowMenus::refresh,
@@ -110,7 +121,9 @@ QAction* WindowMenus::addAction(QMenu& menu, const char* text, const QKeySequenc
 }
 
 void WindowMenus::refresh() {
-    const auto enabled = [this](UserAction action) { return _target != nullptr && _target->actionEnabled(action); };
+    const auto enabled = [this](UserAction action) {
+        return _target != nullptr && _target->actionEnabled(action);
+    };
     _installFiles->setEnabled(enabled(UserAction::installItems));
     _installFolder->setEnabled(enabled(UserAction::installItems));
     _paste->setEnabled(enabled(UserAction::installItems));
@@ -129,8 +142,9 @@ bool WindowMenus::eventFilter(QObject*, QEvent* event) {
 }
 
 void WindowMenus::installFiles() {
-    const QList<QUrl> urls = QFileDialog::getOpenFileUrls(&_window, translated("Install Add-on Files"), QUrl(),
-                                                          translated("Add-on files (*);;Zip archives (*.zip)"));
+    const QList<QUrl> urls =
+        QFileDialog::getOpenFileUrls(&_window, translated("Install Add-on Files"), QUrl(),
+                                     translated("Add-on files (*);;Zip archives (*.zip)"));
     if (_target && !urls.isEmpty()) {
         _target->installItems(localPaths(urls));
     }
@@ -169,7 +183,9 @@ void WindowMenus::undoLastUpdate() {
     }
 }
 
-void WindowMenus::quit() { _window.close(); }
+void WindowMenus::quit() {
+    _window.close();
+}
 
 std::vector<std::string> WindowMenus::pathsInMimeData(const QMimeData& data) {
     // A file manager's copy: "copy" or "cut" on the first line, then one file URL a line.
@@ -213,7 +229,7 @@ void WindowMenus::popUpContextMenu(const QPoint& viewportPosition, bool atCurren
     QPoint position = viewportPosition;
     const QModelIndex under = _table.indexAt(position);
     if (!atCurrentRow && under.isValid()) {
-        _table.selectRow(under.row(), false); // a right-click acts on the row under the pointer
+        _table.chooseRow(under.row()); // a right-click acts on the row under the pointer
     } else {
         // From the keyboard: at the selected row.
         const int row = _table.selectedRow();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ActionTarget.h"
+#include "platform/UserActions.h"
 
 #include <QObject>
 #include <string>
@@ -26,7 +26,7 @@ public:
     ~WindowMenus() override;
 
     // None: every action is greyed out.
-    void setTarget(ActionTarget* target);
+    void setTarget(UserActions* target);
     QMenuBar& menuBar() { return *_menuBar; }
     // The actions that act on the rows, as the context menu shows them.
     QMenu& contextMenu() { return *_contextMenu; }
@@ -41,7 +41,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QAction* addAction(QMenu& menu, const char* text, const QKeySequence& shortcut, void (WindowMenus::*slot)());
+    QAction* addAction(QMenu& menu, const char* text, const QKeySequence& shortcut,
+                       void (WindowMenus::*slot)());
     void installFiles();
     void installFolder();
     void addInstallation();
@@ -56,7 +57,7 @@ private:
 
     QWidget& _window;
     QtTableView& _table;
-    ActionTarget* _target = nullptr;
+    UserActions* _target = nullptr;
     QMenuBar* _menuBar;
     QMenu* _contextMenu;
     QAction* _installFiles = nullptr;

@@ -11,9 +11,10 @@
 #include <QDragEnterEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 namespace quorvane::test {
 namespace {
@@ -25,18 +26,19 @@ class UpdaterApplicationTest : public testing::Test {
 protected:
     UpdaterApplicationTest() {
         Preferences(folder / "preferences.ini").setStringList("Target_Path_Array", Paths{damaged, valid});
+        start("/usr/bin/jar");
+    }
+    void start(const std::string& jar) {
         UpdaterConfiguration configuration;
         configuration.preferencesPath = folder / "preferences.ini";
+        configuration.jarPath = jar;
+        updater.reset();
         updater = std::make_unique<UpdaterApplication>(configuration);
         updater->start();
         table().resize(600, 300);
     }
-    ~UpdaterApplicationTest() override {
-        updater.reset();
-        [[maybe_unused]] const int ignored = ::chdir("/");
-    }
 
-    QtTableView& table() { return updater->mainWindow().appPathSelector(); }
+    QtTableView& table() { return updater->mainWindow().table(); }
     QPoint rowMiddle(int row) { return table().visualRect(table().model()->index(row, 1)).center(); }
 
     // Drags the files over the table to the point and lets go there, as a file manager's drag does.
@@ -85,7 +87,8 @@ TEST_F(UpdaterApplicationTest, StartsWithTheSavedInstallationsAndInstallsADroppe
     EXPECT_TRUE(updater->mainWindow().widget().isVisible());
     ASSERT_EQ(table().model()->rowCount(), 2);
     EXPECT_EQ(table().model()->index(1, 1).data().toString().toStdString(), damaged + "\nNot version 1.29.");
-    EXPECT_FALSE(table().model()->index(1, 0).data(Qt::DecorationRole).isNull()) << "the bad folder icon";
+    const QImage icon = table().viewport()->grab(table().visualRect(table().model()->index(1, 0))).toImage();
+    EXPECT_NE(icon.pixelColor(icon.rect().center()), icon.pixelColor(0, 0)) << "the bad folder icon";
     folder.writeFile("home/Games/Quorvane/Art/tree.png", "old tree");
     folder.writeFile("home/Downloads/Forest Pack/Art/tree.png", "new tree");
     ZipBuilder().add("Pack/Text/story.txt", "once upon").writeTo(folder / "home/Downloads/Pack.zip");
@@ -102,7 +105,8 @@ TEST_F(UpdaterApplicationTest, StartsWithTheSavedInstallationsAndInstallsADroppe
     const auto backups = *FileManager().folderContents(valid + "/BackupFiles");
     ASSERT_EQ(backups.size(), 1u);
     EXPECT_EQ(readFile(valid + "/BackupFiles/" + backups[0] + "/Art/tree.png"), "old tree");
-    EXPECT_EQ(treeListing(folder / "home/Downloads"), "Forest Pack/\nForest Pack/Art/\nForest Pack/Art/tree.png\nPack.zip\n");
+    EXPECT_EQ(treeListing(folder / "home/Downloads"),
+              "Forest Pack/\nForest Pack/Art/\nForest Pack/Art/tree.png\nPack.zip\n");
     press(visibleSheet(), "OK");
 }
 
@@ -144,7 +148,7 @@ TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
         data->setData(c.clipboard.starts_with("c") ? "x-special/gnome-copied-files" : "text/uri-list",
                       QByteArray::fromStdString(c.clipboard));
         QGuiApplication::clipboard()->setMimeData(data);
-        table().selectRow(c.row, false);
+        table().chooseRow(c.row);
         // Offscreen, no window manager gives the window back its focus when a sheet closes.
         QApplication::setActiveWindow(&window);
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -153,13 +157,34 @@ TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
         QMessageBox* sheet = visibleSheet();
         EXPECT_EQ(sheet ? sheet->text().toStdString() : "", c.opens);
         if (sheet) {
-            EXPECT_TRUE(c.row != 0 || sheet->informativeText().startsWith(QString::fromStdString("Click OK to update " + valid)));
+            const QString confirmation = QString::fromStdString("Click OK to update " + valid);
+            EXPECT_TRUE(c.row != 0 || sheet->informativeText().startsWith(confirmation));
             press(sheet, c.button);
         }
     }
     press(openSheet(), "OK"); // the report
     EXPECT_EQ(readFile(valid + "/Art/tree.png"), "tree");
     EXPECT_EQ(table().model()->rowCount(), 2) << "Cancel kept the row";
+}
+
+// The window's own Cancel button: enabled while an update runs (here its extraction tool never ends),
+// it stops the update, which reports itself cancelled.
+TEST_F(UpdaterApplicationTest, TheCancelButtonStopsARunningUpdate) {
+    start(folder.writeFile("tools/jar", "#!/bin/sh\nexec sleep 60\n"));
+    ::chmod((folder / "tools/jar").c_str(), 0755);
+    ZipBuilder().add("Pack/Art/tree.png", "tree").writeTo(folder.makeFolder("home/Downloads") + "/Pack.zip");
+    auto* cancel = updater->mainWindow().widget().findChild<QPushButton*>("cancelButton");
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_FALSE(cancel->isEnabled());
+    ASSERT_TRUE(dragAndDrop(Paths{folder / "home/Downloads/Pack.zip"}, rowMiddle(0)));
+    press(openSheet(), "OK");
+    ASSERT_TRUE(cancel->isEnabled());
+    cancel->click();
+    EXPECT_FALSE(cancel->isEnabled());
+    ASSERT_NE(openSheet(), nullptr);
+    EXPECT_EQ(visibleSheet()->text().toStdString(), "Update cancelled");
+    EXPECT_FALSE(exists(valid + "/Art/tree.png"));
+    press(visibleSheet(), "OK");
 }
 
 } // namespace

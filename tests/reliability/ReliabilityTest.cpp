@@ -1,13 +1,11 @@
 #include "support/EventLoopWait.h"
-#include "support/InstallerHarness.h"
+#include "support/WindowHarness.h"
 #include "support/LocateStandIn.h"
 
 #include <gtest/gtest.h>
 
 namespace quorvane::test {
 namespace {
-
-using Paths = std::vector<std::string>;
 
 // Whatever is in the preferences file, the program starts, searches with locate and lists what it finds
 // (the installation is known to locate only).
@@ -25,15 +23,15 @@ TEST(Reliability, DamagedPreferencesStillStartAndRunTheSearch) {
     for (const auto& [what, contents] : damages) {
         SCOPED_TRACE(what);
         TemporaryFolder tools;
-        InstallerHarness harness({.locatePath = tools / "tools/locate"});
-        const std::string installation = harness.folder.makeInstallation("home/game");
-        writeLocateStandIn(tools, "tools/locate", installation + "/Quorvane\n");
-        harness.folder.writeFile("preferences.ini", contents);
-        harness.restart(); // reads the damaged file afresh
-        ASSERT_EQ(readFile(harness.folder / "preferences.ini"), contents) << "the damage is still there";
+        const std::string installation = tools.makeInstallation("home/game");
+        const std::string locate = writeLocateStandIn(tools, "tools/locate", installation + "/Quorvane\n");
+        WindowHarness harness({.locatePath = locate, .preferencesFile = contents});
+        const std::string preferences = harness.folder / "preferences.ini";
+        EXPECT_TRUE(readFile(preferences) == contents || readFile(preferences + ".damaged") == contents)
+            << "read as it is, or set aside";
 
-        harness.installer().awakeFromNib();
-        ASSERT_TRUE(waitUntil([&] { return harness.rowPaths() != Paths{"<placeholder>"}; }));
+        harness.controller().start();
+        ASSERT_TRUE(waitUntil([&] { return !harness.list().searching(); }));
         EXPECT_EQ(harness.rowPaths(), Paths{installation});
     }
 }

@@ -6,22 +6,21 @@
 //   quorvane-update-driver --clean-up --state-folder FOLDER    (what a start does first: removes what killed
 //                                                               runs left)
 //
-// The controller is the real one, on the real file services, the system clock and real child processes;
-// only the window's controls are recording stand-ins. It prints "confirming" when the update starts, then
+// The update coordinator is the real one, on the real file services, the system clock and real child
+// processes; only the window is a recording stand-in. It prints "confirming" when the update starts, then
 // the completion report as "title: ..." and "message: ..." lines and the counts, and exits 0. Without a
 // report within the time limit it prints "no report" and exits 3.
-#include "controller/MyInstaller.h"
-#include "platform/Bundle.h"
+#include "controller/UpdateCoordinator.h"
 #include "platform/CleanupJournal.h"
+#include "platform/Desktop.h"
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
+#include "platform/Preferences.h"
 #include "platform/SystemClock.h"
 #include "platform/SystemLog.h"
-#include "platform/Preferences.h"
-#include "platform/Workspace.h"
+#include "registry/InstallationList.h"
 #include "support/EventLoopWait.h"
-#include "support/FakeControls.h"
-#include "support/MyInstallerTestPeer.h"
+#include "support/FakeWindowView.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -53,31 +52,26 @@ int main(int argc, char** argv) {
         return 0;
     }
     SystemLog log("quorvane-update-driver");
-    Workspace workspace(fileManager);
     Preferences preferences(option["--preferences"]);
     Localizer localizer;
     SystemClock clock;
-    Bundle bundle("/nonexistent");
-    test::FakeImageLoader imageLoader;
-    test::FakeWindow window;
-    test::FakeTableView table;
-    test::FakeTextField file, fileLabel;
-    test::FakeProgressIndicator progress;
-    test::FakeButton cancelButton;
-    MyInstaller installer(InstallerServices{fileManager, workspace, preferences, localizer, log, clock, bundle,
-                                            imageLoader, "/bin/false", option["--jar"], journal ? &*journal : nullptr});
-    installer.connectOutlets(InstallerOutlets{&table, &file, &window, &progress, &fileLabel, &cancelButton});
-    installer.setTargetPath(option["--target"]);
-    installer.setUpdateFiles(items);
+    Desktop desktop;
+    test::FakeWindowView window;
+    InstallationList list(fileManager, preferences, localizer);
+    UpdateCoordinator coordinator(
+        UpdateServices{fileManager, localizer, log, clock, option["--jar"], journal ? &*journal : nullptr, nullptr},
+        list, window, desktop);
+    coordinator.confirmUpdate(option["--target"], items);
     std::printf("confirming\n");
     std::fflush(stdout);
-    MyInstallerTestPeer(installer).dragConfirmed(NSAlertDefaultReturn);
+    window.answer(SheetAnswer::ok);
 
-    if (!test::waitUntil([&] { return !window.sheets.empty(); }, std::chrono::seconds(std::stoi(option["--timeout"])))) {
+    const std::chrono::seconds timeout(std::stoi(option["--timeout"]));
+    if (!test::waitUntil([&] { return !window.sheets.empty(); }, timeout)) {
         std::printf("no report\n");
         return 3;
     }
-    const UpdateRun& run = *installer.updateRun();
+    const UpdateRun& run = *coordinator.lastRun();
     std::string message = window.sheets.back().message;
     std::replace(message.begin(), message.end(), '\n', '|');
     std::printf("title: %s\nmessage: %s\n", window.sheets.back().title.c_str(), message.c_str());

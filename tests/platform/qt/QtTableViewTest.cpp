@@ -1,95 +1,104 @@
 #include "platform/qt/QtTableView.h"
 
-#include "platform/DragTypes.h"
-#include "platform/DraggingInfo.h"
-#include "platform/TableDataSource.h"
+#include "controller/InstallationListModel.h"
 #include "platform/UriList.h"
+#include "platform/qt/InstallationTextDelegate.h"
 
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QMimeData>
+#include <QStandardItemModel>
 #include <gtest/gtest.h>
 
 namespace quorvane {
 namespace {
 
-using Operation = TableViewDropOperation;
+using Placement = DropPosition::Placement;
 using Paths = std::vector<std::string>;
 
-// Rows of cells by column identifier; answers drops as told and records what the table asked.
-class FakeDataSource : public TableDataSource {
+// Answers drags as told and records what the table asked.
+class FakeDropHandler : public DropHandler {
 public:
-    using Call = std::tuple<int, Operation, std::optional<Paths>>; // row, operation, file names
-    int numberOfRowsInTableView(TableView&) override { return static_cast<int>(rows.size()); }
-    ObjectValue objectValueForTableColumn(TableView&, const std::string& column, int row) override {
-        return column == "pathDescription" ? rows.at(static_cast<std::size_t>(row)) : ObjectValue();
+    using Call = std::pair<DropPosition, std::optional<Paths>>;
+    std::optional<DropPosition> judgeDrag(const std::optional<Paths>& items, DropPosition proposed) override {
+        judgements.emplace_back(proposed, items);
+        return verdict ? std::optional(verdict->row < 0 ? proposed : *verdict) : std::nullopt;
     }
-    DragOperation validateDrop(TableView&, const DraggingInfo& info, int row, Operation operation) override {
-        validations.emplace_back(row, operation, info.propertyListForType(NSFilenamesPboardType));
-        return verdict;
-    }
-    bool acceptDrop(TableView&, const DraggingInfo& info, int row, Operation operation) override {
-        acceptances.emplace_back(row, operation, info.propertyListForType(NSFilenamesPboardType));
+    bool drop(const std::optional<Paths>& items, DropPosition position) override {
+        drops.emplace_back(position, items);
         return true;
     }
+    void dragLeft() override {}
 
-    std::vector<ObjectValue> rows; // the path and status cells
-    DragOperation verdict = DragOperation::NSDragOperationCopy;
-    std::vector<Call> validations, acceptances;
+    // None: refused; a row below 0: taken where proposed.
+    std::optional<DropPosition> verdict = DropPosition{-1, Placement::onRow};
+    std::vector<Call> judgements, drops;
 };
 
 class QtTableViewTest : public testing::Test {
 protected:
     QtTableViewTest() {
-        table.setColumnIdentifiers({"icon", "pathDescription"});
+        table.setModel(&rows);
+        table.setItemDelegate(new InstallationTextDelegate(&table));
         table.resize(460, 300);
-        table.setDataSource(&source);
-        table.registerForDraggedTypes({NSFilenamesPboardType});
+        table.setDropHandler(&handler);
         table.show();
+    }
+    void setRows(const QStringList& descriptions, const QString& statusLine = {}) {
+        rows.clear();
+        rows.setColumnCount(2);
+        for (const QString& description : descriptions) {
+            auto* item = new QStandardItem(description);
+            item->setData(statusLine, InstallationListModel::StatusLineRole);
+            rows.appendRow({new QStandardItem(), item});
+        }
     }
 
     QPoint inRow(int row, double fraction) const {
-        return {table.viewport()->width() / 2, table.rowViewportPosition(row) + int(fraction * table.rowHeight())};
+        return {table.viewport()->width() / 2, table.rowViewportPosition(row) + int(fraction * table.rowHeight(0))};
     }
 
-    FakeDataSource source;
+    FakeDropHandler handler;
+    QStandardItemModel rows;
     QtTableView table;
 };
 
 // A drag enters, moves and drops at one point, as the window system delivers it.
 TEST_F(QtTableViewTest, DragsAreOfferedAtTheRowUnderThePointerAndOnlyLocalFilesToCopyAreTaken) {
-    source.rows.resize(3);
-    table.reloadData();
+    setRows({"a", "b", "c"});
     const Paths paths = {"/home/me/Art", "/tmp/drop/caf\xe9 \xff #1%.zip"}; // byte for byte, not UTF-8
     const QByteArray files = QByteArray::fromStdString(urilist::uriListFromLocalPaths(paths));
     const QByteArray remote = "https://example.com/add-on.zip\r\nfile://elsewhere/home/me/Art\r\n";
-    const auto on = Operation::NSTableViewDropOn, above = Operation::NSTableViewDropAbove;
+    const auto on = Placement::onRow, above = Placement::aboveRow;
     const auto copyOrMove = Qt::CopyAction | Qt::MoveAction;
     struct Case {
         const char* name;
         QPoint at;
         QByteArray uriList; // empty: the drag carries only text
-        int row; // proposed to the data source, with the operation; -1: never asked
-        Operation operation;
+        int row; // proposed to the handler, with the placement; -1: never asked
+        Placement placement;
         bool dropped;
         Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
-        DragOperation verdict = DragOperation::NSDragOperationCopy;
+        std::optional<DropPosition> verdict = DropPosition{-1, Placement::onRow};
     };
     const Case cases[] = {
         {"middle of row 1", inRow(1, 0.5), files, 1, on, true},
         {"top edge of row 1", inRow(1, 0.1), files, 1, above, true},
         {"bottom edge of row 1", inRow(1, 0.9), files, 2, above, true},
         {"below the last row", inRow(2, 1.5), files, 3, above, true},
-        {"refused by the data source", inRow(1, 0.5), files, 1, on, false, copyOrMove, DragOperation::NSDragOperationNone},
+        {"refused by the handler", inRow(1, 0.5), files, 1, on, false, copyOrMove, std::nullopt},
+        {"moved by the handler onto row 2", inRow(1, 0.1), files, 1, above, true, copyOrMove,
+         DropPosition{2, on}},
         {"move only", inRow(1, 0.5), files, 1, on, false, Qt::MoveAction},
         {"remote files", inRow(1, 0.5), remote, -1, on, false},
         {"text", inRow(1, 0.5), "", -1, on, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        source.validations.clear();
-        source.acceptances.clear();
-        source.verdict = c.verdict;
+        handler.judgements.clear();
+        handler.drops.clear();
+        handler.verdict = c.verdict;
+        table.clearSelection();
         QMimeData data;
         c.uriList.isEmpty() ? data.setText("/home/me/Art") : data.setData("text/uri-list", c.uriList);
         QDragEnterEvent enter(c.at, c.actions, &data, Qt::LeftButton, Qt::NoModifier);
@@ -102,31 +111,30 @@ TEST_F(QtTableViewTest, DragsAreOfferedAtTheRowUnderThePointerAndOnlyLocalFilesT
         QCoreApplication::sendEvent(table.viewport(), &drop);
         EXPECT_EQ(drop.isAccepted() && drop.dropAction() == Qt::CopyAction, c.dropped);
 
-        const FakeDataSource::Call call{c.row, c.operation, paths};
-        EXPECT_EQ(source.validations, std::vector(c.row < 0 ? 0 : 2, call));
-        EXPECT_EQ(source.acceptances, std::vector(c.dropped ? 1 : 0, call));
+        const DropPosition proposed{c.row, c.placement};
+        const DropPosition landed = c.verdict && c.verdict->row >= 0 ? *c.verdict : proposed;
+        EXPECT_EQ(handler.judgements, std::vector(c.row < 0 ? 0 : 2, FakeDropHandler::Call{proposed, paths}));
+        EXPECT_EQ(handler.drops, std::vector(c.dropped ? 1 : 0, FakeDropHandler::Call{landed, paths}));
+        EXPECT_EQ(table.selectedRow(), c.dropped && landed.placement == on ? landed.row : -1)
+            << "the row a drop onto a row goes to is selected";
     }
 }
 
-// The status line's run starts at a byte offset: under a path of multi-byte characters, counted as
-// characters, it would begin past the end of the text.
+// The status line under a path of characters outside ASCII is red, and nothing of the path is.
 TEST_F(QtTableViewTest, StatusLineIsDrawnRedUnderAMultiBytePathSelectedOrNot) {
     QFont font = table.font();
     font.setStyleStrategy(QFont::NoAntialias); // each pixel of the text is the colour drawn
     table.setFont(font);
-    std::string path = "/home/";
+    QString path = "/home/";
     for (int i = 0; i < 40; ++i) {
-        path += "\xc3\xa9";
+        path += QChar(0xe9);
     }
-    AttributedString text(path + "\nArt folder missing");
-    text.setAttributes(TextStyle{10.0, TextColor::Red}, path.size() + 1, 18);
-    source.rows = {text};
-    table.reloadData();
+    setRows({path + "\nArt folder missing"}, "Art folder missing");
     for (const bool selected : {false, true}) {
         SCOPED_TRACE(selected ? "selected" : "not selected");
         table.clearSelection();
         if (selected) {
-            table.selectRow(0, false);
+            table.chooseRow(0);
         }
         const QImage image = table.viewport()->grab().toImage();
         const QRect cell = table.visualRect(table.model()->index(0, 1));

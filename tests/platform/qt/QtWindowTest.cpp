@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace quorvane {
@@ -27,7 +28,7 @@ TEST_F(QtWindowTest, FrameCountsUpwardFromTheBottomOfTheScreen) {
     const int bottom = screen.y() + screen.height();
     widget.setGeometry(QRect(100, 50, 300, 200));
     EXPECT_EQ(window.frame(), (Rect{100, static_cast<float>(bottom - 250), 300, 200}));
-    window.setFrame(Rect{120, 80, 320, 240}, true);
+    window.setFrame(Rect{120, 80, 320, 240});
     EXPECT_EQ(widget.geometry(), QRect(120, bottom - 80 - 240, 320, 240));
     EXPECT_EQ(window.frame(), (Rect{120, 80, 320, 240}));
 }
@@ -42,31 +43,52 @@ TEST_F(QtWindowTest, FrameIsKeptOnTheScreenWithItsDecorations) {
     };
     for (const auto& [what, frame, outerSize] : cases) {
         SCOPED_TRACE(what);
-        window.setFrame(frame, true);
+        window.setFrame(frame);
         EXPECT_TRUE(area.contains(widget.frameGeometry()));
         EXPECT_EQ(widget.frameGeometry().size(), outerSize);
     }
 }
 
 // The title and message show as typed, in a box modal to the window; a button answers after the box
-// has closed.
-TEST_F(QtWindowTest, AlertSheetShowsItsTextsPlainAndAnswersAfterClosing) {
+// has closed, and Escape answers as Cancel, or as OK where there is no Cancel, never as the further action.
+TEST_F(QtWindowTest, SheetShowsItsTextsPlainAndAnswersAfterClosing) {
     widget.show();
-    QPointer<QMessageBox> box;
-    std::vector<std::pair<int, bool>> answers; // with whether the box was still shown
-    window.beginAlertSheet(AlertSheet{"Title <i>t</i>", "OK", "Cancel", "<b>x</b> %@%d", [&](int returnCode) {
-        answers.emplace_back(returnCode, box && box->isVisible());
-    }, {}});
-    box = widget.findChild<QMessageBox*>();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
-    for (QLabel* label : box->findChildren<QLabel*>()) {
-        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    const struct {
+        const char* press; // a button's text, or "Escape"
+        std::optional<std::string> cancel;
+        SheetAnswer answer;
+    } cases[] = {
+        {"Cancel", "Cancel", SheetAnswer::cancel},
+        {"Put Back", "Cancel", SheetAnswer::furtherAction},
+        {"Escape", "Cancel", SheetAnswer::cancel},
+        {"Escape", std::nullopt, SheetAnswer::ok},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.press) + (c.cancel ? " with Cancel" : ""));
+        QPointer<QMessageBox> box;
+        std::vector<std::pair<SheetAnswer, bool>> answers; // with whether the box was still shown
+        window.openSheet(Sheet{"Title <i>t</i>", "<b>x</b> %@%d", "OK", c.cancel, "Put Back", {},
+                               [&](SheetAnswer answer) { answers.emplace_back(answer, box && box->isVisible()); }});
+        box = widget.findChild<QMessageBox*>();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+        for (QLabel* label : box->findChildren<QLabel*>()) {
+            EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        }
+        EXPECT_EQ(box->text() + "|" + box->informativeText(), "Title <i>t</i>|<b>x</b> %@%d");
+        EXPECT_EQ(box->defaultButton()->text(), "OK");
+        if (std::string(c.press) == "Escape") {
+            QTest::keyClick(box, Qt::Key_Escape);
+        } else {
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->text() == c.press) {
+                    button->click();
+                }
+            }
+        }
+        EXPECT_EQ(answers, (std::vector<std::pair<SheetAnswer, bool>>{{c.answer, false}}));
+        delete box;
     }
-    EXPECT_EQ(box->text() + "|" + box->informativeText(), "Title <i>t</i>|<b>x</b> %@%d");
-    EXPECT_EQ(box->defaultButton()->text(), "OK");
-    box->buttons()[box->buttons()[0]->text() == "Cancel" ? 0 : 1]->click();
-    EXPECT_EQ(answers, (std::vector<std::pair<int, bool>>{{NSAlertAlternateReturn, false}}));
 }
 
 } // namespace

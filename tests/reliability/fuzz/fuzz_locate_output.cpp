@@ -3,7 +3,6 @@
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
 #include "platform/Preferences.h"
-#include "platform/Workspace.h"
 #include "registry/InstallationList.h"
 #include "support/TemporaryFolder.h"
 
@@ -23,10 +22,9 @@ struct Setup {
     }
     quorvane::test::TemporaryFolder folder;
     quorvane::FileManager files;
-    quorvane::Workspace workspace{files};
     quorvane::Preferences preferences{folder / "preferences.ini"};
     quorvane::Localizer localizer;
-    quorvane::InstallationList list{files, workspace, preferences, localizer, nullptr};
+    quorvane::InstallationList list{files, preferences, localizer};
 };
 
 } // namespace
@@ -42,23 +40,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             output.push_back(static_cast<char>(data[i]));
         }
     }
-    setup.list._fillApplicationList(output);
+    setup.list.fillFromSearch(output);
 
-    const std::vector<quorvane::AppRecord>& list = setup.list.targetPathArray();
+    const std::vector<quorvane::Installation>& list = setup.list.installations();
     std::set<std::string> seen;
     bool invalidSeen = false;
-    for (const quorvane::AppRecord& record : list) {
-        if (!record.path || !seen.insert(*record.path).second) {
+    for (const quorvane::Installation& installation : list) {
+        if (installation.path.empty() || !seen.insert(installation.path).second) {
             std::abort(); // an entry without a path, or a folder listed twice
         }
-        const bool valid = record.status && *record.status == quorvane::InstallationStatusValid;
+        const bool valid = installation.takesItems();
         if (valid && invalidSeen) {
             std::abort(); // valid installations come first
         }
         invalidSeen = invalidSeen || !valid;
     }
-    const std::int32_t firstBadEntry = setup.list.firstBadEntry();
-    if (firstBadEntry < 0 || static_cast<std::size_t>(firstBadEntry) > list.size()) {
+    if (setup.list.validCount() > list.size()) {
         std::abort();
     }
     return 0;

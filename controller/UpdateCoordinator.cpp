@@ -1,0 +1,255 @@
+#include "controller/UpdateCoordinator.h"
+
+#include "engine/UpdateRecordStore.h"
+#include "platform/Desktop.h"
+#include "platform/Localizer.h"
+#include "platform/MessageFormat.h"
+#include "platform/PathUtilities.h"
+#include "platform/UpdateView.h"
+#include "registry/InstallationList.h"
+
+#include <algorithm>
+#include <ctime>
+
+namespace quorvane {
+namespace {
+
+// The confirmation names at most this many items, then how many more: thousands of names would push its
+// buttons off the screen.
+constexpr std::size_t kMaxConfirmedNames = 15;
+
+// The date of an update as its undo sheet names it.
+std::string updateDate(std::time_t date) {
+    std::tm local{};
+    localtime_r(&date, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    return text;
+}
+
+} // namespace
+
+UpdateCoordinator::UpdateCoordinator(UpdateServices services, InstallationList& list, UpdateView& view,
+                                     Desktop& desktop)
+    : _services(std::move(services)), _list(list), _view(view), _desktop(desktop),
+      _undo(_services.fileManager, _services.localizer, _services.recordStore) {}
+
+UpdateCoordinator::~UpdateCoordinator() = default;
+
+std::string UpdateCoordinator::localized(const char* key) const {
+    return _services.localizer.text(key);
+}
+
+void UpdateCoordinator::ask(Sheet sheet) {
+    _job = Job::question;
+    sheet.answered = [this, answered = std::move(sheet.answered)](SheetAnswer answer) {
+        _job = Job::none;
+        if (answered) {
+            answered(answer);
+        }
+    };
+    _view.openSheet(std::move(sheet));
+}
+
+void UpdateCoordinator::tell(Sheet sheet) {
+    _view.openSheet(std::move(sheet));
+}
+
+bool UpdateCoordinator::confirmUpdate(const std::string& installation, std::vector<std::string> items) {
+    if (busy() || items.empty()) {
+        return false;
+    }
+    std::string message = formatMessage(localized("Click OK to update %@ using:\n\n%@"),
+                                        {installation, path::fileName(items.front())});
+    const std::size_t shown = std::min(items.size(), kMaxConfirmedNames);
+    for (std::size_t i = 1; i < shown; ++i) {
+        message = formatMessage("%@\n%@", {message, path::fileName(items[i])});
+    }
+    if (items.size() > shown) {
+        const std::string more =
+            formatMessage(localized("… and %d more."), {static_cast<std::int32_t>(items.size() - shown)});
+        message = formatMessage("%@\n%@", {message, more});
+    }
+    ask(Sheet{formatMessage(localized("Are you sure you want to update %@?"), {"Quorvane"}),
+              message,
+              localized("OK"),
+              localized("Cancel"),
+              std::nullopt,
+              {},
+              [this, installation, items = std::move(items)](SheetAnswer answer) {
+                  if (answer == SheetAnswer::ok) {
+                      emit updateConfirmed(items);
+                      startUpdate(installation, items);
+                  }
+              }});
+    return true;
+}
+
+void UpdateCoordinator::startUpdate(const std::string& installation, const std::vector<std::string>& items) {
+    if (busy()) {
+        return;
+    }
+    // The installation may have gone, changed or been replaced by another folder since it was listed.
+    const InstallationList::Verdict verdict = _list.judgeAgain(installation);
+    if (verdict.status != InstallationStatus::valid || verdict.replaced) {
+        tellTargetChanged(installation, verdict.status);
+        return;
+    }
+    _view.setCancelEnabled(true);
+    _job = Job::update;
+    // The last run has ended: none of its operations is under way, so it may go.
+    _run =
+        std::make_unique<UpdateRun>(_services, static_cast<UpdateRunDelegate&>(*this), installation, items);
+    _run->start();
+}
+
+void UpdateCoordinator::tellTargetChanged(const std::string& path, InstallationStatus status) {
+    Sheet sheet{localized("This installation can no longer be updated"),
+                formatMessage(localized("%@ is no longer a valid installation. %@"),
+                              {path, _list.check().statusText(status)}),
+                localized("OK"),
+                std::nullopt,
+                std::nullopt,
+                {},
+                nullptr};
+    if (status == InstallationStatus::valid) {
+        sheet.title = localized("This installation has changed since it was listed");
+        sheet.message = formatMessage(
+            localized("Another folder now stands at %@. Drop the items onto its row again to update it."),
+            {path});
+    }
+    tell(std::move(sheet));
+}
+
+void UpdateCoordinator::updateRunProgressed(const std::string& status, const std::string& file, double value,
+                                            double maxValue) {
+    _view.showProgress(status, file, value, maxValue);
+}
+
+void UpdateCoordinator::updateRunEnded(const UpdateReport& report) {
+    _job = Job::none;
+    _view.setCancelEnabled(false);
+    if (std::exchange(_closeWhenDone, false)) {
+        _view.closeWindow();
+        return;
+    }
+    // A cancelled run that changed the installation can be put back at once; a finished run that backed
+    // something up shows where the old items went.
+    const UpdateRun* run = _run.get();
+    const bool changed = run->numFilesInstalled() + run->numFilesReplaced() > 0;
+    const bool backedUp = run->record().backupFolder() && run->record().replacedCount() > 0;
+    std::optional<std::string> furtherAction;
+    if (report.cancelled && changed) {
+        furtherAction = localized("Put Back");
+    } else if (!report.cancelled && backedUp) {
+        furtherAction = localized("Show Backup Folder");
+    }
+    tell(Sheet{report.title, report.message, localized("OK"), std::nullopt, furtherAction, report.details,
+               [this, run, cancelled = report.cancelled](SheetAnswer answer) {
+                   if (answer != SheetAnswer::furtherAction || run != _run.get()) {
+                       return;
+                   }
+                   if (cancelled) {
+                       putBack(run);
+                   } else if (run->record().backupFolder()) {
+                       _desktop.openFolder(*run->record().backupFolder());
+                   }
+               }});
+}
+
+void UpdateCoordinator::putBack(const UpdateRun* run) {
+    if (busy() || run != _run.get()) {
+        return;
+    }
+    _job = Job::undo;
+    _run->putBack([this](const UpdateReport& report) { undone(report); });
+}
+
+void UpdateCoordinator::undoLatest(const std::string& installation) {
+    if (busy() || !_services.recordStore) {
+        return;
+    }
+    std::optional<UpdateRecordStore::Kept> kept = _services.recordStore->latestFor(installation);
+    if (!kept) {
+        tell(Sheet{localized("There is no update to undo"),
+                   formatMessage(localized("No update of %@ is left to undo."), {installation}),
+                   localized("OK"),
+                   std::nullopt,
+                   std::nullopt,
+                   {},
+                   nullptr});
+        return;
+    }
+    const UpdateRecord& record = kept->record;
+    const auto replaced = static_cast<std::int32_t>(record.replacedCount());
+    const auto added = static_cast<std::int32_t>(record.items().size()) - replaced;
+    const std::string message = formatMessage(
+        localized(
+            "The update of %@ added %d items and replaced %d. The added items are removed and the replaced "
+            "ones put back from the backup; an item changed since is left alone."),
+        {updateDate(record.date()), added, replaced});
+    ask(Sheet{formatMessage(localized("Undo the update of %@?"), {installation}),
+              message,
+              localized("OK"),
+              localized("Cancel"),
+              std::nullopt,
+              {},
+              [this, kept = std::move(*kept)](SheetAnswer answer) {
+                  if (answer != SheetAnswer::ok || busy()) {
+                      return;
+                  }
+                  _job = Job::undo;
+                  _undo.start(kept.record, kept.file, [this](const UpdateReport& report) { undone(report); });
+              }});
+}
+
+void UpdateCoordinator::undone(const UpdateReport& report) {
+    _job = Job::none;
+    if (std::exchange(_closeWhenDone, false)) {
+        _view.closeWindow();
+        return;
+    }
+    tell(Sheet{report.title, report.message, localized("OK"), std::nullopt, std::nullopt, report.details,
+               nullptr});
+}
+
+void UpdateCoordinator::cancel() {
+    if (updating() && _run->inProgress()) {
+        _run->cancel();
+        _view.setCancelEnabled(false);
+    }
+}
+
+bool UpdateCoordinator::mayClose() {
+    if (_job == Job::undo || (updating() && _run->cancelled())) {
+        // Being undone or cancelled already: the window closes when that is done.
+        _closeWhenDone = true;
+        return false;
+    }
+    if (!updating()) {
+        return true;
+    }
+    if (_closeWhenDone) { // asked already
+        return false;
+    }
+    tell(Sheet{localized("An update is running. Stop it and quit?"),
+               localized("What it has installed so far stays, with its backups."),
+               localized("Stop and Quit"),
+               localized("Continue"),
+               std::nullopt,
+               {},
+               [this](SheetAnswer answer) {
+                   if (answer != SheetAnswer::ok) {
+                       return;
+                   }
+                   if (updating()) {
+                       _closeWhenDone = true;
+                       cancel();
+                   } else {
+                       _view.closeWindow();
+                   }
+               }});
+    return false;
+}
+
+} // namespace quorvane

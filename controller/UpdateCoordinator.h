@@ -1,0 +1,85 @@
+#pragma once
+
+#include "engine/UndoJob.h"
+#include "engine/UpdateRun.h"
+#include "engine/UpdateRunDelegate.h"
+#include "engine/UpdateServices.h"
+#include "platform/Sheet.h"
+#include "registry/InstallationStatus.h"
+
+#include <QObject>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+class Desktop;
+class InstallationList;
+class UpdateView;
+
+// The one place that knows which job the window is doing, one at a time: a question waiting for an
+// answer (a confirmation), an update run, or an undo. It confirms and starts updates, cancels them,
+// puts them back, undoes the latest update of an installation, and tells its view what to show. The view
+// never starts a job itself.
+class UpdateCoordinator : public QObject, private UpdateRunDelegate {
+    Q_OBJECT
+
+public:
+    UpdateCoordinator(UpdateServices services, InstallationList& list, UpdateView& view, Desktop& desktop);
+    // A run still going stops, its extraction folders go with it; an undo under way is waited for.
+    ~UpdateCoordinator() override;
+
+    // A job is under way: no drop nor action takes items now.
+    bool busy() const { return _job != Job::none; }
+    bool updating() const { return _job == Job::update; }
+    // The update running, or the last one until the next starts; none before the first.
+    const UpdateRun* lastRun() const { return _run.get(); }
+
+    // Asks whether to update the installation with the items; no when refused (busy, nothing to install).
+    bool confirmUpdate(const std::string& installation, std::vector<std::string> items);
+    // The Cancel button: the update stops between two items and reports what it did so far.
+    void cancel();
+    // Asked when the user closes the window. During an update a sheet asks first; yes cancels it and closes
+    // the window once it has ended. During an undo the window closes once it is done.
+    bool mayClose();
+    // Asks whether to undo the installation's latest recorded update, and does it.
+    void undoLatest(const std::string& installation);
+    // Opens the sheet as a question: no other job starts until it is answered.
+    void ask(Sheet sheet);
+    // Opens the sheet to inform; it holds up nothing.
+    void tell(Sheet sheet);
+
+signals:
+    // The user confirmed an update with these items.
+    void updateConfirmed(const std::vector<std::string>& items);
+
+private:
+    enum class Job { none, question, update, undo };
+
+    void updateRunProgressed(const std::string& status, const std::string& file, double value,
+                             double maxValue) override;
+    void updateRunEnded(const UpdateReport& report) override;
+    void startUpdate(const std::string& installation, const std::vector<std::string>& items);
+    // Says why the confirmed installation is not updated: its new status, or another folder at its path.
+    void tellTargetChanged(const std::string& path, InstallationStatus status);
+    // Undoes the cancelled run that has ended.
+    void putBack(const UpdateRun* run);
+    void undone(const UpdateReport& report);
+    std::string localized(const char* key) const;
+
+    UpdateServices _services;
+    InstallationList& _list;
+    UpdateView& _view;
+    Desktop& _desktop;
+    Job _job = Job::none;
+    // The user chose to quit during a job: the window closes once it has ended.
+    bool _closeWhenDone = false;
+    // Declared before the run: an undo of the run waits for it.
+    UndoJob _undo;
+    // A run that has ended stays until the next one starts: it calls the coordinator from inside its own
+    // operations, so it is never destroyed during such a call.
+    std::unique_ptr<UpdateRun> _run;
+};
+
+} // namespace quorvane

@@ -1,0 +1,188 @@
+#include "controller/WindowController.h"
+
+#include "platform/Desktop.h"
+#include "platform/FileManager.h"
+#include "platform/Localizer.h"
+#include "platform/MessageFormat.h"
+#include "platform/Preferences.h"
+#include "platform/WindowView.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace quorvane {
+
+WindowController::WindowController(WindowServices services, WindowView& view)
+    : _services(std::move(services)), _view(view),
+      _list(_services.update.fileManager, _services.preferences, _services.update.localizer),
+      _model(_list, _services.update.localizer), _search(_services.locatePath, _services.update.log),
+      _coordinator(_services.update, _list, view, _services.desktop),
+      _dropTarget(_list, _coordinator, _services.update.localizer) {
+    connect(&_list, &InstallationList::changed, this, &WindowController::selectFirstInstallation);
+    connect(&_list, &InstallationList::weighed, this, &WindowController::growFor);
+    connect(&_list, &InstallationList::notSaved, this, &WindowController::tellNotSaved);
+    connect(&_coordinator, &UpdateCoordinator::updateConfirmed, this,
+            [this](const std::vector<std::string>& items) {
+                // Once an update with them is confirmed, the items no longer wait.
+                if (!_waitingItems.empty() && items == _waitingItems) {
+                    _waitingItems.clear();
+                    showWaitingLine();
+                }
+            });
+}
+
+void WindowController::start() {
+    if (const auto saved = _services.preferences.stringList("Target_Path_Array")) {
+        _list.restoreSaved(*saved);
+    } else {
+        _search.start(_list);
+    }
+    _view.show();
+}
+
+const Installation* WindowController::selectedInstallation() const {
+    return _list.at(_view.selectedRow());
+}
+
+void WindowController::selectFirstInstallation() {
+    if (_view.selectedRow() < 0 && !_list.installations().empty()) {
+        _view.selectRow(0);
+    }
+}
+
+void WindowController::growFor(std::size_t rows) {
+    if (rows <= 2) {
+        return;
+    }
+    Rect frame = _view.frame();
+    const auto tableHeight = static_cast<int>(std::trunc(_view.tableHeight()));
+    const float needed =
+        static_cast<float>(rows) * (_view.rowHeight() + 2.0f) - static_cast<float>(tableHeight);
+    const auto extraHeightNeeded = static_cast<int>(std::trunc(needed));
+    if (extraHeightNeeded > 0) {
+        // The bottom edge stays; the top edge moves up.
+        frame.height += static_cast<float>(extraHeightNeeded);
+        _view.setFrame(frame);
+    }
+}
+
+void WindowController::tellNotSaved(int error) {
+    const Localizer& localizer = _services.update.localizer;
+    const std::string errorText = error == 0 ? "Unknown error" : std::strerror(error);
+    const std::string message = formatMessage(
+        localizer.text("The preferences file %@ could not be written: %@. The installations stay in the list "
+                       "until the program ends but will not be remembered."),
+        {_services.preferences.filePath(), errorText});
+    _coordinator.tell(Sheet{localizer.text("Your list of installations could not be saved"),
+                            message,
+                            localizer.text("OK"),
+                            std::nullopt,
+                            std::nullopt,
+                            {},
+                            nullptr});
+}
+
+bool WindowController::actionEnabled(UserAction action) {
+    const Installation* selected = selectedInstallation();
+    switch (action) {
+    case UserAction::installItems:
+        return !_coordinator.busy() && selected && selected->takesItems();
+    case UserAction::undoLastUpdate:
+        return !_coordinator.busy() && selected && selected->takesItems() && _services.update.recordStore;
+    case UserAction::addInstallation:
+        return !_coordinator.busy();
+    case UserAction::removeFromList:
+        return !_coordinator.busy() && selected;
+    case UserAction::showInFileManager: {
+        bool isFolder = false;
+        return selected && _services.update.fileManager.exists(selected->path, &isFolder) && isFolder;
+    }
+    }
+    return false;
+}
+
+bool WindowController::installItems(const std::vector<std::string>& paths) {
+    const Installation* selected = selectedInstallation();
+    return selected && selected->takesItems() && _coordinator.confirmUpdate(selected->path, paths);
+}
+
+bool WindowController::addInstallation(const std::string& path) {
+    if (_coordinator.busy()) {
+        return false;
+    }
+    const bool added = _list.addFolders({path});
+    // Its row is selected, listed now or before, so that the keys act on it next.
+    if (const std::optional<int> row = _list.rowOf(path)) {
+        _view.selectRow(*row);
+    }
+    return added;
+}
+
+void WindowController::removeSelectedInstallation() {
+    if (!actionEnabled(UserAction::removeFromList)) {
+        return;
+    }
+    const Localizer& localizer = _services.update.localizer;
+    const std::string path = selectedInstallation()->path;
+    _coordinator.ask(Sheet{formatMessage(localizer.text("Remove %@ from the list?"), {path}),
+                           localizer.text("The folder itself is not touched."),
+                           localizer.text("Remove"),
+                           localizer.text("Cancel"),
+                           std::nullopt,
+                           {},
+                           [this, path, row = _view.selectedRow()](SheetAnswer answer) {
+                               if (answer == SheetAnswer::ok && _list.remove(path)) {
+                                   selectRowNear(row);
+                               }
+                           }});
+}
+
+void WindowController::selectRowNear(int row) {
+    // The row that took the removed one's place, or the last: Delete and the arrows go on from there.
+    const auto count = static_cast<int>(_list.installations().size());
+    if (count > 0) {
+        _view.selectRow(std::min(row, count - 1));
+    }
+}
+
+void WindowController::showSelectedInFileManager() {
+    if (actionEnabled(UserAction::showInFileManager)) {
+        _services.desktop.openFolder(selectedInstallation()->path);
+    }
+}
+
+void WindowController::undoLastUpdate() {
+    if (actionEnabled(UserAction::undoLastUpdate)) {
+        _coordinator.undoLatest(selectedInstallation()->path);
+    }
+}
+
+void WindowController::offerWaitingItems(std::vector<std::string> items) {
+    _waitingItems = std::move(items);
+    showWaitingLine();
+    // With one valid installation there is nothing to choose.
+    if (!_waitingItems.empty() && _list.validCount() == 1) {
+        _view.selectRow(0);
+        installItems(_waitingItems);
+    }
+}
+
+bool WindowController::activateSelectedRow() {
+    if (_waitingItems.empty()) {
+        return false;
+    }
+    installItems(_waitingItems);
+    return true;
+}
+
+void WindowController::showWaitingLine() {
+    _view.setWaitingLine(_waitingItems.empty()
+                             ? std::string()
+                             : formatMessage(_services.update.localizer.text(
+                                                 "%d items are waiting: choose an installation and "
+                                                 "press Return."),
+                                             {static_cast<std::int32_t>(_waitingItems.size())}));
+}
+
+} // namespace quorvane

@@ -1,0 +1,155 @@
+// One job at a time: confirming, running, cancelling, putting back and undoing updates, as the window
+// shows them.
+#include "Listed.h"
+#include "support/PausingFileManager.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <semaphore>
+
+namespace quorvane::test {
+namespace {
+
+// The real file services, except that once armed, the first removal waits until the test lets it go.
+struct PausingRemovals : FileManager {
+    bool removeItem(const std::string& path) override {
+        if (armed.exchange(false)) {
+            paused.release(), resume.acquire();
+        }
+        return FileManager::removeItem(path);
+    }
+    std::atomic<bool> armed = false;
+    std::binary_semaphore paused{0}, resume{0};
+};
+
+TEST(UpdateCoordinator, TheConfirmationNamesTheItemsLiterallyFifteenAtMost) {
+    Listed h;
+    Paths many;
+    std::string fifteen;
+    for (int i = 1; i <= 3000; ++i) {
+        many.push_back(h.folder / ("drops/item" + std::to_string(i)));
+        fifteen += i > 15 ? "" : (i > 1 ? "\n" : "") + ("item" + std::to_string(i));
+    }
+    const std::string odd = h.folder / "drops/<i>x<\\i> %@%d %%";
+    const std::pair<Paths, std::string> cases[] = {
+        {Paths{h.folder / "drops/A", h.folder / "drops/B", h.folder / "drops/C.zip"}, "A\nB\nC.zip"},
+        {Paths{odd, odd}, "<i>x<\\i> %@%d %%\n<i>x<\\i> %@%d %%"},
+        {Paths(many.begin(), many.begin() + 16), fifteen + "\n… and 1 more."},
+        {many, fifteen + "\n… and 2985 more."},
+    };
+    for (const auto& [dropped, names] : cases) {
+        ASSERT_TRUE(h.coordinator().confirmUpdate(h.valid2, dropped));
+        ASSERT_EQ(h.view.sheets.size(), 1u);
+        const Sheet& sheet = h.view.sheets[0];
+        EXPECT_EQ(h.view.sheet(), "Are you sure you want to update Quorvane?|Click OK to update " + h.valid2 +
+                                      " using:\n\n" + names);
+        EXPECT_EQ(sheet.okButton + "|" + sheet.cancelButton.value_or("-"), "OK|Cancel");
+        h.view.answer(SheetAnswer::cancel);
+    }
+}
+
+TEST(UpdateCoordinator, OkInstallsEveryItemAndTheWindowShowsTheEnd) {
+    Listed h;
+    h.folder.writeFile("drops/more/Text/notes.txt", "notes");
+    ASSERT_TRUE(h.drop(Paths{h.addon, h.folder / "drops/more"}, 0));
+    h.confirm();
+    EXPECT_EQ(readFile(h.valid1 + "/Art/tree.png") + readFile(h.valid1 + "/Text/notes.txt"), "treenotes");
+    EXPECT_EQ(h.view.sheet() + "|" + h.view.sheets.back().furtherAction.value_or("-"),
+              "Application files updated successfully|2 files added\n0 previous files backed up\n0 duplicate "
+              "files ignored.|-");
+    EXPECT_EQ(h.coordinator().lastRun()->progressMaxValue(), 6) << "each dropped folder and its entries";
+    EXPECT_EQ(h.view.progress, std::make_pair(0.0, 6.0));
+    EXPECT_EQ(h.view.shown, "Installing:|Complete");
+    EXPECT_FALSE(h.view.cancelEnabled);
+}
+
+// The installation that was confirmed is not updated when another folder took its place meanwhile.
+TEST(UpdateCoordinator, AnInstallationReplacedSinceItWasListedIsNotUpdated) {
+    Listed h;
+    ASSERT_TRUE(h.drop(Paths{h.addon}, 1));
+    std::filesystem::rename(h.valid2, h.folder / "home/moved");
+    h.folder.makeInstallation("home/valid2");
+    h.confirm();
+    EXPECT_EQ(h.view.sheet(), "This installation has changed since it was listed|Another folder now stands at " +
+                                  h.valid2 + ". Drop the items onto its row again to update it.");
+    EXPECT_FALSE(exists(h.valid2 + "/Art/tree.png") || exists(h.folder / "home/moved/Art/tree.png"));
+}
+
+// Stopping a run from the window: Cancel, with Put Back on its report; and closing the window, which asks
+// first and closes once the run has stopped.
+TEST(UpdateCoordinator, CancelOffersPutBackAndClosingAsksFirst) {
+    for (const bool closing : {false, true}) {
+        SCOPED_TRACE(closing ? "closing the window" : "Cancel, then Put Back");
+        PausingFileManager fileManager(2);
+        WindowHarness::Options options;
+        options.fileManager = &fileManager;
+        Listed h(options);
+        const std::string before = treeListing(h.valid1);
+        h.folder.writeFile("drop/Art/a.png", "a"), h.folder.writeFile("drop/Art/b.png", "b");
+        h.folder.writeFile("drop/Art/c.png", "c");
+        ASSERT_TRUE(h.drop(Paths{h.folder / "drop/Art"}, 0));
+        h.view.answer(SheetAnswer::ok);
+        ASSERT_TRUE(fileManager.waitForPause());
+        EXPECT_TRUE(h.view.cancelEnabled && h.coordinator().updating());
+        if (closing) {
+            h.view.closeWindow();
+            EXPECT_FALSE(h.view.closed);
+            EXPECT_EQ(h.view.sheets.back().title, "An update is running. Stop it and quit?");
+            h.view.answer(SheetAnswer::ok);
+        } else {
+            h.coordinator().cancel();
+        }
+        EXPECT_FALSE(h.view.cancelEnabled);
+        fileManager.resume();
+        ASSERT_TRUE(waitUntil([&] { return !h.coordinator().busy(); }));
+        EXPECT_EQ(std::make_pair(h.view.closed, h.view.sheets.empty()), std::make_pair(closing, closing))
+            << "closed, the window shows no report";
+        if (closing) {
+            continue;
+        }
+        EXPECT_EQ(h.view.sheets.back().title + "|" + h.view.sheets.back().furtherAction.value_or("-"),
+                  "Update cancelled|Put Back");
+        h.view.answer(SheetAnswer::furtherAction);
+        EXPECT_TRUE(h.coordinator().busy()) << "putting back is a job";
+        ASSERT_TRUE(waitUntil([&] { return !h.view.sheets.empty(); }));
+        EXPECT_EQ(h.view.sheets.back().title, "The update was undone");
+        EXPECT_EQ(treeListing(h.valid1), before);
+    }
+}
+
+// Undo from the window: its confirmation counts what the update did, nothing else starts while it moves
+// files, and its report says what it removed and put back.
+TEST(UpdateCoordinator, UndoSaysWhatItWillDoAndHoldsEverythingElseWhileItWorks) {
+    PausingRemovals fileManager;
+    WindowHarness::Options options;
+    options.fileManager = &fileManager;
+    Listed h(options);
+    h.coordinator().undoLatest(h.valid1);
+    EXPECT_EQ(h.view.sheet(), "There is no update to undo|No update of " + h.valid1 + " is left to undo.");
+    h.view.answer(SheetAnswer::ok);
+    h.folder.writeFile("home/valid1/Art/old.png", "old");
+    h.folder.writeFile("drop/Art/old.png", "new"), h.folder.writeFile("drop/Art/a.png", "a");
+    h.folder.writeFile("drop/Art/b.png", "b");
+    ASSERT_TRUE(h.drop(Paths{h.folder / "drop/Art"}, 0));
+    h.confirm();
+    h.view.answer(SheetAnswer::ok);
+
+    h.coordinator().undoLatest(h.valid1);
+    EXPECT_EQ(h.view.sheets.back().message, "The update of 2007-01-02 09:05 added 2 items and replaced 1. The "
+                                            "added items are removed and the replaced ones put back from the "
+                                            "backup; an item changed since is left alone.");
+    fileManager.armed = true;
+    h.view.answer(SheetAnswer::ok);
+    ASSERT_TRUE(fileManager.paused.try_acquire_for(std::chrono::seconds(20)));
+    EXPECT_FALSE(h.drop(Paths{h.addon}, 0)) << "no drop while an undo moves files";
+    h.coordinator().undoLatest(h.valid1);
+    EXPECT_TRUE(h.view.sheets.empty()) << "no second undo";
+    fileManager.resume.release();
+    ASSERT_TRUE(waitUntil([&] { return !h.view.sheets.empty(); }));
+    EXPECT_EQ(h.view.sheet(), "The update was undone|2 added items removed\n1 replaced items put back.");
+    EXPECT_EQ(readFile(h.valid1 + "/Art/old.png"), "old");
+    EXPECT_FALSE(exists(h.valid1 + "/Art/a.png"));
+}
+
+} // namespace
+} // namespace quorvane::test

@@ -1,0 +1,202 @@
+// The installation list on real folders and preferences: how a folder is judged, the order of the rows,
+// what is saved, and the search with a stand-in for locate.
+#include "platform/FileManager.h"
+#include "platform/Localizer.h"
+#include "platform/Preferences.h"
+#include "registry/InstallationList.h"
+#include "registry/InstallationSearch.h"
+#include "support/EventLoopWait.h"
+#include "support/LocateStandIn.h"
+#include "support/RecordingLog.h"
+#include "support/TemporaryFolder.h"
+
+#include <QSignalSpy>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace quorvane::test {
+namespace {
+
+using Paths = std::vector<std::string>;
+using Status = InstallationStatus;
+const std::string kNotFound = "Not found. Is its drive connected?";
+
+// A list on preferences in a temporary folder, as the program's would be.
+struct Listing {
+    Paths rowPaths() const {
+        Paths paths;
+        for (const Installation& installation : list.installations()) {
+            paths.push_back(installation.path);
+        }
+        return paths;
+    }
+    std::optional<Paths> saved() const {
+        return Preferences(folder / "preferences.ini").stringList("Target_Path_Array");
+    }
+
+    TemporaryFolder folder;
+    FileManager fileManager;
+    Localizer localizer;
+    Preferences preferences{folder / "preferences.ini"};
+    InstallationList list{fileManager, preferences, localizer};
+};
+
+TEST(InstallationCheck, JudgesTheFolderOnDiskAndSaysWhatIsWrong) {
+    using Change = std::function<void(const TemporaryFolder&, const std::string&)>;
+    const auto remove = [](std::string what) -> Change {
+        return [=](auto& f, auto& i) { std::filesystem::remove_all(f / (i + what)); };
+    };
+    const auto version = [](std::string text) -> Change {
+        return [=](auto& f, auto& i) { f.writeFile(i + "/Text/version.txt", text); };
+    };
+    const auto versionFile = [&](std::function<void(const std::string&)> make) -> Change {
+        return [=](auto& f, auto& i) { remove("/Text/version.txt")(f, i), make(f / (i + "/Text/version.txt")); };
+    };
+    const struct {
+        const char* name;
+        Change prepare;
+        Status status;
+        std::string line;
+    } cases[] = {
+        {"complete", [](auto&, auto&) {}, Status::valid, ""},
+        {"version inside a longer number", version("Quorvane 11.29.3 build 7\n"), Status::valid, ""},
+        {"version at the very end of the first 64 KiB", version(std::string(65532, ' ') + "1.29"), Status::valid,
+         ""},
+        {"version text not UTF-8 around it", version(std::string("\xff\xfe 1.29 \x80", 9)), Status::valid, ""},
+        {"application a bundle", [&](auto& f, auto& i) {
+             remove("/Quorvane")(f, i), f.writeFile(i + "/Quorvane/Contents/Info.plist", "");
+         }, Status::valid, ""},
+        {"application an ordinary folder", [&](auto& f, auto& i) {
+             remove("/Quorvane")(f, i), f.makeFolder(i + "/Quorvane/Data");
+         }, Status::notFound, kNotFound},
+        {"no application", remove("/Quorvane"), Status::notFound, kNotFound},
+        {"Art missing", remove("/Art"), Status::artMissing, "Art folder missing."},
+        {"Text missing", remove("/Text"), Status::textMissing, "Text folder missing."},
+        {"neither, nor a version file", [&](auto& f, auto& i) { remove("/Art")(f, i), remove("/Text")(f, i); },
+         Status::artAndTextMissing, "Art and Text folders missing."},
+        {"version file missing", remove("/Text/version.txt"), Status::versionFileMissing,
+         "Text/version.txt missing."},
+        {"other versions", version("1.28\n1.3"), Status::wrongVersion, "Not version 1.29."},
+        {"version only past the first 64 KiB", version(std::string(65533, ' ') + "1.29"), Status::wrongVersion,
+         "Not version 1.29."},
+        // Examined without waiting for an end that never comes.
+        {"version file a pipe", versionFile([](auto& path) { ::mkfifo(path.c_str(), 0644); }),
+         Status::wrongVersion, "Not version 1.29."},
+        {"version file an endless device",
+         versionFile([](auto& path) { std::filesystem::create_symlink("/dev/zero", path); }), Status::wrongVersion,
+         "Not version 1.29."},
+    };
+    for (const auto& c : cases) {
+        Listing l;
+        const std::string game = l.folder.makeInstallation("home/game");
+        c.prepare(l.folder, "home/game");
+        const std::string workingFolder = std::filesystem::current_path();
+        EXPECT_EQ(l.list.check().judge(game), c.status) << c.name;
+        EXPECT_EQ(l.list.check().statusText(c.status), c.line) << c.name;
+        EXPECT_EQ(std::filesystem::current_path(), workingFolder) << "the working folder is never changed";
+    }
+}
+
+TEST(InstallationSearch, ListsTheFolderOfEachApplicationLocateNames) {
+    Listing l;
+    RecordingLog log;
+    const std::string valid = l.folder.makeInstallation("home/Spiele/Quorvane 1.29");
+    const std::string damaged = l.folder.makeInstallation("home/old", "1.10");
+    const std::string odd = l.folder.makeInstallation("home/sp\xe9il/game");
+    const std::string locate =
+        writeLocateStandIn(l.folder, "tools/locate", damaged + "/Quorvane\n" + valid + "\n" + valid +
+                                                         "/Quorvane\n" + odd + "/Quorvane\n" + valid + "/Quorvane\n");
+    InstallationSearch search(locate, log);
+    search.start(l.list);
+    EXPECT_TRUE(l.list.searching());
+    ASSERT_TRUE(waitUntil([&] { return !l.list.searching(); }));
+    EXPECT_EQ(l.rowPaths(), (Paths{valid, odd, damaged}));
+    EXPECT_EQ(readFile(locate + ".ran"), "/\n*/Quorvane\n") << "run in / with one unexpanded argument";
+    EXPECT_EQ(l.saved(), (Paths{damaged, valid, odd}));
+}
+
+TEST(InstallationSearch, FindingNothingListsNothingAndSavesNothing) {
+    for (const bool toolThere : {true, false}) {
+        SCOPED_TRACE(toolThere ? "locate finds nothing" : "no locate tool");
+        Listing l;
+        RecordingLog log;
+        const std::string locate = l.folder / "tools/locate";
+        if (toolThere) {
+            writeLocateStandIn(l.folder, "tools/locate", "");
+        }
+        InstallationSearch search(locate, log);
+        search.start(l.list);
+        ASSERT_TRUE(waitUntil([&] { return !l.list.searching(); }));
+        EXPECT_TRUE(l.list.installations().empty());
+        EXPECT_EQ(log.contains("process error"), !toolThere);
+        EXPECT_FALSE(l.saved().has_value()) << "else searched again next time";
+    }
+}
+
+// The saved list at start: the valid ones first in the order added; one not found stays listed, for a
+// drive not connected now, and moves up among the valid ones when it is back.
+TEST(InstallationList, ListsSavedPathsValidOnesFirstAndKeepsAbsentOnes) {
+    Listing l;
+    const std::string A = l.folder.makeInstallation("home/A", "1.0"), B = l.folder.makeInstallation("home/B"),
+                      C = l.folder.makeInstallation("home/C", "2.0"), D = l.folder.makeInstallation("home/D"),
+                      E = l.folder.makeInstallation("home/E"), gone = l.folder / "home/gone";
+    QSignalSpy weighed(&l.list, &InstallationList::weighed);
+    EXPECT_TRUE(l.list.restoreSaved(Paths{A, "", B, gone, l.folder.makeFolder("home/plain"), C, B, D}));
+    EXPECT_EQ(l.rowPaths(), (Paths{B, D, A, gone, C}));
+    EXPECT_EQ(l.list.validCount(), 2u);
+    EXPECT_EQ(l.list.at(3)->status, Status::notFound);
+    EXPECT_EQ(l.saved(), (Paths{A, B, gone, C, D})) << "in the order found, without the plain folder";
+    EXPECT_EQ(weighed.takeFirst().at(0).value<std::size_t>(), 5u);
+
+    l.list.judgeAbsentAgain();
+    EXPECT_EQ(l.rowPaths(), (Paths{B, D, A, gone, C})) << "not back yet";
+    l.folder.makeInstallation("home/gone"); // the drive is back
+    l.list.judgeAbsentAgain();
+    EXPECT_EQ(l.rowPaths(), (Paths{B, D, gone, A, C}));
+    EXPECT_TRUE(l.list.addFolders(Paths{E}));
+    EXPECT_FALSE(l.list.addFolders(Paths{E, l.folder / "home/plain"})) << "listed already, no installation";
+    EXPECT_EQ(l.rowPaths(), (Paths{B, D, gone, E, A, C}));
+    EXPECT_EQ(l.list.validCount(), 4u);
+}
+
+// Removing a row keeps the border between valid and damaged rows where it belongs, and a later addition
+// lands on the right side of it.
+TEST(InstallationList, RemovingAndAddingKeepValidRowsFirst) {
+    Listing l;
+    const std::string valid = l.folder.makeInstallation("home/valid"), bad1 = l.folder.makeInstallation("home/b1", "");
+    const std::string bad2 = l.folder.makeInstallation("home/b2", ""), added = l.folder.makeInstallation("home/new");
+    l.list.addFolders(Paths{valid, bad1, bad2});
+    EXPECT_TRUE(l.list.remove(bad1));
+    EXPECT_FALSE(l.list.remove(bad1)) << "not listed any more";
+    l.list.addFolders(Paths{added});
+    EXPECT_EQ(l.rowPaths(), (Paths{valid, added, bad2}));
+    EXPECT_TRUE(l.list.remove(valid));
+    l.list.addFolders(Paths{valid});
+    EXPECT_EQ(l.rowPaths(), (Paths{added, valid, bad2}));
+    EXPECT_EQ(l.saved(), (Paths{added, bad2, valid})) << "the rows, then the new one";
+    EXPECT_TRUE(exists(bad1)) << "the folder itself stays";
+}
+
+// A listed installation judged again: another folder put at its path, or a change of verdict, rebuilds
+// its row, across the border when it turned valid or damaged.
+TEST(InstallationList, JudgingAgainNoticesAnotherFolderAndMovesTheRow) {
+    Listing l;
+    const std::string first = l.folder.makeInstallation("home/first"), second = l.folder.makeInstallation("home/2");
+    const std::string bad = l.folder.makeInstallation("home/bad", "");
+    l.list.addFolders(Paths{first, second, bad});
+    EXPECT_EQ(l.list.judgeAgain(first).replaced, false);
+    std::filesystem::rename(first, l.folder / "home/old");
+    l.folder.makeInstallation("home/first");
+    const InstallationList::Verdict verdict = l.list.judgeAgain(first);
+    EXPECT_EQ(std::make_pair(verdict.status, verdict.replaced), std::make_pair(Status::valid, true));
+    EXPECT_FALSE(l.list.judgeAgain(first).replaced) << "the new folder is the listed one now";
+    std::filesystem::remove(l.folder / "home/first/Text/version.txt");
+    EXPECT_EQ(l.list.judgeAgain(first).status, Status::versionFileMissing);
+    EXPECT_EQ(l.rowPaths(), (Paths{second, first, bad})) << "the first damaged row";
+    EXPECT_EQ(l.list.validCount(), 1u);
+}
+
+} // namespace
+} // namespace quorvane::test
