@@ -1,4 +1,5 @@
 #include "app/UpdaterApplication.h"
+
 #include "platform/FileManager.h"
 #include "platform/UriList.h"
 #include "platform/qt/QtTableView.h"
@@ -83,7 +84,8 @@ protected:
     std::unique_ptr<UpdaterApplication> updater;
 };
 
-TEST_F(UpdaterApplicationTest, StartsWithTheSavedInstallationsAndInstallsADroppedFolderAndArchiveWithBackups) {
+TEST_F(UpdaterApplicationTest,
+       StartsWithTheSavedInstallationsAndInstallsADroppedFolderAndArchiveWithBackups) {
     EXPECT_TRUE(updater->mainWindow().widget().isVisible());
     ASSERT_EQ(table().model()->rowCount(), 2);
     EXPECT_EQ(table().model()->index(1, 1).data().toString().toStdString(), damaged + "\nNot version 1.29.");
@@ -116,7 +118,8 @@ TEST_F(UpdaterApplicationTest, StartsWithTheSavedInstallationsAndInstallsADroppe
 // the row. The keyboard starts on the first row.
 TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
     folder.writeFile("home/Downloads/Pack \xe9t\xe9/Art/tree.png", "tree"); // a name that is not UTF-8
-    const std::string uriList = urilist::uriListFromLocalPaths(Paths{folder / "home/Downloads/Pack \xe9t\xe9"});
+    const std::string uriList =
+        urilist::uriListFromLocalPaths(Paths{folder / "home/Downloads/Pack \xe9t\xe9"});
     std::string copied = uriList;
     copied.erase(copied.find('\r'), 1);
     QWidget& window = updater->mainWindow().widget();
@@ -130,9 +133,9 @@ TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
         const char* name;
         int row;
         QKeyCombination key;
-        std::string opens; // the sheet's text
+        std::string opens;             // the sheet's text
         const char* button = "Cancel"; // pressed on the sheet
-        std::string clipboard = ""; // a list of URLs, or a file manager's files after "copy\n" or "cut\n"
+        std::string clipboard = "";    // a list of URLs, or a file manager's files after "copy\n" or "cut\n"
     };
     const Case cases[] = {
         {"uri-list", 0, paste, update, "Cancel", uriList},

@@ -21,10 +21,14 @@ TEST(DropTarget, TheTargetRowFollowsWhatIsDragged) {
         {"content onto the damaged row", {&Listed::addon}, 2, refused},
         {"content past the end: the last row, damaged", {&Listed::addon}, 3, refused},
         {"no file names", {}, 0, refused},
-        {"a valid installation, listed or not: above the first damaged row", {&Listed::valid1}, 0,
+        {"a valid installation, listed or not: above the first damaged row",
+         {&Listed::valid1},
+         0,
          DropPosition{2, kAbove}},
         {"a damaged installation: after the last row", {&Listed::newDamaged}, 0, DropPosition{3, kAbove}},
-        {"the first valid one decides", {&Listed::readme, &Listed::newDamaged, &Listed::newValid}, 1,
+        {"the first valid one decides",
+         {&Listed::readme, &Listed::newDamaged, &Listed::newValid},
+         1,
          DropPosition{2, kAbove}},
         {"else the last item: damaged", {&Listed::readme, &Listed::newDamaged}, 0, DropPosition{3, kAbove}},
         {"else the last item: content", {&Listed::newDamaged, &Listed::readme}, 0, DropPosition{0, kOn}},
@@ -35,7 +39,8 @@ TEST(DropTarget, TheTargetRowFollowsWhatIsDragged) {
         for (const auto member : c.dragged) {
             dragged = dragged.value_or(Paths{}), dragged->push_back(h.*member);
         }
-        EXPECT_EQ(h.controller().dropTarget().judgeDrag(dragged, DropPosition{c.row, kAbove}), c.target) << c.what;
+        EXPECT_EQ(h.controller().dropTarget().judgeDrag(dragged, DropPosition{c.row, kAbove}), c.target)
+            << c.what;
     }
 }
 
@@ -62,7 +67,8 @@ TEST(DropTarget, TakesNothingOffAValidRowNorWhileASheetIsOpenAndCancelChangesNot
     }
     EXPECT_TRUE(h.view.sheets.empty());
     EXPECT_FALSE(h.controller().dropTarget().drop(std::nullopt, DropPosition{0, kOn}));
-    EXPECT_EQ(h.view.sheet() + "|" + h.view.sheets.back().cancelButton.value_or("-"), "Can't handle this item||-");
+    EXPECT_EQ(h.view.sheet() + "|" + h.view.sheets.back().cancelButton.value_or("-"),
+              "Can't handle this item||-");
     h.view.answer(SheetAnswer::ok);
 
     ASSERT_TRUE(h.drop(Paths{h.addon}, 0));

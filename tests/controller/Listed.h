@@ -10,11 +10,13 @@ struct Listed : WindowHarness {
         list().addFolders(Paths{valid1, damaged, valid2});
     }
     // Drops the items onto the row, or into the gap above it.
-    bool drop(const Paths& items, int row, DropPosition::Placement placement = DropPosition::Placement::onRow) {
+    bool drop(const Paths& items, int row,
+              DropPosition::Placement placement = DropPosition::Placement::onRow) {
         return controller().dropTarget().drop(items, DropPosition{row, placement});
     }
 
-    std::string valid1 = folder.makeInstallation("home/valid1"), valid2 = folder.makeInstallation("home/valid2"),
+    std::string valid1 = folder.makeInstallation("home/valid1"),
+                valid2 = folder.makeInstallation("home/valid2"),
                 damaged = folder.makeInstallation("home/damaged", "1.0"),
                 newValid = folder.makeInstallation("home/newValid"),
                 newDamaged = folder.makeInstallation("home/newDamaged", ""),

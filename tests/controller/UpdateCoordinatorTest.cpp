@@ -70,8 +70,9 @@ TEST(UpdateCoordinator, AnInstallationReplacedSinceItWasListedIsNotUpdated) {
     std::filesystem::rename(h.valid2, h.folder / "home/moved");
     h.folder.makeInstallation("home/valid2");
     h.confirm();
-    EXPECT_EQ(h.view.sheet(), "This installation has changed since it was listed|Another folder now stands at " +
-                                  h.valid2 + ". Drop the items onto its row again to update it.");
+    EXPECT_EQ(h.view.sheet(),
+              "This installation has changed since it was listed|Another folder now stands at " + h.valid2 +
+                  ". Drop the items onto its row again to update it.");
     EXPECT_FALSE(exists(h.valid2 + "/Art/tree.png") || exists(h.folder / "home/moved/Art/tree.png"));
 }
 
@@ -135,9 +136,10 @@ TEST(UpdateCoordinator, UndoSaysWhatItWillDoAndHoldsEverythingElseWhileItWorks) 
     h.view.answer(SheetAnswer::ok);
 
     h.coordinator().undoLatest(h.valid1);
-    EXPECT_EQ(h.view.sheets.back().message, "The update of 2007-01-02 09:05 added 2 items and replaced 1. The "
-                                            "added items are removed and the replaced ones put back from the "
-                                            "backup; an item changed since is left alone.");
+    EXPECT_EQ(h.view.sheets.back().message,
+              "The update of 2007-01-02 09:05 added 2 items and replaced 1. The "
+              "added items are removed and the replaced ones put back from the "
+              "backup; an item changed since is left alone.");
     fileManager.armed = true;
     h.view.answer(SheetAnswer::ok);
     ASSERT_TRUE(fileManager.paused.try_acquire_for(std::chrono::seconds(20)));

@@ -12,9 +12,11 @@ namespace {
 // Which of install, add, remove, show and undo the menu offers now, a dash for each refused.
 std::string actions(WindowHarness& h) {
     std::string offered;
-    for (const auto& [action, letter] :
-         {std::pair{UserAction::installItems, 'i'}, {UserAction::addInstallation, 'a'},
-          {UserAction::removeFromList, 'r'}, {UserAction::showInFileManager, 's'}, {UserAction::undoLastUpdate, 'u'}}) {
+    for (const auto& [action, letter] : {std::pair{UserAction::installItems, 'i'},
+                                         {UserAction::addInstallation, 'a'},
+                                         {UserAction::removeFromList, 'r'},
+                                         {UserAction::showInFileManager, 's'},
+                                         {UserAction::undoLastUpdate, 'u'}}) {
         offered += h.controller().actionEnabled(action) ? letter : '-';
     }
     return offered;
@@ -33,10 +35,12 @@ std::string rows(WindowHarness& h) {
 }
 
 TEST(WindowController, StartsFromTheSavedListOrSearchesAndAlwaysSaysWhatTheRowsAre) {
-    const std::string sorry = "Sorry. Cannot find Quorvane version 1.29.\nDrag an installation's folder here, or "
-                              "use File \u25b8 Add Installation\u2026";
+    const std::string sorry =
+        "Sorry. Cannot find Quorvane version 1.29.\nDrag an installation's folder here, or "
+        "use File \u25b8 Add Installation\u2026";
     TemporaryFolder tools;
-    const std::string valid = tools.makeInstallation("valid"), damaged = tools.makeInstallation("damaged", "");
+    const std::string valid = tools.makeInstallation("valid"),
+                      damaged = tools.makeInstallation("damaged", "");
     const struct {
         const char* start;
         std::optional<Paths> saved;
@@ -46,8 +50,8 @@ TEST(WindowController, StartsFromTheSavedListOrSearchesAndAlwaysSaysWhatTheRowsA
         {"first start", std::nullopt, damaged + "/Quorvane\n" + valid + "/Quorvane\n",
          "Looking for your Quorvane installation. Please wait ...",
          valid + "\n*|" + damaged + "\nNot version 1.29.*"},
-        {"first start finding nothing", std::nullopt, "", "Looking for your Quorvane installation. Please wait ...",
-         sorry},
+        {"first start finding nothing", std::nullopt, "",
+         "Looking for your Quorvane installation. Please wait ...", sorry},
         {"saved list empty", Paths{}, "", sorry, sorry},
         {"saved list", Paths{damaged, valid}, "", valid + "\n*|" + damaged + "\nNot version 1.29.*",
          valid + "\n*|" + damaged + "\nNot version 1.29.*"},
@@ -58,7 +62,8 @@ TEST(WindowController, StartsFromTheSavedListOrSearchesAndAlwaysSaysWhatTheRowsA
         options.locatePath = writeLocateStandIn(tools, "locate", c.locateOutput);
         options.saved = c.saved;
         WindowHarness h(options);
-        QAbstractItemModelTester tester(&h.controller().model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+        QAbstractItemModelTester tester(&h.controller().model(),
+                                        QAbstractItemModelTester::FailureReportingMode::Fatal);
         h.controller().start();
         EXPECT_EQ(rows(h), c.searching);
         ASSERT_TRUE(waitUntil([&] { return !h.list().searching(); }));
@@ -84,7 +89,8 @@ TEST(WindowController, WindowGrowsOnlyByTheMissingWholePoints) {
         h.list().addFolders(games);
         const Rect after = h.view.frame();
         EXPECT_EQ(after.height - before.height, c.growth) << c.rows << " rows, table " << c.tableHeight;
-        EXPECT_EQ(std::make_pair(after.x, after.y), std::make_pair(before.x, before.y)) << "the bottom edge stays";
+        EXPECT_EQ(std::make_pair(after.x, after.y), std::make_pair(before.x, before.y))
+            << "the bottom edge stays";
     }
 }
 
@@ -101,7 +107,8 @@ TEST(WindowController, MenuActionsFollowTheSelectedRowAndActOnIt) {
     EXPECT_EQ(h.view.selected, 2) << "the added row is selected";
     h.controller().removeSelectedInstallation();
     EXPECT_EQ(h.view.sheet(), "Remove " + h.newValid + " from the list?|The folder itself is not touched.");
-    EXPECT_EQ(h.view.sheets.back().okButton + "|" + actions(h), "Remove|---s-") << "nothing else while it asks";
+    EXPECT_EQ(h.view.sheets.back().okButton + "|" + actions(h), "Remove|---s-")
+        << "nothing else while it asks";
     h.view.answer(SheetAnswer::cancel);
     EXPECT_EQ(h.rowPaths(), (Paths{h.valid1, h.valid2, h.newValid, h.damaged})) << "Cancel keeps it";
     h.controller().removeSelectedInstallation();
@@ -127,7 +134,8 @@ TEST(WindowController, ItemsTheProgramWasStartedWithWaitForAnInstallation) {
         if (several) {
             EXPECT_EQ(h.view.waitingLine, "2 items are waiting: choose an installation and press Return.");
             EXPECT_TRUE(h.view.sheets.empty());
-            EXPECT_TRUE(h.controller().activateSelectedRow()) << "they wait, though the damaged row takes none";
+            EXPECT_TRUE(h.controller().activateSelectedRow())
+                << "they wait, though the damaged row takes none";
             EXPECT_TRUE(h.view.sheets.empty());
             h.view.selected = 1;
             EXPECT_TRUE(h.controller().activateSelectedRow());

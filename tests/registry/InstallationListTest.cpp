@@ -1,9 +1,10 @@
 // The installation list on real folders and preferences: how a folder is judged, the order of the rows,
 // what is saved, and the search with a stand-in for locate.
+#include "registry/InstallationList.h"
+
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
 #include "platform/Preferences.h"
-#include "registry/InstallationList.h"
 #include "registry/InstallationSearch.h"
 #include "support/EventLoopWait.h"
 #include "support/LocateStandIn.h"
@@ -52,7 +53,8 @@ TEST(InstallationCheck, JudgesTheFolderOnDiskAndSaysWhatIsWrong) {
         return [=](auto& f, auto& i) { f.writeFile(i + "/Text/version.txt", text); };
     };
     const auto versionFile = [&](std::function<void(const std::string&)> make) -> Change {
-        return [=](auto& f, auto& i) { remove("/Text/version.txt")(f, i), make(f / (i + "/Text/version.txt")); };
+        return
+            [=](auto& f, auto& i) { remove("/Text/version.txt")(f, i), make(f / (i + "/Text/version.txt")); };
     };
     const struct {
         const char* name;
@@ -62,31 +64,35 @@ TEST(InstallationCheck, JudgesTheFolderOnDiskAndSaysWhatIsWrong) {
     } cases[] = {
         {"complete", [](auto&, auto&) {}, Status::valid, ""},
         {"version inside a longer number", version("Quorvane 11.29.3 build 7\n"), Status::valid, ""},
-        {"version at the very end of the first 64 KiB", version(std::string(65532, ' ') + "1.29"), Status::valid,
+        {"version at the very end of the first 64 KiB", version(std::string(65532, ' ') + "1.29"),
+         Status::valid, ""},
+        {"version text not UTF-8 around it", version(std::string("\xff\xfe 1.29 \x80", 9)), Status::valid,
          ""},
-        {"version text not UTF-8 around it", version(std::string("\xff\xfe 1.29 \x80", 9)), Status::valid, ""},
-        {"application a bundle", [&](auto& f, auto& i) {
+        {"application a bundle",
+         [&](auto& f, auto& i) {
              remove("/Quorvane")(f, i), f.writeFile(i + "/Quorvane/Contents/Info.plist", "");
-         }, Status::valid, ""},
-        {"application an ordinary folder", [&](auto& f, auto& i) {
-             remove("/Quorvane")(f, i), f.makeFolder(i + "/Quorvane/Data");
-         }, Status::notFound, kNotFound},
+         },
+         Status::valid, ""},
+        {"application an ordinary folder",
+         [&](auto& f, auto& i) { remove("/Quorvane")(f, i), f.makeFolder(i + "/Quorvane/Data"); },
+         Status::notFound, kNotFound},
         {"no application", remove("/Quorvane"), Status::notFound, kNotFound},
         {"Art missing", remove("/Art"), Status::artMissing, "Art folder missing."},
         {"Text missing", remove("/Text"), Status::textMissing, "Text folder missing."},
-        {"neither, nor a version file", [&](auto& f, auto& i) { remove("/Art")(f, i), remove("/Text")(f, i); },
-         Status::artAndTextMissing, "Art and Text folders missing."},
+        {"neither, nor a version file",
+         [&](auto& f, auto& i) { remove("/Art")(f, i), remove("/Text")(f, i); }, Status::artAndTextMissing,
+         "Art and Text folders missing."},
         {"version file missing", remove("/Text/version.txt"), Status::versionFileMissing,
          "Text/version.txt missing."},
         {"other versions", version("1.28\n1.3"), Status::wrongVersion, "Not version 1.29."},
-        {"version only past the first 64 KiB", version(std::string(65533, ' ') + "1.29"), Status::wrongVersion,
-         "Not version 1.29."},
+        {"version only past the first 64 KiB", version(std::string(65533, ' ') + "1.29"),
+         Status::wrongVersion, "Not version 1.29."},
         // Examined without waiting for an end that never comes.
         {"version file a pipe", versionFile([](auto& path) { ::mkfifo(path.c_str(), 0644); }),
          Status::wrongVersion, "Not version 1.29."},
         {"version file an endless device",
-         versionFile([](auto& path) { std::filesystem::create_symlink("/dev/zero", path); }), Status::wrongVersion,
-         "Not version 1.29."},
+         versionFile([](auto& path) { std::filesystem::create_symlink("/dev/zero", path); }),
+         Status::wrongVersion, "Not version 1.29."},
     };
     for (const auto& c : cases) {
         Listing l;
@@ -106,8 +112,9 @@ TEST(InstallationSearch, ListsTheFolderOfEachApplicationLocateNames) {
     const std::string damaged = l.folder.makeInstallation("home/old", "1.10");
     const std::string odd = l.folder.makeInstallation("home/sp\xe9il/game");
     const std::string locate =
-        writeLocateStandIn(l.folder, "tools/locate", damaged + "/Quorvane\n" + valid + "\n" + valid +
-                                                         "/Quorvane\n" + odd + "/Quorvane\n" + valid + "/Quorvane\n");
+        writeLocateStandIn(l.folder, "tools/locate",
+                           damaged + "/Quorvane\n" + valid + "\n" + valid + "/Quorvane\n" + odd +
+                               "/Quorvane\n" + valid + "/Quorvane\n");
     InstallationSearch search(locate, log);
     search.start(l.list);
     EXPECT_TRUE(l.list.searching());
@@ -165,8 +172,10 @@ TEST(InstallationList, ListsSavedPathsValidOnesFirstAndKeepsAbsentOnes) {
 // lands on the right side of it.
 TEST(InstallationList, RemovingAndAddingKeepValidRowsFirst) {
     Listing l;
-    const std::string valid = l.folder.makeInstallation("home/valid"), bad1 = l.folder.makeInstallation("home/b1", "");
-    const std::string bad2 = l.folder.makeInstallation("home/b2", ""), added = l.folder.makeInstallation("home/new");
+    const std::string valid = l.folder.makeInstallation("home/valid"),
+                      bad1 = l.folder.makeInstallation("home/b1", "");
+    const std::string bad2 = l.folder.makeInstallation("home/b2", ""),
+                      added = l.folder.makeInstallation("home/new");
     l.list.addFolders(Paths{valid, bad1, bad2});
     EXPECT_TRUE(l.list.remove(bad1));
     EXPECT_FALSE(l.list.remove(bad1)) << "not listed any more";
@@ -183,7 +192,8 @@ TEST(InstallationList, RemovingAndAddingKeepValidRowsFirst) {
 // its row, across the border when it turned valid or damaged.
 TEST(InstallationList, JudgingAgainNoticesAnotherFolderAndMovesTheRow) {
     Listing l;
-    const std::string first = l.folder.makeInstallation("home/first"), second = l.folder.makeInstallation("home/2");
+    const std::string first = l.folder.makeInstallation("home/first"),
+                      second = l.folder.makeInstallation("home/2");
     const std::string bad = l.folder.makeInstallation("home/bad", "");
     l.list.addFolders(Paths{first, second, bad});
     EXPECT_EQ(l.list.judgeAgain(first).replaced, false);

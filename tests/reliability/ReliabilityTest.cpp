@@ -1,6 +1,6 @@
 #include "support/EventLoopWait.h"
-#include "support/WindowHarness.h"
 #include "support/LocateStandIn.h"
+#include "support/WindowHarness.h"
 
 #include <gtest/gtest.h>
 

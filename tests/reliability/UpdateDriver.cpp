@@ -58,9 +58,9 @@ int main(int argc, char** argv) {
     Desktop desktop;
     test::FakeWindowView window;
     InstallationList list(fileManager, preferences, localizer);
-    UpdateCoordinator coordinator(
-        UpdateServices{fileManager, localizer, log, clock, option["--jar"], journal ? &*journal : nullptr, nullptr},
-        list, window, desktop);
+    UpdateCoordinator coordinator(UpdateServices{fileManager, localizer, log, clock, option["--jar"],
+                                                 journal ? &*journal : nullptr, nullptr},
+                                  list, window, desktop);
     coordinator.confirmUpdate(option["--target"], items);
     std::printf("confirming\n");
     std::fflush(stdout);
@@ -75,7 +75,8 @@ int main(int argc, char** argv) {
     std::string message = window.sheets.back().message;
     std::replace(message.begin(), message.end(), '\n', '|');
     std::printf("title: %s\nmessage: %s\n", window.sheets.back().title.c_str(), message.c_str());
-    std::printf("counts: installed %d replaced %d duplicates %d failed %d sheets %zu\n", run.numFilesInstalled(),
-                run.numFilesReplaced(), run.numDuplicateFiles(), run.numFilesFailed(), window.sheets.size());
+    std::printf("counts: installed %d replaced %d duplicates %d failed %d sheets %zu\n",
+                run.numFilesInstalled(), run.numFilesReplaced(), run.numDuplicateFiles(),
+                run.numFilesFailed(), window.sheets.size());
     return 0;
 }

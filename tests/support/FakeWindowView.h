@@ -9,7 +9,8 @@ namespace quorvane::test {
 
 // Records what the logic asks of the window; sheets stay open until a test answers them.
 struct FakeWindowView : WindowView {
-    void showProgress(const std::string& activity, const std::string& item, double value, double maximum) override {
+    void showProgress(const std::string& activity, const std::string& item, double value,
+                      double maximum) override {
         shown = activity + "|" + item, progress = {value, maximum};
     }
     void setCancelEnabled(bool enabled) override { cancelEnabled = enabled; }
@@ -33,7 +34,9 @@ struct FakeWindowView : WindowView {
         }
     }
     // The newest sheet's title and message, or "" when none is open.
-    std::string sheet() const { return sheets.empty() ? "" : sheets.back().title + "|" + sheets.back().message; }
+    std::string sheet() const {
+        return sheets.empty() ? "" : sheets.back().title + "|" + sheets.back().message;
+    }
 
     std::string shown, waitingLine;
     std::pair<double, double> progress;

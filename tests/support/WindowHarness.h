@@ -32,8 +32,8 @@ class WindowHarness {
 public:
     struct Options {
         std::string locatePath = "/usr/bin/locate";
-        FileManager* fileManager = nullptr; // a stand-in with failures, or the real one
-        std::optional<Paths> saved = {};    // the installations saved before the start
+        FileManager* fileManager = nullptr;              // a stand-in with failures, or the real one
+        std::optional<Paths> saved = {};                 // the installations saved before the start
         std::optional<std::string> preferencesFile = {}; // the preferences file's bytes before the start
     };
 
@@ -45,8 +45,9 @@ public:
             _preferences.setStringList("Target_Path_Array", *_options.saved);
         }
         _controller = std::make_unique<WindowController>(
-            WindowServices{UpdateServices{_fileManager, _localizer, log, clock, "/usr/bin/jar", &_journal, &_records},
-                           desktop, _preferences, _options.locatePath},
+            WindowServices{
+                UpdateServices{_fileManager, _localizer, log, clock, "/usr/bin/jar", &_journal, &_records},
+                desktop, _preferences, _options.locatePath},
             view);
         view.mayClose = [this] { return coordinator().mayClose(); };
     }

@@ -8,7 +8,8 @@ namespace quorvane {
 namespace {
 
 TEST(ProgressBarScaleTest, BarShowsTheValueInProportionToTheMaximum) {
-    const std::tuple<double, double, double> cases[] = { // maximum, value, part of the bar filled
+    const std::tuple<double, double, double> cases[] = {
+        // maximum, value, part of the bar filled
         {100, 0, 0}, {100, 50, 0.5}, {3, 1, 1.0 / 3},   {10, 20, 1},  {10, -5, 0},      {0, 0, 0},
         {0, 5, 0},   {-4, 2, 0},     {1e12, 5e11, 0.5}, {10, NAN, 0}, {INFINITY, 5, 0}, {10, INFINITY, 1},
     };

@@ -55,7 +55,8 @@ protected:
     }
 
     QPoint inRow(int row, double fraction) const {
-        return {table.viewport()->width() / 2, table.rowViewportPosition(row) + int(fraction * table.rowHeight(0))};
+        return {table.viewport()->width() / 2,
+                table.rowViewportPosition(row) + int(fraction * table.rowHeight(0))};
     }
 
     FakeDropHandler handler;
@@ -75,7 +76,7 @@ TEST_F(QtTableViewTest, DragsAreOfferedAtTheRowUnderThePointerAndOnlyLocalFilesT
         const char* name;
         QPoint at;
         QByteArray uriList; // empty: the drag carries only text
-        int row; // proposed to the handler, with the placement; -1: never asked
+        int row;            // proposed to the handler, with the placement; -1: never asked
         Placement placement;
         bool dropped;
         Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;

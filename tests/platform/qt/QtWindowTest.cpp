@@ -37,7 +37,8 @@ TEST_F(QtWindowTest, FrameIsKeptOnTheScreenWithItsDecorations) {
     widget.show();
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     const QSize decorations = widget.frameGeometry().size() - widget.size();
-    const std::tuple<const char*, Rect, QSize> cases[] = { // the frame asked for; the outer size it gets
+    const std::tuple<const char*, Rect, QSize> cases[] = {
+        // the frame asked for; the outer size it gets
         {"taller and wider than the screen", Rect{0, 0, 10000.f, 10000.f}, area.size()},
         {"left of and below the screen", Rect{-500, -400, 300, 200}, QSize(300, 200) + decorations},
     };
@@ -67,8 +68,10 @@ TEST_F(QtWindowTest, SheetShowsItsTextsPlainAndAnswersAfterClosing) {
         SCOPED_TRACE(std::string(c.press) + (c.cancel ? " with Cancel" : ""));
         QPointer<QMessageBox> box;
         std::vector<std::pair<SheetAnswer, bool>> answers; // with whether the box was still shown
-        window.openSheet(Sheet{"Title <i>t</i>", "<b>x</b> %@%d", "OK", c.cancel, "Put Back", {},
-                               [&](SheetAnswer answer) { answers.emplace_back(answer, box && box->isVisible()); }});
+        window.openSheet(
+            Sheet{"Title <i>t</i>", "<b>x</b> %@%d", "OK", c.cancel, "Put Back", {}, [&](SheetAnswer answer) {
+                      answers.emplace_back(answer, box && box->isVisible());
+                  }});
         box = widget.findChild<QMessageBox*>();
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->windowModality(), Qt::WindowModal);
