@@ -3,7 +3,7 @@
 #include "app/CommandLineUpdate.h"
 #include "app/ConsoleText.h"
 #include "app/PlatformServices.h"
-#include "app/QuitOnSignals.h"
+#include "app/StopSignals.h"
 #include "platform/MessageFormat.h"
 #include "registry/InstallationCheck.h"
 
@@ -189,10 +189,10 @@ int CommandLine::install(const UpdaterConfiguration& configuration, const std::v
         }
     }
     services.cleanUpLeftovers();
-    // Interrupted, the run stops as the window's does: its tools are killed and their folders removed.
-    QuitOnSignals quitOnSignals;
     CommandLineUpdate update(services, configuration.jarPath, installation,
                              std::vector<std::string>(paths.begin() + 1, paths.end()));
+    // Interrupted, the run stops as Cancel stops it: between two items, its tools killed.
+    const StopSignals stopSignals([&update](int signal) { update.stop(signal); });
     return update.exec();
 }
 

@@ -70,14 +70,28 @@ int CommandLineUpdate::exec() {
     for (const std::string& line : logLines) {
         _services.log.log(line);
     }
-    if (!_report) {
-        return 1;
+    if (_report) {
+        writeConsoleText(stdout, formatMessage("%@\n%@\n", {_report->title, _report->message}));
+        std::fflush(stdout);
+        writeConsoleText(stderr, _report->details);
+        std::fflush(stderr);
     }
-    writeConsoleText(stdout, formatMessage("%@\n%@\n", {_report->title, _report->message}));
-    std::fflush(stdout);
-    writeConsoleText(stderr, _report->details);
-    std::fflush(stderr);
-    return _complete ? 0 : 1;
+    // As shells expect of a program a signal stopped.
+    if (_stoppedBy != 0) {
+        return 128 + _stoppedBy;
+    }
+    return _report && _complete ? 0 : 1;
+}
+
+void CommandLineUpdate::stop(int signal) {
+    if (_report) {
+        return;
+    }
+    if (std::exchange(_stoppedBy, signal) != 0) {
+        QCoreApplication::exit(1);
+        return;
+    }
+    _run->cancel();
 }
 
 void CommandLineUpdate::updateRunProgressed(const std::string& status, const std::string& file, double value,

@@ -28,9 +28,12 @@ public:
     CommandLineUpdate(const CommandLineUpdate&) = delete;
     CommandLineUpdate& operator=(const CommandLineUpdate&) = delete;
 
-    // Runs the update in the event loop until it has ended, or the loop is quit (a signal); then writes
-    // the report. 0 when everything went in, 1 when it did not or the run was stopped.
+    // Runs the update in the event loop until it has ended; then writes the report. 0 when everything
+    // went in, 1 when it did not, 128 + the signal's number when a signal stopped it.
     int exec();
+    // A signal arrived: the run stops between two items and reports what it did, as Cancel does. A second
+    // one ends the event loop at once.
+    void stop(int signal);
 
     void updateRunProgressed(const std::string& status, const std::string& file, double value,
                              double maxValue) override;
@@ -58,6 +61,8 @@ private:
     std::unique_ptr<UpdateRun> _run;
     std::optional<UpdateReport> _report;
     bool _complete = false;
+    // The signal that stopped the run; 0: none did.
+    int _stoppedBy = 0;
     // The progress line is drawn only on a terminal, and at most every kProgressInterval.
     const bool _showProgress;
     bool _progressShown = false;

@@ -2,7 +2,7 @@
 // options, the same update from a terminal without a window (app/CommandLine.h).
 
 #include "app/CommandLine.h"
-#include "app/QuitOnSignals.h"
+#include "app/StopSignals.h"
 #include "app/UpdaterApplication.h"
 
 #include <QApplication>
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     windowConfiguration.waitingItems = quorvane::CommandLine::pathArguments(argc, argv);
     // Quit, a closed window and these signals all end the same way: the tools are stopped and their
     // folders removed as the program goes.
-    quorvane::QuitOnSignals quitOnSignals;
+    quorvane::StopSignals stopSignals;
     quorvane::UpdaterApplication updater(windowConfiguration);
     updater.start();
 

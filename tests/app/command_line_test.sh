@@ -13,16 +13,17 @@ make_game() { # FOLDER [--damaged]
   mkdir -p "$1/Text" && echo game > "$1/Quorvane" && echo 1.29 > "$1/Text/version.txt"
   [[ "${2:-}" == --damaged ]] || { mkdir -p "$1/Art" && echo old > "$1/Art/tree.png"; }
 }
-mkdir -p "Forest Pack/Art" "Linked Pack/Art" Docs $'\xe9t\xe9 Pack/Art' home/config/quorvane-updater
+mkdir -p "Forest Pack/Art" "Linked Pack/Art" Docs $'\xe9t\xe9 Pack/Art' home/config/quorvane-updater -- -Pack/Art
 echo new > "Forest Pack/Art/tree.png" && echo summer > $'\xe9t\xe9 Pack/Art/sun.png' && echo "read me" > Docs/README.txt
 ln -s /etc/hostname "Linked Pack/Art/link.png"
+echo dash >./-Pack/Art/dash.png
 printf '[Target_Path_Array]\nsize=1\n1\\value=%s\n' "$work/games/listed" > home/config/quorvane-updater/preferences.ini
 make_game games/listed && make_game damaged --damaged
 
 failures=0
 fail() { printf 'FAIL %s\n--- stdout\n%s\n--- stderr\n%s\n' "$1" "$(cat out)" "$(cat err)"; failures=$((failures + 1)); }
 # row NAME STATUS STDOUT_TEXT STDERR_TEXT ARGUMENT...: a fresh installation at $work/game, the program started
-# from $work (relative items; the installation's check moves the working directory); the texts must appear
+# from $work (relative items); the texts must appear
 # in what it wrote (an empty one: that stream stays empty).
 row() {
   local name=$1 status=$2 actual=0 stream=out
@@ -47,6 +48,44 @@ row no_items 2 "" "Usage:" --install "$work/game"
 row damaged_installation 2 "" "$work/damaged: Art folder missing." --install "$work/damaged" "$work/Forest Pack"
 [[ ! -e damaged/Art ]] || fail "damaged_installation: it was updated"
 row list 0 "$work/games/listed"$'\t'"Valid" "" --list
+row options_ended 0 "Application files updated successfully" "" --install game -- -Pack
+[[ "$(cat game/Art/dash.png 2>/dev/null)" == dash ]] || fail "options_ended: -Pack was not installed"
+
+# What a killed run left goes at the next start, a command-line one too; what a running one (its journal
+# locked) has in hand stays.
+state=home/state/quorvane-updater
+mkdir -p "$state" left/.quorvane-partial-killed left/.quorvane-partial-running
+printf '%s\0' "$work/left/.quorvane-partial-killed" >"$state/cleanup-1-1"
+printf '%s\0' "$work/left/.quorvane-partial-running" >"$state/cleanup-2-2"
+exec {running}<"$state/cleanup-2-2"
+flock -n "$running"
+row leftovers 0 "Application files updated successfully" "" --install game "Forest Pack"
+exec {running}<&-
+[[ ! -e left/.quorvane-partial-killed && -e left/.quorvane-partial-running ]] ||
+  fail "leftovers: $(ls -A left | tr '\n' ' ')left, not the running one alone"
+
+# A signal stops the run between two items, as Cancel does: the cancelled report, and the status a shell
+# expects (128 + the signal). The real jar is stood in for by one that waits, in a mount namespace of its own.
+namespace=(unshare --mount --propagation private)
+[[ $(id -u) -eq 0 ]] || namespace=(unshare --map-root-user --mount --propagation private)
+if [[ -x /usr/bin/jar ]] && "${namespace[@]}" true 2>/dev/null; then
+  printf '#!/bin/sh\ntouch "%s/jar-started"\nexec sleep 60\n' "$work" >jar && chmod +x jar
+  (cd "Forest Pack" && zip -qr ../pack.zip Art 2>/dev/null) || python3 -c \
+    'import zipfile; zipfile.ZipFile("pack.zip", "w").write("Forest Pack/Art/tree.png", "Art/tree.png")'
+  for signal in INT:130 TERM:143; do
+    rm -rf game jar-started && make_game game
+    # shellcheck disable=SC2016 # the inner shell expands them
+    "${namespace[@]}" sh -c 'mount --bind "$1" /usr/bin/jar && shift && exec "$@"' sh "$work/jar" \
+      "$program" --install game pack.zip >out 2>err &
+    for _ in $(seq 100); do [[ -e jar-started ]] && break; sleep 0.1; done
+    kill -"${signal%:*}" $!
+    actual=0 && wait $! || actual=$?
+    [[ $actual == "${signal#*:}" ]] || fail "SIG${signal%:*}: exit status $actual, not ${signal#*:}"
+    grep -q "^Update cancelled" out || fail "SIG${signal%:*}: no cancelled report"
+  done
+else
+  echo "signals: skipped, no jar or no mount namespace here"
+fi
 
 echo "$failures failed"
 ((failures == 0))

@@ -1,4 +1,4 @@
-#include "app/QuitOnSignals.h"
+#include "app/StopSignals.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -14,25 +14,27 @@ constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 // The pipe from the signal handler to the event loop: a handler may do little more than write.
 int selfPipe[2] = {-1, -1};
 
-void onSignal(int) {
+void onSignal(int signal) {
     const int saved = errno;
-    const char byte = 1;
+    const auto byte = static_cast<char>(signal);
     [[maybe_unused]] const ssize_t ignored = ::write(selfPipe[1], &byte, 1);
     errno = saved;
 }
 
 } // namespace
 
-QuitOnSignals::QuitOnSignals() {
+StopSignals::StopSignals(std::function<void(int signal)> onStop) {
     if (::pipe2(selfPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         return;
     }
     _notifier = std::make_unique<QSocketNotifier>(selfPipe[0], QSocketNotifier::Read);
-    QObject::connect(_notifier.get(), &QSocketNotifier::activated, [] {
-        char bytes[16];
-        while (::read(selfPipe[0], bytes, sizeof bytes) > 0) {
+    QObject::connect(_notifier.get(), &QSocketNotifier::activated, [onStop = std::move(onStop)] {
+        char received[16];
+        for (ssize_t n; (n = ::read(selfPipe[0], received, sizeof received)) > 0;) {
+            for (ssize_t i = 0; i < n; ++i) {
+                onStop ? onStop(received[i]) : QCoreApplication::quit();
+            }
         }
-        QCoreApplication::quit();
     });
     struct sigaction action {};
     action.sa_handler = onSignal;
@@ -43,7 +45,7 @@ QuitOnSignals::QuitOnSignals() {
     }
 }
 
-QuitOnSignals::~QuitOnSignals() {
+StopSignals::~StopSignals() {
     if (!_notifier) {
         return;
     }
