@@ -2,7 +2,6 @@
 // Each is refused exactly where a drop onto that row would be: a row that is no valid installation, a
 // run or an undo under way, a sheet waiting for an answer.
 #include "controller/MyInstaller.h"
-#include "engine/UpdateUndo.h"
 #include "platform/AlertSheet.h"
 #include "platform/FileManager.h"
 #include "platform/MessageFormat.h"
@@ -163,23 +162,13 @@ void MyInstaller::_undoConfirmed(const UpdateRecordStore::Kept& kept) {
         return;
     }
     _undoing = true;
-    if (!_undoWorker) {
-        _undoWorker = std::make_unique<WorkerThread>();
-    }
-    // The files are moved on the worker; the window stays live, and the report comes back to this thread.
-    _undoWorker->post([this, kept] {
-        const UpdateReport report =
-            UpdateUndo::undoKeptRun(kept.record, kept.file, _recordStore, _fileManager, _localizer);
-        QMetaObject::invokeMethod(
-            &_undoContext,
-            [this, report] {
-                _undoing = false;
-                if (_window) {
-                    _window->beginAlertSheet(AlertSheet{report.title, _localized("OK"), std::nullopt,
-                                                        report.message, nullptr, report.details});
-                }
-            },
-            Qt::QueuedConnection);
+    // The files are moved on the job's thread; the window stays live, and the report comes back here.
+    _undoJob.start(kept.record, kept.file, [this](const UpdateReport& report) {
+        _undoing = false;
+        if (_window) {
+            _window->beginAlertSheet(AlertSheet{report.title, _localized("OK"), std::nullopt, report.message,
+                                                nullptr, report.details});
+        }
     });
 }
 

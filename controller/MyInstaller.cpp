@@ -33,7 +33,7 @@ MyInstaller::MyInstaller(InstallerServices services)
       _localizer(services.localizer), _log(services.log), _clock(services.clock), _bundle(services.bundle),
       _imageLoader(services.imageLoader), _locatePath(std::move(services.locatePath)),
       _jarPath(std::move(services.jarPath)), _cleanupJournal(services.cleanupJournal), _recordStore(services.recordStore),
-      _workspace(services.workspace) {
+      _workspace(services.workspace), _undoJob(services.fileManager, services.localizer, services.recordStore) {
     _initVariables();
 }
 
@@ -121,6 +121,8 @@ const ImagePtr& MyInstaller::badFolderIcon() {
     return _badFolderIcon;
 }
 
-bool MyInstaller::updateInProgress() const { return _updateRun && _updateRun->inProgress(); }
+bool MyInstaller::updateInProgress() const {
+    return (_updateRun && _updateRun->inProgress()) || _puttingBack;
+}
 
 } // namespace quorvane

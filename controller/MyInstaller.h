@@ -2,12 +2,14 @@
 
 #include "controller/InstallerOutlets.h"
 #include "controller/InstallerServices.h"
+#include "engine/UndoJob.h"
 #include "engine/UpdateRecordStore.h"
 #include "engine/UpdateRun.h"
 #include "engine/UpdateRunDelegate.h"
 #include "platform/ActionTarget.h"
 #include "platform/FileManager.h"
 #include "platform/Image.h"
+#include "platform/SystemError.h"
 #include "platform/TableDataSource.h"
 #include "registry/AppRecord.h"
 #include "registry/InstallationList.h"
@@ -64,7 +66,7 @@ public:
 
     // The update running, or the last one until the next starts; none before the first.
     const UpdateRun* updateRun() const { return _updateRun.get(); }
-    // From the confirmation of a drop to the completion report, extractions included.
+    // From the confirmation of a drop to the completion report, extractions included; and while put back.
     bool updateInProgress() const;
 
     // The table's data source and drop target.
@@ -120,7 +122,7 @@ private:
     // Undoes the cancelled run that has ended, and reports how it went.
     void _putBack();
     // The text of a system error number, as the system words it.
-    static std::string _errorText(int error) { return UpdateRun::_errorText(error); }
+    static std::string _errorText(int error) { return systemErrorText(error); }
 
     // Outlets.
     TableView* _appPathSelector = nullptr;
@@ -190,11 +192,11 @@ private:
     Workspace& _workspace;
     TextField* _waitingLine = nullptr;
     std::vector<std::string> _waitingItems;
-    // An undo runs on _undoWorker; its end comes back through _undoContext.
+    // An undo of the menu runs, or the ended run is being put back (it counts as the update in progress).
     bool _undoing = false;
-    QObject _undoContext;
+    bool _puttingBack = false;
     // Declared last: it goes first, after the undo under way.
-    std::unique_ptr<WorkerThread> _undoWorker;
+    UndoJob _undoJob;
 };
 
 } // namespace quorvane

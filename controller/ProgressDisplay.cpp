@@ -90,10 +90,12 @@ void MyInstaller::updateRunEnded(const UpdateReport& report) {
 }
 
 void MyInstaller::_putBack() {
-    if (!_updateRun || _updateRun->inProgress()) {
+    if (!_updateRun || updateInProgress()) {
         return;
     }
-    _updateRun->putBack([this](const UpdateReport& report) {
+    _puttingBack = true;
+    _updateRun->putBack(_undoJob, [this](const UpdateReport& report) {
+        _puttingBack = false;
         if (_closeWhenEnded && _window) {
             _window->performClose();
         } else if (_window) {

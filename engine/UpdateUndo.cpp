@@ -1,6 +1,5 @@
 #include "engine/UpdateUndo.h"
 
-#include "engine/UpdateRecordStore.h"
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
 #include "platform/MessageFormat.h"
@@ -79,15 +78,6 @@ UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fil
         }
     }
     return result;
-}
-
-UpdateReport UpdateUndo::undoKeptRun(const UpdateRecord& record, const std::optional<std::string>& file,
-                                     UpdateRecordStore* store, FileManager& fileManager, const Localizer& localizer) {
-    const UpdateReport done = report(undo(record, fileManager, localizer), localizer);
-    if (store && file) {
-        store->forget(*file);
-    }
-    return done;
 }
 
 bool UpdateUndo::restore(FileManager& fileManager, const std::string& backup, const std::string& path,

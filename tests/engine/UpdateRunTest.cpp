@@ -1,3 +1,4 @@
+#include "engine/UndoJob.h"
 #include "engine/UpdateUndo.h"
 #include "support/PausingFileManager.h"
 #include "support/RunHarness.h"
@@ -196,11 +197,11 @@ TEST(BackupFolder, IsMadeOnceUnderAFreeNameOfTheRunsSecond) {
                                 : (void)harness.folder.writeFile("home/game/" + name, "taken");
         }
         UpdateRun& run = harness.makeRun(game, {});
-        const auto folder = run.privateFiles();
+        const auto folder = run.backupFolder();
         EXPECT_EQ(folder, game + "/BackupFiles/" + c.expected);
         EXPECT_EQ(treeListing(*folder), "") << "a folder of this run's own";
         harness.clock.advance(std::chrono::seconds(5));
-        EXPECT_EQ(run.privateFiles(), folder) << "the same folder until the run ends";
+        EXPECT_EQ(run.backupFolder(), folder) << "the same folder until the run ends";
     }
 }
 
@@ -277,8 +278,9 @@ TEST(Cancel, StopsBetweenItemsAndPutBackRestoresTheInstallation) {
     EXPECT_FALSE(run.inProgress());
     EXPECT_FALSE(has(treeListing(harness.folder.path()), FileManager::temporaryNamePrefix));
     std::optional<UpdateReport> putBack;
-    run.putBack([&](const UpdateReport& report) { putBack = report; });
-    EXPECT_TRUE(run.inProgress()) << "no drop while it is put back";
+    const Localizer localizer;
+    UndoJob job(harness.fileManager(), localizer, &harness.records);
+    run.putBack(job, [&](const UpdateReport& report) { putBack = report; });
     ASSERT_TRUE(waitUntil([&] { return putBack.has_value(); }));
     EXPECT_EQ(putBack->title, "The update was undone");
     EXPECT_EQ(treeListing(game), before);
