@@ -15,7 +15,7 @@
 #include "platform/TableView.h"
 #include "platform/Preferences.h"
 #include "platform/Window.h"
-#include "process/MyProcess.h"
+#include "process/ToolProcess.h"
 
 #include <ctime>
 
@@ -82,10 +82,10 @@ void MyInstaller::awakeFromNib() {
         placeholder.pathDescription =
             AttributedString(formatMessage(_localized("Looking for your %@ installation. Please wait ..."), {kGameName}));
         _installationList.targetPathArray().push_back(std::move(placeholder));
-        MyProcess::initProcess(
-            _locatePath, "/", std::string("*/Quorvane"), std::nullopt, nullptr,
-            [this](MyProcess& process) { _installationList._fillApplicationList(process.outputString()); },
-            this, _log);
+        ToolProcess::start(
+            {_locatePath, "/", {"*/Quorvane"}, nullptr,
+             [this](ToolProcess& process) { _installationList._fillApplicationList(process.output()); }},
+            _log);
     }
 
     if (_appPathSelector) {

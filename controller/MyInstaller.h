@@ -28,7 +28,7 @@
 namespace quorvane {
 
 class CleanupJournal;
-class MyProcess;
+class ToolProcess;
 
 // The one controller of the program. It holds the installation list the table shows, takes the drops on
 // the table and starts the update of an installation as an UpdateRun, whose progress and report it

@@ -15,7 +15,7 @@
 #include "platform/PathInFolder.h"
 #include "platform/PathUtilities.h"
 #include "platform/SystemError.h"
-#include "process/MyProcess.h"
+#include "process/ToolProcess.h"
 
 #include <QProcess>
 #include <algorithm>
@@ -29,7 +29,7 @@ namespace {
 constexpr int kMaxFolderSuffix = 100000;
 
 // Whether the tool ended as it should: started, exited by itself, with status 0.
-bool endedWell(const MyProcess& process) {
+bool endedWell(const ToolProcess& process) {
     const QProcess* tool = process.process();
     return tool && tool->error() != QProcess::FailedToStart && tool->exitStatus() == QProcess::NormalExit &&
            tool->exitCode() == 0;
@@ -120,18 +120,18 @@ void ArchiveExtraction::_startExtraction(const std::string& path) {
     // The tool may wait for a free core; its folder counts as pending from now on.
     const auto contents = std::make_shared<const ZipCentralDirectory>(std::move(*directory));
     _extractionQueue.add([this, path, folder = *folder, contents, listing] {
-        return MyProcess::initProcess(
-            _services.jarPath, folder, std::string("-xvf"), path,
-            [this, listing](MyProcess& process) { _unzipDataAvailable(process, *listing); },
-            [this, contents, listing](MyProcess& process) {
-                _unzipProcessCompleted(process, *contents, *listing);
-            },
-            this, _services.log);
+        return ToolProcess::start(
+            ToolRequest{_services.jarPath, folder, {"-xvf", path},
+                        [this, listing](ToolProcess& process) { _unzipDataAvailable(process, *listing); },
+                        [this, path, folder, contents, listing](ToolProcess& process) {
+                            _unzipProcessCompleted(process, path, folder, *contents, *listing);
+                        }},
+            _services.log);
     });
 }
 
-void ArchiveExtraction::_unzipDataAvailable(MyProcess& process, ListingProgress& progress) {
-    const std::string& listing = process.outputString();
+void ArchiveExtraction::_unzipDataAvailable(ToolProcess& process, ListingProgress& progress) {
+    const std::string& listing = process.output();
     std::size_t counted = 0;
     std::string lastName;
     std::size_t start = 0;
@@ -152,10 +152,11 @@ void ArchiveExtraction::_unzipDataAvailable(MyProcess& process, ListingProgress&
     }
 }
 
-void ArchiveExtraction::_unzipProcessCompleted(MyProcess& process, const ZipCentralDirectory& directory,
+void ArchiveExtraction::_unzipProcessCompleted(ToolProcess& process, const std::string& archive,
+                                               const std::string& folder,
+                                               const ZipCentralDirectory& directory,
                                                const ListingProgress& progress) {
     const PathInFolder::KeepFoldersOpen keepFolders; // as in the run's first pass
-    const std::string folder = process.directory();
     std::vector<std::string>& pending = tempFolders();
     if (const auto it = std::find(pending.begin(), pending.end(), folder); it != pending.end()) {
         pending.erase(it);
@@ -179,7 +180,7 @@ void ArchiveExtraction::_unzipProcessCompleted(MyProcess& process, const ZipCent
         failure = formatMessage(_localized(text), {found.name});
     }
     if (failure) {
-        _host.noteFailure(process.file().value_or(folder), *failure, directory.fileCount());
+        _host.noteFailure(archive, *failure, directory.fileCount());
     }
     // The folder goes once its contents are installed, but not while an extraction inside it still runs.
     _finishedTempFolders.push_back(folder);
@@ -196,7 +197,7 @@ void ArchiveExtraction::_unzipProcessCompleted(MyProcess& process, const ZipCent
     const std::size_t entries = installing ? _services.fileManager.countSubpaths(folder) : 0;
     _host.growProgressMaximum(static_cast<double>(entries) - static_cast<double>(progress.entries));
     _host.advanceProgress(progress.entries - progress.listed, _localized("Unzipping:"),
-                          path::fileName(process.file().value_or(folder)));
+                          path::fileName(archive));
     _host.installExtracted(std::move(contents));
     removeFinishedFolders();
 }

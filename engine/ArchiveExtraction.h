@@ -10,7 +10,7 @@
 namespace quorvane {
 
 class ExtractionHost;
-class MyProcess;
+class ToolProcess;
 class ZipCentralDirectory;
 
 // The archives of one update run: reads each one's central directory, extracts it with the jar tool
@@ -52,10 +52,11 @@ private:
     void _startExtraction(const std::string& path);
     // A folder of the program's own beside the archive, for its tool to extract into.
     std::optional<std::string> _makeExtractionFolder(const std::string& path);
-    void _unzipDataAvailable(MyProcess& process, ListingProgress& progress);
-    // directory: the archive's central directory, read before the tool started.
-    void _unzipProcessCompleted(MyProcess& process, const ZipCentralDirectory& directory,
-                                const ListingProgress& progress);
+    void _unzipDataAvailable(ToolProcess& process, ListingProgress& progress);
+    // The tool extracting archive into folder has ended; directory: the archive's central directory, read
+    // before the tool started.
+    void _unzipProcessCompleted(ToolProcess& process, const std::string& archive, const std::string& folder,
+                                const ZipCentralDirectory& directory, const ListingProgress& progress);
     std::string _localized(const std::string& key) const;
 
     ExtractionHost& _host;
