@@ -2,6 +2,7 @@
 #include "platform/MessageFormat.h"
 #include "platform/TableView.h"
 #include "platform/Preferences.h"
+#include "platform/SystemError.h"
 #include "platform/Window.h"
 
 #include <cmath>
@@ -54,7 +55,7 @@ void MyInstaller::installationListNotSaved(int error) {
     const std::string message =
         formatMessage(_localized("The preferences file %@ could not be written: %@. The installations stay "
                                  "in the list until the program ends but will not be remembered."),
-                      {_preferences.filePath(), _errorText(error)});
+                      {_preferences.filePath(), systemErrorText(error)});
     _window->beginAlertSheet(AlertSheet{_localized("Your list of installations could not be saved"),
                                         _localized("OK"), std::nullopt, message, nullptr, {}});
 }

@@ -33,7 +33,8 @@ MyInstaller::MyInstaller(InstallerServices services)
       _localizer(services.localizer), _log(services.log), _clock(services.clock), _bundle(services.bundle),
       _imageLoader(services.imageLoader), _locatePath(std::move(services.locatePath)),
       _jarPath(std::move(services.jarPath)), _cleanupJournal(services.cleanupJournal), _recordStore(services.recordStore),
-      _workspace(services.workspace), _undoJob(services.fileManager, services.localizer, services.recordStore) {
+      _workspace(services.workspace),
+      _undoJob(services.fileManager, services.localizer, services.recordStore) {
     _initVariables();
 }
 

@@ -9,7 +9,6 @@
 #include "platform/ActionTarget.h"
 #include "platform/FileManager.h"
 #include "platform/Image.h"
-#include "platform/SystemError.h"
 #include "platform/TableDataSource.h"
 #include "registry/AppRecord.h"
 #include "registry/InstallationList.h"
@@ -121,8 +120,6 @@ private:
     void _redrawStatus();
     // Undoes the cancelled run that has ended, and reports how it went.
     void _putBack();
-    // The text of a system error number, as the system words it.
-    static std::string _errorText(int error) { return systemErrorText(error); }
 
     // Outlets.
     TableView* _appPathSelector = nullptr;

@@ -122,15 +122,15 @@ void ArchiveExtraction::_startExtraction(const std::string& path) {
     _extractionQueue.add([this, path, folder = *folder, contents, listing] {
         return ToolProcess::start(
             ToolRequest{_services.jarPath, folder, {"-xvf", path},
-                        [this, listing](ToolProcess& process) { _unzipDataAvailable(process, *listing); },
+                        [this, listing](ToolProcess& process) { _toolListed(process, *listing); },
                         [this, path, folder, contents, listing](ToolProcess& process) {
-                            _unzipProcessCompleted(process, path, folder, *contents, *listing);
+                            _toolEnded(process, path, folder, *contents, *listing);
                         }},
             _services.log);
     });
 }
 
-void ArchiveExtraction::_unzipDataAvailable(ToolProcess& process, ListingProgress& progress) {
+void ArchiveExtraction::_toolListed(ToolProcess& process, ListingProgress& progress) {
     const std::string& listing = process.output();
     std::size_t counted = 0;
     std::string lastName;
@@ -152,10 +152,9 @@ void ArchiveExtraction::_unzipDataAvailable(ToolProcess& process, ListingProgres
     }
 }
 
-void ArchiveExtraction::_unzipProcessCompleted(ToolProcess& process, const std::string& archive,
-                                               const std::string& folder,
-                                               const ZipCentralDirectory& directory,
-                                               const ListingProgress& progress) {
+void ArchiveExtraction::_toolEnded(ToolProcess& process, const std::string& archive,
+                                   const std::string& folder, const ZipCentralDirectory& directory,
+                                   const ListingProgress& progress) {
     const PathInFolder::KeepFoldersOpen keepFolders; // as in the run's first pass
     std::vector<std::string>& pending = tempFolders();
     if (const auto it = std::find(pending.begin(), pending.end(), folder); it != pending.end()) {

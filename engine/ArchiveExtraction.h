@@ -52,11 +52,12 @@ private:
     void _startExtraction(const std::string& path);
     // A folder of the program's own beside the archive, for its tool to extract into.
     std::optional<std::string> _makeExtractionFolder(const std::string& path);
-    void _unzipDataAvailable(ToolProcess& process, ListingProgress& progress);
+    // The tool has listed more of what it extracts: the bar follows.
+    void _toolListed(ToolProcess& process, ListingProgress& progress);
     // The tool extracting archive into folder has ended; directory: the archive's central directory, read
     // before the tool started.
-    void _unzipProcessCompleted(ToolProcess& process, const std::string& archive, const std::string& folder,
-                                const ZipCentralDirectory& directory, const ListingProgress& progress);
+    void _toolEnded(ToolProcess& process, const std::string& archive, const std::string& folder,
+                    const ZipCentralDirectory& directory, const ListingProgress& progress);
     std::string _localized(const std::string& key) const;
 
     ExtractionHost& _host;

@@ -122,7 +122,7 @@ void UpdateRun::_lineUpAndInstall(std::vector<std::string>& items) {
     std::vector<std::string> folders;
     std::vector<std::string> plainItems;
     for (const std::string& item : items) {
-        if (_stopping()) {
+        if (stopRequested()) {
             break;
         }
         // An item the user dropped is taken where it leads; anything beneath one is taken as it is.
@@ -141,7 +141,7 @@ void UpdateRun::_lineUpAndInstall(std::vector<std::string>& items) {
         }
         if (reason) {
             const std::size_t entries = refused ? 1 : _progressEntriesOf(item, kind);
-            _noteFailure(item, *reason, installationThere || refused ? 1 : fileCount(entries - 1));
+            noteFailure(item, *reason, installationThere || refused ? 1 : fileCount(entries - 1));
             if (!refused) {
                 _advanceProgress(entries, path::fileName(item));
             }
@@ -163,7 +163,7 @@ void UpdateRun::_lineUpAndInstall(std::vector<std::string>& items) {
     }
     items = std::move(kept);
 
-    if (_stopping()) {
+    if (stopRequested()) {
         // Nothing more is begun.
     } else if (match) {
         _lineUpFound = true;
@@ -173,7 +173,7 @@ void UpdateRun::_lineUpAndInstall(std::vector<std::string>& items) {
             _advanceProgress(1, path::fileName(item));
         }
         for (const std::string& folder : folders) {
-            if (_stopping()) {
+            if (stopRequested()) {
                 break;
             }
             if (_walkGuard.walkFolder(folder)) {
@@ -196,7 +196,7 @@ void UpdateRun::_lineUpAndInstall(std::vector<std::string>& items) {
 bool UpdateRun::_mergeIntoInstallation(const std::vector<std::string>& items, const std::string& subPath) {
     bool copied = false;
     for (const std::string& item : items) {
-        if (_stopping()) {
+        if (stopRequested()) {
             break;
         }
         const std::string relativePath =
@@ -207,7 +207,7 @@ bool UpdateRun::_mergeIntoInstallation(const std::vector<std::string>& items, co
         const bool dropped = _walkGuard.isDroppedItem(item);
         const FileManager::EntryKind kind = _fileManager.entryKind(item, dropped);
         if (kind == FileManager::EntryKind::symbolicLink || kind == FileManager::EntryKind::special) {
-            _noteFailure(item, CompletionReport::notInstalledReason(kind, 0, _services));
+            noteFailure(item, CompletionReport::notInstalledReason(kind, 0, _services), 1);
             _advanceProgress(1, relativePath);
             continue;
         }
@@ -230,13 +230,13 @@ bool UpdateRun::_mergeIntoInstallation(const std::vector<std::string>& items, co
             }
             if (kind != FileManager::EntryKind::folder) {
                 // A file cannot take the place of a folder without losing the folder: it is left out.
-                _noteFailure(item, _localized("A folder of that name is in the way."));
+                noteFailure(item, _localized("A folder of that name is in the way."), 1);
                 _advanceProgress(_progressEntriesOf(source, kind), relativePath);
                 continue;
             }
             const auto names = _fileManager.folderContents(source);
             if (!names) {
-                _noteFailure(item, systemErrorText(_fileManager.lastError())); // an unreadable folder
+                noteFailure(item, systemErrorText(_fileManager.lastError()), 1); // an unreadable folder
                 _advanceProgress(_progressEntriesOf(source, kind), relativePath);
                 continue;
             }
@@ -276,7 +276,7 @@ bool UpdateRun::_countPlacement(const std::string& item, const std::string& rela
         return false;
     }
     if (outcome.failure) {
-        _noteFailure(item, *outcome.failure, fileCount(outcome.entries));
+        noteFailure(item, *outcome.failure, fileCount(outcome.entries));
         _advanceProgress(handled, relativePath);
         return false;
     }
@@ -285,7 +285,7 @@ bool UpdateRun::_countPlacement(const std::string& item, const std::string& rela
     }
     _record.addItem(relativePath, outcome.replaced, outcome.folder);
     for (const FileManager::CopyOutcome::LeftOut& entry : outcome.leftOut) {
-        _noteFailure(entry.path, CompletionReport::notInstalledReason(entry.kind, entry.error, _services));
+        noteFailure(entry.path, CompletionReport::notInstalledReason(entry.kind, entry.error, _services), 1);
     }
     // The number of entries put in place: the file, or everything beneath the folder that was copied.
     const std::size_t count = outcome.entries - outcome.leftOut.size();
@@ -370,7 +370,7 @@ void UpdateRun::_finish() {
     }
 }
 
-void UpdateRun::_noteFailure(const std::string& item, const std::string& reason, std::int32_t files) {
+void UpdateRun::noteFailure(const std::string& item, const std::string& reason, std::int32_t files) {
     _numFilesFailed += files;
     _notInstalled.push_back(NotInstalled{item, reason});
 }

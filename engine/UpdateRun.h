@@ -58,7 +58,8 @@ public:
     bool cancelled() const { return _cancelRequested; }
     // Has the job undo what the run did, once it has ended: the items it added are removed and those it
     // replaced moved back from its backup folder. The record goes to the job once the run has kept it;
-    // done gets the report of the undo on the job's thread. The caller tells whether an undo runs.
+    // done gets the report of the undo on the thread the job was made on. The caller tells whether an undo
+    // runs.
     void putBack(UndoJob& job, std::function<void(const UpdateReport&)> done);
 
     const std::string& targetPath() const { return _targetPath; }
@@ -107,15 +108,14 @@ private:
     void _setStatus(const std::string& status, const std::string& file);
     // The installing passes or the extractions are under way (on the run's thread).
     bool _busy() const;
-    bool _stopping() const { return _cancelRequested.load(std::memory_order_relaxed); }
 
-    // What the extractions ask of the run.
-    bool stopRequested() const override { return _stopping(); }
+    // What the extractions ask of the run, and the run itself uses.
+    bool stopRequested() const override { return _cancelRequested.load(std::memory_order_relaxed); }
     void growProgressMaximum(double entries) override { _progressMaxValue += entries; }
     void advanceProgress(std::size_t entries, const std::string& status, const std::string& file) override;
-    void noteFailure(const std::string& item, const std::string& reason, std::int32_t files) override {
-        _noteFailure(item, reason, files);
-    }
+    // Counts files that could not be installed (the item, or every file under a folder) and keeps the
+    // item's name with the reason for the report.
+    void noteFailure(const std::string& item, const std::string& reason, std::int32_t files) override;
     void installExtracted(std::vector<std::string> items) override { _lineUpAndInstall(items); }
     bool installing() const override { return _installingPasses > 0; }
 
@@ -130,9 +130,6 @@ private:
     std::optional<Status> _takeStatus();
     // Tells the delegate of the latest status, if there is a new one (on the owner's thread).
     void _showStatus();
-    // Counts files that could not be installed (the item, or every file under a folder) and keeps the
-    // item's name with the reason for the report.
-    void _noteFailure(const std::string& item, const std::string& reason, std::int32_t files = 1);
     std::string _localized(const std::string& key) const;
 
     UpdateServices _services;
@@ -162,7 +159,7 @@ private:
     std::atomic<bool> _cancelRequested{false};
     // The report has been composed: the run is over on its thread.
     bool _terminated = false;
-    // Seen from the owner: from start() to the end told, and while being put back.
+    // Seen from the owner: from start() to the end told.
     bool _running = false;
     // The latest status the delegate has not been told yet.
     std::mutex _statusMutex;
