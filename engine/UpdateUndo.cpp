@@ -4,8 +4,8 @@
 #include "platform/Localizer.h"
 #include "platform/MessageFormat.h"
 #include "platform/PathUtilities.h"
+#include "platform/SystemError.h"
 
-#include <cstring>
 
 namespace quorvane {
 namespace {
@@ -55,7 +55,7 @@ UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fil
             if (fileManager.removeItem(path)) {
                 ++result.removed;
             } else {
-                result.leftAlone.push_back({path, std::strerror(fileManager.lastError())});
+                result.leftAlone.push_back({path, systemErrorText(fileManager.lastError())});
             }
             continue;
         }
@@ -65,7 +65,7 @@ UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fil
         } else if (restore(fileManager, backup, path, item.folder)) {
             ++result.restored;
         } else {
-            result.leftAlone.push_back({path, std::strerror(fileManager.lastError())});
+            result.leftAlone.push_back({path, systemErrorText(fileManager.lastError())});
         }
     }
     if (record.backupFolder()) {

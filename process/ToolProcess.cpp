@@ -3,6 +3,7 @@
 #include "platform/Log.h"
 #include "platform/MessageFormat.h"
 #include "platform/PosixIo.h"
+#include "platform/SystemError.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -15,7 +16,6 @@
 #include <QTimer>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <string_view>
@@ -250,7 +250,7 @@ void ToolProcess::Private::launch() {
     if (::pipe2(failurePipe, O_CLOEXEC) != 0) {
         startFailed = true;
         owner._log.log(formatMessage("process error: %@",
-                                     {std::string("cannot create a pipe: ") + std::strerror(errno)}));
+                                     {std::string("cannot create a pipe: ") + systemErrorText(errno)}));
         exited = true;
         exitedProcess = process;
         scheduleEnd();
@@ -270,7 +270,7 @@ void ToolProcess::Private::launch() {
         const std::string reason = failure.step == kEnterDirectory
                                        ? "cannot enter the folder " + request.folder
                                        : "cannot start " + request.program;
-        owner._log.log(formatMessage("process error: %@", {reason + ": " + std::strerror(failure.error)}));
+        owner._log.log(formatMessage("process error: %@", {reason + ": " + systemErrorText(failure.error)}));
         // The child exits at once; its end is reported like any other.
     }
 }
