@@ -94,8 +94,8 @@ void ArchiveExtraction::_startExtraction(const std::string& path) {
     const std::uint64_t size = _services.fileManager.fileSize(path, true).value_or(0);
     auto directory = ZipCentralDirectory::readFile(path, size);
     if (!directory) {
-        _host.noteFailure(path, _localized("The archive is damaged: its table of contents cannot be read."),
-                          1);
+        _host.noteFailure(path,
+                          _localized("The archive is damaged: its table of contents cannot be read."), 1);
         return;
     }
     const std::uint64_t needed = directory->totalSize();
@@ -185,10 +185,9 @@ void ArchiveExtraction::_toolEnded(ToolProcess& process, const std::string& arch
     _finishedTempFolders.push_back(folder);
     const bool installing = !failure && !cancelled;
     std::vector<std::string> contents;
-    if (installing) {
-        for (const std::string& name : _services.fileManager.folderContents(folder).value_or(contents)) {
-            contents.push_back(path::join(folder, name));
-        }
+    const auto names = installing ? _services.fileManager.folderContents(folder) : std::nullopt;
+    for (const std::string& name : names.value_or(std::vector<std::string>())) {
+        contents.push_back(path::join(folder, name));
     }
     // The installation of the contents now counts the entries on disk (a folder the archive only implies
     // is one of them), not the table's; what the listing did not name counts as extracted. Shown even
