@@ -189,8 +189,9 @@ private:
     Workspace& _workspace;
     TextField* _waitingLine = nullptr;
     std::vector<std::string> _waitingItems;
-    // An undo of the menu runs, or the ended run is being put back (it counts as the update in progress).
+    // An undo of the menu runs.
     bool _undoing = false;
+    // The ended run is being put back: it counts as the update in progress.
     bool _puttingBack = false;
     // Declared last: it goes first, after the undo under way.
     UndoJob _undoJob;
