@@ -97,9 +97,9 @@ TEST_F(ToolProcessTest, ToolGetsItsArgumentsFolderAndEnvironmentAsGiven) {
                               "\"$(env | grep -c ^NSUnbufferedIO=)$NSUnbufferedIO\"\n");
     folder.writeFile("caf\xE9/x/Quorvane", "something for a shell to expand */Quorvane to");
     const std::string directory = std::filesystem::canonical(folder / "caf\xE9");
-    const Chunks cases[] = {{}, {"*/Quorvane"}, {"-xvf", odd}};
+    const std::vector<std::string> cases[] = {{}, {"*/Quorvane"}, {"-xvf", odd}};
     ::setenv("NSUnbufferedIO", "NO", 1);
-    for (const Chunks& arguments : cases) {
+    for (const std::vector<std::string>& arguments : cases) {
         std::string expected = std::to_string(arguments.size()) + "\n";
         for (const std::string& argument : arguments) {
             expected += argument + "\n";
