@@ -64,7 +64,7 @@ std::optional<std::string> UpdateRecordStore::_write(const UpdateRecord& record)
     // Named by the run's time and a number, so that the names sort as the runs came, within a second too.
     const std::string base = path::join(_folder, dateTimeComponentAt(record.date()));
     for (int suffix = 1; suffix < 1000; ++suffix) {
-        char number[8] = "";
+        char number[16] = "";
         std::snprintf(number, sizeof number, "-%03d", suffix);
         const std::string name = base + number + std::string(kSuffix);
         if (writeNewFile(name, record.serialized())) {
