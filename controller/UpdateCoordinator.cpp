@@ -162,7 +162,7 @@ void UpdateCoordinator::putBack(const UpdateRun* run) {
         return;
     }
     _job = Job::undo;
-    _run->putBack([this](const UpdateReport& report) { undone(report); });
+    _run->putBack(_undo, [this](const UpdateReport& report) { undone(report); });
 }
 
 void UpdateCoordinator::undoLatest(const std::string& installation) {

@@ -5,11 +5,11 @@
 #include "platform/Localizer.h"
 #include "platform/MessageFormat.h"
 #include "platform/Preferences.h"
+#include "platform/SystemError.h"
 #include "platform/WindowView.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace quorvane {
 
@@ -69,11 +69,10 @@ void WindowController::growFor(std::size_t rows) {
 
 void WindowController::tellNotSaved(int error) {
     const Localizer& localizer = _services.update.localizer;
-    const std::string errorText = error == 0 ? "Unknown error" : std::strerror(error);
     const std::string message = formatMessage(
         localizer.text("The preferences file %@ could not be written: %@. The installations stay in the list "
                        "until the program ends but will not be remembered."),
-        {_services.preferences.filePath(), errorText});
+        {_services.preferences.filePath(), systemErrorText(error)});
     _coordinator.tell(Sheet{localizer.text("Your list of installations could not be saved"),
                             message,
                             localizer.text("OK"),

@@ -2,18 +2,20 @@
 
 #include "engine/DateTimeComponent.h"
 #include "engine/ExtractionCheck.h"
-#include "engine/UpdateRun.h"
+#include "engine/ExtractionHost.h"
 #include "engine/ZipCentralDirectory.h"
 #include "platform/CleanupJournal.h"
 #include "platform/Clock.h"
 #include "platform/FileHandle.h"
 #include "platform/FileManager.h"
 #include "platform/FreeSpace.h"
+#include "platform/Localizer.h"
 #include "platform/Log.h"
 #include "platform/MessageFormat.h"
 #include "platform/PathInFolder.h"
 #include "platform/PathUtilities.h"
-#include "process/MyProcess.h"
+#include "platform/SystemError.h"
+#include "process/ToolProcess.h"
 
 #include <QProcess>
 #include <algorithm>
@@ -27,7 +29,7 @@ namespace {
 constexpr int kMaxFolderSuffix = 100000;
 
 // Whether the tool ended as it should: started, exited by itself, with status 0.
-bool endedWell(const MyProcess& process) {
+bool endedWell(const ToolProcess& process) {
     const QProcess* tool = process.process();
     return tool && tool->error() != QProcess::FailedToStart && tool->exitStatus() == QProcess::NormalExit &&
            tool->exitCode() == 0;
@@ -35,17 +37,17 @@ bool endedWell(const MyProcess& process) {
 
 } // namespace
 
-ArchiveExtraction::ArchiveExtraction(UpdateRun& run, UpdateServices services)
-    : _run(run), _services(std::move(services)) {}
+ArchiveExtraction::ArchiveExtraction(ExtractionHost& host, UpdateServices services)
+    : _host(host), _services(std::move(services)) {}
 
 ArchiveExtraction::~ArchiveExtraction() {
-    _stopExtractions();
+    stopAll();
     for (const std::string& folder : _finishedTempFolders) {
         _services.fileManager.removeItem(folder);
     }
 }
 
-void ArchiveExtraction::_stopExtractions() {
+void ArchiveExtraction::stopAll() {
     _extractionQueue.stopAll();
     if (_tempFolders) {
         setTempFolders(std::vector<std::string>());
@@ -73,18 +75,18 @@ bool ArchiveExtraction::holdsExtractedItem(const std::string& item) const {
                        [&](const std::string& folder) { return path::isInsideFolder(folder, item); });
 }
 
-void ArchiveExtraction::_unzipFile(const std::string& path) {
+void ArchiveExtraction::extract(const std::string& path) {
     _startExtraction(path);
     // The archive is one entry of the items on the bar, whatever became of it; what it holds counts once
     // its table of contents is read.
-    _run._advanceProgress(1, path::fileName(path), _run._localized("Unzipping:"));
+    _host.advanceProgress(1, _localized("Unzipping:"), path::fileName(path));
 }
 
 void ArchiveExtraction::_startExtraction(const std::string& path) {
     // Only a file that can be read goes to the tool: a pipe or a device named like an archive would keep
     // the tool, and so the update, waiting for good.
     if (!FileHandle::fileHandleForReadingAtPath(path)) {
-        _run._noteFailure(path, UpdateRun::_errorText(errno));
+        _host.noteFailure(path, systemErrorText(errno), 1);
         return;
     }
     // The central directory says what the archive holds: it sizes the progress bar, tells whether the
@@ -92,45 +94,44 @@ void ArchiveExtraction::_startExtraction(const std::string& path) {
     const std::uint64_t size = _services.fileManager.fileSize(path, true).value_or(0);
     auto directory = ZipCentralDirectory::readFile(path, size);
     if (!directory) {
-        _run._noteFailure(path,
-                          _run._localized("The archive is damaged: its table of contents cannot be read."));
+        _host.noteFailure(path,
+                          _localized("The archive is damaged: its table of contents cannot be read."), 1);
         return;
     }
     const std::uint64_t needed = directory->totalSize();
     const std::optional<std::uint64_t> free = freeSpaceAtPath(path::parent(path));
     if (free && needed > *free) {
-        _run._noteFailure(
+        _host.noteFailure(
             path,
-            formatMessage(
-                _run._localized("It needs %@ bytes of free space to be extracted, and its disk has %@."),
-                {std::to_string(needed), std::to_string(*free)}),
+            formatMessage(_localized("It needs %@ bytes of free space to be extracted, and its disk has %@."),
+                          {std::to_string(needed), std::to_string(*free)}),
             directory->fileCount());
         return;
     }
-    const std::optional<std::string> folder = _createTemporaryDirectoryForFile(path);
+    const std::optional<std::string> folder = _makeExtractionFolder(path);
     if (!folder) {
-        _run._noteFailure(path, UpdateRun::_errorText(_services.fileManager.lastError()), directory->fileCount());
+        _host.noteFailure(path, systemErrorText(_services.fileManager.lastError()), directory->fileCount());
         return;
     }
     // Each entry counts twice: as the tool extracts it, and as it is installed.
     const auto listing = std::make_shared<ListingProgress>(ListingProgress{directory->entries().size()});
-    _run._progressMaxValue += 2.0 * static_cast<double>(listing->entries);
+    _host.growProgressMaximum(2.0 * static_cast<double>(listing->entries));
 
     // The tool may wait for a free core; its folder counts as pending from now on.
     const auto contents = std::make_shared<const ZipCentralDirectory>(std::move(*directory));
     _extractionQueue.add([this, path, folder = *folder, contents, listing] {
-        return MyProcess::initProcess(
-            _services.jarPath, folder, std::string("-xvf"), path,
-            [this, listing](MyProcess& process) { _unzipDataAvailable(process, *listing); },
-            [this, contents, listing](MyProcess& process) {
-                _unzipProcessCompleted(process, *contents, *listing);
-            },
-            this, _services.log);
+        return ToolProcess::start(
+            ToolRequest{_services.jarPath, folder, {"-xvf", path},
+                        [this, listing](ToolProcess& process) { _toolListed(process, *listing); },
+                        [this, path, folder, contents, listing](ToolProcess& process) {
+                            _toolEnded(process, path, folder, *contents, *listing);
+                        }},
+            _services.log);
     });
 }
 
-void ArchiveExtraction::_unzipDataAvailable(MyProcess& process, ListingProgress& progress) {
-    const std::string& listing = process.outputString();
+void ArchiveExtraction::_toolListed(ToolProcess& process, ListingProgress& progress) {
+    const std::string& listing = process.output();
     std::size_t counted = 0;
     std::string lastName;
     std::size_t start = 0;
@@ -147,15 +148,14 @@ void ArchiveExtraction::_unzipDataAvailable(MyProcess& process, ListingProgress&
         // The listing's wording is the tool's: it may name more lines than the archive has entries.
         const std::size_t advance = std::min(counted, progress.entries - progress.listed);
         progress.listed += advance;
-        _run._progressValue += static_cast<double>(advance);
-        _run._updateInstallStatus(_run._localized("Unzipping:"), lastName);
+        _host.advanceProgress(advance, _localized("Unzipping:"), lastName);
     }
 }
 
-void ArchiveExtraction::_unzipProcessCompleted(MyProcess& process, const ZipCentralDirectory& directory,
-                                               const ListingProgress& progress) {
+void ArchiveExtraction::_toolEnded(ToolProcess& process, const std::string& archive,
+                                   const std::string& folder, const ZipCentralDirectory& directory,
+                                   const ListingProgress& progress) {
     const PathInFolder::KeepFoldersOpen keepFolders; // as in the run's first pass
-    const std::string folder = process.directory();
     std::vector<std::string>& pending = tempFolders();
     if (const auto it = std::find(pending.begin(), pending.end(), folder); it != pending.end()) {
         pending.erase(it);
@@ -164,11 +164,11 @@ void ArchiveExtraction::_unzipProcessCompleted(MyProcess& process, const ZipCent
     // An archive is installed whole or not at all: after a failing tool, or with any file missing or
     // unlike its record, nothing of it is.
     std::optional<std::string> failure;
-    const bool cancelled = _run._stopping(); // what the tool made is not installed, and is no failure
+    const bool cancelled = _host.stopRequested(); // what the tool made is not installed, and is no failure
     if (cancelled) {
         // Nothing of it goes in; its folder goes below.
     } else if (!endedWell(process)) {
-        failure = _run._localized("The archive could not be extracted whole.");
+        failure = _localized("The archive could not be extracted whole.");
     } else if (const auto found = ExtractionCheck::check(_services.fileManager, folder, directory);
                found.problem != ExtractionCheck::Problem::none) {
         const char* text = found.problem == ExtractionCheck::Problem::missing
@@ -176,29 +176,31 @@ void ArchiveExtraction::_unzipProcessCompleted(MyProcess& process, const ZipCent
                            : found.problem == ExtractionCheck::Problem::damaged
                                ? "The archive is damaged: %@ does not match its recorded size and checksum."
                                : "The archive holds %@, which its table of contents does not list.";
-        failure = formatMessage(_run._localized(text), {found.name});
+        failure = formatMessage(_localized(text), {found.name});
     }
     if (failure) {
-        _run._noteFailure(process.file().value_or(folder), *failure, directory.fileCount());
+        _host.noteFailure(archive, *failure, directory.fileCount());
     }
     // The folder goes once its contents are installed, but not while an extraction inside it still runs.
     _finishedTempFolders.push_back(folder);
     const bool installing = !failure && !cancelled;
-    std::vector<std::string> contents =
-        installing ? _run._directoryContentFullPathsAtPath(folder) : std::vector<std::string>();
+    std::vector<std::string> contents;
+    const auto names = installing ? _services.fileManager.folderContents(folder) : std::nullopt;
+    for (const std::string& name : names.value_or(std::vector<std::string>())) {
+        contents.push_back(path::join(folder, name));
+    }
     // The installation of the contents now counts the entries on disk (a folder the archive only implies
     // is one of them), not the table's; what the listing did not name counts as extracted. Shown even
     // when the value stays: the maximum may have changed.
     const std::size_t entries = installing ? _services.fileManager.countSubpaths(folder) : 0;
-    _run._progressMaxValue += static_cast<double>(entries) - static_cast<double>(progress.entries);
-    _run._progressValue += static_cast<double>(progress.entries - progress.listed);
-    _run._updateInstallStatus(_run._localized("Unzipping:"),
-                              path::fileName(process.file().value_or(folder)));
-    _run._addDataFromFiles(contents);
-    _removeFinishedTempFolders();
+    _host.growProgressMaximum(static_cast<double>(entries) - static_cast<double>(progress.entries));
+    _host.advanceProgress(progress.entries - progress.listed, _localized("Unzipping:"),
+                          path::fileName(archive));
+    _host.installExtracted(std::move(contents));
+    removeFinishedFolders();
 }
 
-void ArchiveExtraction::_removeFinishedTempFolders() {
+void ArchiveExtraction::removeFinishedFolders() {
     const std::vector<std::string>& pending = tempFolders();
     std::erase_if(_finishedTempFolders, [&](const std::string& folder) {
         const bool busy = std::any_of(pending.begin(), pending.end(), [&](const std::string& running) {
@@ -210,14 +212,14 @@ void ArchiveExtraction::_removeFinishedTempFolders() {
         return !busy;
     });
     // Nothing of the update is left on disk: what the journal recorded is gone.
-    if (_services.cleanupJournal && _finishedTempFolders.empty() && !_run._busy()) {
+    if (_services.cleanupJournal && _finishedTempFolders.empty() && pending.empty() && !_host.installing()) {
         _services.cleanupJournal->clear();
     }
 }
 
 // A folder of the program's own beside the archive, named by the time and made in one step: when that
 // name is taken, the first free one of "<time>-2", "<time>-3", ...
-std::optional<std::string> ArchiveExtraction::_createTemporaryDirectoryForFile(const std::string& path) {
+std::optional<std::string> ArchiveExtraction::_makeExtractionFolder(const std::string& path) {
     const std::string base = path::join(
         path::parent(path), dateTimeComponentAt(_services.clock.now()));
     std::string candidate = base;
@@ -228,9 +230,16 @@ std::optional<std::string> ArchiveExtraction::_createTemporaryDirectoryForFile(c
         }
         candidate = base + "-" + std::to_string(suffix);
     }
-    _run._recordForCleanup(candidate);
+    // Noted at once, for removal at the next start should the program be killed before it goes.
+    if (_services.cleanupJournal) {
+        _services.cleanupJournal->record(candidate);
+    }
     tempFolders().push_back(candidate);
     return candidate;
+}
+
+std::string ArchiveExtraction::_localized(const std::string& key) const {
+    return _services.localizer.text(key);
 }
 
 } // namespace quorvane

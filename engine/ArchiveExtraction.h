@@ -9,16 +9,17 @@
 
 namespace quorvane {
 
-class MyProcess;
-class UpdateRun;
+class ExtractionHost;
+class ToolProcess;
 class ZipCentralDirectory;
 
 // The archives of one update run: reads each one's central directory, extracts it with the jar tool
 // into a folder of its own beside it, checks what the tool wrote and feeds the extracted tree back to
-// the run. The tools run as child processes; their output and their end arrive as events.
+// the run through its host. The tools run as child processes; their output and their end arrive as
+// events.
 class ArchiveExtraction {
 public:
-    ArchiveExtraction(UpdateRun& run, UpdateServices services);
+    ArchiveExtraction(ExtractionHost& host, UpdateServices services);
     // Tools still running are killed first, so that nothing writes into the folders as they go; then
     // every extraction folder still on disk is deleted.
     ~ArchiveExtraction();
@@ -34,13 +35,12 @@ public:
     // The item lies in a folder whose extraction has ended: it is the run's own to move.
     bool holdsExtractedItem(const std::string& item) const;
 
-    // Starts the extraction of the archive; the run hears of its contents when the tool has ended.
-    void _unzipFile(const std::string& path);
+    // Starts the extraction of the archive; the host gets its contents when the tool has ended.
+    void extract(const std::string& path);
     // Deletes the folders whose contents are installed, except those an extraction still runs inside.
-    void _removeFinishedTempFolders();
+    void removeFinishedFolders();
     // Kills the tools running, forgets those waiting, and deletes the folders of both.
-    void _stopExtractions();
-    std::optional<std::string> _createTemporaryDirectoryForFile(const std::string& path);
+    void stopAll();
 
 private:
     // How far the progress bar has followed the tool through one archive.
@@ -50,12 +50,17 @@ private:
     };
     // Reads the archive's table of contents and starts its tool, or notes why it cannot be extracted.
     void _startExtraction(const std::string& path);
-    void _unzipDataAvailable(MyProcess& process, ListingProgress& progress);
-    // directory: the archive's central directory, read before the tool started.
-    void _unzipProcessCompleted(MyProcess& process, const ZipCentralDirectory& directory,
-                                const ListingProgress& progress);
+    // A folder of the program's own beside the archive, for its tool to extract into.
+    std::optional<std::string> _makeExtractionFolder(const std::string& path);
+    // The tool has listed more of what it extracts: the bar follows.
+    void _toolListed(ToolProcess& process, ListingProgress& progress);
+    // The tool extracting archive into folder has ended; directory: the archive's central directory, read
+    // before the tool started.
+    void _toolEnded(ToolProcess& process, const std::string& archive, const std::string& folder,
+                    const ZipCentralDirectory& directory, const ListingProgress& progress);
+    std::string _localized(const std::string& key) const;
 
-    UpdateRun& _run;
+    ExtractionHost& _host;
     UpdateServices _services;
     std::optional<std::vector<std::string>> _tempFolders;
     // Extraction folders whose contents are installed, kept until no extraction inside them runs.

@@ -6,6 +6,7 @@
 #include "platform/Log.h"
 #include "platform/MessageFormat.h"
 #include "platform/PathUtilities.h"
+#include "platform/SystemError.h"
 
 #include <algorithm>
 
@@ -14,6 +15,49 @@ namespace {
 
 // The report names at most this many items that were not installed; the log gets the same lines.
 constexpr std::size_t kMaxDetailLines = 200;
+
+// One line per item not installed, at most kMaxDetailLines of them and then how many more.
+std::string failureDetails(const UpdateRun& run, const UpdateServices& services) {
+    const auto& notInstalled = run.notInstalled();
+    std::string details;
+    const std::size_t shown = std::min(notInstalled.size(), kMaxDetailLines);
+    for (std::size_t i = 0; i < shown; ++i) {
+        const std::string line = formatMessage("%@: %@", {notInstalled[i].item, notInstalled[i].reason});
+        services.log.log(line);
+        details += line + "\n";
+    }
+    if (notInstalled.size() > shown) {
+        const std::string more = formatMessage(services.localizer.text("… and %d more."),
+                                               {static_cast<std::int32_t>(notInstalled.size() - shown)});
+        services.log.log(more);
+        details += more + "\n";
+    }
+    return details;
+}
+
+// The installation's top folders as the report names them: sorted, joined, hidden ones left out.
+std::string topFolderNames(const UpdateRun& run, const UpdateServices& services) {
+    const std::string& installation = run.targetPath();
+    std::vector<std::string> names;
+    if (!installation.empty()) {
+        for (const std::string& name : services.fileManager.folderContents(installation)
+                                           .value_or(std::vector<std::string>())) {
+            bool isDirectory = false;
+            if (name[0] != '.' && name != "BackupFiles" &&
+                services.fileManager.exists(
+                    path::join(installation, name), &isDirectory) &&
+                isDirectory) {
+                names.push_back(name);
+            }
+        }
+    }
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const std::string& name : names) {
+        joined += (joined.empty() ? "" : ", ") + name;
+    }
+    return joined;
+}
 
 } // namespace
 
@@ -77,49 +121,8 @@ std::string CompletionReport::notInstalledReason(FileManager::EntryKind kind, in
     case FileManager::EntryKind::special:
         return services.localizer.text("It is a pipe, socket or device.");
     default:
-        return UpdateRun::_errorText(error);
+        return systemErrorText(error);
     }
-}
-
-std::string CompletionReport::failureDetails(const UpdateRun& run, const UpdateServices& services) {
-    const auto& notInstalled = run.notInstalled();
-    std::string details;
-    const std::size_t shown = std::min(notInstalled.size(), kMaxDetailLines);
-    for (std::size_t i = 0; i < shown; ++i) {
-        const std::string line = formatMessage("%@: %@", {notInstalled[i].item, notInstalled[i].reason});
-        services.log.log(line);
-        details += line + "\n";
-    }
-    if (notInstalled.size() > shown) {
-        const std::string more = formatMessage(services.localizer.text("… and %d more."),
-                                               {static_cast<std::int32_t>(notInstalled.size() - shown)});
-        services.log.log(more);
-        details += more + "\n";
-    }
-    return details;
-}
-
-std::string CompletionReport::topFolderNames(const UpdateRun& run, const UpdateServices& services) {
-    const std::string& installation = run.targetPath();
-    std::vector<std::string> names;
-    if (!installation.empty()) {
-        for (const std::string& name : services.fileManager.folderContents(installation)
-                                           .value_or(std::vector<std::string>())) {
-            bool isDirectory = false;
-            if (name[0] != '.' && name != "BackupFiles" &&
-                services.fileManager.exists(
-                    path::join(installation, name), &isDirectory) &&
-                isDirectory) {
-                names.push_back(name);
-            }
-        }
-    }
-    std::sort(names.begin(), names.end());
-    std::string joined;
-    for (const std::string& name : names) {
-        joined += (joined.empty() ? "" : ", ") + name;
-    }
-    return joined;
 }
 
 } // namespace quorvane

@@ -1,6 +1,6 @@
 #include "engine/ExtractionQueue.h"
 
-#include "process/MyProcess.h"
+#include "process/ToolProcess.h"
 
 #include <QThread>
 #include <algorithm>
@@ -17,14 +17,14 @@ void ExtractionQueue::add(Start start) {
     startWaiting();
 }
 
-void ExtractionQueue::ended(MyProcess& runner) {
+void ExtractionQueue::ended(ToolProcess& runner) {
     std::erase(_running, &runner);
     startWaiting();
 }
 
 void ExtractionQueue::stopAll() {
     _waiting.clear();
-    for (MyProcess* runner : std::exchange(_running, {})) {
+    for (ToolProcess* runner : std::exchange(_running, {})) {
         runner->abandon();
     }
 }

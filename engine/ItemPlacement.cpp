@@ -2,13 +2,13 @@
 
 #include "engine/ArchiveExtraction.h"
 #include "engine/DateTimeComponent.h"
-#include "engine/UpdateRun.h"
 #include "platform/CleanupJournal.h"
 #include "platform/Clock.h"
 #include "platform/Localizer.h"
 #include "platform/Log.h"
 #include "platform/MessageFormat.h"
 #include "platform/PathUtilities.h"
+#include "platform/SystemError.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -27,13 +27,13 @@ ItemPlacement::ItemPlacement(const UpdateServices& services, const ArchiveExtrac
     : _services(services), _fileManager(services.fileManager), _extraction(extraction),
       _targetPath(targetPath), _stopRequested(stopRequested) {}
 
-const std::optional<std::string>& ItemPlacement::privateFiles() {
-    if (_privateFiles) {
-        return _privateFiles;
+const std::optional<std::string>& ItemPlacement::backupFolder() {
+    if (_backupFolder) {
+        return _backupFolder;
     }
     if (_targetPath.empty()) {
         _services.log.log("Can't create directory");
-        return _privateFiles;
+        return _backupFolder;
     }
     const std::string backupRoot = path::join(_targetPath, "BackupFiles");
     if (!_fileManager.exists(backupRoot)) {
@@ -50,15 +50,15 @@ const std::optional<std::string>& ItemPlacement::privateFiles() {
         std::string candidate = path::join(backupRoot, dateTimeComponentAt(second));
         if (_fileManager.createFolder(candidate) || !_fileManager.entryExists(candidate) ||
             second - now >= kMaxTimestampsTried) {
-            _privateFiles = std::move(candidate);
-            return _privateFiles;
+            _backupFolder = std::move(candidate);
+            return _backupFolder;
         }
     }
 }
 
-ItemPlacement::Outcome ItemPlacement::_installItem(const std::string& item, FileManager::EntryKind kind,
-                                                   const std::string& destination,
-                                                   const std::optional<std::string>& backupPath) {
+ItemPlacement::Outcome ItemPlacement::installItem(const std::string& item, FileManager::EntryKind kind,
+                                                  const std::string& destination,
+                                                  const std::optional<std::string>& backupPath) {
     // Should something appear at a free destination meanwhile, the final move refuses to overwrite it.
     const bool replacing = backupPath.has_value();
     Outcome outcome;
@@ -71,7 +71,7 @@ ItemPlacement::Outcome ItemPlacement::_installItem(const std::string& item, File
             return outcome;
         }
         if (_fileManager.lastError() != EOPNOTSUPP) {
-            outcome.failure = UpdateRun::_errorText(_fileManager.lastError());
+            outcome.failure = systemErrorText(_fileManager.lastError());
             return outcome;
         }
         // Where the file system cannot, the file is copied under a temporary name as a folder is.
@@ -88,7 +88,7 @@ ItemPlacement::Outcome ItemPlacement::_installItem(const std::string& item, File
         outcome.folder = _fileManager.entryKind(item, false) == FileManager::EntryKind::folder;
         outcome.entries = outcome.folder ? _fileManager.countSubpaths(item) : 1;
         outcome.stopped = error == ECANCELED && _stopRequested && _stopRequested->load();
-        outcome.failure = UpdateRun::_errorText(error);
+        outcome.failure = systemErrorText(error);
         return outcome;
     }
     // Should the item not be put in place, every entry the copy met counts as not installed.
@@ -101,7 +101,7 @@ ItemPlacement::Outcome ItemPlacement::_installItem(const std::string& item, File
             _fileManager.removeItem(partial);
             outcome.failure = formatMessage(
                 _services.localizer.text("The old file could not be backed up: %@"),
-                {UpdateRun::_errorText(error)});
+                {systemErrorText(error)});
             return outcome;
         }
         bool placed = _fileManager.replacePath(partial, destination);
@@ -125,14 +125,14 @@ ItemPlacement::Outcome ItemPlacement::_installItem(const std::string& item, File
             if (_fileManager.entryExists(destination)) {
                 _fileManager.removeItem(*backupPath); // the old file stays where it was
             }
-            outcome.failure = UpdateRun::_errorText(error);
+            outcome.failure = systemErrorText(error);
             return outcome;
         }
         outcome.replaced = true;
     } else if (!_fileManager.movePath(partial, destination)) {
         const int error = _fileManager.lastError();
         _fileManager.removeItem(partial);
-        outcome.failure = UpdateRun::_errorText(error);
+        outcome.failure = systemErrorText(error);
         return outcome;
     }
     outcome.leftOut = std::move(copy.leftOut);
@@ -163,11 +163,11 @@ bool ItemPlacement::_keepInBackup(const std::string& destination, const std::str
     const std::string folder = path::parent(backupPath);
     // Make any parents of the backup entry that are missing, and try the link again; but only inside the
     // run's backup folder, which exists by now: above it lies the installation, never made again.
-    if (_privateFiles && path::isInsideFolder(*_privateFiles, folder) &&
+    if (_backupFolder && path::isInsideFolder(*_backupFolder, folder) &&
         !_fileManager.exists(folder)) {
         std::vector<std::string> missing;
         for (std::string parent = folder;
-             path::isInsideFolder(*_privateFiles, parent) && !_fileManager.entryExists(parent);
+             path::isInsideFolder(*_backupFolder, parent) && !_fileManager.entryExists(parent);
              parent = path::parent(parent)) {
             missing.push_back(parent);
         }

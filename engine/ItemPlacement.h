@@ -28,13 +28,13 @@ public:
 
     // The backup folder of the run, made on first use in "BackupFiles" of the installation; none without
     // an installation.
-    const std::optional<std::string>& privateFiles();
+    const std::optional<std::string>& backupFolder();
     // The backup folder if it has been made, without making it.
-    const std::optional<std::string>& madeBackupFolder() const { return _privateFiles; }
+    const std::optional<std::string>& madeBackupFolder() const { return _backupFolder; }
     // The run made the installation's "BackupFiles" folder.
     bool madeBackupRoot() const { return _madeBackupRoot; }
     // Forgets the backup folder (the next use makes a new one) or takes another.
-    void setPrivateFiles(std::optional<std::string> folder) { _privateFiles = std::move(folder); }
+    void setBackupFolder(std::optional<std::string> folder) { _backupFolder = std::move(folder); }
 
     // What became of one item.
     struct Outcome {
@@ -54,8 +54,8 @@ public:
     // old item is kept there before it is replaced, and when it cannot be kept it stays and the new copy
     // is discarded.
     // kind: what the item is, as the caller has looked at it.
-    Outcome _installItem(const std::string& item, FileManager::EntryKind kind, const std::string& destination,
-                         const std::optional<std::string>& backupPath);
+    Outcome installItem(const std::string& item, FileManager::EntryKind kind, const std::string& destination,
+                        const std::optional<std::string>& backupPath);
 
 private:
     bool _takeExtractedItem(const std::string& item, const std::string& partial,
@@ -66,7 +66,7 @@ private:
     FileManager& _fileManager;
     const ArchiveExtraction& _extraction;
     const std::string& _targetPath;
-    std::optional<std::string> _privateFiles;
+    std::optional<std::string> _backupFolder;
     bool _madeBackupRoot = false;
     const std::atomic<bool>* _stopRequested;
 };

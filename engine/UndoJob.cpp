@@ -1,25 +1,36 @@
 #include "engine/UndoJob.h"
 
+#include "engine/UpdateRecordStore.h"
 #include "engine/UpdateUndo.h"
+
+#include <QMetaObject>
 
 namespace quorvane {
 
+UndoJob::UndoJob(FileManager& fileManager, const Localizer& localizer, UpdateRecordStore* store)
+    : _fileManager(fileManager), _localizer(localizer), _store(store) {}
+
 UndoJob::~UndoJob() {
-    _worker.reset();
+    const std::lock_guard lock(_workerMutex);
+    _worker.reset(); // before the context, so that a report posted meanwhile goes with it unheard
 }
 
 void UndoJob::start(UpdateRecord record, std::optional<std::string> recordFile,
                     std::function<void(const UpdateReport&)> done) {
+    const std::lock_guard lock(_workerMutex);
     if (!_worker) {
         _worker = std::make_unique<WorkerThread>();
     }
-    _worker->post(
-        [this, record = std::move(record), recordFile = std::move(recordFile), done = std::move(done)] {
-            const UpdateReport report =
-                UpdateUndo::undoKeptRun(record, recordFile, _store, _fileManager, _localizer);
-            QMetaObject::invokeMethod(
-                &_context, [done, report] { done(report); }, Qt::QueuedConnection);
-        });
+    _worker->post([this, record = std::move(record), recordFile = std::move(recordFile),
+                   done = std::move(done)] {
+        const UpdateReport report =
+            UpdateUndo::report(UpdateUndo::undo(record, _fileManager, _localizer), _localizer);
+        // The next undo goes one run further back.
+        if (_store && recordFile) {
+            _store->forget(*recordFile);
+        }
+        QMetaObject::invokeMethod(&_context, [done, report] { done(report); }, Qt::QueuedConnection);
+    });
 }
 
 } // namespace quorvane

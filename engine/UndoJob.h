@@ -7,6 +7,7 @@
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -16,14 +17,20 @@ class FileManager;
 class Localizer;
 class UpdateRecordStore;
 
-// Takes installations back to where they were before an update, one undo after the other, on a thread of
-// its own.
+// Takes installations back from the records of their update runs, one undo after the other, on a
+// thread of its own; the thread that made the job stays free and hears of each undo's end.
 class UndoJob {
 public:
-    UndoJob(FileManager& fileManager, const Localizer& localizer, UpdateRecordStore* store)
-        : _fileManager(fileManager), _localizer(localizer), _store(store) {}
+    UndoJob(FileManager& fileManager, const Localizer& localizer, UpdateRecordStore* store);
+    // Waits for the undo under way; its report is then not delivered.
     ~UndoJob();
+    UndoJob(const UndoJob&) = delete;
+    UndoJob& operator=(const UndoJob&) = delete;
 
+    // Undoes one update from its record on the job's own thread (made on first use): what it added is
+    // removed, what it replaced moved back from its backup folder, its kept record (recordFile, in the
+    // store) forgotten. done gets the undo's report on the thread the job was made on. May be called
+    // from any thread; undos run one after the other.
     void start(UpdateRecord record, std::optional<std::string> recordFile,
                std::function<void(const UpdateReport&)> done);
 
@@ -31,7 +38,9 @@ private:
     FileManager& _fileManager;
     const Localizer& _localizer;
     UpdateRecordStore* _store;
+    // On the thread the job was made on: the reports are posted to it, and go undelivered once it goes.
     QObject _context;
+    std::mutex _workerMutex;
     std::unique_ptr<WorkerThread> _worker;
 };
 

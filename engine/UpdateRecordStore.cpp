@@ -3,6 +3,7 @@
 #include "engine/DateTimeComponent.h"
 #include "platform/FileManager.h"
 #include "platform/PathUtilities.h"
+#include "platform/PosixIo.h"
 
 #include <cerrno>
 #include <chrono>
@@ -23,18 +24,8 @@ bool writeNewFile(const std::string& path, const std::string& bytes) {
     if (descriptor < 0) {
         return false;
     }
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(descriptor, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    const bool ok = ::close(descriptor) == 0 && written == bytes.size() &&
+    const bool written = posixio::writeAll(descriptor, bytes);
+    const bool ok = ::close(descriptor) == 0 && written &&
                     ::renameat2(AT_FDCWD, partial.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0;
     if (!ok) {
         ::unlink(partial.c_str());
@@ -73,7 +64,7 @@ std::optional<std::string> UpdateRecordStore::_write(const UpdateRecord& record)
     // Named by the run's time and a number, so that the names sort as the runs came, within a second too.
     const std::string base = path::join(_folder, dateTimeComponentAt(record.date()));
     for (int suffix = 1; suffix < 1000; ++suffix) {
-        char number[8] = "";
+        char number[16] = "";
         std::snprintf(number, sizeof number, "-%03d", suffix);
         const std::string name = base + number + std::string(kSuffix);
         if (writeNewFile(name, record.serialized())) {

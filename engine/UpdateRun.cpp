@@ -1,10 +1,9 @@
 #include "engine/UpdateRun.h"
 
 #include "engine/CompletionReport.h"
+#include "engine/UndoJob.h"
 #include "engine/UpdateRecordStore.h"
 #include "engine/UpdateRunDelegate.h"
-#include "engine/UpdateUndo.h"
-#include "platform/CleanupJournal.h"
 #include "platform/Clock.h"
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
@@ -12,9 +11,9 @@
 #include "platform/MessageFormat.h"
 #include "platform/PathInFolder.h"
 #include "platform/PathUtilities.h"
+#include "platform/SystemError.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 
 namespace quorvane {
@@ -56,7 +55,7 @@ UpdateRun::~UpdateRun() {
     _statusTimer.stop();
     if (_worker) {
         _cancelRequested = true;
-        _worker->runAndWait([this] { _extraction._stopExtractions(); });
+        _worker->runAndWait([this] { _extraction.stopAll(); });
         _worker.reset();
     }
 }
@@ -79,7 +78,7 @@ void UpdateRun::start() {
             }
         }
         std::vector<std::string> files = _updateFiles;
-        _addDataFromFiles(files);
+        _lineUpAndInstall(files);
     });
 }
 
@@ -89,38 +88,30 @@ void UpdateRun::cancel() {
     }
     // The pass under way sees the request between two items and returns; then the tools are stopped.
     _worker->post([this] {
-        _extraction._stopExtractions();
+        _extraction.stopAll();
         if (!_busy()) {
-            _terminateAddDataFromFiles();
+            _finish();
         }
     });
 }
 
-void UpdateRun::putBack(std::function<void(const UpdateReport&)> done) {
+void UpdateRun::putBack(UndoJob& job, std::function<void(const UpdateReport&)> done) {
     if (_running || !_worker) {
         return;
     }
-    _running = true;
-    _worker->post([this, done = std::move(done)] {
-        const UpdateReport report =
-            UpdateUndo::undoKeptRun(_record, _recordFile, _services.recordStore, _fileManager, _services.localizer);
-        QMetaObject::invokeMethod(
-            &_ownerContext,
-            [this, done, report] {
-                _running = false;
-                done(report);
-            },
-            Qt::QueuedConnection);
+    // The record is stamped and kept on the run's thread right after the end is posted: after that.
+    _worker->post([this, &job, done = std::move(done)]() mutable {
+        job.start(_record, _recordFile, std::move(done));
     });
 }
 
 bool UpdateRun::_busy() const {
-    return recursionLevel > 0 || _extraction.pending();
+    return _installingPasses > 0 || _extraction.pending();
 }
 
-void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
+void UpdateRun::_lineUpAndInstall(std::vector<std::string>& items) {
     bool match = false;
-    ++recursionLevel;
+    ++_installingPasses;
 
     // Should the installation have gone during the run, nothing more goes in, and nothing makes it again.
     bool installationIsFolder = false;
@@ -130,8 +121,8 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
     std::vector<std::string> kept;
     std::vector<std::string> folders;
     std::vector<std::string> plainItems;
-    for (const std::string& item : files) {
-        if (_stopping()) {
+    for (const std::string& item : items) {
+        if (stopRequested()) {
             break;
         }
         // An item the user dropped is taken where it leads; anything beneath one is taken as it is.
@@ -150,7 +141,7 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
         }
         if (reason) {
             const std::size_t entries = refused ? 1 : _progressEntriesOf(item, kind);
-            _noteFailure(item, *reason, installationThere || refused ? 1 : fileCount(entries - 1));
+            noteFailure(item, *reason, installationThere || refused ? 1 : fileCount(entries - 1));
             if (!refused) {
                 _advanceProgress(entries, path::fileName(item));
             }
@@ -164,31 +155,31 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
             kept.push_back(item);
             folders.push_back(item);
         } else if (path::extension(item) == "zip") {
-            _extraction._unzipFile(item);
+            _extraction.extract(item);
         } else {
             kept.push_back(item);
             plainItems.push_back(item);
         }
     }
-    files = std::move(kept);
+    items = std::move(kept);
 
-    if (_stopping()) {
+    if (stopRequested()) {
         // Nothing more is begun.
     } else if (match) {
         _lineUpFound = true;
-        _copyDataFromFiles(files, "");
+        _mergeIntoInstallation(items, "");
     } else {
         for (const std::string& item : plainItems) { // never installed: no level of theirs lines up
             _advanceProgress(1, path::fileName(item));
         }
         for (const std::string& folder : folders) {
-            if (_stopping()) {
+            if (stopRequested()) {
                 break;
             }
             if (_walkGuard.walkFolder(folder)) {
                 _advanceProgress(1, path::fileName(folder)); // the folder; its entries count below
-                std::vector<std::string> contents = _directoryContentFullPathsAtPath(folder);
-                _addDataFromFiles(contents);
+                std::vector<std::string> contents = _folderEntries(folder);
+                _lineUpAndInstall(contents);
             } else { // walked already by another way, and counted for each way
                 _advanceProgress(_progressEntriesOf(folder, FileManager::EntryKind::folder),
                                  path::fileName(folder));
@@ -196,16 +187,16 @@ void UpdateRun::_addDataFromFiles(std::vector<std::string>& files) {
         }
     }
 
-    --recursionLevel;
+    --_installingPasses;
     if (!_busy()) {
-        _terminateAddDataFromFiles();
+        _finish();
     }
 }
 
-bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const std::string& subPath) {
+bool UpdateRun::_mergeIntoInstallation(const std::vector<std::string>& items, const std::string& subPath) {
     bool copied = false;
-    for (const std::string& item : files) {
-        if (_stopping()) {
+    for (const std::string& item : items) {
+        if (stopRequested()) {
             break;
         }
         const std::string relativePath =
@@ -216,7 +207,7 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
         const bool dropped = _walkGuard.isDroppedItem(item);
         const FileManager::EntryKind kind = _fileManager.entryKind(item, dropped);
         if (kind == FileManager::EntryKind::symbolicLink || kind == FileManager::EntryKind::special) {
-            _noteFailure(item, CompletionReport::notInstalledReason(kind, 0, _services));
+            noteFailure(item, CompletionReport::notInstalledReason(kind, 0, _services), 1);
             _advanceProgress(1, relativePath);
             continue;
         }
@@ -228,7 +219,7 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
         const bool destinationTaken = destinationState.entryExists;
         std::optional<std::string> backupPath;
         if (destinationTaken) {
-            if (const auto& backupFolder = privateFiles()) {
+            if (const auto& backupFolder = _placement.backupFolder()) {
                 backupPath = path::join(*backupFolder, relativePath);
             }
         }
@@ -239,13 +230,13 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
             }
             if (kind != FileManager::EntryKind::folder) {
                 // A file cannot take the place of a folder without losing the folder: it is left out.
-                _noteFailure(item, _localized("A folder of that name is in the way."));
+                noteFailure(item, _localized("A folder of that name is in the way."), 1);
                 _advanceProgress(_progressEntriesOf(source, kind), relativePath);
                 continue;
             }
             const auto names = _fileManager.folderContents(source);
             if (!names) {
-                _noteFailure(item, _errorText(_fileManager.lastError())); // an unreadable folder
+                noteFailure(item, systemErrorText(_fileManager.lastError()), 1); // an unreadable folder
                 _advanceProgress(_progressEntriesOf(source, kind), relativePath);
                 continue;
             }
@@ -256,7 +247,7 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
             _advanceProgress(1, relativePath); // the merged folder; its entries count as they are merged
             const std::vector<std::string> contents = fullPaths(source, *names);
             if (!contents.empty()) {
-                copied = _copyDataFromFiles(contents, relativePath) || copied;
+                copied = _mergeIntoInstallation(contents, relativePath) || copied;
             }
             continue;
         }
@@ -267,8 +258,8 @@ bool UpdateRun::_copyDataFromFiles(const std::vector<std::string>& files, const 
             continue;
         }
         copied = _countPlacement(source, relativePath,
-                                 _placement._installItem(source, kind, destination,
-                                                         destinationTaken ? backupPath : std::nullopt)) ||
+                                 _placement.installItem(source, kind, destination,
+                                                        destinationTaken ? backupPath : std::nullopt)) ||
                  copied;
     }
     return copied;
@@ -285,7 +276,7 @@ bool UpdateRun::_countPlacement(const std::string& item, const std::string& rela
         return false;
     }
     if (outcome.failure) {
-        _noteFailure(item, *outcome.failure, fileCount(outcome.entries));
+        noteFailure(item, *outcome.failure, fileCount(outcome.entries));
         _advanceProgress(handled, relativePath);
         return false;
     }
@@ -294,7 +285,7 @@ bool UpdateRun::_countPlacement(const std::string& item, const std::string& rela
     }
     _record.addItem(relativePath, outcome.replaced, outcome.folder);
     for (const FileManager::CopyOutcome::LeftOut& entry : outcome.leftOut) {
-        _noteFailure(entry.path, CompletionReport::notInstalledReason(entry.kind, entry.error, _services));
+        noteFailure(entry.path, CompletionReport::notInstalledReason(entry.kind, entry.error, _services), 1);
     }
     // The number of entries put in place: the file, or everything beneath the folder that was copied.
     const std::size_t count = outcome.entries - outcome.leftOut.size();
@@ -303,29 +294,27 @@ bool UpdateRun::_countPlacement(const std::string& item, const std::string& rela
     return true;
 }
 
-std::vector<std::string> UpdateRun::_directoryContentFullPathsAtPath(const std::string& path) const {
-    const auto names = _fileManager.folderContents(path);
-    return names ? fullPaths(path, *names) : std::vector<std::string>();
+std::vector<std::string> UpdateRun::_folderEntries(const std::string& folder) const {
+    const auto names = _fileManager.folderContents(folder);
+    return names ? fullPaths(folder, *names) : std::vector<std::string>();
 }
 
 std::size_t UpdateRun::_progressEntriesOf(const std::string& item, FileManager::EntryKind kind) const {
     return 1 + (kind == FileManager::EntryKind::folder ? _fileManager.countSubpaths(item) : 0);
 }
 
-void UpdateRun::_advanceProgress(std::size_t entries, const std::string& file, const std::string& status) {
+void UpdateRun::_advanceProgress(std::size_t entries, const std::string& file) {
     if (entries > 0) {
-        _progressValue += static_cast<double>(entries);
-        _updateInstallStatus(status.empty() ? _localized("Installing:") : status, file);
+        advanceProgress(entries, _localized("Installing:"), file);
     }
 }
 
-void UpdateRun::_recordForCleanup(const std::string& path) {
-    if (_services.cleanupJournal) {
-        _services.cleanupJournal->record(path);
-    }
+void UpdateRun::advanceProgress(std::size_t entries, const std::string& status, const std::string& file) {
+    _progressValue += static_cast<double>(entries);
+    _setStatus(status, file);
 }
 
-void UpdateRun::_updateInstallStatus(const std::string& status, const std::string& file) {
+void UpdateRun::_setStatus(const std::string& status, const std::string& file) {
     const std::lock_guard lock(_statusMutex);
     _pendingStatus = Status{status, file, _progressValue, _progressMaxValue};
 }
@@ -341,7 +330,7 @@ void UpdateRun::_showStatus() {
     }
 }
 
-void UpdateRun::_terminateAddDataFromFiles() {
+void UpdateRun::_finish() {
     if (std::exchange(_terminated, true)) {
         return;
     }
@@ -354,10 +343,10 @@ void UpdateRun::_terminateAddDataFromFiles() {
     }
     _record.setBackupFolder(_placement.madeBackupFolder());
     _record.setMadeBackupRoot(_placement.madeBackupRoot());
-    _placement.setPrivateFiles(std::nullopt);
+    _placement.setBackupFolder(std::nullopt);
     _updateFiles.clear();
     _extraction.setTempFolders(std::nullopt);
-    _extraction._removeFinishedTempFolders();
+    _extraction.removeFinishedFolders();
     const UpdateReport report = CompletionReport::compose(*this, _services);
     if (_services.recordStore) {
         _services.recordStore->expect(); // kept below, once the report is on its way
@@ -381,13 +370,9 @@ void UpdateRun::_terminateAddDataFromFiles() {
     }
 }
 
-void UpdateRun::_noteFailure(const std::string& item, const std::string& reason, std::int32_t files) {
+void UpdateRun::noteFailure(const std::string& item, const std::string& reason, std::int32_t files) {
     _numFilesFailed += files;
     _notInstalled.push_back(NotInstalled{item, reason});
-}
-
-std::string UpdateRun::_errorText(int error) {
-    return error == 0 ? std::string("Unknown error") : std::string(std::strerror(error));
 }
 
 std::string UpdateRun::_localized(const std::string& key) const {

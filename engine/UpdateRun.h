@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/ArchiveExtraction.h"
+#include "engine/ExtractionHost.h"
 #include "engine/ItemPlacement.h"
 #include "engine/UpdateRecord.h"
 #include "engine/UpdateReport.h"
@@ -22,6 +23,7 @@
 
 namespace quorvane {
 
+class UndoJob;
 class UpdateRunDelegate;
 
 // One confirmed update: the dropped items installed into one installation, from the confirmation to the
@@ -34,33 +36,35 @@ class UpdateRunDelegate;
 // (the owner) stays free. The delegate hears from the run on the owner's thread, through its event loop:
 // the progress at most about 60 times a second, always the last status before the end, then the end.
 // Everything public is for the owner's thread; the figures are the run's own until its end is told.
-class UpdateRun {
+// Its archive extractions reach it through its ExtractionHost side, on the run's thread.
+class UpdateRun : private ExtractionHost {
 public:
     // targetPath: the installation; updateFiles: the items the user dropped onto it.
     UpdateRun(UpdateServices services, UpdateRunDelegate& delegate, std::string targetPath,
               std::vector<std::string> updateFiles);
     // A run still going stops between two items: its tools are killed and its extraction folders deleted;
     // its backup folder stays. Waits for the item under way.
-    ~UpdateRun();
+    ~UpdateRun() override;
     UpdateRun(const UpdateRun&) = delete;
     UpdateRun& operator=(const UpdateRun&) = delete;
 
     // Sizes the progress maximum and installs the dropped items, on the run's thread; returns at once.
     void start();
-    // From start() until the delegate has heard of the end; and while the run is being put back.
+    // From start() until the delegate has heard of the end.
     bool inProgress() const { return _running; }
     // Stops the run between two items (never inside one: each is put in place whole or not at all), and
     // its extractions. The run then ends as any run does, with a report titled as cancelled.
     void cancel();
     bool cancelled() const { return _cancelRequested; }
-    // Undoes what the run did, once it has ended: the items it added are removed and those it replaced
-    // moved back from its backup folder. done gets the report of the undo, on the owner's thread.
-    void putBack(std::function<void(const UpdateReport&)> done);
+    // Has the job undo what the run did, once it has ended: the items it added are removed and those it
+    // replaced moved back from its backup folder. The record goes to the job once the run has kept it;
+    // done gets the report of the undo on the thread the job was made on. The caller tells whether an undo
+    // runs.
+    void putBack(UndoJob& job, std::function<void(const UpdateReport&)> done);
 
     const std::string& targetPath() const { return _targetPath; }
     // The backup folder of the run, created on first use; none without a target path.
-    const std::optional<std::string>& privateFiles() { return _placement.privateFiles(); }
-    ArchiveExtraction& extraction() { return _extraction; }
+    const std::optional<std::string>& backupFolder() { return _placement.backupFolder(); }
 
     // The run's figures; they keep their values after the report.
     double progressValue() const { return _progressValue; }
@@ -77,21 +81,19 @@ public:
         std::string reason;
     };
     const std::vector<NotInstalled>& notInstalled() const { return _notInstalled; }
-    // The text of a system error number, as the system words it.
-    static std::string _errorText(int error);
-    // The number of _addDataFromFiles calls in progress: 0 whenever the run is not inside one.
-    std::int32_t activeAddDataCalls() const { return recursionLevel; }
-    // What the run did, for undoing it; complete once its store has kept it (UpdateRecordStore::waitUntilKept),
-    // shortly after the end.
+    // What the run did, for undoing it; complete once its store has kept it
+    // (UpdateRecordStore::waitUntilKept), shortly after the end.
     const UpdateRecord& record() const { return _record; }
 
 private:
-    // The extractions feed their trees, figures and failures into the run.
-    friend class ArchiveExtraction;
-
-    void _addDataFromFiles(std::vector<std::string>& files);
-    bool _copyDataFromFiles(const std::vector<std::string>& files, const std::string& subPath);
-    std::vector<std::string> _directoryContentFullPathsAtPath(const std::string& path) const;
+    // One installing pass over items: finds the level of them that lines up with the installation,
+    // descending into folders level by level, and merges it in; archives go to the extraction. The run
+    // ends after the last pass, once no extraction is pending.
+    void _lineUpAndInstall(std::vector<std::string>& items);
+    // Merges the items into the installation at subPath; yes when something was put in place.
+    bool _mergeIntoInstallation(const std::vector<std::string>& items, const std::string& subPath);
+    // The folder's entries, named by their full paths; none when it cannot be read.
+    std::vector<std::string> _folderEntries(const std::string& folder) const;
     // Counts what became of an item handed to _placement; yes when it was installed.
     bool _countPlacement(const std::string& item, const std::string& relativePath,
                          const ItemPlacement::Outcome& outcome);
@@ -99,16 +101,23 @@ private:
     // maximum counts each entry of the dropped items once (and each archive's contents once opened); each
     // is advanced once when handled, whatever becomes of it, so that the bar is full when the run ends.
     std::size_t _progressEntriesOf(const std::string& item, FileManager::EntryKind kind) const;
-    // Moves the bar on by entries handled and shows the item with the status ("Installing:" if none).
-    void _advanceProgress(std::size_t entries, const std::string& file, const std::string& status = "");
-    // Notes a temporary item right after its creation, for removal at the next start should the program
-    // be killed before it goes.
-    void _recordForCleanup(const std::string& path);
-    void _terminateAddDataFromFiles();
-    void _updateInstallStatus(const std::string& status, const std::string& file);
+    // Moves the bar on by entries handled and shows the item as being installed.
+    void _advanceProgress(std::size_t entries, const std::string& file);
+    // Composes the report and posts the end to the owner, then keeps the record; once.
+    void _finish();
+    void _setStatus(const std::string& status, const std::string& file);
     // The installing passes or the extractions are under way (on the run's thread).
     bool _busy() const;
-    bool _stopping() const { return _cancelRequested.load(std::memory_order_relaxed); }
+
+    // What the extractions ask of the run, and the run itself uses.
+    bool stopRequested() const override { return _cancelRequested.load(std::memory_order_relaxed); }
+    void growProgressMaximum(double entries) override { _progressMaxValue += entries; }
+    void advanceProgress(std::size_t entries, const std::string& status, const std::string& file) override;
+    // Counts files that could not be installed (the item, or every file under a folder) and keeps the
+    // item's name with the reason for the report.
+    void noteFailure(const std::string& item, const std::string& reason, std::int32_t files) override;
+    void installExtracted(std::vector<std::string> items) override { _lineUpAndInstall(items); }
+    bool installing() const override { return _installingPasses > 0; }
 
     // A status as the delegate is told it.
     struct Status {
@@ -121,9 +130,6 @@ private:
     std::optional<Status> _takeStatus();
     // Tells the delegate of the latest status, if there is a new one (on the owner's thread).
     void _showStatus();
-    // Counts files that could not be installed (the item, or every file under a folder) and keeps the
-    // item's name with the reason for the report.
-    void _noteFailure(const std::string& item, const std::string& reason, std::int32_t files = 1);
     std::string _localized(const std::string& key) const;
 
     UpdateServices _services;
@@ -139,8 +145,8 @@ private:
     // Items that could not be installed (copy, backup or source failed).
     std::int32_t _numFilesFailed = 0;
     std::vector<NotInstalled> _notInstalled;
-    // The number of _addDataFromFiles calls in progress.
-    std::int32_t recursionLevel = 0;
+    // The installing passes under way, one inside the other as the walk descends.
+    std::int32_t _installingPasses = 0;
     // Some level of the run's items lined up with the installation.
     bool _lineUpFound = false;
     WalkGuard _walkGuard;
@@ -153,7 +159,7 @@ private:
     std::atomic<bool> _cancelRequested{false};
     // The report has been composed: the run is over on its thread.
     bool _terminated = false;
-    // Seen from the owner: from start() to the end told, and while being put back.
+    // Seen from the owner: from start() to the end told.
     bool _running = false;
     // The latest status the delegate has not been told yet.
     std::mutex _statusMutex;

@@ -1,12 +1,11 @@
 #include "engine/UpdateUndo.h"
 
-#include "engine/UpdateRecordStore.h"
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
 #include "platform/MessageFormat.h"
 #include "platform/PathUtilities.h"
+#include "platform/SystemError.h"
 
-#include <cstring>
 
 namespace quorvane {
 namespace {
@@ -56,7 +55,7 @@ UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fil
             if (fileManager.removeItem(path)) {
                 ++result.removed;
             } else {
-                result.leftAlone.push_back({path, std::strerror(fileManager.lastError())});
+                result.leftAlone.push_back({path, systemErrorText(fileManager.lastError())});
             }
             continue;
         }
@@ -66,7 +65,7 @@ UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fil
         } else if (restore(fileManager, backup, path, item.folder)) {
             ++result.restored;
         } else {
-            result.leftAlone.push_back({path, std::strerror(fileManager.lastError())});
+            result.leftAlone.push_back({path, systemErrorText(fileManager.lastError())});
         }
     }
     if (record.backupFolder()) {
@@ -79,15 +78,6 @@ UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fil
         }
     }
     return result;
-}
-
-UpdateReport UpdateUndo::undoKeptRun(const UpdateRecord& record, const std::optional<std::string>& file,
-                                     UpdateRecordStore* store, FileManager& fileManager, const Localizer& localizer) {
-    const UpdateReport done = report(undo(record, fileManager, localizer), localizer);
-    if (store && file) {
-        store->forget(*file);
-    }
-    return done;
 }
 
 bool UpdateUndo::restore(FileManager& fileManager, const std::string& backup, const std::string& path,

@@ -12,11 +12,11 @@ namespace quorvane {
 
 class FileManager;
 class Localizer;
-class UpdateRecordStore;
 
 // Takes an installation back to where it was before one update run, from the run's record: the items the
-// run added are removed, the ones it replaced are moved back from its backup folder, and the backup folder
-// goes once it is empty. An item that has changed or gone since the run is left as it is, and named.
+// run added are removed, the ones it replaced are moved back from its backup folder, and the backup
+// folder goes once it is empty. An item that has changed or gone since the run is left as it is, and
+// named. UndoJob runs it on a thread of its own.
 class UpdateUndo {
 public:
     struct LeftAlone {
@@ -30,10 +30,6 @@ public:
     };
 
     static Result undo(const UpdateRecord& record, FileManager& fileManager, const Localizer& localizer);
-    // Undoes the run, forgets its kept record (file, in store) so that the next undo goes one run further
-    // back, and answers the undo's report.
-    static UpdateReport undoKeptRun(const UpdateRecord& record, const std::optional<std::string>& file,
-                                    UpdateRecordStore* store, FileManager& fileManager, const Localizer& localizer);
     // The report of an undo, as its sheet shows it.
     static UpdateReport report(const Result& result, const Localizer& localizer);
 

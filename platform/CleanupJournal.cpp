@@ -2,6 +2,7 @@
 
 #include "platform/FileManager.h"
 #include "platform/PathUtilities.h"
+#include "platform/PosixIo.h"
 
 #include <cerrno>
 #include <chrono>
@@ -42,28 +43,11 @@ bool isOurs(const std::string& path) {
     return isExtractionFolderName(name) && ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool writeAll(int fd, const std::string& bytes) {
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 std::string readAll(int fd) {
     std::string bytes;
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t n = posixio::readSome(fd, buffer, sizeof buffer);
         if (n <= 0) {
             return bytes;
         }
@@ -119,7 +103,7 @@ bool CleanupJournal::open() {
 void CleanupJournal::record(const std::string& path) {
     // Names may hold any byte but NUL, line breaks included.
     if (!path.empty() && open()) {
-        writeAll(_fd, path + '\0');
+        posixio::writeAll(_fd, path + '\0');
     }
 }
 

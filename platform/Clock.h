@@ -12,7 +12,6 @@ public:
     virtual std::time_t now() const = 0;
     // For spacing out redraws; never goes backwards.
     virtual std::chrono::steady_clock::time_point monotonicNow() const = 0;
-    virtual void sleepFor(std::chrono::milliseconds duration) = 0;
 };
 
 } // namespace quorvane

@@ -1,5 +1,7 @@
 #include "platform/FileHandle.h"
 
+#include "platform/PosixIo.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,10 +39,8 @@ std::string FileHandle::readDataOfLength(std::size_t length) {
         if (_offset > static_cast<std::uint64_t>(INT64_MAX)) {
             break;
         }
-        const ssize_t n = ::pread(_fd, data.data() + got, length - got, static_cast<off_t>(_offset));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t n = posixio::retryInterrupted(
+            [&] { return ::pread(_fd, data.data() + got, length - got, static_cast<off_t>(_offset)); });
         if (n <= 0) {
             break;
         }

@@ -4,6 +4,7 @@
 #include "platform/FolderListing.h"
 #include "platform/PathInFolder.h"
 #include "platform/PathUtilities.h"
+#include "platform/PosixIo.h"
 #include "platform/TreeCopy.h"
 #include "platform/TreeWalks.h"
 
@@ -369,10 +370,7 @@ std::optional<std::string> FileManager::readFileHead(const std::string& path,
         if (length == text.size()) {
             text.resize(std::min(maxLength, 2 * text.size()));
         }
-        const ssize_t n = ::read(fd.fd, text.data() + length, text.size() - length);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t n = posixio::readSome(fd.fd, text.data() + length, text.size() - length);
         if (n < 0) {
             return std::nullopt;
         }

@@ -8,7 +8,6 @@ class SystemClock : public Clock {
 public:
     std::time_t now() const override;
     std::chrono::steady_clock::time_point monotonicNow() const override;
-    void sleepFor(std::chrono::milliseconds duration) override;
 };
 
 } // namespace quorvane

@@ -3,6 +3,7 @@
 #include "platform/FdCloser.h"
 #include "platform/FolderListing.h"
 #include "platform/PathUtilities.h"
+#include "platform/PosixIo.h"
 
 #include <algorithm>
 #include <array>
@@ -18,21 +19,6 @@ namespace {
 
 constexpr std::size_t kBlockSize = 1 << 20;
 constexpr std::size_t kKernelCopyChunk = std::size_t{1} << 30;
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 // Copies the data of one regular file: a reflink where the file system offers one, else the kernel's
 // in-place copy, else plain reads and writes. The kernel copy goes on to the end of the file, so a source
@@ -54,10 +40,8 @@ bool copyFileData(int in, int out, std::uint64_t device, off_t size,
                            ? static_cast<std::size_t>(size) + 1
                            : kKernelCopyChunk;
     for (;;) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, want, 0);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t n =
+            posixio::retryInterrupted([&] { return ::copy_file_range(in, nullptr, out, nullptr, want, 0); });
         if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
             break; // no kernel copy here: the rest by reading and writing, from where it stopped
         }
@@ -71,17 +55,14 @@ bool copyFileData(int in, int out, std::uint64_t device, off_t size,
     }
     std::unique_ptr<char[]> buffer(new char[kBlockSize]);
     for (;;) {
-        const ssize_t n = ::read(in, buffer.get(), kBlockSize);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t n = posixio::readSome(in, buffer.get(), kBlockSize);
         if (n < 0) {
             return false;
         }
         if (n == 0) {
             return true;
         }
-        if (!writeAll(out, buffer.get(), static_cast<std::size_t>(n))) {
+        if (!posixio::writeAll(out, {buffer.get(), static_cast<std::size_t>(n)})) {
             return false;
         }
     }

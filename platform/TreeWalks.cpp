@@ -2,6 +2,7 @@
 
 #include "platform/FdCloser.h"
 #include "platform/PathUtilities.h"
+#include "platform/PosixIo.h"
 
 #include <algorithm>
 #include <array>
@@ -21,25 +22,6 @@ constexpr std::size_t kCompareBlockSize = 64 * 1024;
 std::vector<std::string> listNames(const std::string& path) {
     std::unique_ptr<FolderListing> dir = FolderListing::openAt(AT_FDCWD, path.c_str(), true);
     return dir ? dir->names() : std::vector<std::string>();
-}
-
-// Reads until the buffer is full or the file ends; -1 on a read error.
-ssize_t readFull(int fd, char* buffer, std::size_t size) {
-    std::size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::read(fd, buffer + got, size - got);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return -1;
-        }
-        if (n == 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    return static_cast<ssize_t>(got);
 }
 
 // Compares two files of the same measured size block by block, stopping at the first difference. Each
@@ -63,8 +45,8 @@ bool sameFileContents(NameInFolder file1, NameInFolder file2, off_t size) {
     };
     for (off_t left = size;;) {
         const std::size_t block = want(left);
-        const ssize_t na = readFull(a.fd, bufferA, block);
-        const ssize_t nb = readFull(b.fd, bufferB, block);
+        const ssize_t na = posixio::readFull(a.fd, bufferA, block);
+        const ssize_t nb = posixio::readFull(b.fd, bufferB, block);
         if (na < 0 || na != nb || std::memcmp(bufferA, bufferB, static_cast<std::size_t>(na)) != 0) {
             return false;
         }

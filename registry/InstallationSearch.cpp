@@ -1,6 +1,6 @@
 #include "registry/InstallationSearch.h"
 
-#include "process/MyProcess.h"
+#include "process/ToolProcess.h"
 #include "registry/InstallationList.h"
 
 namespace quorvane {
@@ -17,13 +17,15 @@ void InstallationSearch::start(InstallationList& list) {
     }
     list.setSearching(true);
     // One unexpanded pattern: every path that ends in the application's name.
-    _tool = MyProcess::initProcess(
-        _locatePath, "/", std::string("*/Quorvane"), std::nullopt, nullptr,
-        [this, &list](MyProcess& tool) {
-            _tool = nullptr;
-            list.fillFromSearch(tool.outputString());
-        },
-        this, _log);
+    _tool = ToolProcess::start(ToolRequest{.program = _locatePath,
+                                           .folder = "/",
+                                           .arguments = {"*/Quorvane"},
+                                           .onFinished =
+                                               [this, &list](ToolProcess& tool) {
+                                                   _tool = nullptr;
+                                                   list.fillFromSearch(tool.output());
+                                               }},
+                               _log);
 }
 
 } // namespace quorvane

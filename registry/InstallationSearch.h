@@ -6,7 +6,7 @@ namespace quorvane {
 
 class InstallationList;
 class Log;
-class MyProcess;
+class ToolProcess;
 
 // Looks for the installations on the machine with the locate tool and lists what it finds. The list says
 // it is searching until the tool has ended.
@@ -23,7 +23,7 @@ public:
 private:
     std::string _locatePath;
     Log& _log;
-    MyProcess* _tool = nullptr;
+    ToolProcess* _tool = nullptr;
 };
 
 } // namespace quorvane

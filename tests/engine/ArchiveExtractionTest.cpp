@@ -14,69 +14,84 @@ class Archive : public testing::TestWithParam<RunCase> {};
 TEST_P(Archive, IsExtractedInstalledWholeOrNotAtAllAndItsFolderRemoved) { expectRun(GetParam()); }
 
 const RunCase kArchiveCases[] = {
-    {"a dropped archive", [](auto& f, auto&, auto&) {
+    {"a dropped archive", [](auto& f, auto&) {
          f.writeFile("home/game/Art/old.png", "old");
          return Paths{ZipBuilder().add("Art/").add("Art/old.png", "new").add("Art/Maps/m1.map", "m1")
                           .add("Text/readme.txt", "r").writeTo(f.makeFolder("drop") + "/Addon.zip")};
-     }, {3, 1, 0, 0}, {{"Art/old.png", "new"}, {"Art/Maps/m1.map", "m1"}, {"Text/readme.txt", "r"}},
+     }, {.added = 3, .replaced = 1},
+     {{"Art/old.png", "new"}, {"Art/Maps/m1.map", "m1"}, {"Text/readme.txt", "r"}},
      "Art/\nArt/old.png\nText/\n", {}, {}, {}, [](RunHarness& h, auto&) {
-         EXPECT_EQ(h.run().progressMaxValue(), 1 + 4 + 6) << "the archive, its entries extracted, and those on disk installed";
+         EXPECT_EQ(h.run().progressMaxValue(), 1 + 4 + 6)
+             << "the archive, its entries extracted, and those on disk installed";
          EXPECT_EQ(h.progress.front().status + " " + h.progress.front().file, "Unzipping: Addon.zip");
      }},
-    {"archives inside dropped folders and inside archives", [](auto& f, auto&, auto&) {
-         ZipBuilder().add("Text/outer.txt", "outer").add("inner.zip", ZipBuilder().add("Art/inner.png", "inner").bytes())
+    {"archives inside dropped folders and inside archives", [](auto& f, auto&) {
+         const std::string inner = ZipBuilder().add("Art/inner.png", "inner").bytes();
+         ZipBuilder().add("Text/outer.txt", "outer").add("inner.zip", inner)
              .writeTo(f.makeFolder("drop/wrapper") + "/outer.zip");
          ZipBuilder().add("Art/second.png", "2").writeTo(f / "drop/wrapper/second.zip");
          f.writeFile("drop/wrapper/readme.txt", "not lined up");
          return Paths{f / "drop/wrapper"};
-     }, {3, 0, 0, 0}, {{"Text/outer.txt", "outer"}, {"Art/inner.png", "inner"}, {"Art/second.png", "2"},
-                        {"readme.txt", "<missing>"}, {"inner.zip", "<missing>"}}},
-    {"entries named to escape stay inside the temporary folder, non-ASCII names install as written", [](auto& f, auto&, auto&) {
-         return Paths{ZipBuilder().add("../escaped.txt", "up").add("/absolute.txt", "abs").add("Art/../../sneaky.txt", "s")
-                          .add("Art/fine.png", "fine").add("Art/caf\xc3\xa9/\xc3\xa9t\xc3\xa9.png", "summer")
+     }, {.added = 3}, {{"Text/outer.txt", "outer"}, {"Art/inner.png", "inner"}, {"Art/second.png", "2"},
+                       {"readme.txt", "<missing>"}, {"inner.zip", "<missing>"}}},
+    {"entries named to escape stay inside the temporary folder, non-ASCII names install as written",
+     [](auto& f, auto&) {
+         return Paths{ZipBuilder().add("../escaped.txt", "up").add("/absolute.txt", "abs")
+                          .add("Art/../../sneaky.txt", "s").add("Art/fine.png", "fine")
+                          .add("Art/caf\xc3\xa9/\xc3\xa9t\xc3\xa9.png", "summer")
                           .writeTo(f.makeFolder("drop") + "/nasty.zip")};
-     }, {5, 0, 0, 0}, {{"Art/fine.png", "fine"}, {"Art/caf\xc3\xa9/\xc3\xa9t\xc3\xa9.png", "summer"}}, "<none>", {}, {}, {}, [](auto&, auto&) {
-         EXPECT_FALSE(exists("/absolute.txt"));
-     }},
-    {"a pipe named like an archive is reported and the run ends", [](auto& f, auto&, auto&) {
+     }, {.added = 5}, {{"Art/fine.png", "fine"}, {"Art/caf\xc3\xa9/\xc3\xa9t\xc3\xa9.png", "summer"}},
+     "<none>", {}, {}, {}, [](auto&, auto&) { EXPECT_FALSE(exists("/absolute.txt")); }},
+    {"a pipe named like an archive is reported and the run ends", [](auto& f, auto&) {
          ::mkfifo((f.makeFolder("drop") + "/Addon.zip").c_str(), 0644);
-         return Paths{f / "drop/Addon.zip", ZipBuilder().add("Art/new.png", "new").writeTo(f / "drop/Real.zip")};
-     }, {1, 0, 0, 1}, {{"Art/new.png", "new"}}, "<none>", {{"drop/Addon.zip", ""}}},
-    {"damaged, truncated, oversized archives and no archive at all install nothing", [](auto& f, auto&, auto&) {
+         return Paths{f / "drop/Addon.zip",
+                      ZipBuilder().add("Art/new.png", "new").writeTo(f / "drop/Real.zip")};
+     }, {.added = 1, .failed = 1}, {{"Art/new.png", "new"}}, "<none>", {{"drop/Addon.zip", ""}}},
+    {"damaged, truncated, oversized archives and no archive at all install nothing", [](auto& f, auto&) {
          std::string damaged = kGood;
          damaged[damaged.find("aaaa")] = 'X'; // jar extracts it and exits 0
-         return Paths{f.writeFile("drop/damaged.zip", damaged), f.writeFile("drop/truncated.zip", kGood.substr(0, kGood.size() / 2)),
+         return Paths{f.writeFile("drop/damaged.zip", damaged),
+                      f.writeFile("drop/truncated.zip", kGood.substr(0, kGood.size() / 2)),
                       f.writeFile("drop/no-zip.zip", "this is no archive"),
-                      ZipBuilder().add("Art/huge.png", "small").declareSize(std::uint64_t{1} << 50).add("Art/c.png", "c")
-                          .writeTo(f / "drop/huge.zip"),
+                      ZipBuilder().add("Art/huge.png", "small").declareSize(std::uint64_t{1} << 50)
+                          .add("Art/c.png", "c").writeTo(f / "drop/huge.zip"),
                       ZipBuilder().add("Art/x/y/z.png", "z").writeTo(f / "drop/implied.zip")};
-     }, {2, 0, 0, 6}, {{"Art/a.png", "<missing>"}, {"Art/c.png", "<missing>"}, {"Art/x/y/z.png", "z"}}, "<none>",
-     {{"drop/damaged.zip", "The archive is damaged: Art/a.png does not match its recorded size and checksum."},
+     }, {.added = 2, .failed = 6},
+     {{"Art/a.png", "<missing>"}, {"Art/c.png", "<missing>"}, {"Art/x/y/z.png", "z"}}, "<none>",
+     {{"drop/damaged.zip",
+       "The archive is damaged: Art/a.png does not match its recorded size and checksum."},
       {"drop/truncated.zip", "The archive is damaged: its table of contents cannot be read."},
       {"drop/no-zip.zip", "The archive is damaged: its table of contents cannot be read."},
       {"drop/huge.zip", "It needs 1125899906842625 bytes of free space to be extracted, and its disk has "}}},
-    {"thirty archives in one folder", [](auto& f, auto&, auto&) {
+    {"thirty archives in one folder", [](auto& f, auto&) {
          Paths archives;
          for (int i = 0; i < 30; ++i) {
-             archives.push_back(ZipBuilder().add("Art/" + std::to_string(i) + ".png", "x").writeTo(f.makeFolder("drop") + "/" + std::to_string(i) + ".zip"));
+             const std::string name = std::to_string(i);
+             archives.push_back(ZipBuilder().add("Art/" + name + ".png", "x")
+                                    .writeTo(f.makeFolder("drop") + "/" + name + ".zip"));
          }
          return archives;
-     }, {30, 0, 0, 0}, {{"Art/29.png", "x"}}},
-    {"what a failing tool extracted is not installed", [](auto& f, auto&, auto&) {
+     }, {.added = 30}, {{"Art/29.png", "x"}}},
+    {"what a failing tool extracted is not installed", [](auto& f, auto&) {
          return Paths{ZipBuilder().add("Art/part.png", "new").writeTo(f / "part.zip")};
-     }, {0, 0, 0, 1}, {{"Art/part.png", "<missing>"}}, "<none>", {{"part.zip", "The archive could not be extracted whole."}}, {},
+     }, {.failed = 1}, {{"Art/part.png", "<missing>"}}, "<none>",
+     {{"part.zip", "The archive could not be extracted whole."}}, {},
      // Writes one entry, lists it among lines in another language, then fails.
      "#!/bin/sh\nmkdir -p Art && printf new > Art/part.png\n"
-     "printf '  erstellt: Art/\\n  entpackt: Art/part.png\\nfertig\\n'\nsleep 0.2; exit 3\n", [](RunHarness& h, auto&) {
+     "printf '  erstellt: Art/\\n  entpackt: Art/part.png\\nfertig\\n'\nsleep 0.2; exit 3\n",
+     [](RunHarness& h, auto&) {
          EXPECT_TRUE(h.log.contains("Error: process returned code 3"));
-         EXPECT_TRUE(std::any_of(h.progress.begin(), h.progress.end(), [](const auto& p) { return p.file == "part.png"; }))
+         EXPECT_TRUE(std::any_of(h.progress.begin(), h.progress.end(),
+                                 [](const auto& p) { return p.file == "part.png"; }))
              << "the last listed entry is shown";
      }},
-    {"extracted files are moved into place, not copied", [](auto& f, auto&, auto&) {
+    {"extracted files are moved into place, not copied", [](auto& f, auto&) {
          return Paths{ZipBuilder().add("Art/moved.png", "new").writeTo(f / "a.zip")};
-     }, {1, 0, 0, 0}, {{"Art/moved.png", "new"}}, "<none>", {}, {},
+     }, {.added = 1}, {{"Art/moved.png", "new"}}, "<none>", {}, {},
      // Keeps a second name for the file it extracts, to tell afterwards which file was installed.
-     "#!/bin/sh\nmkdir -p Art && printf new > Art/moved.png\nln Art/moved.png \"$0.witness\"\necho '  inflated: Art/moved.png'\n", [](RunHarness& h, const std::string& game) {
+     "#!/bin/sh\nmkdir -p Art && printf new > Art/moved.png\nln Art/moved.png \"$0.witness\"\n"
+     "echo '  inflated: Art/moved.png'\n",
+     [](RunHarness& h, const std::string& game) {
          struct stat installed {}, witness {};
          ASSERT_EQ(::stat((game + "/Art/moved.png").c_str(), &installed), 0);
          ASSERT_EQ(::stat((h.jarPath + ".witness").c_str(), &witness), 0);
@@ -92,10 +107,12 @@ INSTANTIATE_TEST_SUITE_P(Run, Archive, testing::ValuesIn(kArchiveCases),
 TEST(ArchiveTool, AToolStillRunningStopsWhenTheProgramEnds) {
     TemporaryFolder tools;
     const std::string jar =
-        tools.writeFile("jar", "#!/bin/sh\necho $$ > \"$0.pid\"\nwhile :; do printf x >> written; sleep 0.05; done\n");
+        tools.writeFile("jar", "#!/bin/sh\necho $$ > \"$0.pid\"\n"
+                               "while :; do printf x >> written; sleep 0.05; done\n");
     ::chmod(jar.c_str(), 0755);
     RunHarness harness(nullptr, jar);
-    const std::string archive = ZipBuilder().add("Art/a.png", "a").writeTo(harness.folder.makeFolder("drop") + "/a.zip");
+    const std::string archive =
+        ZipBuilder().add("Art/a.png", "a").writeTo(harness.folder.makeFolder("drop") + "/a.zip");
     harness.makeRun(harness.folder.makeInstallation("home/game"), Paths{archive}).start();
     ASSERT_TRUE(waitUntil([&] { return exists(harness.folder / "drop/20070102_090503/written"); }));
     const auto tool = static_cast<pid_t>(std::stoi(readFile(jar + ".pid")));

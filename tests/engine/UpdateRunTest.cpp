@@ -1,3 +1,4 @@
+#include "engine/UndoJob.h"
 #include "engine/UpdateUndo.h"
 #include "support/PausingFileManager.h"
 #include "support/RunHarness.h"
@@ -24,61 +25,65 @@ class Placement : public testing::TestWithParam<RunCase> {};
 TEST_P(Placement, CountsCopiesBackupsAndReports) { expectRun(GetParam()); }
 
 const RunCase kPlacementCases[] = {
-    {"folder over a plain file: the file backed up, the folder copied whole", [](auto& f, auto&, auto&) {
+    {"folder over a plain file: the file backed up, the folder copied whole", [](auto& f, auto&) {
          f.writeFile("home/game/Art/Skins", "a file");
          f.writeFile("drop/Art/Skins/red.png", "red");
          f.writeFile("drop/Art/Skins/blue.png", "blue");
          return Paths{f / "drop/Art"};
-     }, {2, 1, 0, 0}, {{"Art/Skins/red.png", "red"}, {"BackupFiles/20070102_090503/Art/Skins", "a file"}}, "Art/\nArt/Skins\n"},
-    {"plain file over a folder: left out and reported", [](auto& f, auto&, auto&) {
+     }, {.added = 2, .replaced = 1}, {{"Art/Skins/red.png", "red"}, {kBackup + "Art/Skins", "a file"}},
+     "Art/\nArt/Skins\n"},
+    {"plain file over a folder: left out and reported", [](auto& f, auto&) {
          f.writeFile("home/game/Art/Skins/red.png", "red");
          f.writeFile("drop/Art/Skins", "a file");
          f.writeFile("drop/Art/other.png", "other");
          return Paths{f / "drop/Art"};
-     }, {1, 0, 0, 1}, {{"Art/Skins/red.png", "red"}, {"Art/other.png", "other"}}, "<none>",
+     }, {.added = 1, .failed = 1}, {{"Art/Skins/red.png", "red"}, {"Art/other.png", "other"}}, "<none>",
      {{"drop/Art/Skins", "A folder of that name is in the way."}}},
-    {"two items bringing the same file: the second meets the first's copy", [](auto& f, auto&, auto&) {
+    {"two items bringing the same file: the second meets the first's copy", [](auto& f, auto&) {
          f.writeFile("drop1/Art/x.png", "one");
          f.writeFile("drop2/Art/x.png", "one");
          f.writeFile("drop3/Art/x.png", "three");
          return Paths{f / "drop1/Art", f / "drop2/Art", f / "drop3/Art"};
-     }, {2, 1, 1, 0}, {{"Art/x.png", "three"}, {"BackupFiles/20070102_090503/Art/x.png", "one"}}, "Art/\nArt/x.png\n"},
+     }, {.added = 2, .replaced = 1, .identical = 1}, {{"Art/x.png", "three"}, {kBackup + "Art/x.png", "one"}},
+     "Art/\nArt/x.png\n"},
     {"plain files beside lined-up folders, dot files, a folder named like an archive, a capitalised .ZIP",
-     [](auto& f, auto&, auto&) {
+     [](auto& f, auto&) {
          f.writeFile("drop/readme.txt", "read me");
          f.writeFile("drop/Art/.hidden", "h");
          f.writeFile("drop/Art/pack.zip/inside.png", "i");
          f.writeFile("drop/Art/PACK.ZIP", "not extracted");
          return Paths{f / "drop/Art", f.writeFile("drop/.config", "c"), f / "drop/readme.txt"};
-     }, {5, 0, 0, 0},
-     {{"readme.txt", "read me"}, {"Art/.hidden", "h"}, {".config", "c"}, {"Art/pack.zip/inside.png", "i"}, {"Art/PACK.ZIP", "not extracted"}}},
-    {"file names that are not UTF-8 install byte for byte", [](auto& f, auto&, auto&) {
+     }, {.added = 5},
+     {{"readme.txt", "read me"}, {"Art/.hidden", "h"}, {".config", "c"}, {"Art/pack.zip/inside.png", "i"},
+      {"Art/PACK.ZIP", "not extracted"}}},
+    {"file names that are not UTF-8 install byte for byte", [](auto& f, auto&) {
          f.writeFile("home/game/Art/caf\xe9.png", "old");
          f.writeFile("drop/Art/caf\xe9.png", "new");
          f.writeFile("drop/Art/\xff\xfe/na\xefve", "n");
          return Paths{f / "drop/Art"};
-     }, {2, 1, 0, 0},
-     {{"Art/caf\xe9.png", "new"}, {"Art/\xff\xfe/na\xefve", "n"}, {"BackupFiles/20070102_090503/Art/caf\xe9.png", "old"}},
+     }, {.added = 2, .replaced = 1},
+     {{"Art/caf\xe9.png", "new"}, {"Art/\xff\xfe/na\xefve", "n"}, {kBackup + "Art/caf\xe9.png", "old"}},
      "Art/\nArt/caf\xe9.png\n"},
-    {"names are shown literally", [](auto& f, auto&, auto&) {
+    {"names are shown literally", [](auto& f, auto&) {
          f.writeFile("drop/Art/<i>x<\\i> %@%d", "x");
          return Paths{f / "drop/Art"};
-     }, {1, 0, 0, 0}, {{"Art/<i>x<\\i> %@%d", "x"}}, "<none>", {}, {}, {}, [](RunHarness& h, auto&) {
+     }, {.added = 1}, {{"Art/<i>x<\\i> %@%d", "x"}}, "<none>", {}, {}, {}, [](RunHarness& h, auto&) {
          EXPECT_EQ(h.progress.at(h.progress.size() - 2).file, "Art/<i>x<\\i> %@%d");
      }},
-    {"a wrapper folder is descended until its level lines up, and walked once when reached twice", [](auto& f, auto&, auto&) {
+    {"a wrapper folder is descended until its level lines up, and walked once when reached twice",
+     [](auto& f, auto&) {
          f.writeFile("drop/Addon v2/sub/Art/flag.png", "flag");
          f.writeFile("drop/Addon v2/sub/Read Me.txt", "read");
          f.writeFile("drop/Addon v2/sub/Docs/manual.txt", "manual");
          return Paths{f / "drop/Addon v2", f / "drop/Addon v2/sub"};
-     }, {3, 0, 0, 0}, {{"Art/flag.png", "flag"}, {"Read Me.txt", "read"}, {"Docs/manual.txt", "manual"}}},
-    {"a plain file in the installation named like a dropped folder is no match", [](auto& f, auto&, auto&) {
+     }, {.added = 3}, {{"Art/flag.png", "flag"}, {"Read Me.txt", "read"}, {"Docs/manual.txt", "manual"}}},
+    {"a plain file in the installation named like a dropped folder is no match", [](auto& f, auto&) {
          f.writeFile("home/game/Docs", "a file");
          f.writeFile("drop/wrap/Docs/Art/a.png", "a");
          return Paths{f / "drop/wrap"};
-     }, {1, 0, 0, 0}, {{"Art/a.png", "a"}, {"Docs", "a file"}}},
+     }, {.added = 1}, {{"Art/a.png", "a"}, {"Docs", "a file"}}},
     {"a wrapper with new, replaced, identical and failing entries, and a file that lines up nowhere",
-     [](auto& f, auto&, auto&) {
+     [](auto& f, auto&) {
          f.writeFile("home/game/Art/old.png", "old");
          f.writeFile("home/game/Art/same.png", "same");
          f.makeFolder("home/game/Art/Maps");
@@ -90,81 +95,94 @@ const RunCase kPlacementCases[] = {
          fs::create_symlink("/etc/passwd", f / "drop/wrapper/Art/link");
          fs::create_symlink("/etc/passwd", f / "drop/wrapper/Art/Maps/link");
          return Paths{f / "drop/wrapper", f.writeFile("drop/loose.txt", "l")};
-     }, {3, 1, 1, 3}, {{"Art/old.png", "changed"}, {"Art/Maps/m1.map", "m1"}, {"readme.txt", "r"}, {"loose.txt", "<missing>"}},
-     "Art/\nArt/Maps/\nArt/old.png\nText/\n", // merged folders keep their empty copies when something was replaced
-     {{"drop/wrapper/Text", "A folder of that name is in the way."}, {"drop/wrapper/Art/link", "It is a symbolic link."},
+     }, {.added = 3, .replaced = 1, .identical = 1, .failed = 3},
+     {{"Art/old.png", "changed"}, {"Art/Maps/m1.map", "m1"}, {"readme.txt", "r"}, {"loose.txt", "<missing>"}},
+     "Art/\nArt/Maps/\nArt/old.png\nText/\n", // merged folders keep empty copies when something was replaced
+     {{"drop/wrapper/Text", "A folder of that name is in the way."},
+      {"drop/wrapper/Art/link", "It is a symbolic link."},
       {"drop/wrapper/Art/Maps/link", "It is a symbolic link."}}},
     // Hostile trees. A link beneath the dropped items is never installed, followed or written through.
-    {"a lined-up folder that is a link", [](auto& f, auto&, auto&) {
+    {"a lined-up folder that is a link", [](auto& f, auto&) {
          f.writeFile("outside/.ssh/id_rsa", "secret");
          f.makeFolder("drop/wrap");
          fs::create_directory_symlink(f / "outside/.ssh", f / "drop/wrap/Art");
          return Paths{f / "drop/wrap"};
-     }, {0, 0, 0, 1}, {{"Art/id_rsa", "<missing>"}}, "<none>", {{"drop/wrap/Art", "It is a symbolic link."}}},
-    {"a dropped link is followed once, and no further", [](auto& f, auto&, auto&) {
+     }, {.failed = 1}, {{"Art/id_rsa", "<missing>"}}, "<none>",
+     {{"drop/wrap/Art", "It is a symbolic link."}}},
+    {"a dropped link is followed once, and no further", [](auto& f, auto&) {
          f.writeFile("real/Art v2/new.png", "n");
          fs::create_directory_symlink("..", f / "real/Art v2/up");
          fs::create_directory_symlink(f / "real/Art v2", f.makeFolder("drop") + "/Art");
          return Paths{f / "drop/Art"};
-     }, {1, 0, 0, 1}, {{"Art/new.png", "n"}}, "<none>", {{"real/Art v2/up", "It is a symbolic link."}}},
-    {"a pipe inside a new folder fails alone", [](auto& f, auto&, auto&) {
+     }, {.added = 1, .failed = 1}, {{"Art/new.png", "n"}}, "<none>",
+     {{"real/Art v2/up", "It is a symbolic link."}}},
+    {"a pipe inside a new folder fails alone", [](auto& f, auto&) {
          f.writeFile("drop/Art/Maps/a.map", "a");
          ::mkfifo((f / "drop/Art/Maps/pipe").c_str(), 0644);
          return Paths{f / "drop/Art"};
-     }, {1, 0, 0, 1}, {{"Art/Maps/a.map", "a"}}, "<none>", {{"drop/Art/Maps/pipe", "It is a pipe, socket or device."}}},
-    {"the whole disk, the installation by another name and its backups are never installed", [](auto& f, auto&, auto&) {
+     }, {.added = 1, .failed = 1}, {{"Art/Maps/a.map", "a"}}, "<none>",
+     {{"drop/Art/Maps/pipe", "It is a pipe, socket or device."}}},
+    {"the whole disk, the installation by another name and its backups are never installed",
+     [](auto& f, auto&) {
          f.writeFile("home/game/BackupFiles/20010101_000000/Art/old.png", "old");
          fs::create_directory_symlink(f / "home/game", f / "home/alias");
          return Paths{"/", f / "home/alias", f / "home/game/BackupFiles"};
-     }, {0, 0, 0, 3}, {{"Art/old.png", "<missing>"}}, "<none>",
+     }, {.failed = 3}, {{"Art/old.png", "<missing>"}}, "<none>",
      {{"/", "It holds the installation."}, {"home/alias", "It is the installation itself."},
       {"home/game/BackupFiles", "It is in the installation's backup folder."}}},
-    {"a drop of which nothing lines up, a tree dropped twice among it", [](auto& f, auto&, auto&) {
+    {"a drop of which nothing lines up, a tree dropped twice among it", [](auto& f, auto&) {
          f.makeFolder("home/game/.cache");
          f.makeFolder("home/game/BackupFiles");
          f.writeFile("drop/deep/er/b.txt", "b");
          fs::create_directory_symlink(f / "drop/deep", f / "drop/again");
          return Paths{f.writeFile("drop/a.txt", "a"), f / "drop/deep", f / "drop/again"};
-     }, {0, 0, 0, 0}, {{"a.txt", "<missing>"}, {"b.txt", "<missing>"}}, "<none>", {},
-     "Nothing was installed|None of the items you selected has a folder that matches this installation (Art, Text)."},
+     }, {}, {{"a.txt", "<missing>"}, {"b.txt", "<missing>"}}, "<none>", {},
+     "Nothing was installed|None of the items you selected has a folder that matches this installation "
+     "(Art, Text)."},
     // Failing file services and permissions: the old file stays, nothing is half written.
-    {"an old file that cannot be kept is not replaced", [](auto& f, auto& files, auto&) {
-         files.fail = [](auto op, auto& to) { return (op == "link" || op == "copy to") && has(to, "BackupFiles"); };
+    {"an old file that cannot be kept is not replaced", [](auto& f, auto& files) {
+         files.fail = [](auto op, auto& to) {
+             return (op == "link" || op == "copy to") && has(to, "BackupFiles");
+         };
          return keepAndFresh(f);
-     }, {1, 0, 0, 1}, {{"Art/keep.png", "old keep"}}, "<none>", {{"drop/Art/keep.png", ""}}},
-    {"without hard links the old file is copied into the backup", [](auto& f, auto& files, auto&) {
+     }, {.added = 1, .failed = 1}, {{"Art/keep.png", "old keep"}}, "<none>", {{"drop/Art/keep.png", ""}}},
+    {"without hard links the old file is copied into the backup", [](auto& f, auto& files) {
          files.fail = [](auto op, auto&) { return op == "link"; };
          return keepAndFresh(f);
-     }, {2, 1, 0, 0}, {{"Art/keep.png", "new keep"}, {"BackupFiles/20070102_090503/Art/keep.png", "old keep"}},
+     }, {.added = 2, .replaced = 1}, {{"Art/keep.png", "new keep"}, {kBackup + "Art/keep.png", "old keep"}},
      "Art/\nArt/keep.png\n"},
-    {"a failed rename leaves the old file and no backup copy of it", [](auto& f, auto& files, auto&) {
+    {"a failed rename leaves the old file and no backup copy of it", [](auto& f, auto& files) {
          files.fail = [](auto op, auto& to) { return op == "replace" && has(to, "Art/keep.png"); };
          f.writeFile("home/game/Art/other.png", "old other");
          f.writeFile("drop/Art/other.png", "new other");
          return keepAndFresh(f);
-     }, {2, 1, 0, 1}, {{"Art/keep.png", "old keep"}, {"Art/other.png", "new other"}}, "Art/\nArt/other.png\n",
+     }, {.added = 2, .replaced = 1, .failed = 1},
+     {{"Art/keep.png", "old keep"}, {"Art/other.png", "new other"}}, "Art/\nArt/other.png\n",
      {{"drop/Art/keep.png", ""}}},
-    {"an old file that made room for a folder in vain comes back", [](auto& f, auto& files, auto&) {
+    {"an old file that made room for a folder in vain comes back", [](auto& f, auto& files) {
          f.writeFile("home/game/Art/thing", "old thing");
-         files.fail = [](auto op, auto& to) { return op == "exchange" || (op == "replace" && has(to, "Art/thing")); };
+         files.fail = [](auto op, auto& to) {
+             return op == "exchange" || (op == "replace" && has(to, "Art/thing"));
+         };
          f.writeFile("drop/Art/thing/inner.png", "inner");
          return Paths{f / "drop/Art"};
-     }, {0, 0, 0, 1}, {{"Art/thing", "old thing"}}, "<none>", {{"drop/Art/thing", ""}}},
-    {"an installation that takes no writes loses nothing, a new folder counts every entry", [](auto& f, auto& files, auto&) {
+     }, {.failed = 1}, {{"Art/thing", "old thing"}}, "<none>", {{"drop/Art/thing", ""}}},
+    {"an installation that takes no writes loses nothing, a new folder counts every entry",
+     [](auto& f, auto& files) {
          f.writeFile("drop/Art/Maps/a.map", "a");
          f.writeFile("drop/Art/Maps/b.map", "b");
          files.fail = [game = f / "home/game"](auto op, auto& to) {
              return (op == "create" || op == "copy to" || op == "link") && has(to, game);
          };
          return keepAndFresh(f);
-     }, {0, 0, 0, 4}, {{"Art/keep.png", "old keep"}, {"Art/fresh.png", "<missing>"}}, "<none>", {}, {}, {},
+     }, {.failed = 4}, {{"Art/keep.png", "old keep"}, {"Art/fresh.png", "<missing>"}}, "<none>", {}, {}, {},
      [](RunHarness& h, auto&) { EXPECT_TRUE(h.log.contains("Can't create directory")); }},
-    {"an installation that vanishes is not made again", [](auto& f, auto& files, auto&) {
+    {"an installation that vanishes is not made again", [](auto& f, auto& files) {
          files.fail = [game = f / "home/game", gone = false](auto op, auto& to) mutable {
              return op == "link" && (gone = gone || (has(to, "BackupFiles") && fs::remove_all(game) > 0));
          };
          return keepAndFresh(f);
-     }, {0, 0, 0, 2}, {{"Quorvane", "<missing>"}}},
+     }, {.failed = 2}, {{"Quorvane", "<missing>"}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Run, Placement, testing::ValuesIn(kPlacementCases),
@@ -177,7 +195,7 @@ TEST(BackupFolder, IsMadeOnceUnderAFreeNameOfTheRunsSecond) {
     struct Case { const char* what; Paths taken; bool raced; std::string expected; };
     const Case cases[] = {
         {"free", {}, false, "20070102_090503"},
-        {"taken before", {"BackupFiles/20070102_090503/", "BackupFiles/20070102_090504"}, false, "20070102_090505"},
+        {"taken before", {kBackup, "BackupFiles/20070102_090504"}, false, "20070102_090505"},
         {"taken by another window as this one makes it", {}, true, "20070102_090504"},
     };
     for (const Case& c : cases) {
@@ -185,7 +203,8 @@ TEST(BackupFolder, IsMadeOnceUnderAFreeNameOfTheRunsSecond) {
         FaultyFileManager files;
         files.fail = [raced = c.raced](auto op, const std::string& path) mutable {
             if (op == "create" && std::exchange(raced, raced && !path.ends_with("/20070102_090503"))) {
-                std::ofstream((fs::create_directory(path), path + "/other.png")) << "the other window's backup";
+                fs::create_directory(path);
+                std::ofstream(path + "/other.png") << "the other window's backup";
             }
             return false;
         };
@@ -196,12 +215,11 @@ TEST(BackupFolder, IsMadeOnceUnderAFreeNameOfTheRunsSecond) {
                                 : (void)harness.folder.writeFile("home/game/" + name, "taken");
         }
         UpdateRun& run = harness.makeRun(game, {});
-        const auto folder = run.privateFiles();
+        const auto folder = run.backupFolder();
         EXPECT_EQ(folder, game + "/BackupFiles/" + c.expected);
         EXPECT_EQ(treeListing(*folder), "") << "a folder of this run's own";
         harness.clock.advance(std::chrono::seconds(5));
-        EXPECT_EQ(run.privateFiles(), folder) << "the same folder until the run ends";
-        EXPECT_EQ(harness.clock.slept().count(), 0);
+        EXPECT_EQ(run.backupFolder(), folder) << "the same folder until the run ends";
     }
 }
 
@@ -222,11 +240,12 @@ TEST(Undo, PutsBackWhatTheRunDidAndLeavesAloneWhatChangedSince) {
     struct Case { const char* name; Pairs since; Paths leftAlone; Pairs after; };
     const Case cases[] = {
         {"nothing changed since", {}, {}, {{"Art/old.png", "old"}, {"Art/add.png", "<missing>"}}},
-        {"an added file changed since", {{"Art/add.png", "edited"}}, {"Art/add.png: It has changed since the update."},
+        {"an added file changed since", {{"Art/add.png", "edited"}},
+         {"Art/add.png: It has changed since the update."},
          {{"Art/add.png", "edited"}, {"Art/old.png", "old"}}},
         {"a replaced file changed since: it stays, and so does its backup", {{"Art/old.png", "edited"}},
          {"Art/old.png: It has changed since the update."},
-         {{"Art/old.png", "edited"}, {"BackupFiles/20070102_090503/Art/old.png", "old"}, {"Art/add.png", "<missing>"}}},
+         {{"Art/old.png", "edited"}, {kBackup + "Art/old.png", "old"}, {"Art/add.png", "<missing>"}}},
         {"an added file missing since, and a file put into an added folder",
          {{"Art/add.png", "<gone>"}, {"Art/Maps/mine.map", "mine"}},
          {"Art/add.png: It is no longer there.", "Art/Maps: It has changed since the update."},
@@ -239,10 +258,12 @@ TEST(Undo, PutsBackWhatTheRunDidAndLeavesAloneWhatChangedSince) {
         const std::string before = treeListing(game);
         const UpdateRun& run = harness.runUpdate(game, Paths{harness.folder / "drop/Art"});
         for (const auto& [file, text] : c.since) {
-            text == "<gone>" ? (void)fs::remove(game + "/" + file) : (void)(std::ofstream(game + "/" + file) << text);
+            text == "<gone>" ? (void)fs::remove(game + "/" + file)
+                             : (void)(std::ofstream(game + "/" + file) << text);
         }
         Paths leftAlone;
-        for (const auto& item : UpdateUndo::undo(run.record(), harness.fileManager(), Localizer()).leftAlone) {
+        const UpdateUndo::Result undone = UpdateUndo::undo(run.record(), harness.fileManager(), Localizer());
+        for (const auto& item : undone.leftAlone) {
             leftAlone.push_back(item.item.substr(game.size() + 1) + ": " + item.reason);
         }
         EXPECT_EQ(leftAlone, c.leftAlone);
@@ -274,12 +295,14 @@ TEST(Cancel, StopsBetweenItemsAndPutBackRestoresTheInstallation) {
 
     EXPECT_EQ(harness.reports.back().title, "Update cancelled");
     EXPECT_TRUE(harness.reports.back().cancelled);
-    EXPECT_TRUE(harness.reports.back().message.starts_with("2 files added\n")) << "the item under way went in whole";
+    EXPECT_TRUE(harness.reports.back().message.starts_with("2 files added\n"))
+        << "the item under way went in whole";
     EXPECT_FALSE(run.inProgress());
     EXPECT_FALSE(has(treeListing(harness.folder.path()), FileManager::temporaryNamePrefix));
     std::optional<UpdateReport> putBack;
-    run.putBack([&](const UpdateReport& report) { putBack = report; });
-    EXPECT_TRUE(run.inProgress()) << "no drop while it is put back";
+    const Localizer localizer;
+    UndoJob job(harness.fileManager(), localizer, &harness.records);
+    run.putBack(job, [&](const UpdateReport& report) { putBack = report; });
     ASSERT_TRUE(waitUntil([&] { return putBack.has_value(); }));
     EXPECT_EQ(putBack->title, "The update was undone");
     EXPECT_EQ(treeListing(game), before);
@@ -301,7 +324,8 @@ TEST(Undo, GoesBackRunByRunFromTheKeptRecords) {
     harness.folder.writeFile("drop3/Art/other.png", "other");
     harness.clock.advance(std::chrono::seconds(1));
     harness.runUpdate(harness.folder.makeInstallation("home/other"), Paths{harness.folder / "drop3/Art"});
-    UpdateRecordStore store(harness.fileManager(), harness.folder / "state/records"); // as the next start reads them
+    // As the next start reads them.
+    UpdateRecordStore store(harness.fileManager(), harness.folder / "state/records");
     for (const std::string& expected : {afterFirst, before}) {
         const auto kept = store.latestFor(game);
         ASSERT_TRUE(kept);

@@ -1,7 +1,7 @@
-// A program that starts one tool through MyProcess, prints the tool's process id and waits for good:
+// A program that starts one tool through ToolProcess, prints the tool's process id and waits for good:
 //   quorvane-test-process-parent TOOL ARGUMENT
 // The process tests kill it and look whether the tool went with it.
-#include "process/MyProcess.h"
+#include "process/ToolProcess.h"
 #include "support/RecordingLog.h"
 
 #include <QCoreApplication>
@@ -14,8 +14,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     quorvane::test::RecordingLog log;
-    const quorvane::MyProcess* runner = quorvane::MyProcess::initProcess(
-        argv[1], "/", std::string(argv[2]), std::nullopt, nullptr, [](quorvane::MyProcess&) {}, nullptr, log);
+    const quorvane::ToolProcess* runner = quorvane::ToolProcess::start({argv[1], "/", {argv[2]}}, log);
     std::printf("%lld\n", static_cast<long long>(runner->process()->processId()));
     std::fflush(stdout);
     return QCoreApplication::exec();

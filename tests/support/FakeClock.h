@@ -6,7 +6,7 @@
 
 namespace quorvane::test {
 
-// A clock that stands still until told, or until something sleeps on it.
+// A clock that stands still until told.
 class FakeClock : public Clock {
 public:
     explicit FakeClock(std::time_t start) : _start(start) {}
@@ -14,15 +14,12 @@ public:
         return _start + std::chrono::duration_cast<std::chrono::seconds>(_monotonic.time_since_epoch()).count();
     }
     std::chrono::steady_clock::time_point monotonicNow() const override { return _monotonic; }
-    void sleepFor(std::chrono::milliseconds duration) override { _slept += duration, advance(duration); }
 
     void advance(std::chrono::milliseconds duration) { _monotonic += duration; }
-    std::chrono::milliseconds slept() const { return _slept; }
 
 private:
     std::time_t _start;
     std::chrono::steady_clock::time_point _monotonic{};
-    std::chrono::milliseconds _slept{0};
 };
 
 // The time in the local time zone.

@@ -11,7 +11,6 @@
 #include "support/RecordingLog.h"
 #include "support/TemporaryFolder.h"
 
-#include <array>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
@@ -38,8 +37,8 @@ public:
     // A new run of the items into the installation, not started yet; the last run goes first.
     UpdateRun& makeRun(const std::string& installation, const std::vector<std::string>& items) {
         _run.reset();
-        _run = std::make_unique<UpdateRun>(UpdateServices{_fileManager, _localizer, log, clock, jarPath, &journal, &records},
-                                           *this, installation, items);
+        const UpdateServices services{_fileManager, _localizer, log, clock, jarPath, &journal, &records};
+        _run = std::make_unique<UpdateRun>(services, *this, installation, items);
         return *_run;
     }
     // Confirms an update of the installation with the items, as "OK" on the confirmation sheet does, and
@@ -51,7 +50,8 @@ public:
         if (whileRunning) {
             whileRunning(run());
         }
-        EXPECT_TRUE(waitUntil([&] { return reports.size() > before; }, std::chrono::minutes(2))) << "no report";
+        EXPECT_TRUE(waitUntil([&] { return reports.size() > before; }, std::chrono::minutes(2)))
+            << "no report";
         records.waitUntilKept(); // its record is complete then
         return run();
     }
@@ -61,7 +61,8 @@ public:
     void endRun() { _run.reset(); }
     bool reported() const { return !reports.empty(); }
 
-    void updateRunProgressed(const std::string& status, const std::string& file, double v, double max) override {
+    void updateRunProgressed(const std::string& status, const std::string& file, double v,
+                             double max) override {
         progress.push_back({status, file, v, max});
     }
     void updateRunEnded(const UpdateReport& report) override { reports.push_back(report); }
@@ -82,8 +83,18 @@ private:
     std::unique_ptr<UpdateRun> _run;
 };
 
-// Files installed, replaced, duplicates, failed.
-using Counts = std::array<int, 4>;
+// What a run counted: files added, old files replaced, identical files left alone, files not installed.
+struct Counts {
+    int added = 0, replaced = 0, identical = 0, failed = 0;
+    bool operator==(const Counts&) const = default;
+};
+inline void PrintTo(const Counts& c, std::ostream* out) {
+    *out << "{added " << c.added << ", replaced " << c.replaced << ", identical " << c.identical
+         << ", failed " << c.failed << "}";
+}
+
+// The backup folder of a run that started at the harness clock's start, in its installation.
+inline const std::string kBackup = "BackupFiles/20070102_090503/";
 
 using Paths = std::vector<std::string>;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
@@ -95,7 +106,9 @@ class FaultyFileManager : public FileManager {
 public:
     std::function<bool(std::string_view op, S path)> fail = [](auto, auto&) { return false; };
 
-    bool copyPath(S a, S b, CopyOutcome* o) override { return !fail("copy to", b) && FileManager::copyPath(a, b, o); }
+    bool copyPath(S a, S b, CopyOutcome* o) override {
+        return !fail("copy to", b) && FileManager::copyPath(a, b, o);
+    }
     bool linkPath(S a, S b) override { return !fail("link", b) && FileManager::linkPath(a, b); }
     bool createFolder(S a) override { return !fail("create", a) && FileManager::createFolder(a); }
     bool replacePath(S a, S b) override { return !fail("replace", b) && FileManager::replacePath(a, b); }
@@ -107,7 +120,7 @@ public:
 struct RunCase {
     const char* name;
     // Prepares the installation (home/game) and the dropped items in the test folder, and answers the items.
-    std::function<Paths(TemporaryFolder&, FaultyFileManager&, RunHarness&)> prepare;
+    std::function<Paths(TemporaryFolder&, FaultyFileManager&)> prepare;
     Counts counts;
     Pairs installed = {};         // path in the installation, contents ("<missing>": none)
     std::string backup = "<none>"; // the backup folder's listing, "<none>" when it must be gone
@@ -123,7 +136,8 @@ inline void PrintTo(const RunCase& c, std::ostream* out) { *out << c.name; }
 inline std::string expectedReport(const RunCase& c) {
     const auto [installed, replaced, duplicates, failed] = c.counts;
     const std::string counts = std::to_string(installed) + " files added\n" + std::to_string(replaced) +
-                               " previous files backed up\n" + std::to_string(duplicates) + " duplicate files ignored.";
+                               " previous files backed up\n" + std::to_string(duplicates) +
+                               " duplicate files ignored.";
     const std::string all = "Your Quorvane already appears to contain all the files you selected.";
     return !c.report.empty() ? c.report
            : failed > 0 ? "Application files update incomplete|" + counts + "\n" + std::to_string(failed) +
@@ -157,11 +171,12 @@ inline void expectRun(const RunCase& c) {
     FaultyFileManager files;
     RunHarness harness(&files, jar);
     const std::string installation = harness.folder.makeInstallation("home/game");
-    const Paths items = c.prepare(harness.folder, files, harness);
+    const Paths items = c.prepare(harness.folder, files);
     const std::string untouched = untouchedPart(harness.folder, installation);
     // Every file closed after writing in the installation's folders, by the folder's watch.
     const int writes = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    std::map<int, std::string> watched{{::inotify_add_watch(writes, installation.c_str(), IN_CLOSE_WRITE), installation}};
+    std::map<int, std::string> watched{
+        {::inotify_add_watch(writes, installation.c_str(), IN_CLOSE_WRITE), installation}};
     for (const auto& entry : std::filesystem::recursive_directory_iterator(installation)) {
         if (entry.is_directory() && !entry.is_symlink()) {
             watched[::inotify_add_watch(writes, entry.path().c_str(), IN_CLOSE_WRITE)] = entry.path();
@@ -174,13 +189,16 @@ inline void expectRun(const RunCase& c) {
     // A file is named only once whole: none is ever written under a name it still has.
     alignas(inotify_event) char buffer[65536];
     for (ssize_t n; (n = ::read(writes, buffer, sizeof buffer)) > 0;) {
-        for (const char* p = buffer; p < buffer + n; p += sizeof(inotify_event) + reinterpret_cast<const inotify_event*>(p)->len) {
+        for (const char* p = buffer; p < buffer + n;) {
             const auto* event = reinterpret_cast<const inotify_event*>(p);
-            EXPECT_FALSE(event->mask & IN_CLOSE_WRITE && exists(watched[event->wd] + "/" + event->name)) << event->name;
+            EXPECT_FALSE(event->mask & IN_CLOSE_WRITE && exists(watched[event->wd] + "/" + event->name))
+                << event->name;
+            p += sizeof(inotify_event) + event->len;
         }
     }
     ::close(writes);
-    EXPECT_EQ((Counts{run.numFilesInstalled(), run.numFilesReplaced(), run.numDuplicateFiles(), run.numFilesFailed()}),
+    EXPECT_EQ((Counts{.added = run.numFilesInstalled(), .replaced = run.numFilesReplaced(),
+                      .identical = run.numDuplicateFiles(), .failed = run.numFilesFailed()}),
               c.counts);
     ASSERT_EQ(harness.reports.size(), 1u);
     const UpdateReport& report = harness.reports.back();
@@ -195,7 +213,7 @@ inline void expectRun(const RunCase& c) {
     for (const auto& [item, reason] : c.notInstalled) {
         EXPECT_NE(named.find("\n" + item + ": " + reason), std::string::npos) << named;
     }
-    if (c.notInstalled.size() == static_cast<std::size_t>(c.counts[3])) {
+    if (c.notInstalled.size() == static_cast<std::size_t>(c.counts.failed)) {
         EXPECT_EQ(run.notInstalled().size(), c.notInstalled.size());
     }
     // The dropped items and all else outside the installation stay as they were, temporary folders
@@ -206,7 +224,7 @@ inline void expectRun(const RunCase& c) {
     for (const auto& [relative, contents] : c.installed) {
         EXPECT_EQ(readFile(installation + "/" + relative), contents) << relative;
     }
-    const std::string backup = installation + "/BackupFiles/20070102_090503"; // made at the clock's start time
+    const std::string backup = installation + "/" + kBackup;
     EXPECT_EQ(exists(backup) ? treeListing(backup) : "<none>", c.backup);
     // The bar only grows, never past its maximum, is full when the run ends, and only then is emptied.
     const std::vector<RunHarness::Progress>& shown = harness.progress;
@@ -215,7 +233,8 @@ inline void expectRun(const RunCase& c) {
         EXPECT_LE(shown[i].value, shown[i].maxValue) << shown[i].file;
         EXPECT_GE(shown[i].value, i > 0 ? shown[i - 1].value : 0) << shown[i].file;
     }
-    const RunHarness::Progress full = shown.size() >= 2 ? shown[shown.size() - 2] : RunHarness::Progress{"", "", 1, 1};
+    const RunHarness::Progress full =
+        shown.size() >= 2 ? shown[shown.size() - 2] : RunHarness::Progress{"", "", 1, 1};
     EXPECT_TRUE(full.value == full.maxValue && full.maxValue > 0) << full.value << "/" << full.maxValue;
     EXPECT_EQ(std::make_pair(shown.back().status + " " + shown.back().file, shown.back().value),
               std::make_pair(std::string("Installing: Complete"), 0.0));

@@ -1,7 +1,9 @@
-#include "process/MyProcess.h"
+#include "process/ToolProcess.h"
 
 #include "platform/Log.h"
 #include "platform/MessageFormat.h"
+#include "platform/PosixIo.h"
+#include "platform/SystemError.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -13,7 +15,6 @@
 #include <QStringList>
 #include <QTimer>
 #include <cerrno>
-#include <cstring>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/prctl.h>
@@ -119,7 +120,7 @@ constexpr int kExecute = 2;
 // Everything the child needs to start the tool, prepared in the parent: between fork and exec the
 // child only calls prctl, getppid, chdir, execve, write and _exit. Paths and arguments go to the system
 // as the bytes they are, so names that are not valid UTF-8 reach the tool unchanged.
-struct LaunchRequest {
+struct ChildLaunch {
     std::string path;
     std::string directory;
     std::vector<std::string> arguments;
@@ -145,10 +146,7 @@ struct LaunchRequest {
 
     [[noreturn]] void fail(int step) const {
         const LaunchFailure failure{step, errno};
-        ssize_t written;
-        do {
-            written = ::write(failurePipe, &failure, sizeof failure);
-        } while (written < 0 && errno == EINTR);
+        posixio::writeAll(failurePipe, {reinterpret_cast<const char*>(&failure), sizeof failure});
         ::_exit(127);
     }
 
@@ -188,9 +186,9 @@ void retire(std::unique_ptr<QProcess> owned) {
 
 } // namespace
 
-class MyProcess::Private {
+class ToolProcess::Private {
 public:
-    explicit Private(MyProcess& owner) : owner(owner) {}
+    explicit Private(ToolProcess& owner) : owner(owner) {}
 
     void launch();
     void connectTo(QProcess* process);
@@ -204,10 +202,10 @@ public:
     void endWhenIdle();
     void end();
 
-    MyProcess& owner;
+    ToolProcess& owner;
     // Receives the child process's signals; going away with the runner, it ends them all.
     QObject context;
-    LaunchRequest request;
+    ChildLaunch child;
     Utf8Joiner output;
     Utf8Joiner error;
     bool startFailed = false; // the failure is logged already; the exit status means nothing
@@ -219,33 +217,32 @@ public:
     int handlerDepth = 0; // output handler calls in progress
 };
 
-void MyProcess::Private::launch() {
+void ToolProcess::Private::launch() {
+    const ToolRequest& request = owner._request;
     QStringList arguments;
-    request.path = owner._launchPath;
-    request.directory = owner._directory;
-    request.arguments = {owner._launchPath};
-    for (const auto* argument : {&owner._options, &owner._file}) {
-        if (argument->has_value()) {
-            request.arguments.push_back(**argument);
-            arguments.append(displayText(**argument));
-        }
+    child.path = request.program;
+    child.directory = request.folder;
+    child.arguments = {request.program};
+    for (const std::string& argument : request.arguments) {
+        child.arguments.push_back(argument);
+        arguments.append(displayText(argument));
     }
-    request.environment = toolEnvironment();
-    request.prepare();
+    child.environment = toolEnvironment();
+    child.prepare();
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QString::fromLatin1(kUnbufferedName.data(), kUnbufferedName.size()),
                        QStringLiteral("YES"));
 
     auto created = std::make_unique<QProcess>();
-    created->setProgram(displayText(owner._launchPath));
+    created->setProgram(displayText(request.program));
     created->setArguments(arguments);
     created->setProcessEnvironment(environment);
-    // The working directory is entered by the child itself (see LaunchRequest), from its bytes.
+    // The working directory is entered by the child itself (see ChildLaunch), from its bytes.
     created->setProcessChannelMode(QProcess::SeparateChannels);
     created->setInputChannelMode(QProcess::ForwardedInputChannel);
-    created->setChildProcessModifier([this] { request.exec(); });
-    owner.setProcess(std::move(created));
+    created->setChildProcessModifier([this] { child.exec(); });
+    owner._process = std::move(created);
     QProcess* process = owner._process.get();
     connectTo(process);
 
@@ -253,35 +250,32 @@ void MyProcess::Private::launch() {
     if (::pipe2(failurePipe, O_CLOEXEC) != 0) {
         startFailed = true;
         owner._log.log(formatMessage("process error: %@",
-                                     {std::string("cannot create a pipe: ") + std::strerror(errno)}));
+                                     {std::string("cannot create a pipe: ") + systemErrorText(errno)}));
         exited = true;
         exitedProcess = process;
         scheduleEnd();
         return;
     }
-    request.failurePipe = failurePipe[1];
+    child.failurePipe = failurePipe[1];
     process->start();
     ::close(failurePipe[1]);
-    request.failurePipe = -1;
+    child.failurePipe = -1;
 
     // The child closes its end when the tool is running (close-on-exec) or writes why it could not.
     LaunchFailure failure{};
-    ssize_t received;
-    do {
-        received = ::read(failurePipe[0], &failure, sizeof failure);
-    } while (received < 0 && errno == EINTR);
+    const ssize_t received = posixio::readFull(failurePipe[0], &failure, sizeof failure);
     ::close(failurePipe[0]);
     if (received == static_cast<ssize_t>(sizeof failure) && !startFailed) {
         startFailed = true;
         const std::string reason = failure.step == kEnterDirectory
-                                       ? "cannot enter the folder " + owner._directory
-                                       : "cannot start " + owner._launchPath;
-        owner._log.log(formatMessage("process error: %@", {reason + ": " + std::strerror(failure.error)}));
+                                       ? "cannot enter the folder " + request.folder
+                                       : "cannot start " + request.program;
+        owner._log.log(formatMessage("process error: %@", {reason + ": " + systemErrorText(failure.error)}));
         // The child exits at once; its end is reported like any other.
     }
 }
 
-void MyProcess::Private::connectTo(QProcess* process) {
+void ToolProcess::Private::connectTo(QProcess* process) {
     QObject::connect(process, &QProcess::readyReadStandardOutput, &context,
                      [this, process] { outputAvailable(process); });
     QObject::connect(process, &QProcess::readyReadStandardError, &context,
@@ -293,7 +287,7 @@ void MyProcess::Private::connectTo(QProcess* process) {
                      [this, process](QProcess::ProcessError failure) { processFailed(process, failure); });
 }
 
-void MyProcess::Private::outputAvailable(QProcess* process) {
+void ToolProcess::Private::outputAvailable(QProcess* process) {
     if (ended) {
         return;
     }
@@ -303,7 +297,7 @@ void MyProcess::Private::outputAvailable(QProcess* process) {
     }
 }
 
-void MyProcess::Private::errorAvailable(QProcess* process) {
+void ToolProcess::Private::errorAvailable(QProcess* process) {
     if (ended) {
         return;
     }
@@ -313,18 +307,17 @@ void MyProcess::Private::errorAvailable(QProcess* process) {
     }
 }
 
-void MyProcess::Private::deliverOutput(std::string text) {
+void ToolProcess::Private::deliverOutput(std::string text) {
     if (text.empty()) {
         return;
     }
-    if (!owner._outputHandler) {
-        owner.appendToOutputString(text);
+    if (!owner._request.onOutput) {
+        owner._output += text;
         return;
     }
-    owner.setOutputString(std::move(text));
-    const Handler handler = owner._outputHandler; // the handler may replace the stored one
+    owner._output = std::move(text);
     ++handlerDepth;
-    handler(owner);
+    owner._request.onOutput(owner);
     --handlerDepth;
     if (handlerDepth == 0 && exited && !ended) {
         // The tool ended while the handler ran an event loop of its own; the end is handled now that
@@ -333,13 +326,13 @@ void MyProcess::Private::deliverOutput(std::string text) {
     }
 }
 
-void MyProcess::Private::logError(const std::string& text) {
+void ToolProcess::Private::logError(const std::string& text) {
     if (!text.empty()) {
         owner._log.log(formatMessage("process error: %@", {text}));
     }
 }
 
-void MyProcess::Private::processFinished(QProcess* process, int code, QProcess::ExitStatus status) {
+void ToolProcess::Private::processFinished(QProcess* process, int code, QProcess::ExitStatus status) {
     if (ended) {
         return;
     }
@@ -350,7 +343,7 @@ void MyProcess::Private::processFinished(QProcess* process, int code, QProcess::
     endWhenIdle();
 }
 
-void MyProcess::Private::processFailed(QProcess* process, QProcess::ProcessError failure) {
+void ToolProcess::Private::processFailed(QProcess* process, QProcess::ProcessError failure) {
     // A tool that ran reports its end through finished(), a crash included.
     if (failure != QProcess::FailedToStart || ended || exited) {
         return;
@@ -366,17 +359,17 @@ void MyProcess::Private::processFailed(QProcess* process, QProcess::ProcessError
     scheduleEnd();
 }
 
-void MyProcess::Private::scheduleEnd() {
+void ToolProcess::Private::scheduleEnd() {
     QTimer::singleShot(0, &context, [this] { endWhenIdle(); });
 }
 
-void MyProcess::Private::endWhenIdle() {
+void ToolProcess::Private::endWhenIdle() {
     if (!ended && handlerDepth == 0) {
         end();
     }
 }
 
-void MyProcess::Private::end() {
+void ToolProcess::Private::end() {
     ended = true;
     QProcess* process = exitedProcess.data();
     // What is still in the pipes is the last chunk of each stream.
@@ -393,49 +386,30 @@ void MyProcess::Private::end() {
     if (!startFailed && (crashed || exitCode != 0)) {
         owner._log.log(formatMessage("Error: process returned code %d", {exitCode}));
     }
-    MyProcess* runner = &owner;
-    const Handler terminateHandler = owner._terminateHandler;
-    if (terminateHandler) {
-        terminateHandler(*runner);
+    ToolProcess* runner = &owner;
+    if (owner._request.onFinished) {
+        owner._request.onFinished(*runner);
     }
     delete runner; // this object goes with it
 }
 
-MyProcess::MyProcess(Log& log) : _log(log), _private(std::make_unique<Private>(*this)) {}
+ToolProcess::ToolProcess(ToolRequest request, Log& log)
+    : _request(std::move(request)), _log(log), _private(std::make_unique<Private>(*this)) {}
 
-MyProcess::~MyProcess() {
+ToolProcess::~ToolProcess() {
     if (_process != nullptr) {
         QObject::disconnect(_process.get(), nullptr, &_private->context, nullptr); // nothing more to hear
+        retire(std::move(_process));
     }
-    setProcess(nullptr);
-    setLaunchPath({});
-    setDirectory({});
-    setOptions(std::nullopt);
-    setFile(std::nullopt);
-    setOutputHandler({});
-    setTerminateHandler({});
-    setParent(nullptr);
-    setOutputString({});
 }
 
-MyProcess* MyProcess::initProcess(const std::string& launchPath, const std::string& directory,
-                                  const std::optional<std::string>& options,
-                                  const std::optional<std::string>& file, Handler outputHandler,
-                                  Handler terminateHandler, const void* parent, Log& log) {
-    auto* runner = new MyProcess(log);
-    runner->setLaunchPath(launchPath);
-    runner->setDirectory(directory);
-    runner->setOptions(options);
-    runner->setFile(file);
-    runner->setOutputHandler(std::move(outputHandler));
-    runner->setTerminateHandler(std::move(terminateHandler));
-    runner->setParent(parent);
-    runner->setOutputString("");
+ToolProcess* ToolProcess::start(ToolRequest request, Log& log) {
+    auto* runner = new ToolProcess(std::move(request), log);
     runner->_private->launch();
     return runner;
 }
 
-void MyProcess::abandon() {
+void ToolProcess::abandon() {
     if (_process != nullptr) {
         QObject::disconnect(_process.get(), nullptr, &_private->context, nullptr);
         if (_process->state() != QProcess::NotRunning) {
@@ -447,16 +421,6 @@ void MyProcess::abandon() {
         }
     }
     delete this;
-}
-
-void MyProcess::setProcess(std::unique_ptr<QProcess> process) {
-    std::unique_ptr<QProcess> old = std::exchange(_process, std::move(process));
-    if (old == nullptr) {
-        return;
-    }
-    // The runner keeps listening to a tool it gives up while it runs, and reports its end once it has
-    // stopped, so that its parent hears of the end in any case.
-    retire(std::move(old));
 }
 
 } // namespace quorvane

@@ -1,4 +1,4 @@
-#include "process/MyProcess.h"
+#include "process/ToolProcess.h"
 
 #include "support/EventLoopWait.h"
 #include "support/RecordingLog.h"
@@ -14,7 +14,6 @@
 #include <memory>
 #include <signal.h>
 #include <sys/stat.h>
-#include <tuple>
 
 namespace quorvane::test {
 namespace {
@@ -22,11 +21,14 @@ namespace {
 using Chunks = std::vector<std::string>;
 using namespace std::chrono_literals;
 
-// What one runner handed to its parent. Without an output handler the runner collects the output.
+// Whether the runner hands each chunk of output over, or collects the output for the end.
+enum class Output { handedOver, collected };
+
+// What one runner handed to its owner.
 struct ToolRun {
-    MyProcess* runner = nullptr;
+    ToolProcess* runner = nullptr;
     QPointer<QProcess> process;
-    Chunks chunks, events; // each output handler call's outputString(); "output" and "end" in order
+    Chunks chunks, events; // each onOutput call's output(); "output" and "end" in order
     std::string finalOutput;
     std::weak_ptr<void> handlers; // expires when the runner has let its handlers go, that is when it goes
 
@@ -42,7 +44,7 @@ std::string printfBytes(const std::string& bytes) {
     return command + "'\n";
 }
 
-class MyProcessTest : public testing::Test {
+class ToolProcessTest : public testing::Test {
 protected:
     // A shell script standing in for a tool.
     std::string writeTool(const std::string& body) const {
@@ -56,26 +58,28 @@ protected:
         return "i=0; while [ ! -e '" + folder / "go" +
                "' ] && [ $i -lt 1000 ]; do sleep 0.01; i=$((i+1)); done\n";
     }
-    std::unique_ptr<ToolRun> startRun(const std::string& tool, const std::string& directory, bool handler,
-                                      std::function<void(MyProcess&)> onChunk = {},
-                                      const std::optional<std::string>& options = {},
-                                      const std::optional<std::string>& file = {}) {
+    std::unique_ptr<ToolRun> startRun(const std::string& tool, const std::string& directory, Output output,
+                                      std::function<void(ToolProcess&)> onChunk = {},
+                                      std::vector<std::string> arguments = {}) {
         auto run = std::make_unique<ToolRun>();
         ToolRun* r = run.get();
         auto token = std::make_shared<int>(0);
         r->handlers = token;
-        MyProcess::Handler output = [r, token, onChunk](MyProcess& runner) {
-            r->chunks.push_back(runner.outputString());
-            r->events.push_back("output");
-            if (onChunk) {
-                onChunk(runner);
-            }
-        };
-        const auto end = [r, token](MyProcess& runner) {
+        ToolRequest request{tool, directory, std::move(arguments)};
+        if (output == Output::handedOver) {
+            request.onOutput = [r, token, onChunk](ToolProcess& runner) {
+                r->chunks.push_back(runner.output());
+                r->events.push_back("output");
+                if (onChunk) {
+                    onChunk(runner);
+                }
+            };
+        }
+        request.onFinished = [r, token](ToolProcess& runner) {
             r->events.push_back("end");
-            r->finalOutput = runner.outputString();
+            r->finalOutput = runner.output();
         };
-        r->runner = MyProcess::initProcess(tool, directory, options, file, handler ? output : nullptr, end, r, log);
+        r->runner = ToolProcess::start(std::move(request), log);
         r->process = r->runner->process();
         return run;
     }
@@ -85,23 +89,22 @@ protected:
 };
 
 // Arguments go to the tool as they are, never through a shell; it runs in the given folder with the
-// program's environment, output unbuffered; its end reaches the parent once, and the tool's process object
+// program's environment, output unbuffered; its end reaches the owner once, and the tool's process object
 // goes after it.
-TEST_F(MyProcessTest, ToolGetsItsArgumentsFolderAndEnvironmentAsGiven) {
+TEST_F(ToolProcessTest, ToolGetsItsArgumentsFolderAndEnvironmentAsGiven) {
     const std::string odd = "/a b/$HOME/caf\xE9 \"x\".zip";
     const std::string body = ("printf '%s\\n' \"$#\" \"$@\" \"$(pwd -P)\" "
                               "\"$(env | grep -c ^NSUnbufferedIO=)$NSUnbufferedIO\"\n");
     folder.writeFile("caf\xE9/x/Quorvane", "something for a shell to expand */Quorvane to");
     const std::string directory = std::filesystem::canonical(folder / "caf\xE9");
-    using Argument = std::optional<std::string>;
-    const std::pair<Argument, Argument> cases[] = {{}, {"*/Quorvane", {}}, {{}, "only file"}, {"-xvf", odd}};
+    const std::vector<std::string> cases[] = {{}, {"*/Quorvane"}, {"-xvf", odd}};
     ::setenv("NSUnbufferedIO", "NO", 1);
-    for (const auto& [options, file] : cases) {
-        std::string expected = std::to_string(options.has_value() + file.has_value()) + "\n";
-        for (const Argument& argument : {options, file}) {
-            expected += argument ? *argument + "\n" : "";
+    for (const std::vector<std::string>& arguments : cases) {
+        std::string expected = std::to_string(arguments.size()) + "\n";
+        for (const std::string& argument : arguments) {
+            expected += argument + "\n";
         }
-        auto run = startRun(writeTool(body), directory, false, {}, options, file);
+        auto run = startRun(writeTool(body), directory, Output::collected, {}, arguments);
         ASSERT_TRUE(run->done());
         EXPECT_EQ(run->finalOutput, expected + directory + "\n1YES\n");
         EXPECT_EQ(run->events, Chunks{"end"});
@@ -112,7 +115,7 @@ TEST_F(MyProcessTest, ToolGetsItsArgumentsFolderAndEnvironmentAsGiven) {
 }
 
 // Each chunk is handed over alone, never with a UTF-8 character split between two of them.
-TEST_F(MyProcessTest, EachChunkIsHandedOverAloneWithNoUtf8CharacterSplit) {
+TEST_F(ToolProcessTest, EachChunkIsHandedOverAloneWithNoUtf8CharacterSplit) {
     // Written, then once seen by the test written; the first chunk. The last is cut by the output's end.
     // clang-format off
     const std::string cases[][3] = {
@@ -125,7 +128,9 @@ TEST_F(MyProcessTest, EachChunkIsHandedOverAloneWithNoUtf8CharacterSplit) {
     for (const auto& [first, second, chunk] : cases) {
         SCOPED_TRACE(testing::PrintToString(first + second));
         const std::string tool = writeTool(printfBytes(first) + awaitGo() + printfBytes(second));
-        auto run = startRun(tool, folder.path(), true, [&](MyProcess&) { folder.writeFile("go", ""); });
+        auto run = startRun(tool, folder.path(), Output::handedOver, [&](ToolProcess&) {
+            folder.writeFile("go", "");
+        });
         ASSERT_TRUE(run->done());
         EXPECT_EQ(run->chunks, (Chunks{chunk, first.substr(chunk.size()) + second}));
     }
@@ -133,11 +138,11 @@ TEST_F(MyProcessTest, EachChunkIsHandedOverAloneWithNoUtf8CharacterSplit) {
 
 // An output handler may run the event loop (a sheet); the tool's end is handled after it returns, and
 // what the tool wrote meanwhile arrives whole before the end.
-TEST_F(MyProcessTest, EndWaitsForAnOutputHandlerThatRunsTheEventLoopAndLosesNoOutput) {
+TEST_F(ToolProcessTest, EndWaitsForAnOutputHandlerThatRunsTheEventLoopAndLosesNoOutput) {
     const std::string tool = writeTool("printf 'one\\n'\n" + awaitGo() + "printf 'two\\n'\n");
     std::unique_ptr<ToolRun> run;
     std::size_t endsDuringHandler = 1;
-    run = startRun(tool, folder.path(), true, [&](MyProcess& runner) {
+    run = startRun(tool, folder.path(), Output::handedOver, [&](ToolProcess& runner) {
         if (run->chunks.size() == 1) {
             folder.writeFile("go", "");
             waitUntil([&] { return runner.process()->state() == QProcess::NotRunning; });
@@ -153,7 +158,7 @@ TEST_F(MyProcessTest, EndWaitsForAnOutputHandlerThatRunsTheEventLoopAndLosesNoOu
 
 // Standard error goes to the log, a line per chunk, and so does a status other than 0; standard output
 // is collected apart.
-TEST_F(MyProcessTest, StandardErrorAndExitStatusAreLogged) {
+TEST_F(ToolProcessTest, StandardErrorAndExitStatusAreLogged) {
     const std::pair<std::string, Chunks> cases[] = {{"exit 0", {}},
                                                     {"exit 3", {"Error: process returned code 3"}},
                                                     {"kill -9 $$", {"Error: process returned code 9"}}};
@@ -162,7 +167,7 @@ TEST_F(MyProcessTest, StandardErrorAndExitStatusAreLogged) {
         log.lines.clear();
         auto run = startRun(writeTool("printf 'ou'\nprintf 'oops\\n' >&2\n" + awaitGo() + "printf 't\\n'\n" +
                                       "printf 'late\\n' >&2\n" + ending + "\n"),
-                            folder.path(), false);
+                            folder.path(), Output::collected);
         ASSERT_TRUE(waitUntil([&] { return !log.lines.empty(); }));
         folder.writeFile("go", "");
         ASSERT_TRUE(run->done());
@@ -173,18 +178,18 @@ TEST_F(MyProcessTest, StandardErrorAndExitStatusAreLogged) {
     }
 }
 
-TEST_F(MyProcessTest, ToolThatCannotStartIsLoggedAndReportedOnce) {
+TEST_F(ToolProcessTest, ToolThatCannotStartIsLoggedAndReportedOnce) {
     const std::string plainFile = folder.writeFile("not-executable", "#!/bin/sh\n");
     // The tool and its folder; the log names the one at fault.
     // clang-format off
     const std::pair<std::string, std::string> cases[] = {
-        {folder / "no-such-tool", folder.path()}, {plainFile, folder.path()}, {folder.makeFolder("a"), folder.path()},
-        {writeTool(""), folder / "gone"}, {"", folder.path()}};
+        {folder / "no-such-tool", folder.path()}, {plainFile, folder.path()},
+        {folder.makeFolder("a"), folder.path()}, {writeTool(""), folder / "gone"}, {"", folder.path()}};
     // clang-format on
     for (const auto& [tool, directory] : cases) {
         SCOPED_TRACE(tool + " in " + directory);
         log.lines.clear();
-        auto run = startRun(tool, directory, true);
+        auto run = startRun(tool, directory, Output::handedOver);
         EXPECT_TRUE(run->events.empty()) << "reported before the caller had the runner";
         ASSERT_TRUE(run->done());
         EXPECT_EQ(run->events, Chunks{"end"});
@@ -194,33 +199,16 @@ TEST_F(MyProcessTest, ToolThatCannotStartIsLoggedAndReportedOnce) {
     }
 }
 
-// A tool given up while it runs is asked to stop, and killed when it ignores that.
-TEST_F(MyProcessTest, GivingUpARunningToolStopsIt) {
-    const std::string stops = "echo stopped > '" + folder / "stopped" + "'; exit 0";
-    // A new process stored, else the runner deleted; the tool's answer to terminate; what it leaves.
-    const std::tuple<bool, std::string, std::string> cases[] = {
-        {true, stops, "stopped\n"}, {false, stops, "stopped\n"}, {false, "", "<missing>"}};
-    for (const auto& [replace, onTerm, marker] : cases) {
-        SCOPED_TRACE(onTerm + (replace ? " replaced" : " deleted"));
-        std::remove((folder / "stopped").c_str());
-        auto run =
-            startRun(writeTool("trap \"" + onTerm + "\" TERM\necho started\nwhile :; do sleep 0.05; done\n"),
-                     folder.path(), false);
-        ASSERT_TRUE(waitUntil([&] { return run->runner->outputString() == "started\n"; }));
-        const auto pid = static_cast<pid_t>(run->process->processId());
-        if (replace) {
-            run->runner->setProcess(std::make_unique<QProcess>());
-            // The runner hears of the old tool's end and reports it, then goes with the new process.
-            ASSERT_TRUE(run->done());
-            EXPECT_EQ(run->events, Chunks{"end"});
-        } else {
-            delete run->runner;
-            EXPECT_TRUE(run->events.empty());
-        }
-        EXPECT_TRUE(waitUntil([&] { return run->process.isNull(); }));
-        EXPECT_NE(::kill(pid, 0), 0) << "the tool still runs";
-        EXPECT_EQ(readFile(folder / "stopped"), marker);
-    }
+// An owner that goes away while its tool runs abandons it: the tool is killed and its end never reported.
+TEST_F(ToolProcessTest, AbandonedToolIsKilledAndItsEndNeverReported) {
+    const std::string tool = writeTool("echo started\nwhile :; do sleep 0.05; done\n");
+    auto run = startRun(tool, folder.path(), Output::collected);
+    ASSERT_TRUE(waitUntil([&] { return run->runner->output() == "started\n"; }));
+    const auto pid = static_cast<pid_t>(run->process->processId());
+    run->runner->abandon();
+    EXPECT_TRUE(run->handlers.expired() && run->events.empty());
+    EXPECT_TRUE(waitUntil([&] { return run->process.isNull(); }));
+    EXPECT_NE(::kill(pid, 0), 0) << "the tool still runs";
 }
 
 // The program killed outright (a crash, SIGKILL) takes its tools with it: an orphaned tool would go on
