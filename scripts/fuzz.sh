@@ -3,12 +3,12 @@
 # runs each for SECONDS seconds (default 60), starting from the committed seeds. Findings (crash-*,
 # timeout-*, leak-*) are written to build/fuzz/findings/<target>/; the script exits non-zero on any.
 #
-#   scripts/fuzz.sh [SECONDS] [TARGET...]     targets: zip_central_directory locate_output format_message
+#   scripts/fuzz.sh [SECONDS] [TARGET...]     targets: zip_central_directory
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-zip_central_directory locate_output format_message}
+targets=${*:-zip_central_directory}
 build=${QUORVANE_FUZZ_BUILD:-$here/build/fuzz}
 source=${QUORVANE_SOURCE:-$here}
 jobs=${JOBS:-2}
