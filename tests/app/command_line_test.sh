@@ -1,33 +1,30 @@
 #!/usr/bin/env bash
 # The command line without a display, as a script runs it: each row starts the program over real folders
-# and a real preferences file and checks its exit status, what it wrote and what landed on disk.
+# and a real preferences file and checks its exit status, what it wrote and what landed on disk. The
+# folder, home and installations are made as for the desktop tests, with no display.
 # Usage: command_line_test.sh PROGRAM
 set -euo pipefail
 program=$(realpath "$1")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_STATE_HOME="$work/home/state" LC_ALL=C.UTF-8
+# shellcheck source=tests/desktop/desktop_session.sh
+source "$(dirname "$0")/../desktop/desktop_session.sh"
+new_home "$work/home"
+export LC_ALL=C.UTF-8
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 cd "$work"
-make_game() { # FOLDER [--damaged]
-  mkdir -p "$1/Text" && echo game > "$1/Quorvane" && echo 1.29 > "$1/Text/version.txt"
-  [[ "${2:-}" == --damaged ]] || { mkdir -p "$1/Art" && echo old > "$1/Art/tree.png"; }
-}
-mkdir -p "Forest Pack/Art" "Linked Pack/Art" Docs $'\xe9t\xe9 Pack/Art' home/config/quorvane-updater -- -Pack/Art
-echo new > "Forest Pack/Art/tree.png" && echo summer > $'\xe9t\xe9 Pack/Art/sun.png' && echo "read me" > Docs/README.txt
+mkdir -p "Forest Pack/Art" "Linked Pack/Art" Docs $'\xe9t\xe9 Pack/Art' -- -Pack/Art
+echo new >"Forest Pack/Art/tree.png" && echo summer >$'\xe9t\xe9 Pack/Art/sun.png'
+echo "read me" >Docs/README.txt && echo dash >./-Pack/Art/dash.png
 ln -s /etc/hostname "Linked Pack/Art/link.png"
-echo dash >./-Pack/Art/dash.png
-printf '[Target_Path_Array]\nsize=1\n1\\value=%s\n' "$work/games/listed" > home/config/quorvane-updater/preferences.ini
-make_game games/listed && make_game damaged --damaged
+write_preferences "$preferences" "$work/games/listed"
+make_installation games/listed && make_installation damaged --damaged
 
 failures=0
-fail() { printf 'FAIL %s\n--- stdout\n%s\n--- stderr\n%s\n' "$1" "$(cat out)" "$(cat err)"; failures=$((failures + 1)); }
+fail() { printf 'FAIL %s\n--- stdout\n%s\n--- stderr\n%s\n' "$1" "$(cat out)" "$(cat err)"; ((++failures)); }
 # row NAME STATUS STDOUT_TEXT STDERR_TEXT ARGUMENT...: a fresh installation at $work/game, the program started
-# from $work (relative items); the texts must appear
-# in what it wrote (an empty one: that stream stays empty).
+# from $work (relative items); the texts must appear in what it wrote (an empty one: that stream stays empty).
 row() {
   local name=$1 status=$2 actual=0 stream=out
-  rm -rf game && make_game game
+  rm -rf game && make_installation game && echo old >game/Art/tree.png
   "$program" "${@:5}" >out 2>err || actual=$?
   [[ $actual == "$status" ]] || fail "$name: exit status $actual, not $status"
   for text in "$3" "$4"; do
@@ -38,14 +35,15 @@ row() {
 }
 
 row installed 0 "Application files updated successfully" "" --install game "Forest Pack" $'\xe9t\xe9 Pack'
-for expected in game/Art/tree.png:new game/BackupFiles/*/Art/tree.png:old game/Art/sun.png:summer; do
-  [[ "$(cat ${expected%:*} 2>/dev/null)" == "${expected#*:}" ]] || fail "installed: ${expected%:*} is not ${expected#*:}"
+for entry in game/Art/tree.png:new game/BackupFiles/*/Art/tree.png:old game/Art/sun.png:summer; do
+  # shellcheck disable=SC2086 # the backup's folder is a pattern
+  [[ "$(cat ${entry%:*} 2>/dev/null)" == "${entry#*:}" ]] || fail "installed: ${entry%:*} is not ${entry#*:}"
 done
 row not_installed 1 "Application files update incomplete" "Linked Pack/Art/link.png: It is a symbolic link." \
   --install "$work/game" "$work/Linked Pack"
 row nothing_lined_up 1 "Nothing was installed" "" --install "$work/game" "$work/Docs"
 row no_items 2 "" "Usage:" --install "$work/game"
-row damaged_installation 2 "" "$work/damaged: Art folder missing." --install "$work/damaged" "$work/Forest Pack"
+row damaged_installation 2 "" "$work/damaged: Art folder missing." --install "$work/damaged" "Forest Pack"
 [[ ! -e damaged/Art ]] || fail "damaged_installation: it was updated"
 row list 0 "$work/games/listed"$'\t'"Valid" "" --list
 row options_ended 0 "Application files updated successfully" "" --install game -- -Pack
@@ -53,7 +51,7 @@ row options_ended 0 "Application files updated successfully" "" --install game -
 
 # What a killed run left goes at the next start, a command-line one too; what a running one (its journal
 # locked) has in hand stays.
-state=home/state/quorvane-updater
+state=$XDG_STATE_HOME/quorvane-updater
 mkdir -p "$state" left/.quorvane-partial-killed left/.quorvane-partial-running
 printf '%s\0' "$work/left/.quorvane-partial-killed" >"$state/cleanup-1-1"
 printf '%s\0' "$work/left/.quorvane-partial-running" >"$state/cleanup-2-2"
@@ -65,18 +63,13 @@ exec {running}<&-
   fail "leftovers: $(ls -A left | tr '\n' ' ')left, not the running one alone"
 
 # A signal stops the run between two items, as Cancel does: the cancelled report, and the status a shell
-# expects (128 + the signal). The real jar is stood in for by one that waits, in a mount namespace of its own.
-namespace=(unshare --mount --propagation private)
-[[ $(id -u) -eq 0 ]] || namespace=(unshare --map-root-user --mount --propagation private)
+# expects (128 + the signal). The real jar is stood in for by one that waits.
 if [[ -x /usr/bin/jar ]] && "${namespace[@]}" true 2>/dev/null; then
   printf '#!/bin/sh\ntouch "%s/jar-started"\nexec sleep 60\n' "$work" >jar && chmod +x jar
-  (cd "Forest Pack" && zip -qr ../pack.zip Art 2>/dev/null) || python3 -c \
-    'import zipfile; zipfile.ZipFile("pack.zip", "w").write("Forest Pack/Art/tree.png", "Art/tree.png")'
+  (cd "Forest Pack" && /usr/bin/jar cMf ../pack.zip Art)
   for signal in INT:130 TERM:143; do
-    rm -rf game jar-started && make_game game
-    # shellcheck disable=SC2016 # the inner shell expands them
-    "${namespace[@]}" sh -c 'mount --bind "$1" /usr/bin/jar && shift && exec "$@"' sh "$work/jar" \
-      "$program" --install game pack.zip >out 2>err &
+    rm -rf game jar-started && make_installation game
+    "${stand_in[@]}" /usr/bin/jar "$work/jar" "$program" --install game pack.zip >out 2>err &
     for _ in $(seq 100); do [[ -e jar-started ]] && break; sleep 0.1; done
     kill -"${signal%:*}" $!
     actual=0 && wait $! || actual=$?

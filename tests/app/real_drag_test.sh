@@ -5,20 +5,18 @@
 set -euo pipefail
 # shellcheck source=tests/desktop/desktop_session.sh
 source "$(dirname "$0")/../desktop/desktop_session.sh"
-/usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "3.0"); from gi.repository import Gtk' 2>/dev/null ||
-  skip "no GTK for Python"
+/usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "3.0"); from gi.repository import Gtk' \
+  2>/dev/null || skip "no GTK for Python"
 new_home "$work/home"
 game="$work/Games/Quorvane"
-make_installation "$game"
-echo old >"$game/Art/tree.png"
-mkdir -p "$work/Downloads/Forest Pack/Art"
-echo new >"$work/Downloads/Forest Pack/Art/tree.png"
-echo "read me" >"$work/Downloads/Forest Pack/README.txt"
+make_installation "$game" && echo old >"$game/Art/tree.png"
+pack="$work/Downloads/Forest Pack"
+mkdir -p "$pack/Art" && echo new >"$pack/Art/tree.png" && echo "read me" >"$pack/README.txt"
 write_preferences "$preferences" "$game"
 start_desktop
 start_program "$1"
 xdotool windowmove "$window" 0 0
-/usr/bin/python3 "$2" 600 100 "$work/Downloads/Forest Pack" >/dev/null 2>&1 &
+/usr/bin/python3 "$2" 600 100 "$pack" >/dev/null 2>&1 &
 own_process $!
 wait_until "no drag source" xdotool search --name "drag source"
 sleep 0.5
@@ -36,5 +34,6 @@ xdotool mousemove --window "$(windows | tail -n 1)" 20 20 click 1 sleep 0.2 key 
 wait_until "nothing installed: $(cat "$work/program.log")" test -e "$game/README.txt"
 wait_until "no completion report" two_windows
 [[ "$(cat "$game/Art/tree.png")" == new && "$(cat "$game/README.txt")" == "read me" &&
-  "$(cat "$game"/BackupFiles/*/Art/tree.png)" == old ]] || { cat "$work/program.log"; fail "not installed as dropped"; }
+  "$(cat "$game"/BackupFiles/*/Art/tree.png)" == old ]] ||
+  { cat "$work/program.log"; fail "not installed as dropped"; }
 echo "PASSED: the dragged folder was installed and the old file kept"

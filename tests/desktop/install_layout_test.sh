@@ -16,8 +16,8 @@ grep -qx "Icon=$APP_ID" "$entry" || fail "the entry names another icon"
 for size in 16 32 48 64 128 256; do
   icon="$work/share/icons/hicolor/${size}x${size}/apps/$APP_ID.png"
   # The PNG signature, then the header with the size the theme folder promises.
-  [[ "$(head -c 24 "$icon" | od -An -tx1 | tr -d ' \n')" == "89504e470d0a1a0a0000000d49484452$(printf '%08x%08x' "$size" "$size")" ]] ||
-    fail "no ${size}x${size} PNG icon"
+  printf -v header '89504e470d0a1a0a0000000d49484452%08x%08x' "$size" "$size"
+  [[ "$(od -An -tx1 -N 24 "$icon" | tr -d ' \n')" == "$header" ]] || fail "no ${size}x${size} PNG icon"
 done
 grep -q '<svg xmlns="http://www.w3.org/2000/svg"' "$work/share/icons/hicolor/scalable/apps/$APP_ID.svg" ||
   fail "no scalable icon"

@@ -8,7 +8,7 @@ set -euo pipefail
 # shellcheck source=tests/desktop/desktop_session.sh
 source "$(dirname "$0")/desktop_session.sh"
 program=$(realpath "$1")
-screen=$2
+screen=$2 max_x=${2%x*} max_y=${2#*x}
 require_tools xwininfo
 new_home "$work/home"
 mapfile -t installations < <(seq -f "$work/games/Quorvane %g" "$3")
@@ -18,22 +18,21 @@ write_preferences "$preferences" "${installations[@]}"
 # Sets left right top bottom (the decorations) and x y width height (the contents) of the framed window;
 # succeeds once they have stood still for half a second.
 frame_still() {
-  local extents
-  extents=$(xprop -id "$window" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.* = //p' | tr -d ',')
-  [[ -n "$extents" ]] || return 1
-  read -r left right top bottom <<<"$extents"
+  read -r left right top bottom < <(xprop -id "$window" _NET_FRAME_EXTENTS 2>/dev/null |
+    sed -n 's/,//g; s/.* = //p') || return 1
   eval "$(xwininfo -id "$window" | awk -F: '{ gsub(/ /, "", $2) }
     /Absolute upper-left X/ { print "x=" $2 } /Absolute upper-left Y/ { print "y=" $2 }
     /^ *Width/ { print "width=" $2 } /^ *Height/ { print "height=" $2 }')"
-  [[ "$x $y $width $height $extents" == "${frame:-}" ]] && return
-  frame="$x $y $width $height $extents"
+  # shellcheck disable=SC2154 # x y width height: set by the eval
+  [[ "$x $y $width $height $left $right $top $bottom" == "${frame:-}" ]] && return
+  frame="$x $y $width $height $left $right $top $bottom"
   sleep 0.5
   return 1
 }
 
 expect_on_screen() { # WHAT LEFT TOP WIDTH HEIGHT
   echo "$1: $4x$5 at $2,$3 on a $screen screen"
-  (($2 >= 0 && $3 >= 0 && $2 + $4 <= ${screen%x*} && $3 + $5 <= ${screen#*x})) || fail "$1 does not lie on the screen"
+  (($2 >= 0 && $3 >= 0 && $2 + $4 <= max_x && $3 + $5 <= max_y)) || fail "$1 does not lie on the screen"
 }
 
 start_desktop "$screen" --wm
@@ -48,7 +47,7 @@ for start in first second; do
   # The saved frame measures the contents from the bottom edge of the screen, y upward.
   read -r sx sy sw sh < <(sed -n 's/^NSWindow%20Frame%20.*=//p' "$preferences")
   [[ -n "${sh:-}" ]] || fail "no frame was saved: $(cat "$preferences")"
-  expect_on_screen "the frame saved at the $start start" $((sx - left)) $((${screen#*x} - sy - sh - top)) \
+  expect_on_screen "the frame saved at the $start start" $((sx - left)) $((max_y - sy - sh - top)) \
     $((sw + left + right)) $((sh + top + bottom))
 done
 echo "PASSED: the whole frame stays on the screen"

@@ -20,18 +20,14 @@ import os
 import pathlib
 import random
 import re
-import shutil
-import signal
 import subprocess
 import sys
 import tempfile
 import time
 
-from harness import driver_command, options, run_driver, write_tree
+from harness import GAME, driver_command, options, run_driver, write_tree
 
 PARTIAL = ".quorvane-partial-"
-WITHOUT_OVERRIDE = ["setpriv", "--bounding-set", "-dac_override,-dac_read_search", "--"] if os.geteuid() == 0 else []
-GAME = {"Quorvane": b"game application\n", "Text/version.txt": b"1.29"}
 
 
 def read(path):
@@ -54,13 +50,13 @@ def big_model(files):
             old[rel], new[rel + "/inner.dat"] = contents(rel, "old"), contents(rel + "/inner.dat", "new")
             continue
         kind = i % 4  # 0 new, 1 replacement, 2 identical, 3 in a whole new folder
-        rel = f"Sounds/pack{i // 400:03d}/sound{i:05d}.dat" if kind == 3 else f"Art/set{i // 200:03d}/file{i:05d}.dat"
+        rel = (f"Sounds/pack{i // 400:03d}/sound{i:05d}.dat" if kind == 3
+               else f"Art/set{i // 200:03d}/file{i:05d}.dat")
         new[rel] = contents(rel, "new")
         if kind in (1, 2):
             old[rel] = new[rel] if kind == 2 else contents(rel, "old")
-    for i in range(files // 10):  # untouched
-        rel = f"Art/set{i % 50:03d}/keep{i:05d}.dat"
-        old[rel] = contents(rel, "old")
+    untouched = (f"Art/set{i % 50:03d}/keep{i:05d}.dat" for i in range(files // 10))
+    old.update((rel, contents(rel, "old")) for rel in untouched)
     return old, new
 
 
@@ -70,19 +66,17 @@ def check(installation, old, new):  # the files checked and the violations
     backup_roots = [os.path.join(backups, d) for d in os.listdir(backups)] if os.path.isdir(backups) else []
     for folder, dirs, names in os.walk(installation):
         dirs[:] = [d for d in dirs if not d.startswith(PARTIAL) and os.path.join(folder, d) != backups]
-        for rel in (os.path.relpath(os.path.join(folder, n), installation) for n in names if not n.startswith(PARTIAL)):
-            checked += 1
-            data = read(os.path.join(installation, rel))
+        for path in (os.path.join(folder, n) for n in names if not n.startswith(PARTIAL)):
+            checked, data, rel = checked + 1, read(path), os.path.relpath(path, installation)
             if data not in (old.get(rel), new.get(rel)):
                 problems.append(f"foreign or truncated file: {rel} ({len(data)} bytes)")
     for rel, data in old.items():
         path = os.path.join(installation, rel)
+        kept = [read(p) for p in (os.path.join(r, rel) for r in backup_roots) if os.path.isfile(p)]
+        checked += len(kept)
         if not os.path.isfile(path) and not (os.path.isdir(path) and rel + "/inner.dat" in new):
             problems.append(f"missing file: {rel}")
-            continue
-        kept = [root for root in backup_roots if os.path.isfile(os.path.join(root, rel))]
-        checked += len(kept)
-        if (not os.path.isfile(path) or read(path) != data) and data not in (read(os.path.join(r, rel)) for r in kept):
+        elif (not os.path.isfile(path) or read(path) != data) and data not in kept:
             problems.append(f"old version lost: {rel}")
     return checked, problems
 
@@ -101,23 +95,22 @@ def partials(root):
 def kill_runs(args, work, old, new):
     template, installation, state = (os.path.join(work, n) for n in ("template", "installation", "state"))
     command = driver_command(args.driver, installation, [os.path.join(work, "drop", "Addon")], work)
-
-    def fresh():
-        shutil.rmtree(installation, ignore_errors=True)
-        subprocess.run(["cp", "-a", template, installation], check=True)
-
-    fresh()  # an uninterrupted run measures the length of a run and shows the end state
+    fresh_copy = ["sh", "-c", 'rm -rf "$2" && cp -a "$1" "$2"', "sh", template, installation]
+    # An uninterrupted run measures the length of a run and shows the end state.
+    subprocess.run(fresh_copy, check=True)
     started = time.monotonic()
     report = run_driver(command)
     length = time.monotonic() - started
     checked, problems = check(installation, old, new)
     problems += [f"complete run left an old version: {rel}" for rel, data in new.items()
                  if read(os.path.join(installation, rel)) != data]
-    problems += [] if report.get("title") == "Application files updated successfully" else [f"reported {report}"]
-    violations = tell(f"uninterrupted run: {length:.2f} s, {report.get('counts')}, {checked} files checked", problems)
+    if report.get("title") != "Application files updated successfully":
+        problems.append(f"reported {report}")
+    violations = tell(f"uninterrupted run: {length:.2f} s, {report.get('counts')}, {checked} files checked",
+                      problems)
     rng, mid_run, left = random.Random(args.seed), 0, 0
     for k in range(args.kills):
-        fresh()
+        subprocess.run(fresh_copy, check=True)
         delay = rng.uniform(0.0, length)
         with subprocess.Popen([*command, "--state-folder", state], stdout=subprocess.PIPE,
                               stderr=subprocess.DEVNULL) as child:
@@ -136,45 +129,41 @@ def kill_runs(args, work, old, new):
     return f"kills={args.kills} killed_mid_run={mid_run} leftover_temporary_copies={left}", violations
 
 
-def faults(args, work):
-    unshare = os.geteuid() == 0 and subprocess.run(
-        ["unshare", "-m", "sh", "-c", "mount -t tmpfs -o size=1k tmpfs /mnt"], capture_output=True).returncode == 0
+def faults(args, work):  # the violations of each case
+    root = os.geteuid() == 0
+    # The cases are set up and run in a private mount namespace where one can be made (as root).
+    namespace = ["unshare", "-m"] if root and subprocess.run(
+        "unshare -m mount -t tmpfs tmpfs /mnt".split(), capture_output=True).returncode == 0 else []
+    without_override = ["setpriv", "--bounding-set", "-dac_override,-dac_read_search", "--"] if root else []
     small = {f"Art/set{i % 3}/file{i:03d}.dat": contents(str(i), "new") for i in range(60)}
     large = {f"Art/big{i:02d}.dat": hashlib.sha256(bytes([i])).digest() * 3200 for i in range(40)}  # 4 MB
-    # name, files replaced (every other / every fourth), failures expected, set-up in a mount namespace
+    # name, files replaced (every other / every fourth), failures expected, and the set-up of the
+    # installation $i and the update $u
     cases = [("read-only installation", small, 2, len(small),
-              'mount --bind "$i" "$i" && mount -o remount,bind,ro "$i"' if unshare else None),
-             ("unreadable source files", small, 2, 2, None),
-             ("full file system (2 MB tmpfs)", large, 4, None,
-              'mv "$i" "$i.old" && mkdir "$i" && mount -t tmpfs -o size=2m tmpfs "$i" && cp -a "$i.old/." "$i"')]
-    violations = 0
-    for name, new, step, failed, mount in cases:
-        if name.startswith("full") and not unshare:
+              'mount --bind "$i" "$i" && mount -o remount,bind,ro "$i"' if namespace
+              else 'find "$i" -type d -exec chmod 555 {} +'),
+             ("unreadable source files", small, 2, 2,  # a replacement and a new file
+              'chmod 0 "$u/Art/set0/file000.dat" "$u/Art/set1/file001.dat"'),
+             ("full file system (2 MB tmpfs)", large, 4, None, namespace and
+              'mount -t tmpfs -o size=2m tmpfs /mnt && cp -a "$i/." /mnt && mount --move /mnt "$i"')]
+    for name, new, step, failed, setup in cases:
+        if not setup:
             print(f"{name}: skipped (mounting a tmpfs in a private mount namespace needs root)")
             continue
         old = dict(GAME, **{rel: b"old " + rel.encode() for i, rel in enumerate(new) if i % step == 0})
-        installation, update = os.path.join(work, name[:4], "installation"), os.path.join(work, name[:4], "Addon")
+        installation, update = (os.path.join(work, name[:4], n) for n in ("installation", "Addon"))
         write_tree(installation, old)
         write_tree(update, new)
-        command = driver_command(args.driver, installation, [update], work)
-        if name.startswith("unreadable"):
-            for rel in ("Art/set0/file000.dat", "Art/set1/file001.dat"):  # a replacement and a new file
-                os.chmod(os.path.join(update, rel), 0)
-        elif not mount:
-            for folder, _, _ in os.walk(installation):
-                os.chmod(folder, 0o555)
-        if mount:  # what the run left is copied out before its mount namespace ends
-            command = ["unshare", "-m", "--propagation", "private", "sh", "-c", f'i=$1; shift; {mount} || exit 9; '
-                       '"$@"; s=$?; mkdir "$i.after" && cp -a "$i/." "$i.after"; exit $s', "sh", installation, *command]
-        report = run_driver(WITHOUT_OVERRIDE + command)
+        # What the run left is copied out before its mount namespace ends.
+        script = (f'i=$1 u=$2; shift 2; {setup} || exit 9; '
+                  '"$@"; s=$?; mkdir "$i.after" && cp -a "$i/." "$i.after"; exit $s')
+        report = run_driver([*without_override, *namespace, "sh", "-c", script, "sh", installation, update,
+                             *driver_command(args.driver, installation, [update], work)])
         reported = re.search(r"\|(\d+) files could not be installed\.$", report.get("message", ""))
         problems = [] if report.get("title") == "Application files update incomplete" and reported and (
             failed is None or int(reported[1]) == failed) else [f"{failed} failures expected: {report}"]
-        checked, lost = check(installation + (".after" if mount else ""), old, new)
-        violations += tell(f"{name}: {report.get('message')!r}, {checked} files checked", problems + lost)
-        for folder, _, _ in os.walk(installation):
-            os.chmod(folder, 0o755)
-    return violations
+        checked, lost = check(installation + ".after", old, new)
+        yield tell(f"{name}: {report.get('message')!r}, {checked} files checked", problems + lost)
 
 
 def main():
@@ -184,12 +173,13 @@ def main():
         old, new = big_model(args.files)
         write_tree(os.path.join(work, "template"), old)
         write_tree(os.path.join(work, "drop", "Addon"), new)
-        print(f"update of {len(new)} files onto an installation of {len(old)} files, seed {args.seed}", flush=True)
+        print(f"update of {len(new)} files onto an installation of {len(old)} files, seed {args.seed}")
         kills, violations = kill_runs(args, work, old, new)
-        fault_violations = faults(args, work)
+        fault_violations = sum(faults(args, work))
     print(f"SUMMARY {kills} violations={violations} fault_violations={fault_violations} "
           f"seconds={time.monotonic() - started:.0f}")
     sys.exit(1 if violations or fault_violations else 0)
+
 
 if __name__ == "__main__":
     main()

@@ -1,8 +1,11 @@
-# What the reliability scripts share: their options, trees written from {relative path: bytes}, and one
-# run of the update driver (quorvane-update-driver) read into its report's lines.
+# What the reliability scripts share: their options, the game's own files, trees written from {relative
+# path: bytes}, and one run of the update driver (quorvane-update-driver) read into its report's lines.
 import argparse
 import os
+import pathlib
 import subprocess
+
+GAME = {"Quorvane": b"game application\n", "Text/version.txt": b"1.29"}
 
 
 def options(**defaults):  # --driver and an integer option per default
@@ -16,18 +19,18 @@ def options(**defaults):  # --driver and an integer option per default
 def write_tree(root, model):
     for rel, data in model.items():
         os.makedirs(os.path.dirname(os.path.join(root, rel)), exist_ok=True)
-        with open(os.path.join(root, rel), "wb") as f:
-            f.write(data)
+        pathlib.Path(root, rel).write_bytes(data)
 
 
-def driver_command(driver, installation, items, work, *options):
-    return [driver, "--target", installation, "--preferences", os.path.join(work, "preferences.ini"), *options, *items]
+def driver_command(driver, installation, items, work):  # with the preferences file in work
+    return [driver, "--target", installation, "--preferences", os.path.join(work, "preferences.ini"), *items]
 
 
 def run_driver(command, timeout=600):
     # The report's lines as {key: value}, with "exit", "stderr" and "hung".
     try:
-        result = subprocess.run([*command, "--timeout", str(timeout)], capture_output=True, timeout=timeout + 30)
+        result = subprocess.run([*command, "--timeout", str(timeout)], capture_output=True,
+                                timeout=timeout + 30)
     except subprocess.TimeoutExpired:
         return {"exit": None, "hung": True, "stderr": ""}
     report = dict(line.partition(": ")[::2] for line in result.stdout.decode(errors="replace").splitlines())

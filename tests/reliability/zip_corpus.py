@@ -17,7 +17,6 @@
 # archive. Prints the figures; exits 1 on any failure.
 import os
 import random
-import re
 import shutil
 import struct
 import sys
@@ -25,7 +24,7 @@ import tempfile
 import time
 import zlib
 
-from harness import driver_command, options, run_driver, write_tree
+from harness import GAME, driver_command, options, run_driver, write_tree
 
 ESCAPE = "quorvane-escape"
 
@@ -34,8 +33,7 @@ class Entry:
     def __init__(self, name, data=b"", method=0, utf8=True, external=0):
         self.name = name if isinstance(name, bytes) else name.encode("utf-8", "surrogateescape")
         self.method, self.utf8, self.external = method, utf8, external
-        c = zlib.compressobj(9, zlib.DEFLATED, -15)
-        self.stored = c.compress(data) + c.flush() if method == 8 else data
+        self.stored = zlib.compress(data, 9, wbits=-15) if method == 8 else data
         self.crc, self.csize, self.usize = zlib.crc32(data), len(self.stored), len(data)
 
 
@@ -43,7 +41,7 @@ def build(entries, comment=b"", eocd_count=None, cd_offset_shift=0, no_central=F
     out, central = bytearray(), bytearray()
     for e in entries:
         offset, flags = len(out), 0x800 if e.utf8 else 0
-        fields = (e.method, 0, 0x21, e.crc & 0xFFFFFFFF, e.csize & 0xFFFFFFFF, e.usize & 0xFFFFFFFF, len(e.name))
+        fields = (e.method, 0, 0x21, e.crc, e.csize, e.usize, len(e.name))
         out += struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, flags, *fields, 0) + e.name + e.stored
         central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 0x031E, 20, flags, *fields, 0, 0, 0, 0,
                                e.external, offset) + e.name
@@ -64,14 +62,15 @@ def wrong_sizes(rng):  # a compressed or uncompressed size, a checksum, or Zip64
     e = rng.choice(entries)
     rng.choice([lambda: setattr(e, "csize", rng.choice([0, 1, e.csize + 1, 0xFFFFFFFF, 0x7FFFFFFF])),
                 lambda: setattr(e, "usize", rng.choice([0, 1, e.usize + 7, 0xFFFFFFFF])),
-                lambda: setattr(e, "crc", e.crc ^ 0xDEADBEEF), lambda: vars(e).update(csize=0xFFFFFFFF, usize=0xFFFFFFFF)])()
+                lambda: setattr(e, "crc", e.crc ^ 0xDEADBEEF),
+                lambda: vars(e).update(csize=0xFFFFFFFF, usize=0xFFFFFFFF)])()
     return build(entries)
 
 
 def climbing_names(rng):
     n = f"{ESCAPE}-{rng.randrange(10**6)}"
-    names = [f"../{n}", f"../../{n}", f"../../../../../../../../tmp/{n}", f"/tmp/{n}", f"/{n}", f"Art/../../{n}",
-             f"Art/../../../{n}", f"./../{n}", f"..\\..\\{n}", f"//{n}", f"Art/./../../x/{n}"]
+    names = [up + n for up in ("../", "../../", "../../../../../../../../tmp/", "/tmp/", "/", "Art/../../",
+                               "Art/../../../", "./../", "..\\..\\", "//", "Art/./../../x/")]
     return build([Entry(name, b"escaped") for name in rng.sample(names, rng.randrange(1, 4))] + art(rng, 1))
 
 
@@ -83,15 +82,13 @@ def long_names(rng):
 
 def non_utf8_names(rng):
     raw = bytes(rng.randrange(0x80, 0x100) for _ in range(rng.randrange(1, 12)))
-    names = [b"Art/" + raw + b".png", b"Art/\xff\xfe", b"Art/caf\xe9.png", b"Art/\xc3\x28", b"Art/\xed\xa0\x80"]
+    names = [b"Art/" + n for n in (raw + b".png", b"\xff\xfe", b"caf\xe9.png", b"\xc3\x28", b"\xed\xa0\x80")]
     return build([Entry(name, b"bytes", utf8=rng.random() < 0.5) for name in rng.sample(names, 2)])
 
 
-def nested(rng, depth=None):
-    depth = rng.randrange(1, 4) if depth is None else depth
+def nested(rng, depth):
     inner = build(art(rng, 2)) if depth == 0 else nested(rng, depth - 1)
-    if rng.random() < 0.3:
-        inner = inner[:len(inner) // 2]  # a damaged inner archive
+    inner = inner[:len(inner) // 2] if rng.random() < 0.3 else inner  # sometimes a damaged inner archive
     return build([Entry(f"Art/inner{depth}.zip", inner), Entry(f"inner{depth}.zip", inner)] + art(rng, 1))
 
 
@@ -116,14 +113,15 @@ ODD = [".", "..", "./", "../", "Art/.", "Art/..", "Art/line\nbreak.png", "Art/ta
 AIMED = ["Quorvane", "Text/version.txt", "BackupFiles/", "BackupFiles/20070102_090503/Art/x.png", "Text/",
          ".quorvane-partial-1-1", "Art/.quorvane-partial-9-9"]
 KINDS = {
-    "well-formed": lambda r: build([Entry("Art/")] + art(r, r.randrange(1, 6)) + [Entry("readme.txt", b"read me")]),
-    "truncated": lambda r: (lambda whole: whole[:r.randrange(0, len(whole))])(build(art(r, r.randrange(1, 5)))),
+    "well-formed": lambda r: build([Entry("Art/"), *art(r, r.randrange(1, 6)),
+                                    Entry("readme.txt", b"read me")]),
+    "truncated": lambda r: (lambda whole: whole[:r.randrange(len(whole))])(build(art(r, r.randrange(1, 5)))),
     "wrong-sizes": wrong_sizes, "climbing-names": climbing_names, "long-names": long_names,
     "non-utf8-names": non_utf8_names,
-    "zero-entries": lambda r: r.choice([b"", build([]), build([], comment=b"empty"), b"PK\x05\x06" + b"\0" * 18]),
-    "nested": nested,
-    "random-bytes": lambda r: r.choice([b"PK\x03\x04", b"PK\x05\x06", b"PK\x01\x02", b""]) + r.randbytes(
-        r.randrange(0, 4096)),
+    "zero-entries": lambda r: r.choice([b"", build([]), build([], b"empty"), b"PK\x05\x06" + b"\0" * 18]),
+    "nested": lambda r: nested(r, r.randrange(1, 4)),
+    "random-bytes": lambda r: (r.choice([b"PK\x03\x04", b"PK\x05\x06", b"PK\x01\x02", b""])
+                               + r.randbytes(r.randrange(0, 4096))),
     "clashing-names": lambda r: build(r.choice([
         [Entry("Art/same.png", b"one"), Entry("Art/same.png", b"two")],
         [Entry("Art", b"a file named like a folder"), Entry("Art/inside.png", b"x")],
@@ -135,8 +133,9 @@ KINDS = {
     "compressible": lambda r: build([Entry("Art/zeros.bin", b"\0" * r.choice([1, 5, 20]) * 1024 * 1024, 8)]),
     "aimed-at-installation": lambda r: build([Entry(n, b"1.10" if "version" in n else b"aimed")
                                               for n in r.sample(AIMED, 3)]),
-    "symlink-entries": lambda r: build([Entry("Art/link", r.choice([b"/etc/passwd", b"../../..", b".", b"Art"]),
-                                              external=0o120777 << 16), Entry("Art/link/through.png", b"through")]),
+    "symlink-entries": lambda r: build([
+        Entry("Art/link", r.choice([b"/etc/passwd", b"../../..", b".", b"Art"]), external=0o120777 << 16),
+        Entry("Art/link/through.png", b"through")]),
 }
 RARE = {"many-entries": 5, "compressible": 10}  # slow kinds come at a lower rate
 
@@ -153,31 +152,30 @@ def generate(out, count, seed):  # count archives named by number and kind, each
 
 
 def listing(root, skip):  # every path under root with its mode and size, except under skip
-    entries = set()
     for folder, dirs, names in os.walk(root):
         dirs[:] = [d for d in dirs if os.path.join(folder, d) != skip]
         for path in (os.path.join(folder, n) for n in dirs + names):
             st = os.lstat(path)
-            entries.add((os.path.relpath(path, root), oct(st.st_mode), 0 if os.path.isdir(path) else st.st_size))
-    return entries
+            yield os.path.relpath(path, root), oct(st.st_mode), 0 if os.path.isdir(path) else st.st_size
 
 
 def escapes(folders):
-    return {os.path.join(f, n) for f in folders if os.path.isdir(f) for n in os.listdir(f) if n.startswith(ESCAPE)}
+    return {os.path.join(f, n) for f in folders if os.path.isdir(f)
+            for n in os.listdir(f) if n.startswith(ESCAPE)}
 
 
 def drop(args, root, installation, archives):  # one drop of the archives: its problems
     shutil.rmtree(installation, ignore_errors=True)  # an archive may have brought its own game program
-    write_tree(installation, {"Quorvane": b"game application\n", "Text/version.txt": b"1.29", "Art/old.png": b"old"})
+    write_tree(installation, {**GAME, "Art/old.png": b"old"})
     watched = [root, os.path.dirname(root), "/tmp", "/", os.path.expanduser("~")]
-    escaped, before = escapes(watched), listing(root, installation)
+    escaped, before = escapes(watched), set(listing(root, installation))
     report = run_driver(driver_command(args.driver, installation, archives, root), 60 + 20 * len(archives))
-    reported = "sheets 1" in report.get("counts", "") and re.match(r"Application files|Nothing was installed",
-                                                                    report.get("title", ""))
+    reported = "sheets 1" in report.get("counts", "") and report.get("title", "").startswith(
+        ("Application files", "Nothing was installed"))
     # exit 3: no report in time; negative: killed by that signal
     problems = ([f"driver hung or exited {report['exit']}: {report['stderr'][-500:]}"]
                 if report["hung"] or report["exit"] else [] if reported else [f"driver reported {report}"])
-    after = listing(root, installation)
+    after = set(listing(root, installation))
     problems += [f"written outside the installation: {e}" for e in sorted(after - before)]
     problems += [f"changed or gone outside the installation: {e}" for e in sorted(before - after)]
     return problems + [f"escaped: {path}" for path in sorted(escapes(watched) - escaped)]
@@ -198,14 +196,13 @@ def main():
         batch_started = time.monotonic()
         problems = drop(args, root, installation, archives)
         reports += not any(p.startswith("driver") for p in problems)
-        print(f"batch {first // args.batch:3d}: {len(archives)} archives, {time.monotonic() - batch_started:5.1f} s, "
-              f"{len(problems)} problems", flush=True)
+        print(f"batch {first // args.batch:3d}: {len(archives)} archives, "
+              f"{time.monotonic() - batch_started:5.1f} s, {len(problems)} problems", flush=True)
         for p in problems[:10]:
             print("  ", p)
         failures += bool(problems)
         for archive in archives if problems else []:  # one by one, to name the archive
-            single = drop(args, root, installation, [archive])
-            if single:
+            if single := drop(args, root, installation, [archive]):
                 print(f"   {os.path.basename(archive)}:", "; ".join(single[:5]))
     print(f"SUMMARY archives={len(names)} batches={-(-len(names) // args.batch)} reports={reports} "
           f"failed_batches={failures} seconds={time.monotonic() - started:.0f}")
