@@ -13,15 +13,15 @@ source=${QUORVANE_SOURCE:-$here}
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$source" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$build" --target quorvane-update-driver -j"${JOBS:-2}"
-driver="$build/tests/reliability/quorvane-update-driver"
+cmake --build "$build" --target quorvane-updater -j"${JOBS:-2}"
+program="$build/app/quorvane-updater"
 
 if [ "$mode" = short ]; then
-  python3 "$here/tests/reliability/fault_injection.py" --driver "$driver" --files 2000 --kills 5 --seed 6
-  python3 "$here/tests/reliability/zip_corpus.py" --driver "$driver" --count 60 --batch 30 --seed 6
+  python3 "$here/tests/reliability/fault_injection.py" --program "$program" --files 2000 --kills 5 --seed 6
+  python3 "$here/tests/reliability/zip_corpus.py" --program "$program" --count 60 --batch 30 --seed 6
   "$here/scripts/fuzz.sh" "${FUZZ_SECONDS:-30}"
 else
-  python3 "$here/tests/reliability/fault_injection.py" --driver "$driver" --files 20000 --kills 50 --seed 6
-  python3 "$here/tests/reliability/zip_corpus.py" --driver "$driver" --count 520 --batch 25 --seed 6
+  python3 "$here/tests/reliability/fault_injection.py" --program "$program" --files 20000 --kills 50 --seed 6
+  python3 "$here/tests/reliability/zip_corpus.py" --program "$program" --count 520 --batch 25 --seed 6
   "$here/scripts/fuzz.sh" "${FUZZ_SECONDS:-300}"
 fi

@@ -105,40 +105,34 @@ TEST(InstallationCheck, JudgesTheFolderOnDiskAndSaysWhatIsWrong) {
     }
 }
 
-TEST(InstallationSearch, ListsTheFolderOfEachApplicationLocateNames) {
-    Listing l;
-    RecordingLog log;
-    const std::string valid = l.folder.makeInstallation("home/Spiele/Quorvane 1.29");
-    const std::string damaged = l.folder.makeInstallation("home/old", "1.10");
-    const std::string odd = l.folder.makeInstallation("home/sp\xe9il/game");
-    const std::string locate =
-        writeLocateStandIn(l.folder, "tools/locate",
-                           damaged + "/Quorvane\n" + valid + "\n" + valid + "/Quorvane\n" + odd +
-                               "/Quorvane\n" + valid + "/Quorvane\n");
-    InstallationSearch search(locate, log);
-    search.start(l.list);
-    EXPECT_TRUE(l.list.searching());
-    ASSERT_TRUE(waitUntil([&] { return !l.list.searching(); }));
-    EXPECT_EQ(l.rowPaths(), (Paths{valid, odd, damaged}));
-    EXPECT_EQ(readFile(locate + ".ran"), "/\n*/Quorvane\n") << "run in / with one unexpanded argument";
-    EXPECT_EQ(l.saved(), (Paths{damaged, valid, odd}));
-}
-
-TEST(InstallationSearch, FindingNothingListsNothingAndSavesNothing) {
-    for (const bool toolThere : {true, false}) {
-        SCOPED_TRACE(toolThere ? "locate finds nothing" : "no locate tool");
+// The search lists the folder of each application locate names (valid ones first, each once) and saves
+// them in the order found; finding nothing, or no tool, lists and saves nothing, so the next start
+// searches again.
+TEST(InstallationSearch, ListsAndSavesTheFolderOfEachApplicationLocateNames) {
+    for (const char* start : {"finds", "finds nothing", "no tool"}) {
+        SCOPED_TRACE(start);
         Listing l;
         RecordingLog log;
-        const std::string locate = l.folder / "tools/locate";
-        if (toolThere) {
-            writeLocateStandIn(l.folder, "tools/locate", "");
+        const std::string valid = l.folder.makeInstallation("home/Spiele/Quorvane 1.29"),
+                          damaged = l.folder.makeInstallation("home/old", "1.10"),
+                          odd = l.folder.makeInstallation("home/sp\xe9il/game"),
+                          locate = l.folder / "tools/locate";
+        const std::string found = damaged + "/Quorvane\n" + valid + "\n" + valid + "/Quorvane\n" + odd +
+                                  "/Quorvane\n" + valid + "/Quorvane\n";
+        if (start != std::string("no tool")) {
+            writeLocateStandIn(l.folder, "tools/locate", start == std::string("finds") ? found : "");
         }
         InstallationSearch search(locate, log);
         search.start(l.list);
+        EXPECT_TRUE(l.list.searching());
         ASSERT_TRUE(waitUntil([&] { return !l.list.searching(); }));
-        EXPECT_TRUE(l.list.installations().empty());
-        EXPECT_EQ(log.contains("process error"), !toolThere);
-        EXPECT_FALSE(l.saved().has_value()) << "else searched again next time";
+        const bool finds = start == std::string("finds");
+        EXPECT_EQ(l.rowPaths(), finds ? (Paths{valid, odd, damaged}) : Paths());
+        EXPECT_EQ(l.saved(), finds ? std::optional((Paths{damaged, valid, odd})) : std::nullopt);
+        EXPECT_EQ(log.contains("process error"), start == std::string("no tool"));
+        EXPECT_EQ(readFile(locate + ".ran"),
+                  start == std::string("no tool") ? "<missing>" : "/\n*/Quorvane\n")
+            << "run in / with one unexpanded argument";
     }
 }
 

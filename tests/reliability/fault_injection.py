@@ -1,19 +1,20 @@
 #!/usr/bin/env python3
 # Fault injection for the update: kills it with SIGKILL at random moments and checks that nothing is lost.
 #
-#   fault_injection.py --driver PATH [--files 20000] [--kills 50] [--seed 6]
+#   fault_injection.py --program PATH [--files 20000] [--kills 50] [--seed 6]
 #
 # An update of --files files (new files, replacements, identical files, folders taking the place of files
-# and whole new folders) onto an installation, both generated from fixed names. The update runs in the
-# driver, a child process, killed at --kills random moments (uniform over an uninterrupted run); then:
+# and whole new folders) onto an installation, both generated from fixed names. The update runs as the
+# program's command line (--install), killed at --kills random moments (uniform over an uninterrupted
+# run); then:
 #   * every file in the installation, apart from temporary copies (".quorvane-partial-") and BackupFiles/,
 #     is byte-identical to its old or its new version, and no old file is missing;
 #   * every replaced old version is in BackupFiles/<timestamp>/ at the same path, byte-identical;
-#   * the next start (the driver's --clean-up) removes every temporary copy the killed run left.
+#   * the next start (an --install of nothing) removes every temporary copy the killed run left.
 # Then three faults, each ending with the "incomplete" report and losing nothing: a read-only installation,
 # unreadable source files and a full file system (a small tmpfs; as root only). As root, permissions do
 # not bind: the installation is made read-only by a read-only bind mount in a private mount namespace, and
-# the unreadable files are read by a driver without the capabilities that bypass permissions.
+# the unreadable files are read by a program without the capabilities that bypass permissions.
 # Prints the figures; exits 1 on any violation.
 import hashlib
 import os
@@ -25,7 +26,7 @@ import sys
 import tempfile
 import time
 
-from harness import GAME, driver_command, options, run_driver, write_tree
+from harness import GAME, home, options, run_update, update_command, write_tree
 
 PARTIAL = ".quorvane-partial-"
 
@@ -93,28 +94,28 @@ def partials(root):
 
 
 def kill_runs(args, work, old, new):
-    template, installation, state = (os.path.join(work, n) for n in ("template", "installation", "state"))
-    command = driver_command(args.driver, installation, [os.path.join(work, "drop", "Addon")], work)
+    template, installation, nothing = (os.path.join(work, n) for n in ("template", "installation", "drop/-"))
+    command = update_command(args.program, installation, [os.path.join(work, "drop", "Addon")])
+    os.makedirs(nothing, exist_ok=True)
     fresh_copy = ["sh", "-c", 'rm -rf "$2" && cp -a "$1" "$2"', "sh", template, installation]
     # An uninterrupted run measures the length of a run and shows the end state.
     subprocess.run(fresh_copy, check=True)
     started = time.monotonic()
-    report = run_driver(command)
+    report = run_update(command, work)
     length = time.monotonic() - started
     checked, problems = check(installation, old, new)
     problems += [f"complete run left an old version: {rel}" for rel, data in new.items()
                  if read(os.path.join(installation, rel)) != data]
     if report.get("title") != "Application files updated successfully":
         problems.append(f"reported {report}")
-    violations = tell(f"uninterrupted run: {length:.2f} s, {report.get('counts')}, {checked} files checked",
+    violations = tell(f"uninterrupted run: {length:.2f} s, {report.get('message')!r}, {checked} files checked",
                       problems)
     rng, mid_run, left = random.Random(args.seed), 0, 0
     for k in range(args.kills):
         subprocess.run(fresh_copy, check=True)
         delay = rng.uniform(0.0, length)
-        with subprocess.Popen([*command, "--state-folder", state], stdout=subprocess.PIPE,
-                              stderr=subprocess.DEVNULL) as child:
-            child.stdout.readline()  # "confirming": the update starts now
+        with subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              env=home(work)) as child:
             time.sleep(delay)
             alive = child.poll() is None
             child.kill()
@@ -122,7 +123,7 @@ def kill_runs(args, work, old, new):
         checked, problems = check(installation, old, new)
         leftovers = partials(installation)
         left += leftovers
-        subprocess.run([args.driver, "--clean-up", "--state-folder", state], check=True)  # the next start
+        run_update(update_command(args.program, installation, [nothing]), work)  # the next start
         problems += [f"{n} temporary copies left after the next start" for n in [partials(installation)] if n]
         violations += tell(f"kill {k + 1:2d} at {delay:6.3f} s ({'mid-run' if alive else 'after the end'}): "
                            f"{checked} files checked, {leftovers} temporary copies left", problems)
@@ -157,8 +158,8 @@ def faults(args, work):  # the violations of each case
         # What the run left is copied out before its mount namespace ends.
         script = (f'i=$1 u=$2; shift 2; {setup} || exit 9; '
                   '"$@"; s=$?; mkdir "$i.after" && cp -a "$i/." "$i.after"; exit $s')
-        report = run_driver([*without_override, *namespace, "sh", "-c", script, "sh", installation, update,
-                             *driver_command(args.driver, installation, [update], work)])
+        report = run_update([*without_override, *namespace, "sh", "-c", script, "sh", installation, update,
+                             *update_command(args.program, installation, [update])], work)
         reported = re.search(r"\|(\d+) files could not be installed\.$", report.get("message", ""))
         problems = [] if report.get("title") == "Application files update incomplete" and reported and (
             failed is None or int(reported[1]) == failed) else [f"{failed} failures expected: {report}"]

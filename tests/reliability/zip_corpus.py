@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-# Drops a corpus of corrupt and crafted .zip archives through the real controller and the real jar tool.
+# Drops a corpus of corrupt and crafted .zip archives through the program's command line and the real jar.
 #
-#   zip_corpus.py --driver PATH [--count 520] [--batch 25] [--seed 6]
+#   zip_corpus.py --program PATH [--count 520] [--batch 25] [--seed 6]
 #
 # The archives are written from the seed, the same for the same seed, taking these kinds in turn:
 # well-formed, truncated, wrong sizes, names that climb out (../x, /x), very long names, names that are no
@@ -10,7 +10,7 @@
 # highly compressible entries, entries aimed at the installation's own files and link entries. Names meant
 # to escape carry "quorvane-escape" so that a stray file is easy to find.
 # They are dropped in batches onto one installation: the archives of a batch are extracted at the same
-# time, as those of one drop are. For each batch: the driver neither crashes nor hangs (a time limit that
+# time, as those of one drop are. For each batch: the program neither crashes nor hangs (a time limit that
 # grows with the batch), exactly one completion report arrives, and nothing was written anywhere but the
 # installation (the working tree apart from it is listed before and after, and no "quorvane-escape*"
 # turns up in the folders above it). A failing batch is dropped again archive by archive, to name the
@@ -24,7 +24,7 @@ import tempfile
 import time
 import zlib
 
-from harness import GAME, driver_command, options, run_driver, write_tree
+from harness import GAME, options, run_update, update_command, write_tree
 
 ESCAPE = "quorvane-escape"
 
@@ -165,16 +165,17 @@ def escapes(folders):
 
 
 def drop(args, root, installation, archives):  # one drop of the archives: its problems
+    # The program's preferences and state live beside the watched tree, not in it.
     shutil.rmtree(installation, ignore_errors=True)  # an archive may have brought its own game program
     write_tree(installation, {**GAME, "Art/old.png": b"old"})
     watched = [root, os.path.dirname(root), "/tmp", "/", os.path.expanduser("~")]
     escaped, before = escapes(watched), set(listing(root, installation))
-    report = run_driver(driver_command(args.driver, installation, archives, root), 60 + 20 * len(archives))
-    reported = "sheets 1" in report.get("counts", "") and report.get("title", "").startswith(
-        ("Application files", "Nothing was installed"))
-    # exit 3: no report in time; negative: killed by that signal
-    problems = ([f"driver hung or exited {report['exit']}: {report['stderr'][-500:]}"]
-                if report["hung"] or report["exit"] else [] if reported else [f"driver reported {report}"])
+    report = run_update(update_command(args.program, installation, archives),
+                        os.path.join(os.path.dirname(root), "home"), 60 + 20 * len(archives))
+    reported = report.get("reports") == 1 and report["title"].startswith(("Application files", "Nothing was"))
+    # 0: all installed, 1: not all; negative: killed by that signal
+    problems = ([f"program hung or exited {report['exit']}: {report['stderr'][-500:]}"]
+                if report["hung"] or report["exit"] not in (0, 1) else [] if reported else [f"reported {report}"])
     after = set(listing(root, installation))
     problems += [f"written outside the installation: {e}" for e in sorted(after - before)]
     problems += [f"changed or gone outside the installation: {e}" for e in sorted(before - after)]
@@ -195,7 +196,7 @@ def main():
         archives = names[first:first + args.batch]
         batch_started = time.monotonic()
         problems = drop(args, root, installation, archives)
-        reports += not any(p.startswith("driver") for p in problems)
+        reports += not any(p.startswith("program") for p in problems)
         print(f"batch {first // args.batch:3d}: {len(archives)} archives, "
               f"{time.monotonic() - batch_started:5.1f} s, {len(problems)} problems", flush=True)
         for p in problems[:10]:
