@@ -8,6 +8,7 @@
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QStandardItemModel>
+#include <QStringListModel>
 #include <gtest/gtest.h>
 
 namespace quorvane {
@@ -151,6 +152,15 @@ TEST_F(QtTableViewTest, StatusLineIsDrawnRedUnderAMultiBytePathSelectedOrNot) {
         EXPECT_GT(ink, 30);
         EXPECT_EQ(inkAbove, 0) << "red in the path line";
     }
+}
+
+// The rows are read again whenever the list changes: the selection stays where it was.
+TEST_F(QtTableViewTest, TheSelectedRowStaysSelectedWhenTheRowsAreReadAgain) {
+    QStringListModel names({"a", "b", "c"});
+    table.setModel(&names);
+    table.chooseRow(1);
+    names.setStringList({"a", "b", "c", "d"});
+    EXPECT_EQ(table.selectedRow(), 1);
 }
 
 } // namespace
