@@ -76,11 +76,14 @@ TEST(UpdateCoordinator, AnInstallationReplacedSinceItWasListedIsNotUpdated) {
     EXPECT_FALSE(exists(h.valid2 + "/Art/tree.png") || exists(h.folder / "home/moved/Art/tree.png"));
 }
 
-// Stopping a run from the window: Cancel, with Put Back on its report; and closing the window, which asks
-// first and closes once the run has stopped.
+// Stopping a run from the window: Cancel, with Put Back on its report (OK keeps what was done); and
+// closing the window, which asks first and closes once the run has stopped.
 TEST(UpdateCoordinator, CancelOffersPutBackAndClosingAsksFirst) {
-    for (const bool closing : {false, true}) {
-        SCOPED_TRACE(closing ? "closing the window" : "Cancel, then Put Back");
+    for (const auto answer : {SheetAnswer::furtherAction, SheetAnswer::ok, SheetAnswer::cancel}) {
+        const bool closing = answer == SheetAnswer::cancel;
+        SCOPED_TRACE(closing                     ? "closing the window"
+                     : answer == SheetAnswer::ok ? "Cancel, then OK"
+                                                 : "Put Back");
         PausingFileManager fileManager(2);
         WindowHarness::Options options;
         options.fileManager = &fileManager;
@@ -110,11 +113,12 @@ TEST(UpdateCoordinator, CancelOffersPutBackAndClosingAsksFirst) {
         }
         EXPECT_EQ(h.view.sheets.back().title + "|" + h.view.sheets.back().furtherAction.value_or("-"),
                   "Update cancelled|Put Back");
-        h.view.answer(SheetAnswer::furtherAction);
-        EXPECT_TRUE(h.coordinator().busy()) << "putting back is a job";
-        ASSERT_TRUE(waitUntil([&] { return !h.view.sheets.empty(); }));
-        EXPECT_EQ(h.view.sheets.back().title, "The update was undone");
-        EXPECT_EQ(treeListing(h.valid1), before);
+        h.view.answer(answer);
+        EXPECT_EQ(h.coordinator().busy(), answer != SheetAnswer::ok) << "putting back is a job";
+        ASSERT_TRUE(waitUntil([&] { return !h.coordinator().busy(); }));
+        EXPECT_EQ(h.view.sheets.empty() ? "" : h.view.sheets.back().title,
+                  answer == SheetAnswer::ok ? "" : "The update was undone");
+        EXPECT_EQ(treeListing(h.valid1) == before, answer != SheetAnswer::ok);
     }
 }
 
