@@ -3,8 +3,8 @@
 #include "platform/FdCloser.h"
 #include "platform/Localizer.h"
 #include "platform/MessageFormat.h"
+#include "platform/PosixIo.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
@@ -35,21 +35,11 @@ std::optional<std::string> fileHeadIn(int folder, const char* name) {
         return std::nullopt;
     }
     std::string text(kMaxVersionFileLength, '\0');
-    std::size_t length = 0;
-    while (length < text.size()) {
-        const ssize_t n = ::read(file.fd, text.data() + length, text.size() - length);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return std::nullopt;
-        }
-        if (n == 0) {
-            break;
-        }
-        length += static_cast<std::size_t>(n);
+    const ssize_t length = posixio::readFull(file.fd, text.data(), text.size());
+    if (length < 0) {
+        return std::nullopt;
     }
-    text.resize(length);
+    text.resize(static_cast<std::size_t>(length));
     return text;
 }
 
