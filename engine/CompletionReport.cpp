@@ -1,6 +1,5 @@
 #include "engine/CompletionReport.h"
 
-#include "engine/UpdateRun.h"
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
 #include "platform/Log.h"
@@ -17,8 +16,8 @@ namespace {
 constexpr std::size_t kMaxDetailLines = 200;
 
 // One line per item not installed, at most kMaxDetailLines of them and then how many more.
-std::string failureDetails(const UpdateRun& run, const UpdateServices& services) {
-    const auto& notInstalled = run.notInstalled();
+std::string failureDetails(const RunFigures& run, const UpdateServices& services) {
+    const auto& notInstalled = run.notInstalled;
     std::string details;
     const std::size_t shown = std::min(notInstalled.size(), kMaxDetailLines);
     for (std::size_t i = 0; i < shown; ++i) {
@@ -36,17 +35,14 @@ std::string failureDetails(const UpdateRun& run, const UpdateServices& services)
 }
 
 // The installation's top folders as the report names them: sorted, joined, hidden ones left out.
-std::string topFolderNames(const UpdateRun& run, const UpdateServices& services) {
-    const std::string& installation = run.targetPath();
+std::string topFolderNames(const std::string& installation, const UpdateServices& services) {
     std::vector<std::string> names;
     if (!installation.empty()) {
-        for (const std::string& name : services.fileManager.folderContents(installation)
-                                           .value_or(std::vector<std::string>())) {
+        for (const std::string& name :
+             services.fileManager.folderContents(installation).value_or(std::vector<std::string>())) {
             bool isDirectory = false;
             if (name[0] != '.' && name != "BackupFiles" &&
-                services.fileManager.exists(
-                    path::join(installation, name), &isDirectory) &&
-                isDirectory) {
+                services.fileManager.exists(path::join(installation, name), &isDirectory) && isDirectory) {
                 names.push_back(name);
             }
         }
@@ -61,36 +57,35 @@ std::string topFolderNames(const UpdateRun& run, const UpdateServices& services)
 
 } // namespace
 
-UpdateReport CompletionReport::compose(const UpdateRun& run, const UpdateServices& services) {
-    const auto localized = [&](const std::string& key) {
-        return services.localizer.text(key);
-    };
+UpdateReport CompletionReport::compose(const RunFigures& run, const std::string& installation,
+                                       const UpdateServices& services) {
+    const auto localized = [&](const std::string& key) { return services.localizer.text(key); };
     const std::string counts =
         formatMessage(localized("%d files added\n%d previous files backed up\n%d duplicate files ignored."),
-                      {run.numFilesInstalled(), run.numFilesReplaced(), run.numDuplicateFiles()});
+                      {run.installed, run.replaced, run.duplicates});
     UpdateReport report;
-    if (run.cancelled()) {
+    if (run.cancelled) {
         report.cancelled = true;
         report.title = localized("Update cancelled");
         report.message = counts;
-        if (run.numFilesFailed() > 0) {
+        if (run.failed > 0) {
             report.details = failureDetails(run, services);
-            report.message += formatMessage(localized("\n%d files could not be installed."), {run.numFilesFailed()});
+            report.message += formatMessage(localized("\n%d files could not be installed."), {run.failed});
         }
-    } else if (run.numFilesFailed() > 0) {
+    } else if (run.failed > 0) {
         report.details = failureDetails(run, services);
         report.title = localized("Application files update incomplete");
         report.message =
-            counts + formatMessage(localized("\n%d files could not be installed."), {run.numFilesFailed()});
-    } else if (!run.lineUpFound()) {
+            counts + formatMessage(localized("\n%d files could not be installed."), {run.failed});
+    } else if (!run.lineUpFound) {
         report.title = localized("Nothing was installed");
         report.message = formatMessage(
             localized("None of the items you selected has a folder that matches this installation (%@)."),
-            {topFolderNames(run, services)});
+            {topFolderNames(installation, services)});
     } else {
         report.title = localized("Application files updated successfully");
         report.message =
-            run.numFilesInstalled() == 0
+            run.installed == 0
                 ? formatMessage(localized("Your %@ already appears to contain all the files you selected."),
                                 {"Quorvane"})
                 : counts;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/RunFigures.h"
 #include "engine/UpdateReport.h"
 #include "engine/UpdateServices.h"
 #include "engine/WalkGuard.h"
@@ -10,14 +11,12 @@
 
 namespace quorvane {
 
-class UpdateRun;
-
 // Words the report of an update run that has ended: its title, the counts and, for each item that was
 // not installed, a line with the reason; and the reasons themselves, as the run notes them.
 namespace CompletionReport {
 
 // The lines of the details go to the log as well.
-UpdateReport compose(const UpdateRun& run, const UpdateServices& services);
+UpdateReport compose(const RunFigures& run, const std::string& installation, const UpdateServices& services);
 // Why a dropped item must not be installed: it is the installation, holds it, or lies in its backups.
 std::optional<std::string> refusalText(WalkGuard::Refusal refusal, const UpdateServices& services);
 // Why an entry was not installed: a link or special file is never installed; else the system's error.

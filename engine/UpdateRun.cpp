@@ -347,7 +347,10 @@ void UpdateRun::_finish() {
     _updateFiles.clear();
     _extraction.setTempFolders(std::nullopt);
     _extraction.removeFinishedFolders();
-    const UpdateReport report = CompletionReport::compose(*this, _services);
+    const UpdateReport report = CompletionReport::compose(
+        RunFigures{_numFilesInstalled, _numFilesReplaced, _numDuplicateFiles, _numFilesFailed, _lineUpFound,
+                   cancelled(), _notInstalled},
+        _targetPath, _services);
     if (_services.recordStore) {
         _services.recordStore->expect(); // kept below, once the report is on its way
     }

@@ -3,6 +3,7 @@
 #include "engine/ArchiveExtraction.h"
 #include "engine/ExtractionHost.h"
 #include "engine/ItemPlacement.h"
+#include "engine/RunFigures.h"
 #include "engine/UpdateRecord.h"
 #include "engine/UpdateReport.h"
 #include "engine/UpdateServices.h"
@@ -76,10 +77,7 @@ public:
     // Some level of the run's items lined up with the installation.
     bool lineUpFound() const { return _lineUpFound; }
     // What could not be installed, and why.
-    struct NotInstalled {
-        std::string item;
-        std::string reason;
-    };
+    using NotInstalled = RunFigures::NotInstalled;
     const std::vector<NotInstalled>& notInstalled() const { return _notInstalled; }
     // What the run did, for undoing it; complete once its store has kept it
     // (UpdateRecordStore::waitUntilKept), shortly after the end.
