@@ -17,11 +17,11 @@ cmake --build "$build" --target quorvane-updater -j"${JOBS:-2}"
 program="$build/app/quorvane-updater"
 
 if [ "$mode" = short ]; then
-  python3 "$here/tests/reliability/fault_injection.py" --program "$program" --files 2000 --kills 5 --seed 6
-  python3 "$here/tests/reliability/zip_corpus.py" --program "$program" --count 60 --batch 30 --seed 6
+  python3 "$here/bench/reliability/fault_injection.py" --program "$program" --files 2000 --kills 5 --seed 6
+  python3 "$here/bench/reliability/zip_corpus.py" --program "$program" --count 60 --batch 30 --seed 6
   "$here/scripts/fuzz.sh" "${FUZZ_SECONDS:-30}"
 else
-  python3 "$here/tests/reliability/fault_injection.py" --program "$program" --files 20000 --kills 50 --seed 6
-  python3 "$here/tests/reliability/zip_corpus.py" --program "$program" --count 520 --batch 25 --seed 6
+  python3 "$here/bench/reliability/fault_injection.py" --program "$program" --files 20000 --kills 50 --seed 6
+  python3 "$here/bench/reliability/zip_corpus.py" --program "$program" --count 520 --batch 25 --seed 6
   "$here/scripts/fuzz.sh" "${FUZZ_SECONDS:-300}"
 fi

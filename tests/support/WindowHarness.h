@@ -34,7 +34,6 @@ public:
         std::string locatePath = "/usr/bin/locate";
         FileManager* fileManager = nullptr;              // a stand-in with failures, or the real one
         std::optional<Paths> saved = {};                 // the installations saved before the start
-        std::optional<std::string> preferencesFile = {}; // the preferences file's bytes before the start
     };
 
     WindowHarness() : WindowHarness(Options{}) {}
@@ -85,12 +84,7 @@ private:
     FileManager& _fileManager;
     CleanupJournal _journal{folder / "state"};
     UpdateRecordStore _records{_realFileManager, folder / "records"};
-    Preferences _preferences{[this] {
-        if (_options.preferencesFile) {
-            folder.writeFile("preferences.ini", *_options.preferencesFile);
-        }
-        return folder / "preferences.ini";
-    }()};
+    Preferences _preferences{folder / "preferences.ini"};
     Localizer _localizer;
     std::unique_ptr<WindowController> _controller;
 };
