@@ -85,7 +85,7 @@ void ArchiveExtraction::extract(const std::string& path) {
 void ArchiveExtraction::_startExtraction(const std::string& path) {
     // Only a file that can be read goes to the tool: a pipe or a device named like an archive would keep
     // the tool, and so the update, waiting for good.
-    if (!FileHandle::fileHandleForReadingAtPath(path)) {
+    if (!FileHandle::openForReading(path)) {
         _host.noteFailure(path, systemErrorText(errno), 1);
         return;
     }
@@ -99,7 +99,7 @@ void ArchiveExtraction::_startExtraction(const std::string& path) {
         return;
     }
     const std::uint64_t needed = directory->totalSize();
-    const std::optional<std::uint64_t> free = freeSpaceAtPath(path::parent(path));
+    const std::optional<std::uint64_t> free = freeSpace(path::parent(path));
     if (free && needed > *free) {
         _host.noteFailure(
             path,

@@ -18,7 +18,7 @@ constexpr std::size_t kReadSize = 1 << 20;
 
 // The file's size and CRC-32 are those recorded; a link, pipe or folder is no file.
 bool fileMatches(FileManager& fileManager, const std::string& path, const ZipCentralDirectory::Entry& entry) {
-    const auto handle = fileManager.isSymbolicLink(path) ? nullptr : FileHandle::fileHandleForReadingAtPath(path);
+    const auto handle = fileManager.isSymbolicLink(path) ? nullptr : FileHandle::openForReading(path);
     if (!handle) {
         return false;
     }
@@ -27,7 +27,7 @@ bool fileMatches(FileManager& fileManager, const std::string& path, const ZipCen
     // Reads at most one byte more than recorded (enough to tell a longer file), in blocks no larger
     // than the file needs: most entries are small.
     const auto nextRead = [&] { return static_cast<std::size_t>(std::min<std::uint64_t>(kReadSize, entry.size - size + 1)); };
-    for (std::string chunk; size <= entry.size && !(chunk = handle->readDataOfLength(nextRead())).empty();) {
+    for (std::string chunk; size <= entry.size && !(chunk = handle->read(nextRead())).empty();) {
         size += chunk.size();
         crc = ::crc32(crc, reinterpret_cast<const Bytef*>(chunk.data()), static_cast<uInt>(chunk.size()));
     }

@@ -182,13 +182,13 @@ std::optional<ZipCentralDirectory> ZipCentralDirectory::read(std::uint64_t archi
 }
 
 std::optional<ZipCentralDirectory> ZipCentralDirectory::readFile(const std::string& path, std::uint64_t archiveSize) {
-    const auto handle = FileHandle::fileHandleForReadingAtPath(path);
+    const auto handle = FileHandle::openForReading(path);
     if (!handle) {
         return std::nullopt;
     }
     return read(archiveSize, [&](std::uint64_t offset, std::size_t length) {
-        handle->seekToFileOffset(offset);
-        return handle->readDataOfLength(length);
+        handle->seek(offset);
+        return handle->read(length);
     });
 }
 

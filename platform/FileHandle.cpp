@@ -9,7 +9,7 @@
 
 namespace quorvane {
 
-std::unique_ptr<FileHandle> FileHandle::fileHandleForReadingAtPath(const std::string& path) {
+std::unique_ptr<FileHandle> FileHandle::openForReading(const std::string& path) {
     if (path.empty()) {
         return nullptr;
     }
@@ -30,9 +30,9 @@ std::unique_ptr<FileHandle> FileHandle::fileHandleForReadingAtPath(const std::st
 
 FileHandle::~FileHandle() { ::close(_fd); }
 
-void FileHandle::seekToFileOffset(std::uint64_t offset) { _offset = offset; }
+void FileHandle::seek(std::uint64_t offset) { _offset = offset; }
 
-std::string FileHandle::readDataOfLength(std::size_t length) {
+std::string FileHandle::read(std::size_t length) {
     std::string data(length, '\0');
     std::size_t got = 0;
     while (got < length) {

@@ -10,15 +10,15 @@ namespace quorvane {
 class FileHandle {
 public:
     // None when the path is no regular file (a folder, a pipe, a device) or cannot be opened.
-    static std::unique_ptr<FileHandle> fileHandleForReadingAtPath(const std::string& path);
+    static std::unique_ptr<FileHandle> openForReading(const std::string& path);
 
     ~FileHandle();
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
 
-    void seekToFileOffset(std::uint64_t offset);
+    void seek(std::uint64_t offset);
     // Up to length bytes from the current offset, fewer at the end of the file.
-    std::string readDataOfLength(std::size_t length);
+    std::string read(std::size_t length);
 
 private:
     explicit FileHandle(int fd) : _fd(fd) {}

@@ -4,7 +4,7 @@
 
 namespace quorvane {
 
-std::optional<std::uint64_t> freeSpaceAtPath(const std::string& path) {
+std::optional<std::uint64_t> freeSpace(const std::string& path) {
     struct statvfs info {};
     if (path.empty() || ::statvfs(path.c_str(), &info) != 0) {
         return std::nullopt;

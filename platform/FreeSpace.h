@@ -7,6 +7,6 @@
 namespace quorvane {
 
 // The bytes an ordinary user may still write on the file system that holds path; none when unknown.
-std::optional<std::uint64_t> freeSpaceAtPath(const std::string& path);
+std::optional<std::uint64_t> freeSpace(const std::string& path);
 
 } // namespace quorvane

@@ -133,14 +133,14 @@ TEST_F(FileManagerTest, RemovesWholeTreesEvenReadOnlyOnesAndMovesWithoutReplacin
 // A file handle reads on from where it stopped, and short at the end.
 TEST_F(FileManagerTest, FileHandlesReadOnAndShortAtTheEnd) {
     const std::string file = folder.writeFile("f", std::string("0\0002345678", 9));
-    auto handle = FileHandle::fileHandleForReadingAtPath(file);
+    auto handle = FileHandle::openForReading(file);
     ASSERT_TRUE(handle);
-    EXPECT_EQ(handle->readDataOfLength(3), std::string("0\0002", 3));
-    EXPECT_EQ(handle->readDataOfLength(3), "345");
-    handle->seekToFileOffset(7);
-    EXPECT_EQ(handle->readDataOfLength(4), "78");
-    handle->seekToFileOffset(UINT64_MAX - 1);
-    EXPECT_EQ(handle->readDataOfLength(4), "");
+    EXPECT_EQ(handle->read(3), std::string("0\0002", 3));
+    EXPECT_EQ(handle->read(3), "345");
+    handle->seek(7);
+    EXPECT_EQ(handle->read(4), "78");
+    handle->seek(UINT64_MAX - 1);
+    EXPECT_EQ(handle->read(4), "");
 }
 
 } // namespace
