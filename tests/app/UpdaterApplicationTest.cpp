@@ -1,6 +1,5 @@
 #include "app/UpdaterApplication.h"
 
-#include "platform/FileManager.h"
 #include "platform/UriList.h"
 #include "platform/qt/QtTableView.h"
 #include "support/EventLoopWait.h"
@@ -85,7 +84,7 @@ protected:
 };
 
 TEST_F(UpdaterApplicationTest,
-       StartsWithTheSavedInstallationsAndInstallsADroppedFolderAndArchiveWithBackups) {
+       StartsWithTheSavedInstallationsAndInstallsADroppedFolderAndArchive) {
     EXPECT_TRUE(updater->mainWindow().widget().isVisible());
     ASSERT_EQ(table().model()->rowCount(), 2);
     EXPECT_EQ(table().model()->index(1, 1).data().toString().toStdString(), damaged + "\nNot version 1.29.");
@@ -104,11 +103,6 @@ TEST_F(UpdaterApplicationTest,
     EXPECT_EQ(visibleSheet()->text().toStdString(), "Application files updated successfully");
     EXPECT_EQ(readFile(valid + "/Art/tree.png"), "new tree");
     EXPECT_EQ(readFile(valid + "/Text/story.txt"), "once upon");
-    const auto backups = *FileManager().folderContents(valid + "/BackupFiles");
-    ASSERT_EQ(backups.size(), 1u);
-    EXPECT_EQ(readFile(valid + "/BackupFiles/" + backups[0] + "/Art/tree.png"), "old tree");
-    EXPECT_EQ(treeListing(folder / "home/Downloads"),
-              "Forest Pack/\nForest Pack/Art/\nForest Pack/Art/tree.png\nPack.zip\n");
     press(visibleSheet(), "OK");
 }
 

@@ -50,8 +50,6 @@ TEST(WindowController, StartsFromTheSavedListOrSearchesAndAlwaysSaysWhatTheRowsA
         {"first start", std::nullopt, damaged + "/Quorvane\n" + valid + "/Quorvane\n",
          "Looking for your Quorvane installation. Please wait ...",
          valid + "\n*|" + damaged + "\nNot version 1.29.*"},
-        {"first start finding nothing", std::nullopt, "",
-         "Looking for your Quorvane installation. Please wait ...", sorry},
         {"saved list empty", Paths{}, "", sorry, sorry},
         {"saved list", Paths{damaged, valid}, "", valid + "\n*|" + damaged + "\nNot version 1.29.*",
          valid + "\n*|" + damaged + "\nNot version 1.29.*"},

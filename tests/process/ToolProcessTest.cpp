@@ -35,15 +35,6 @@ struct ToolRun {
     bool done() const { return waitUntil([&] { return handlers.expired(); }); }
 };
 
-// A printf command that writes exactly the given bytes.
-std::string printfBytes(const std::string& bytes) {
-    std::string command = "printf '";
-    for (const unsigned char c : bytes) {
-        command += "\\" + std::to_string(c / 64) + std::to_string(c / 8 % 8) + std::to_string(c % 8);
-    }
-    return command + "'\n";
-}
-
 class ToolProcessTest : public testing::Test {
 protected:
     // A shell script standing in for a tool.
@@ -127,7 +118,8 @@ TEST_F(ToolProcessTest, EachChunkIsHandedOverAloneWithNoUtf8CharacterSplit) {
     // clang-format on
     for (const auto& [first, second, chunk] : cases) {
         SCOPED_TRACE(testing::PrintToString(first + second));
-        const std::string tool = writeTool(printfBytes(first) + awaitGo() + printfBytes(second));
+        folder.writeFile("first", first), folder.writeFile("second", second);
+        const std::string tool = writeTool("cat first\n" + awaitGo() + "cat second\n");
         auto run = startRun(tool, folder.path(), Output::handedOver, [&](ToolProcess&) {
             folder.writeFile("go", "");
         });

@@ -11,7 +11,8 @@ class FakeClock : public Clock {
 public:
     explicit FakeClock(std::time_t start) : _start(start) {}
     std::time_t now() const override {
-        return _start + std::chrono::duration_cast<std::chrono::seconds>(_monotonic.time_since_epoch()).count();
+        return _start +
+               std::chrono::duration_cast<std::chrono::seconds>(_monotonic.time_since_epoch()).count();
     }
     std::chrono::steady_clock::time_point monotonicNow() const override { return _monotonic; }
 

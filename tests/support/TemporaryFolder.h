@@ -8,8 +8,8 @@
 #include <set>
 #include <stdexcept>
 #include <string>
-#include <vector>
 #include <sys/stat.h>
+#include <vector>
 
 namespace quorvane::test {
 
@@ -27,7 +27,8 @@ public:
         std::error_code error;
         // Grant write and search everywhere first, so that read-only folders made by a test go too.
         ::chmod(_path.c_str(), 0700);
-        for (auto it = fs::recursive_directory_iterator(_path, fs::directory_options::skip_permission_denied, error);
+        for (auto it = fs::recursive_directory_iterator(_path, fs::directory_options::skip_permission_denied,
+                                                        error);
              it != fs::recursive_directory_iterator(); it.increment(error)) {
             if (it->is_directory(error) && !it->is_symlink(error)) {
                 ::chmod(it->path().c_str(), 0700);
@@ -85,7 +86,9 @@ inline std::string treeListing(const std::string& folder, const std::vector<std:
     }
     std::string listing;
     for (const auto& entry : entries) {
-        listing += std::ranges::any_of(skipped, [&](auto& skip) { return entry.starts_with(skip); }) ? "" : entry + "\n";
+        listing += std::ranges::any_of(skipped, [&](auto& skip) { return entry.starts_with(skip); })
+                       ? ""
+                       : entry + "\n";
     }
     return listing;
 }

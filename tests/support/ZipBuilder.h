@@ -23,7 +23,8 @@ public:
         std::string archive, central;
         for (const Entry& e : _entries) {
             const auto offset = static_cast<std::uint32_t>(archive.size());
-            const std::uint32_t crc = ::crc32(0, reinterpret_cast<const Bytef*>(e.contents.data()), e.contents.size()),
+            const std::uint32_t crc = ::crc32(0, reinterpret_cast<const Bytef*>(e.contents.data()),
+                                              e.contents.size()),
                                 size = e.contents.size(), nameLength = e.name.size();
             const std::uint32_t listedSize = e.declaredSize ? 0xFFFFFFFFu : size;
             // Version 2.0, UTF-8 names, stored, a fixed date.
@@ -39,8 +40,9 @@ public:
             central += e.name;
             if (e.declaredSize) { // ZIP64: the extracted size, then the compressed one
                 put(central, 2, {1, 16});
-                put(central, 4, {static_cast<std::uint32_t>(*e.declaredSize),
-                                 static_cast<std::uint32_t>(*e.declaredSize >> 32), size, 0});
+                put(central, 4,
+                    {static_cast<std::uint32_t>(*e.declaredSize),
+                     static_cast<std::uint32_t>(*e.declaredSize >> 32), size, 0});
             }
         }
         const std::uint32_t count = _entries.size(), centralSize = central.size();
