@@ -124,6 +124,8 @@ ItemPlacement::Outcome ItemPlacement::installItem(const std::string& item, FileM
             _fileManager.removeItem(partial);
             if (_fileManager.entryExists(destination)) {
                 _fileManager.removeItem(*backupPath); // the old file stays where it was
+            } else {
+                _backupHoldsLostItem = true; // its only copy now
             }
             outcome.failure = systemErrorText(error);
             return outcome;

@@ -33,6 +33,9 @@ public:
     const std::optional<std::string>& madeBackupFolder() const { return _backupFolder; }
     // The run made the installation's "BackupFiles" folder.
     bool madeBackupRoot() const { return _madeBackupRoot; }
+    // An old item that could not come back to its place after a failed replacement is kept only in the
+    // backup folder, which must then stay.
+    bool backupHoldsLostItem() const { return _backupHoldsLostItem; }
     // Forgets the backup folder (the next use makes a new one) or takes another.
     void setBackupFolder(std::optional<std::string> folder) { _backupFolder = std::move(folder); }
 
@@ -68,6 +71,7 @@ private:
     const std::string& _targetPath;
     std::optional<std::string> _backupFolder;
     bool _madeBackupRoot = false;
+    bool _backupHoldsLostItem = false;
     const std::atomic<bool>* _stopRequested;
 };
 

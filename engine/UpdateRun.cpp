@@ -338,7 +338,7 @@ void UpdateRun::_finish() {
     const std::optional<Status> last = _takeStatus();
     _progressValue = 0.0;
     const Status complete{_localized("Installing:"), _localized("Complete"), _progressValue, _progressMaxValue};
-    if (_numFilesReplaced == 0 && _placement.madeBackupFolder()) {
+    if (_numFilesReplaced == 0 && _placement.madeBackupFolder() && !_placement.backupHoldsLostItem()) {
         _fileManager.removeItem(*_placement.madeBackupFolder());
     }
     _record.setBackupFolder(_placement.madeBackupFolder());

@@ -167,6 +167,12 @@ const RunCase kPlacementCases[] = {
          f.writeFile("drop/Art/thing/inner.png", "inner");
          return Paths{f / "drop/Art"};
      }, {.failed = 1}, {{"Art/thing", "old thing"}}, "<none>", {{"drop/Art/thing", ""}}},
+    {"an old file that made room in vain and cannot come back stays in the backup", [](auto& f, auto& files) {
+         f.writeFile("home/game/Art/thing", "old thing");
+         files.fail = [](auto, auto& to) { return std::string_view(to).ends_with("game/Art/thing"); };
+         f.writeFile("drop/Art/thing/inner.png", "inner");
+         return Paths{f / "drop/Art"};
+     }, {.failed = 1}, {{"Art/thing", "<missing>"}}, "Art/\nArt/thing\n", {{"drop/Art/thing", ""}}},
     {"an installation that takes no writes loses nothing, a new folder counts every entry",
      [](auto& f, auto& files) {
          f.writeFile("drop/Art/Maps/a.map", "a");
