@@ -164,8 +164,8 @@ struct ChildLaunch {
     }
 };
 
-// Stops a child process that is given up and deletes it once it has ended. It is asked to stop first
-// and killed when it does not within the grace time. Never waits and never deletes at once: this may
+// Deletes a child process that is given up once it has ended, killing it if it still runs (only a tool that
+// did not end within abandon()'s wait gets here running). Never waits and never deletes at once: this may
 // run inside one of the process's own signals.
 void retire(std::unique_ptr<QProcess> owned) {
     QProcess* process = owned.release();
@@ -180,8 +180,7 @@ void retire(std::unique_ptr<QProcess> owned) {
         process->setParent(application);
     }
     QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    QTimer::singleShot(kStopGraceMilliseconds, process, [process] { process->kill(); });
-    process->terminate();
+    process->kill();
 }
 
 } // namespace
