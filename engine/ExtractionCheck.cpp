@@ -26,7 +26,9 @@ bool fileMatches(FileManager& fileManager, const std::string& path, const ZipCen
     uLong crc = ::crc32(0L, Z_NULL, 0);
     // Reads at most one byte more than recorded (enough to tell a longer file), in blocks no larger
     // than the file needs: most entries are small.
-    const auto nextRead = [&] { return static_cast<std::size_t>(std::min<std::uint64_t>(kReadSize, entry.size - size + 1)); };
+    const auto nextRead = [&] {
+        return static_cast<std::size_t>(std::min<std::uint64_t>(kReadSize, entry.size - size + 1));
+    };
     for (std::string chunk; size <= entry.size && !(chunk = handle->read(nextRead())).empty();) {
         size += chunk.size();
         crc = ::crc32(crc, reinterpret_cast<const Bytef*>(chunk.data()), static_cast<uInt>(chunk.size()));
@@ -86,8 +88,7 @@ ExtractionCheck::Result ExtractionCheck::check(FileManager& fileManager, const s
     // The folders the tool makes: those listed, and every folder above a listed item.
     std::set<std::string> allFolders = folders;
     const auto addParents = [&](const std::string& path) {
-        for (std::string parent = path::parent(path); !parent.empty();
-             parent = path::parent(parent)) {
+        for (std::string parent = path::parent(path); !parent.empty(); parent = path::parent(parent)) {
             allFolders.insert(parent);
         }
     };

@@ -19,7 +19,8 @@ public:
         std::string name; // the item concerned, relative to the folder
     };
 
-    static Result check(FileManager& fileManager, const std::string& folder, const ZipCentralDirectory& directory);
+    static Result check(FileManager& fileManager, const std::string& folder,
+                        const ZipCentralDirectory& directory);
     // The files the tool writes: each extracted path once, folder entries and entries that land on the
     // folder itself left out.
     static std::int32_t fileCount(const ZipCentralDirectory& directory);

@@ -20,7 +20,8 @@ constexpr std::string_view kSuffix = ".record";
 // never read half written.
 bool writeNewFile(const std::string& path, const std::string& bytes) {
     const std::string partial = path + ".partial";
-    const int descriptor = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int descriptor =
+        ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (descriptor < 0) {
         return false;
     }
@@ -85,7 +86,8 @@ void UpdateRecordStore::waitUntilKept() const {
 std::optional<UpdateRecordStore::Kept> UpdateRecordStore::latestFor(const std::string& installation) const {
     waitUntilKept();
     std::optional<Kept> latest;
-    for (const std::string& name : _fileManager.folderContents(_folder).value_or(std::vector<std::string>())) {
+    for (const std::string& name :
+         _fileManager.folderContents(_folder).value_or(std::vector<std::string>())) {
         if (!name.ends_with(kSuffix)) {
             continue;
         }

@@ -100,9 +100,8 @@ void UpdateRun::putBack(UndoJob& job, std::function<void(const UpdateReport&)> d
         return;
     }
     // The record is stamped and kept on the run's thread right after the end is posted: after that.
-    _worker->post([this, &job, done = std::move(done)]() mutable {
-        job.start(_record, _recordFile, std::move(done));
-    });
+    _worker->post(
+        [this, &job, done = std::move(done)]() mutable { job.start(_record, _recordFile, std::move(done)); });
 }
 
 bool UpdateRun::_busy() const {
@@ -147,8 +146,7 @@ void UpdateRun::_lineUpAndInstall(std::vector<std::string>& items) {
             }
         } else if (kind == FileManager::EntryKind::folder) {
             bool targetIsDirectory = false;
-            const std::string counterpart =
-                path::join(_targetPath, path::fileName(item));
+            const std::string counterpart = path::join(_targetPath, path::fileName(item));
             if (_fileManager.exists(counterpart, &targetIsDirectory) && targetIsDirectory) {
                 match = true;
             }
@@ -199,8 +197,7 @@ bool UpdateRun::_mergeIntoInstallation(const std::vector<std::string>& items, co
         if (stopRequested()) {
             break;
         }
-        const std::string relativePath =
-            path::join(subPath, path::fileName(item));
+        const std::string relativePath = path::join(subPath, path::fileName(item));
         const std::string destination = path::join(_targetPath, relativePath);
         // Beneath the items the user dropped, a link is never followed, compared or installed, and
         // neither is a pipe, socket or device.
@@ -337,7 +334,8 @@ void UpdateRun::_finish() {
     // The last status before the end is always shown, then the emptied bar.
     const std::optional<Status> last = _takeStatus();
     _progressValue = 0.0;
-    const Status complete{_localized("Installing:"), _localized("Complete"), _progressValue, _progressMaxValue};
+    const Status complete{_localized("Installing:"), _localized("Complete"), _progressValue,
+                          _progressMaxValue};
     if (_numFilesReplaced == 0 && _placement.madeBackupFolder() && !_placement.backupHoldsLostItem()) {
         _fileManager.removeItem(*_placement.madeBackupFolder());
     }
@@ -347,10 +345,10 @@ void UpdateRun::_finish() {
     _updateFiles.clear();
     _extraction.setTempFolders(std::nullopt);
     _extraction.removeFinishedFolders();
-    const UpdateReport report = CompletionReport::compose(
-        RunFigures{_numFilesInstalled, _numFilesReplaced, _numDuplicateFiles, _numFilesFailed, _lineUpFound,
-                   cancelled(), _notInstalled},
-        _targetPath, _services);
+    const UpdateReport report =
+        CompletionReport::compose(RunFigures{_numFilesInstalled, _numFilesReplaced, _numDuplicateFiles,
+                                             _numFilesFailed, _lineUpFound, cancelled(), _notInstalled},
+                                  _targetPath, _services);
     if (_services.recordStore) {
         _services.recordStore->expect(); // kept below, once the report is on its way
     }

@@ -16,7 +16,8 @@ class FileManager;
 // installation or its backups, and walks each folder once however many ways lead to it.
 class WalkGuard {
 public:
-    WalkGuard(const FileManager& fileManager, const std::vector<std::string>& droppedItems, std::string installation);
+    WalkGuard(const FileManager& fileManager, const std::vector<std::string>& droppedItems,
+              std::string installation);
 
     // An item the user dropped: the one place where a link is followed.
     bool isDroppedItem(const std::string& item) const { return _droppedItems.contains(item); }

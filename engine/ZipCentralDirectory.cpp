@@ -28,9 +28,15 @@ std::uint64_t little(std::string_view bytes, std::size_t at, int width) {
     }
     return value;
 }
-std::uint32_t u16(std::string_view bytes, std::size_t at) { return static_cast<std::uint32_t>(little(bytes, at, 2)); }
-std::uint32_t u32(std::string_view bytes, std::size_t at) { return static_cast<std::uint32_t>(little(bytes, at, 4)); }
-std::uint64_t u64(std::string_view bytes, std::size_t at) { return little(bytes, at, 8); }
+std::uint32_t u16(std::string_view bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(little(bytes, at, 2));
+}
+std::uint32_t u32(std::string_view bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(little(bytes, at, 4));
+}
+std::uint64_t u64(std::string_view bytes, std::size_t at) {
+    return little(bytes, at, 8);
+}
 
 // Reads the central directory front to back in blocks, never outside [begin, end).
 class Cursor {
@@ -43,14 +49,16 @@ public:
             return std::nullopt;
         }
         if (_offset < _blockStart || _offset + length > _blockStart + _block.size()) {
-            const std::uint64_t wanted = std::min<std::uint64_t>(std::max<std::uint64_t>(length, kBlockSize), _end - _offset);
+            const std::uint64_t wanted =
+                std::min<std::uint64_t>(std::max<std::uint64_t>(length, kBlockSize), _end - _offset);
             _block = _readAt(_offset, static_cast<std::size_t>(wanted));
             _blockStart = _offset;
             if (_block.size() < length) {
                 return std::nullopt;
             }
         }
-        const std::string_view view(_block.data() + (_offset - _blockStart), static_cast<std::size_t>(length));
+        const std::string_view view(_block.data() + (_offset - _blockStart),
+                                    static_cast<std::size_t>(length));
         _offset += length;
         return view;
     }
@@ -120,7 +128,8 @@ std::optional<Extent> findExtent(std::uint64_t archiveSize, const ZipCentralDire
 }
 
 // The sizes that a central header leaves to its ZIP64 extra field, in the field's order.
-bool readZip64Sizes(std::string_view extra, ZipCentralDirectory::Entry& entry, bool sizeAbsent, bool compressedAbsent) {
+bool readZip64Sizes(std::string_view extra, ZipCentralDirectory::Entry& entry, bool sizeAbsent,
+                    bool compressedAbsent) {
     for (std::size_t at = 0; at + 4 <= extra.size();) {
         const std::uint32_t id = u16(extra, at);
         const std::size_t length = u16(extra, at + 2);
@@ -144,7 +153,8 @@ bool readZip64Sizes(std::string_view extra, ZipCentralDirectory::Entry& entry, b
 
 } // namespace
 
-std::optional<ZipCentralDirectory> ZipCentralDirectory::read(std::uint64_t archiveSize, const ReadAt& readAt) {
+std::optional<ZipCentralDirectory> ZipCentralDirectory::read(std::uint64_t archiveSize,
+                                                             const ReadAt& readAt) {
     const std::optional<Extent> extent = findExtent(archiveSize, readAt);
     if (!extent || extent->count > maxEntries || extent->count > extent->size / kCentralSize) {
         return std::nullopt;
@@ -181,7 +191,8 @@ std::optional<ZipCentralDirectory> ZipCentralDirectory::read(std::uint64_t archi
     return directory;
 }
 
-std::optional<ZipCentralDirectory> ZipCentralDirectory::readFile(const std::string& path, std::uint64_t archiveSize) {
+std::optional<ZipCentralDirectory> ZipCentralDirectory::readFile(const std::string& path,
+                                                                 std::uint64_t archiveSize) {
     const auto handle = FileHandle::openForReading(path);
     if (!handle) {
         return std::nullopt;
@@ -195,8 +206,9 @@ std::optional<ZipCentralDirectory> ZipCentralDirectory::readFile(const std::stri
 std::uint64_t ZipCentralDirectory::totalSize() const {
     std::uint64_t total = 0;
     for (const Entry& entry : _entries) {
-        total = entry.size > std::numeric_limits<std::uint64_t>::max() - total ? std::numeric_limits<std::uint64_t>::max()
-                                                                               : total + entry.size;
+        total = entry.size > std::numeric_limits<std::uint64_t>::max() - total
+                    ? std::numeric_limits<std::uint64_t>::max()
+                    : total + entry.size;
     }
     return total;
 }

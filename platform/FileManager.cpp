@@ -27,8 +27,7 @@ using DirPtr = std::unique_ptr<FolderListing>;
 
 // Makes a call at the path's folder; should that folder have been removed since it was opened, once more
 // on the whole path, which may lead to a folder made there since.
-template <typename Call>
-auto atPath(const std::string& path, Call call) {
+template <typename Call> auto atPath(const std::string& path, Call call) {
     PathInFolder at(path);
     auto result = call(at.folder(), at.name());
     if (result < 0 && errno == ENOENT && at.folderWasRemoved()) {
@@ -38,8 +37,7 @@ auto atPath(const std::string& path, Call call) {
 }
 
 // The same for a call on two paths.
-template <typename Call>
-int atPaths(const std::string& path1, const std::string& path2, Call call) {
+template <typename Call> int atPaths(const std::string& path1, const std::string& path2, Call call) {
     PathInFolder at1(path1);
     PathInFolder at2(path2);
     int result = call(at1.folder(), at1.name(), at2.folder(), at2.name());
@@ -88,7 +86,9 @@ thread_local int lastFailure = 0;
 
 } // namespace
 
-bool FileManager::exists(const std::string& path) const { return exists(path, nullptr); }
+bool FileManager::exists(const std::string& path) const {
+    return exists(path, nullptr);
+}
 
 bool FileManager::exists(const std::string& path, bool* isDirectory) const {
     struct stat st {};
@@ -188,8 +188,8 @@ bool FileManager::copyPath(const std::string& from, const std::string& to, CopyO
                   outcome ? outcome->stopRequested : nullptr, outcome && outcome->nameWhenWhole);
     PathInFolder source(from);
     PathInFolder destination(to);
-    bool copied = copy.copy({source.folder(), source.name()}, from, {destination.folder(), destination.name()},
-                            &created);
+    bool copied = copy.copy({source.folder(), source.name()}, from,
+                            {destination.folder(), destination.name()}, &created);
     if (!copied && !created && copy.error() == ENOENT &&
         (source.folderWasRemoved() | destination.folderWasRemoved())) {
         copied = copy.copy({source.folder(), source.name()}, from, {destination.folder(), destination.name()},
@@ -288,9 +288,10 @@ bool FileManager::replacePath(const std::string& from, const std::string& to) {
         errno = EISDIR;
         return _failed();
     }
-    const int moved = atPaths(from, to, [](int fromFolder, const char* fromName, int toFolder, const char* toName) {
-        return ::renameat(fromFolder, fromName, toFolder, toName);
-    });
+    const int moved =
+        atPaths(from, to, [](int fromFolder, const char* fromName, int toFolder, const char* toName) {
+            return ::renameat(fromFolder, fromName, toFolder, toName);
+        });
     return _forgetMoved(from, to, moved == 0);
 }
 
@@ -298,14 +299,14 @@ bool FileManager::exchangePath(const std::string& path1, const std::string& path
     if (path1.empty() || path2.empty()) {
         return false;
     }
-    const int swapped = atPaths(path1, path2, [](int folder1, const char* name1, int folder2, const char* name2) {
-        return ::renameat2(folder1, name1, folder2, name2, RENAME_EXCHANGE);
-    });
+    const int swapped =
+        atPaths(path1, path2, [](int folder1, const char* name1, int folder2, const char* name2) {
+            return ::renameat2(folder1, name1, folder2, name2, RENAME_EXCHANGE);
+        });
     return _forgetMoved(path1, path2, swapped == 0);
 }
 
-std::optional<std::pair<std::uint64_t, std::uint64_t>>
-FileManager::identity(const std::string& path) const {
+std::optional<std::pair<std::uint64_t, std::uint64_t>> FileManager::identity(const std::string& path) const {
     struct stat st {};
     if (path.empty() || statAt(path, &st, true) != 0) {
         return std::nullopt;
@@ -322,7 +323,9 @@ std::optional<FileManager::EntryStamp> FileManager::entryStamp(const std::string
                       static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
-int FileManager::lastError() const { return lastFailure; }
+int FileManager::lastError() const {
+    return lastFailure;
+}
 
 bool FileManager::_failed() const {
     lastFailure = errno != 0 ? errno : EIO;
@@ -341,8 +344,8 @@ bool FileManager::_forgetMoved(const std::string& path1, const std::string& path
 
 FileManager::FileManager()
     : _processId(static_cast<long>(::getpid())),
-      _temporaryNonce(static_cast<unsigned long long>(
-          std::chrono::steady_clock::now().time_since_epoch().count())),
+      _temporaryNonce(
+          static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count())),
       _creationMask(creationMaskOfProcess()) {}
 
 std::string FileManager::temporaryPathBeside(const std::string& path) {
@@ -352,8 +355,7 @@ std::string FileManager::temporaryPathBeside(const std::string& path) {
     return path::join(path::parent(path), name);
 }
 
-std::optional<std::string> FileManager::readFileHead(const std::string& path,
-                                                            std::size_t maxLength) const {
+std::optional<std::string> FileManager::readFileHead(const std::string& path, std::size_t maxLength) const {
     if (path.empty()) {
         return std::nullopt;
     }

@@ -18,7 +18,9 @@ namespace {
 constexpr const char* kSizeKey = "size";
 constexpr const char* kValueKey = "value";
 
-QString qKey(const std::string& key) { return QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())); }
+QString qKey(const std::string& key) {
+    return QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
+}
 
 bool isValidUtf8(const std::string& text) {
     const QByteArray bytes = QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()));
@@ -93,7 +95,8 @@ std::optional<std::vector<std::string>> Preferences::stringList(const std::strin
     if (sizeValue.isValid() && isNumber && size >= 0) {
         strings.emplace();
         for (int i = 1; i <= size && strings; ++i) {
-            std::optional<std::string> element = asString(_settings->value(QString::number(i) + "/" + kValueKey));
+            std::optional<std::string> element =
+                asString(_settings->value(QString::number(i) + "/" + kValueKey));
             if (element) {
                 strings->push_back(std::move(*element));
             } else {
@@ -139,6 +142,8 @@ int Preferences::sync() {
     return writeErrorAt(QFile::encodeName(_settings->fileName()).toStdString());
 }
 
-std::string Preferences::filePath() const { return _settings->fileName().toStdString(); }
+std::string Preferences::filePath() const {
+    return _settings->fileName().toStdString();
+}
 
 } // namespace quorvane

@@ -27,7 +27,8 @@ std::string SystemLog::formatLine(const std::string& programName, long pid, std:
 }
 
 void SystemLog::log(const std::string& message) {
-    const std::string line = formatLine(_programName, static_cast<long>(getpid()), std::time(nullptr), message);
+    const std::string line =
+        formatLine(_programName, static_cast<long>(getpid()), std::time(nullptr), message);
     std::fwrite(line.data(), 1, line.size(), _stream);
     std::fflush(_stream);
 }

@@ -84,7 +84,8 @@ void TreeCopy::NoReflinkDevices::add(std::uint64_t device) const {
 
 TreeCopy::TreeCopy(NoReflinkDevices noReflink, mode_t creationMask, const std::atomic<bool>* stopRequested,
                    bool nameWhenWhole)
-    : _noReflink(noReflink), _creationMask(creationMask), _stop(stopRequested), _nameWhenWhole(nameWhenWhole) {}
+    : _noReflink(noReflink), _creationMask(creationMask), _stop(stopRequested),
+      _nameWhenWhole(nameWhenWhole) {}
 
 bool TreeCopy::copy(NameInFolder from, const std::string& fromPath, NameInFolder to, bool* created) {
     _leftOut.clear();
@@ -117,7 +118,8 @@ bool TreeCopy::_copyRegularFile(int in, NameInFolder to, const struct stat& st, 
         const std::string folder = slash == std::string_view::npos ? std::string(".")
                                    : slash == 0                    ? std::string("/")
                                                                    : std::string(name.substr(0, slash));
-        FdCloser out{::openat(to.folder, folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, st.st_mode & 0777)};
+        FdCloser out{
+            ::openat(to.folder, folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, st.st_mode & 0777)};
         if (out.fd >= 0) {
             if (!copyFileData(in, out.fd, static_cast<std::uint64_t>(st.st_dev), st.st_size, _noReflink) ||
                 ::futimens(out.fd, times.data()) != 0) {
@@ -188,8 +190,9 @@ bool TreeCopy::_copyTree(NameInFolder from, const std::string& fromPath, NameInF
     }
     // Opened without following a link or waiting for a pipe, should the entry have changed since it was
     // looked at; and looked at again through the open descriptor.
-    FdCloser in{::openat(from.folder, from.name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK |
-                                                     (S_ISDIR(st.st_mode) ? O_DIRECTORY : 0))};
+    FdCloser in{
+        ::openat(from.folder, from.name,
+                 O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (S_ISDIR(st.st_mode) ? O_DIRECTORY : 0))};
     if (in.fd < 0 && !top && errno == ELOOP) {
         return _leaveOut(fromPath, Kind::symbolicLink, 0); // a link now
     }
@@ -221,9 +224,8 @@ bool TreeCopy::_copyTree(NameInFolder from, const std::string& fromPath, NameInF
             return _copyFailed(ECANCELED);
         }
         bool childCreated = false;
-        if (!_copyTree({fromFolder, entry->d_name},
-                       path::join(fromPath, entry->d_name), {out.fd, entry->d_name},
-                       false, &childCreated, entry->d_type)) {
+        if (!_copyTree({fromFolder, entry->d_name}, path::join(fromPath, entry->d_name),
+                       {out.fd, entry->d_name}, false, &childCreated, entry->d_type)) {
             return false;
         }
     }
