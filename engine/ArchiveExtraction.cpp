@@ -105,12 +105,13 @@ void ArchiveExtraction::_startExtraction(const std::string& path) {
             path,
             formatMessage(_localized("It needs %@ bytes of free space to be extracted, and its disk has %@."),
                           {std::to_string(needed), std::to_string(*free)}),
-            directory->fileCount());
+            ExtractionCheck::fileCount(*directory));
         return;
     }
     const std::optional<std::string> folder = _makeExtractionFolder(path);
     if (!folder) {
-        _host.noteFailure(path, systemErrorText(_services.fileManager.lastError()), directory->fileCount());
+        _host.noteFailure(path, systemErrorText(_services.fileManager.lastError()),
+                          ExtractionCheck::fileCount(*directory));
         return;
     }
     // Each entry counts twice: as the tool extracts it, and as it is installed.
@@ -179,7 +180,7 @@ void ArchiveExtraction::_toolEnded(ToolProcess& process, const std::string& arch
         failure = formatMessage(_localized(text), {found.name});
     }
     if (failure) {
-        _host.noteFailure(archive, *failure, directory.fileCount());
+        _host.noteFailure(archive, *failure, ExtractionCheck::fileCount(directory));
     }
     // The folder goes once its contents are installed, but not while an extraction inside it still runs.
     _finishedTempFolders.push_back(folder);

@@ -34,7 +34,35 @@ bool fileMatches(FileManager& fileManager, const std::string& path, const ZipCen
     return size == entry.size && crc == entry.crc32;
 }
 
+// What the folder must hold once the tool is done, by extracted path: a later entry of the same name wins.
+struct Expected {
+    std::map<std::string, const ZipCentralDirectory::Entry*> files;
+    std::set<std::string> folders;
+};
+
+Expected expectedItems(const ZipCentralDirectory& directory) {
+    Expected expected;
+    for (const ZipCentralDirectory::Entry& entry : directory.entries()) {
+        const std::string path = ExtractionCheck::extractedPath(entry.name);
+        if (path.empty()) {
+            continue;
+        }
+        if (entry.folder) {
+            expected.files.erase(path);
+            expected.folders.insert(path);
+        } else {
+            expected.folders.erase(path);
+            expected.files[path] = &entry;
+        }
+    }
+    return expected;
+}
+
 } // namespace
+
+std::int32_t ExtractionCheck::fileCount(const ZipCentralDirectory& directory) {
+    return static_cast<std::int32_t>(expectedItems(directory).files.size());
+}
 
 std::string ExtractionCheck::extractedPath(std::string_view entryName) {
     if (const std::size_t up = entryName.rfind("../"); up != std::string_view::npos) {
@@ -54,22 +82,7 @@ std::string ExtractionCheck::extractedPath(std::string_view entryName) {
 
 ExtractionCheck::Result ExtractionCheck::check(FileManager& fileManager, const std::string& folder,
                                                const ZipCentralDirectory& directory) {
-    // What the folder must hold once the tool is done: a later entry of the same name wins.
-    std::map<std::string, const ZipCentralDirectory::Entry*> files;
-    std::set<std::string> folders;
-    for (const ZipCentralDirectory::Entry& entry : directory.entries()) {
-        const std::string path = extractedPath(entry.name);
-        if (path.empty()) {
-            continue;
-        }
-        if (entry.folder) {
-            files.erase(path);
-            folders.insert(path);
-        } else {
-            folders.erase(path);
-            files[path] = &entry;
-        }
-    }
+    const auto [files, folders] = expectedItems(directory);
     // The folders the tool makes: those listed, and every folder above a listed item.
     std::set<std::string> allFolders = folders;
     const auto addParents = [&](const std::string& path) {

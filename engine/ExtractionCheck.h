@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,9 @@ public:
     };
 
     static Result check(FileManager& fileManager, const std::string& folder, const ZipCentralDirectory& directory);
+    // The files the tool writes: each extracted path once, folder entries and entries that land on the
+    // folder itself left out.
+    static std::int32_t fileCount(const ZipCentralDirectory& directory);
     // Where the tool puts an entry, relative to its folder: jar drops everything up to the last "../" and
     // any leading "/", and the file system ignores empty and "." components. Empty for an entry that
     // lands on the folder itself.

@@ -201,8 +201,4 @@ std::uint64_t ZipCentralDirectory::totalSize() const {
     return total;
 }
 
-std::int32_t ZipCentralDirectory::fileCount() const {
-    return static_cast<std::int32_t>(std::count_if(_entries.begin(), _entries.end(), [](const Entry& e) { return !e.folder; }));
-}
-
 } // namespace quorvane

@@ -31,8 +31,6 @@ public:
     const std::vector<Entry>& entries() const { return _entries; }
     // The size of all entries once extracted (no more than the largest 64-bit number).
     std::uint64_t totalSize() const;
-    // The number of entries that are files.
-    std::int32_t fileCount() const;
 
 private:
     std::vector<Entry> _entries;

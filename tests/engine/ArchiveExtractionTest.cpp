@@ -63,6 +63,12 @@ const RunCase kArchiveCases[] = {
       {"drop/truncated.zip", "The archive is damaged: its table of contents cannot be read."},
       {"drop/no-zip.zip", "The archive is damaged: its table of contents cannot be read."},
       {"drop/huge.zip", "It needs 1125899906842625 bytes of free space to be extracted, and its disk has "}}},
+    {"a damaged archive counts each file it would install once, and no folder entry", [](auto& f, auto&) {
+         std::string twice = ZipBuilder().add("Art/").add("Art/Sub/").add("Art/Sub/a.png", "a")
+                                 .add("Art/b.png", "b").add("./Art/b.png", std::string(100, 'b')).bytes();
+         twice[twice.rfind("bbbb")] = 'X';
+         return Paths{f.writeFile("drop/twice.zip", twice)};
+     }, {.failed = 2}},
     {"thirty archives in one folder", [](auto& f, auto&) {
          Paths archives;
          for (int i = 0; i < 30; ++i) {
