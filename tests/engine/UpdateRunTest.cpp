@@ -142,7 +142,7 @@ const RunCase kPlacementCases[] = {
     // Failing file services and permissions: the old file stays, nothing is half written.
     {"an old file that cannot be kept is not replaced", [](auto& f, auto& files) {
          files.fail = [](auto op, auto& to) {
-             return (op == "link" || op == "copy to") && has(to, "BackupFiles");
+             return (op == "link" || op == "copy") && has(to, "BackupFiles");
          };
          return keepAndFresh(f);
      }, {.added = 1, .failed = 1}, {{"Art/keep.png", "old keep"}}, "<none>", {{"drop/Art/keep.png", ""}}},
@@ -172,7 +172,7 @@ const RunCase kPlacementCases[] = {
          f.writeFile("drop/Art/Maps/a.map", "a");
          f.writeFile("drop/Art/Maps/b.map", "b");
          files.fail = [game = f / "home/game"](auto op, auto& to) {
-             return (op == "create" || op == "copy to" || op == "link") && has(to, game);
+             return (op == "create" || op == "copy" || op == "link") && has(to, game);
          };
          return keepAndFresh(f);
      }, {.failed = 4}, {{"Art/keep.png", "old keep"}, {"Art/fresh.png", "<missing>"}}, "<none>", {}, {}, {},
@@ -262,7 +262,7 @@ TEST(Undo, PutsBackWhatTheRunDidAndLeavesAloneWhatChangedSince) {
                              : (void)(std::ofstream(game + "/" + file) << text);
         }
         Paths leftAlone;
-        const UpdateUndo::Result undone = UpdateUndo::undo(run.record(), harness.fileManager(), Localizer());
+        const UpdateUndo::Result undone = UpdateUndo::undo(run.record(), harness.files, Localizer());
         for (const auto& item : undone.leftAlone) {
             leftAlone.push_back(item.item.substr(game.size() + 1) + ": " + item.reason);
         }
@@ -291,7 +291,7 @@ TEST(Cancel, StopsBetweenItemsAndPutBackRestoresTheInstallation) {
     ASSERT_TRUE(fileManager.waitForPause());
     run.cancel();
     fileManager.resume();
-    ASSERT_TRUE(waitUntil([&] { return harness.reported(); }));
+    ASSERT_TRUE(waitUntil([&] { return !harness.reports.empty(); }));
 
     EXPECT_EQ(harness.reports.back().title, "Update cancelled");
     EXPECT_TRUE(harness.reports.back().cancelled);
@@ -301,7 +301,7 @@ TEST(Cancel, StopsBetweenItemsAndPutBackRestoresTheInstallation) {
     EXPECT_FALSE(has(treeListing(harness.folder.path()), FileManager::temporaryNamePrefix));
     std::optional<UpdateReport> putBack;
     const Localizer localizer;
-    UndoJob job(harness.fileManager(), localizer, &harness.records);
+    UndoJob job(harness.files, localizer, &harness.records);
     run.putBack(job, [&](const UpdateReport& report) { putBack = report; });
     ASSERT_TRUE(waitUntil([&] { return putBack.has_value(); }));
     EXPECT_EQ(putBack->title, "The update was undone");
@@ -325,11 +325,11 @@ TEST(Undo, GoesBackRunByRunFromTheKeptRecords) {
     harness.clock.advance(std::chrono::seconds(1));
     harness.runUpdate(harness.folder.makeInstallation("home/other"), Paths{harness.folder / "drop3/Art"});
     // As the next start reads them.
-    UpdateRecordStore store(harness.fileManager(), harness.folder / "state/records");
+    UpdateRecordStore store(harness.files, harness.folder / "state/records");
     for (const std::string& expected : {afterFirst, before}) {
         const auto kept = store.latestFor(game);
         ASSERT_TRUE(kept);
-        EXPECT_TRUE(UpdateUndo::undo(kept->record, harness.fileManager(), Localizer()).leftAlone.empty());
+        EXPECT_TRUE(UpdateUndo::undo(kept->record, harness.files, Localizer()).leftAlone.empty());
         store.forget(kept->file);
         EXPECT_EQ(treeListing(game), expected);
     }
