@@ -10,9 +10,6 @@
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    if (argc != 3) {
-        return 2;
-    }
     quorvane::test::RecordingLog log;
     const quorvane::ToolProcess* runner = quorvane::ToolProcess::start({argv[1], "/", {argv[2]}}, log);
     std::printf("%lld\n", static_cast<long long>(runner->process()->processId()));

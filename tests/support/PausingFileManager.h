@@ -15,8 +15,7 @@ public:
 
     bool copyPath(const std::string& from, const std::string& to, CopyOutcome* outcome) override {
         if (++_copies == _pauseAt) {
-            _paused.release();
-            _resume.acquire();
+            _paused.release(), _resume.acquire();
         }
         return FileManager::copyPath(from, to, outcome);
     }

@@ -32,34 +32,26 @@ public:
     // fileManager: a stand-in with failures; none: the real one.
     explicit RunHarness(FileManager* fileManager = nullptr, std::string jarPath = "/usr/bin/jar")
         : clock(localTime(2007, 1, 2, 9, 5, 3)), jarPath(std::move(jarPath)),
-          _fileManager(fileManager ? *fileManager : _realFileManager) {}
+          files(fileManager ? *fileManager : _realFileManager) {}
 
     // A new run of the items into the installation, not started yet; the last run goes first.
     UpdateRun& makeRun(const std::string& installation, const std::vector<std::string>& items) {
         _run.reset();
-        const UpdateServices services{_fileManager, _localizer, log, clock, jarPath, &journal, &records};
+        const UpdateServices services{files, _localizer, log, clock, jarPath, &journal, &records};
         _run = std::make_unique<UpdateRun>(services, *this, installation, items);
         return *_run;
     }
     // Confirms an update of the installation with the items, as "OK" on the confirmation sheet does, and
-    // waits for its report; whileRunning looks at the run as soon as it has started.
-    UpdateRun& runUpdate(const std::string& installation, const std::vector<std::string>& items,
-                         const std::function<void(UpdateRun&)>& whileRunning = {}) {
+    // waits for its report and its kept record.
+    UpdateRun& runUpdate(const std::string& installation, const std::vector<std::string>& items) {
         const std::size_t before = reports.size();
         makeRun(installation, items).start();
-        if (whileRunning) {
-            whileRunning(run());
-        }
-        EXPECT_TRUE(waitUntil([&] { return reports.size() > before; }, std::chrono::minutes(2)))
-            << "no report";
-        records.waitUntilKept(); // its record is complete then
-        return run();
+        EXPECT_TRUE(waitUntil([&] { return reports.size() > before; }, std::chrono::minutes(2)));
+        records.waitUntilKept();
+        return *_run;
     }
-    UpdateRun& run() { return *_run; }
-    FileManager& fileManager() { return _fileManager; }
     // The run goes as it goes when the program ends.
     void endRun() { _run.reset(); }
-    bool reported() const { return !reports.empty(); }
 
     void updateRunProgressed(const std::string& status, const std::string& file, double v,
                              double max) override {
@@ -75,10 +67,10 @@ public:
     const std::string jarPath;
     std::vector<Progress> progress;
     std::vector<UpdateReport> reports;
+    FileManager& files; // the run's
 
 private:
     FileManager _realFileManager;
-    FileManager& _fileManager;
     Localizer _localizer;
     std::unique_ptr<UpdateRun> _run;
 };
@@ -88,10 +80,6 @@ struct Counts {
     int added = 0, replaced = 0, identical = 0, failed = 0;
     bool operator==(const Counts&) const = default;
 };
-inline void PrintTo(const Counts& c, std::ostream* out) {
-    *out << "{added " << c.added << ", replaced " << c.replaced << ", identical " << c.identical
-         << ", failed " << c.failed << "}";
-}
 
 // The backup folder of a run that started at the harness clock's start, in its installation.
 inline const std::string kBackup = "BackupFiles/20070102_090503/";
@@ -99,7 +87,7 @@ inline const std::string kBackup = "BackupFiles/20070102_090503/";
 using Paths = std::vector<std::string>;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-// The real file services; an operation ("copy": its source, else its target) fails where fail says so.
+// The real file services; an operation on a target path fails where fail says so.
 class FaultyFileManager : public FileManager {
     using S = const std::string&;
 
@@ -107,7 +95,7 @@ public:
     std::function<bool(std::string_view op, S path)> fail = [](auto, auto&) { return false; };
 
     bool copyPath(S a, S b, CopyOutcome* o) override {
-        return !fail("copy to", b) && FileManager::copyPath(a, b, o);
+        return !fail("copy", b) && FileManager::copyPath(a, b, o);
     }
     bool linkPath(S a, S b) override { return !fail("link", b) && FileManager::linkPath(a, b); }
     bool createFolder(S a) override { return !fail("create", a) && FileManager::createFolder(a); }
@@ -173,27 +161,22 @@ inline void expectRun(const RunCase& c) {
     const std::string installation = harness.folder.makeInstallation("home/game");
     const Paths items = c.prepare(harness.folder, files);
     const std::string untouched = untouchedPart(harness.folder, installation);
-    // Every file closed after writing in the installation's folders, by the folder's watch.
+    // Every file closed after writing in the installation's folders, by the folders' watch.
     const int writes = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    std::map<int, std::string> watched{
-        {::inotify_add_watch(writes, installation.c_str(), IN_CLOSE_WRITE), installation}};
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(installation)) {
+    std::map<int, std::string> watched;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(harness.folder / "home")) {
         if (entry.is_directory() && !entry.is_symlink()) {
             watched[::inotify_add_watch(writes, entry.path().c_str(), IN_CLOSE_WRITE)] = entry.path();
         }
     }
-    const UpdateRun& run = harness.runUpdate(installation, items, [&](UpdateRun& started) {
-        EXPECT_EQ(started.inProgress(), !harness.reported());
-    });
+    const UpdateRun& run = harness.runUpdate(installation, items);
     EXPECT_FALSE(run.inProgress());
     // A file is named only once whole: none is ever written under a name it still has.
     alignas(inotify_event) char buffer[65536];
-    for (ssize_t n; (n = ::read(writes, buffer, sizeof buffer)) > 0;) {
-        for (const char* p = buffer; p < buffer + n;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(p);
-            EXPECT_FALSE(event->mask & IN_CLOSE_WRITE && exists(watched[event->wd] + "/" + event->name))
-                << event->name;
-            p += sizeof(inotify_event) + event->len;
+    for (ssize_t n, at = 0; (n = ::read(writes, buffer, sizeof buffer)) > 0; at = 0) {
+        for (const inotify_event* e; at < n; at += static_cast<ssize_t>(sizeof(inotify_event) + e->len)) {
+            e = reinterpret_cast<const inotify_event*>(buffer + at);
+            EXPECT_FALSE(e->mask & IN_CLOSE_WRITE && exists(watched[e->wd] + "/" + e->name)) << e->name;
         }
     }
     ::close(writes);

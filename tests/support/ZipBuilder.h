@@ -23,10 +23,9 @@ public:
         std::string archive, central;
         for (const Entry& e : _entries) {
             const auto offset = static_cast<std::uint32_t>(archive.size());
-            const std::uint32_t crc = ::crc32(0, reinterpret_cast<const Bytef*>(e.contents.data()),
-                                              e.contents.size()),
-                                size = e.contents.size(), nameLength = e.name.size();
-            const std::uint32_t listedSize = e.declaredSize ? 0xFFFFFFFFu : size;
+            const auto* data = reinterpret_cast<const Bytef*>(e.contents.data());
+            const std::uint32_t crc = ::crc32(0, data, e.contents.size()), size = e.contents.size(),
+                                nameLength = e.name.size(), listedSize = e.declaredSize ? 0xFFFFFFFFu : size;
             // Version 2.0, UTF-8 names, stored, a fixed date.
             put(archive, 4, {0x04034b50}), put(archive, 2, {20, 0x0800, 0, 0, 0x21});
             put(archive, 4, {crc, size, size}), put(archive, 2, {nameLength, 0});
@@ -35,14 +34,12 @@ public:
             put(central, 4, {0x02014b50}), put(central, 2, {0x0314, 20, 0x0800, 0, 0, 0x21}); // made by Unix
             put(central, 4, {crc, listedSize, listedSize});
             put(central, 2, {nameLength, e.declaredSize ? 20u : 0u, 0, 0, 0});
-            const bool folder = e.name.ends_with('/');
-            put(central, 4, {(folder ? 040755u : 0100644u) << 16, offset});
+            put(central, 4, {(e.name.ends_with('/') ? 040755u : 0100644u) << 16, offset}); // folder or file
             central += e.name;
             if (e.declaredSize) { // ZIP64: the extracted size, then the compressed one
                 put(central, 2, {1, 16});
-                put(central, 4,
-                    {static_cast<std::uint32_t>(*e.declaredSize),
-                     static_cast<std::uint32_t>(*e.declaredSize >> 32), size, 0});
+                put(central, 4, {static_cast<std::uint32_t>(*e.declaredSize),
+                                 static_cast<std::uint32_t>(*e.declaredSize >> 32), size, 0});
             }
         }
         const std::uint32_t count = _entries.size(), centralSize = central.size();
