@@ -3,14 +3,18 @@
 #include "app/CommandLineUpdate.h"
 #include "app/ConsoleText.h"
 #include "app/PlatformServices.h"
+#include "app/QtOptions.h"
 #include "app/StopSignals.h"
 #include "platform/MessageFormat.h"
+#include "platform/SystemError.h"
 #include "registry/InstallationCheck.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorvane {
@@ -79,11 +83,41 @@ std::string statusText(const InstallationCheck& check, const FileManager& fileMa
     return check.statusText(status);
 }
 
+// The arguments after the program's path, without Qt's own options (those before a "--").
+std::vector<const char*> ownArguments(int argc, char** argv) {
+    std::vector<const char*> own;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) {
+            own.insert(own.end(), argv + i, argv + argc);
+            break;
+        }
+        const int taken = qtoptions::argumentsTaken(argc, argv, i);
+        if (taken == 0) {
+            own.push_back(argv[i]);
+        }
+        i += std::max(taken - 1, 0);
+    }
+    return own;
+}
+
+// The parser's help, its usage line naming the program rather than the path it was started by.
+std::string helpText(const QCommandLineParser& parser) {
+    QString text = parser.helpText();
+    const QString startedAs = "Usage: " + QCoreApplication::arguments().value(0);
+    if (text.startsWith(startedAs)) {
+        text.replace(0, startedAs.size(), "Usage: " + QCoreApplication::applicationName());
+    }
+    return text.toStdString();
+}
+
 } // namespace
 
 bool CommandLine::selectsWindow(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (isOption(argv[i])) {
+    for (const char* argument : ownArguments(argc, argv)) {
+        if (std::strcmp(argument, "--") == 0) {
+            return true;
+        }
+        if (isOption(argument)) {
             return false;
         }
     }
@@ -93,11 +127,11 @@ bool CommandLine::selectsWindow(int argc, char** argv) {
 std::vector<std::string> CommandLine::pathArguments(int argc, char** argv) {
     std::vector<std::string> paths;
     bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        if (!optionsEnded && std::strcmp(argv[i], "--") == 0) {
+    for (const char* argument : ownArguments(argc, argv)) {
+        if (!optionsEnded && std::strcmp(argument, "--") == 0) {
             optionsEnded = true;
-        } else if (optionsEnded || !isOption(argv[i])) {
-            paths.push_back(absolutePath(argv[i]));
+        } else if (optionsEnded || !isOption(argument)) {
+            paths.push_back(absolutePath(argument));
         }
     }
     return paths;
@@ -125,14 +159,19 @@ int CommandLine::run(int argc, char** argv, const UpdaterConfiguration& configur
 
     const auto usageError = [&](const std::string& message) {
         printError(message);
-        writeConsoleText(stderr, parser.helpText().toStdString());
+        writeConsoleText(stderr, helpText(parser));
         return kBadArguments;
     };
-    if (!parser.parse(QCoreApplication::arguments())) {
+    // Qt's own options are the window's: passed over here, as the window would take them.
+    QStringList arguments{QCoreApplication::applicationName()};
+    for (const char* argument : ownArguments(argc, argv)) {
+        arguments.append(QString::fromLocal8Bit(argument));
+    }
+    if (!parser.parse(arguments)) {
         return usageError(parser.errorText().toStdString());
     }
     if (parser.isSet(helpOption) || parser.isSet("help-all")) {
-        writeConsoleText(stdout, parser.helpText().toStdString());
+        writeConsoleText(stdout, helpText(parser) + (parser.isSet("help-all") ? qtoptions::helpText() : ""));
         return kComplete;
     }
     if (parser.isSet(versionOption)) {
@@ -167,7 +206,7 @@ int CommandLine::list(const UpdaterConfiguration& configuration) {
         if (!path.empty()) {
             const std::string text =
                 statusText(check, services.fileManager, services.localizer, path, check.judge(path));
-            lines += formatMessage("%@\t%@\n", {path, text});
+            lines += formatMessage("%@\t%@\n", {quotedName(path), text});
         }
     }
     writeConsoleText(stdout, lines);
@@ -182,9 +221,17 @@ int CommandLine::install(const UpdaterConfiguration& configuration, const std::v
         const InstallationCheck check(services.localizer);
         const InstallationStatus status = check.judge(installation);
         if (status != InstallationStatus::valid) {
-            printError(formatMessage("%@: %@",
-                                     {installation, statusText(check, services.fileManager,
-                                                               services.localizer, installation, status)}));
+            printError(formatMessage(
+                "%@: %@", {quotedName(installation), statusText(check, services.fileManager,
+                                                                services.localizer, installation, status)}));
+            return kBadArguments;
+        }
+    }
+    // An item that is not there is a mistake in the command, not an item that failed to go in.
+    for (auto item = paths.begin() + 1; item != paths.end(); ++item) {
+        struct stat st {};
+        if (::lstat(item->c_str(), &st) != 0) {
+            printError(formatMessage("%@: %@", {quotedName(*item), systemErrorText(errno)}));
             return kBadArguments;
         }
     }

@@ -71,10 +71,14 @@ int CommandLineUpdate::exec() {
         _services.log.log(line);
     }
     if (_report) {
-        writeConsoleText(stdout, formatMessage("%@\n%@\n", {_report->title, _report->message}));
+        // The whole report on standard output, one line per item not installed with its name quoted:
+        // a script reads it apart from the log on standard error.
+        std::string report = formatMessage("%@\n%@\n", {_report->title, _report->message});
+        for (const auto& [item, reason] : _run->notInstalled()) {
+            report += formatMessage("%@: %@\n", {quotedName(item), reason});
+        }
+        writeConsoleText(stdout, report);
         std::fflush(stdout);
-        writeConsoleText(stderr, _report->details);
-        std::fflush(stderr);
     }
     // As shells expect of a program a signal stopped.
     if (_stoppedBy != 0) {

@@ -17,8 +17,8 @@ namespace quorvane {
 struct PlatformServices;
 
 // One update from the command line, without a window: the same run a confirmed drop starts. A progress
-// line on the terminal follows it, the report's title and message go to standard output and what was
-// not installed to standard error.
+// line on the terminal follows it; the report (its title, its message and every item not installed, with
+// the reason) goes to standard output, the log's lines to standard error.
 class CommandLineUpdate : public UpdateRunDelegate {
 public:
     // installation: a valid installation; items: what goes into it. Both absolute paths.

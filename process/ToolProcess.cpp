@@ -14,11 +14,12 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <sys/prctl.h>
 #include <string_view>
+#include <sys/prctl.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -382,7 +383,8 @@ void ToolProcess::Private::end() {
     }
     deliverOutput(output.finish(lastOutput));
     logError(error.finish(lastError));
-    if (!startFailed && (crashed || exitCode != 0)) {
+    const auto& answers = owner._request.answeringExitCodes;
+    if (!startFailed && (crashed || std::find(answers.begin(), answers.end(), exitCode) == answers.end())) {
         owner._log.log(formatMessage("Error: process returned code %d", {exitCode}));
     }
     ToolProcess* runner = &owner;

@@ -19,6 +19,9 @@ struct ToolRequest {
     std::function<void(ToolProcess&)> onOutput = {};
     // The tool's end, once.
     std::function<void(ToolProcess&)> onFinished = {};
+    // Exit codes that are answers, not failures (locate answers 1 when it finds nothing); any other one
+    // is logged.
+    std::vector<int> answeringExitCodes = {0};
 };
 
 } // namespace quorvane

@@ -24,7 +24,9 @@ void InstallationSearch::start(InstallationList& list) {
                                                [this, &list](ToolProcess& tool) {
                                                    _tool = nullptr;
                                                    list.fillFromSearch(tool.output());
-                                               }},
+                                               },
+                                           // Nothing found is locate's 1.
+                                           .answeringExitCodes = {0, 1}},
                                _log);
 }
 

@@ -14,8 +14,8 @@ cd "$work"
 mkdir -p "Forest Pack/Art" "Linked Pack/Art" Docs $'\xe9t\xe9 Pack/Art' -- -Pack/Art
 echo new >"Forest Pack/Art/tree.png" && echo summer >$'\xe9t\xe9 Pack/Art/sun.png'
 echo "read me" >Docs/README.txt && echo dash >./-Pack/Art/dash.png
-ln -s /etc/hostname "Linked Pack/Art/link.png"
-write_preferences "$preferences" "$work/games/listed"
+ln -s /etc/hostname "Linked Pack/Art/link.png" && ln -s /etc/hostname $'Linked Pack/Art/line\nbreak.png'
+write_preferences "$preferences" "$work/games/listed" "$work/games/line\\nbreak"
 make_installation games/listed && make_installation damaged --damaged
 
 failures=0
@@ -39,13 +39,22 @@ for entry in game/Art/tree.png:new game/BackupFiles/*/Art/tree.png:old game/Art/
   # shellcheck disable=SC2086 # the backup's folder is a pattern
   [[ "$(cat ${entry%:*} 2>/dev/null)" == "${entry#*:}" ]] || fail "installed: ${entry%:*} is not ${entry#*:}"
 done
-row not_installed 1 "Application files update incomplete" "Linked Pack/Art/link.png: It is a symbolic link." \
+# The whole report on stdout, a name with a line break quoted as ls quotes it; the log alone on stderr.
+row not_installed 1 "/Linked Pack/Art/line'\$'\\n''break.png': It is a symbolic link." "" \
   --install "$work/game" "$work/Linked Pack"
+grep -qF "Linked Pack/Art/link.png: It is a symbolic link." out || fail "not_installed: link.png is not named"
 row nothing_lined_up 1 "Nothing was installed" "" --install "$work/game" "$work/Docs"
-row no_items 2 "" "Usage:" --install "$work/game"
+row no_items 2 "" "Usage: quorvane-updater [options]" --install "$work/game"
+row missing_item 2 "" "$work/gone: No such file or directory" --install "$work/game" "Forest Pack" gone
 row damaged_installation 2 "" "$work/damaged: Art folder missing." --install "$work/damaged" "Forest Pack"
 [[ ! -e damaged/Art ]] || fail "damaged_installation: it was updated"
 row list 0 "$work/games/listed"$'\t'"Valid" "" --list
+grep -qF "'$work/games/line'\$'\\n''break'"$'\t' out || fail "list: the name with a line break is not quoted"
+# Qt's own options are the window's: the command line passes over them, --help-all lists them.
+row qt_options 0 "$work/games/listed" "" -platform offscreen -style=Fusion --list -reverse
+row help_all 0 "  -stylesheet <file>" "" --help-all
+actual=0 && timeout 3 "$program" -platform offscreen -style Fusion >out 2>&1 || actual=$?
+[[ $actual == 124 ]] || fail "window with Qt options: ended with $actual, not still running"
 row options_ended 0 "Application files updated successfully" "" --install game -- -Pack
 [[ "$(cat game/Art/dash.png 2>/dev/null)" == dash ]] || fail "options_ended: -Pack was not installed"
 
@@ -76,6 +85,12 @@ if [[ -x /usr/bin/jar ]] && "${namespace[@]}" true 2>/dev/null; then
     [[ $actual == "${signal#*:}" ]] || fail "SIG${signal%:*}: exit status $actual, not ${signal#*:}"
     grep -q "^Update cancelled" out || fail "SIG${signal%:*}: no cancelled report"
   done
+  # A tool's own complaints are the log's (stderr), the item it failed the report's (stdout).
+  printf '#!/bin/sh\necho "Exception in thread main" >&2\nexit 1\n' >jar
+  rm -rf game && make_installation game
+  "${stand_in[@]}" /usr/bin/jar "$work/jar" "$program" --install game pack.zip >out 2>err || true
+  grep -q "/pack.zip: " out || fail "failing tool: the archive is not on stdout"
+  grep -q "Exception in thread main" err && ! grep -q "pack.zip" err || fail "failing tool: stderr mixes"
 else
   echo "signals: skipped, no jar or no mount namespace here"
 fi

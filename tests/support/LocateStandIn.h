@@ -13,7 +13,8 @@ inline std::string writeLocateStandIn(const TemporaryFolder& folder, const std::
                                       const std::string& output) {
     const std::string script = folder.writeFile(relative, "#!/bin/sh\n"
                                                           "printf '%s\\n' \"$PWD\" \"$@\" > \"$0.ran\"\n"
-                                                          "cat \"$0.output\"\n");
+                                                          "cat \"$0.output\"\n"
+                                                          "test -s \"$0.output\"\n"); // as locate
     folder.writeFile(relative + ".output", output);
     ::chmod(script.c_str(), 0755);
     return script;
