@@ -5,6 +5,7 @@
 #include "app/PlatformServices.h"
 #include "app/QtOptions.h"
 #include "app/StopSignals.h"
+#include "platform/InstallationLock.h"
 #include "platform/MessageFormat.h"
 #include "platform/SystemError.h"
 #include "registry/InstallationCheck.h"
@@ -234,6 +235,13 @@ int CommandLine::install(const UpdaterConfiguration& configuration, const std::v
             printError(formatMessage("%@: %@", {quotedName(*item), systemErrorText(errno)}));
             return kBadArguments;
         }
+    }
+    // One update of an installation at a time, whichever window or command runs it.
+    const InstallationLock lock(installation);
+    if (lock.state() == InstallationLock::State::heldElsewhere) {
+        printError(formatMessage("%@: %@", {quotedName(installation),
+                                            localized("Another update of this installation is running.")}));
+        return kBadArguments;
     }
     services.cleanUpLeftovers();
     CommandLineUpdate update(services, configuration.jarPath, installation,

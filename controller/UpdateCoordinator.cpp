@@ -95,6 +95,9 @@ void UpdateCoordinator::startUpdate(const std::string& installation, const std::
         tellTargetChanged(installation, verdict.status);
         return;
     }
+    if (!lockInstallation(installation)) {
+        return;
+    }
     _view.setCancelEnabled(true);
     _job = Job::update;
     // The last run has ended: none of its operations is under way, so it may go.
@@ -128,6 +131,7 @@ void UpdateCoordinator::updateRunProgressed(const std::string& status, const std
 
 void UpdateCoordinator::updateRunEnded(const UpdateReport& report) {
     _job = Job::none;
+    _lock.release();
     _view.setCancelEnabled(false);
     if (std::exchange(_closeWhenDone, false)) {
         _view.closeWindow();
@@ -158,7 +162,7 @@ void UpdateCoordinator::updateRunEnded(const UpdateReport& report) {
 }
 
 void UpdateCoordinator::putBack(const UpdateRun* run) {
-    if (busy() || run != _run.get()) {
+    if (busy() || run != _run.get() || !lockInstallation(run->record().installation())) {
         return;
     }
     _job = Job::undo;
@@ -195,7 +199,7 @@ void UpdateCoordinator::undoLatest(const std::string& installation) {
               std::nullopt,
               {},
               [this, kept = std::move(*kept)](SheetAnswer answer) {
-                  if (answer != SheetAnswer::ok || busy()) {
+                  if (answer != SheetAnswer::ok || busy() || !lockInstallation(kept.record.installation())) {
                       return;
                   }
                   _job = Job::undo;
@@ -205,12 +209,30 @@ void UpdateCoordinator::undoLatest(const std::string& installation) {
 
 void UpdateCoordinator::undone(const UpdateReport& report) {
     _job = Job::none;
+    _lock.release();
     if (std::exchange(_closeWhenDone, false)) {
         _view.closeWindow();
         return;
     }
     tell(Sheet{report.title, report.message, localized("OK"), std::nullopt, std::nullopt, report.details,
                nullptr});
+}
+
+bool UpdateCoordinator::lockInstallation(const std::string& installation) {
+    _lock = InstallationLock(installation);
+    if (_lock.state() != InstallationLock::State::heldElsewhere) {
+        return true; // held, or a file system without locks: nothing to wait for
+    }
+    tell(Sheet{localized("Another update of this installation is running."),
+               formatMessage(localized("%@ is being updated or undone in another window or by a command. Try "
+                                       "again when it has finished."),
+                             {installation}),
+               localized("OK"),
+               std::nullopt,
+               std::nullopt,
+               {},
+               nullptr});
+    return false;
 }
 
 void UpdateCoordinator::cancel() {

@@ -4,6 +4,7 @@
 #include "engine/UpdateRun.h"
 #include "engine/UpdateRunDelegate.h"
 #include "engine/UpdateServices.h"
+#include "platform/InstallationLock.h"
 #include "platform/Sheet.h"
 #include "registry/InstallationStatus.h"
 
@@ -66,6 +67,9 @@ private:
     // Undoes the cancelled run that has ended.
     void putBack(const UpdateRun* run);
     void undone(const UpdateReport& report);
+    // Takes the installation's lock for an update or undo; no, with a sheet, while another process or
+    // window holds it.
+    bool lockInstallation(const std::string& installation);
     std::string localized(const char* key) const;
 
     UpdateServices _services;
@@ -73,6 +77,8 @@ private:
     UpdateView& _view;
     Desktop& _desktop;
     Job _job = Job::none;
+    // Held while an update or undo of its installation runs.
+    InstallationLock _lock;
     // The user chose to quit during a job: the window closes once it has ended.
     bool _closeWhenDone = false;
     // Declared before the run: an undo of the run waits for it.

@@ -48,6 +48,11 @@ row no_items 2 "" "Usage: quorvane-updater [options]" --install "$work/game"
 row missing_item 2 "" "$work/gone: No such file or directory" --install "$work/game" "Forest Pack" gone
 row damaged_installation 2 "" "$work/damaged: Art folder missing." --install "$work/damaged" "Forest Pack"
 [[ ! -e damaged/Art ]] || fail "damaged_installation: it was updated"
+# One update of an installation at a time: flock(1) holds its lock as another run of the program would.
+rm -rf game && make_installation game
+actual=0 && flock --no-fork game "$program" --install game "Forest Pack" >out 2>err || actual=$?
+[[ $actual == 2 ]] && grep -qF "Another update of this installation is running." err && [[ ! -e game/Art/tree.png ]] ||
+  fail "locked: exit status $actual"
 row list 0 "$work/games/listed"$'\t'"Valid" "" --list
 grep -qF "'$work/games/line'\$'\\n''break'"$'\t' out || fail "list: the name with a line break is not quoted"
 # Qt's own options are the window's: the command line passes over them, --help-all lists them.

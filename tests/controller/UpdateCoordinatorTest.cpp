@@ -76,6 +76,24 @@ TEST(UpdateCoordinator, AnInstallationReplacedSinceItWasListedIsNotUpdated) {
     EXPECT_FALSE(exists(h.valid2 + "/Art/tree.png") || exists(h.folder / "home/moved/Art/tree.png"));
 }
 
+// While another window or command updates the installation (its lock held), a drop is refused with a
+// sheet, and the refusal leaves no lock behind.
+TEST(UpdateCoordinator, AnInstallationUpdatedElsewhereIsNotUpdatedTooUntilThatEnds) {
+    Listed h;
+    InstallationLock elsewhere(h.valid1);
+    ASSERT_TRUE(h.drop(Paths{h.addon}, 0));
+    h.confirm();
+    EXPECT_EQ(h.view.sheet(), "Another update of this installation is running.|" + h.valid1 +
+                                  " is being updated or undone in another window or by a command. Try again "
+                                  "when it has finished.");
+    EXPECT_FALSE(exists(h.valid1 + "/Art/tree.png"));
+    elsewhere.release();
+    ASSERT_TRUE(h.drop(Paths{h.addon}, 0));
+    h.confirm();
+    EXPECT_TRUE(exists(h.valid1 + "/Art/tree.png"));
+    EXPECT_EQ(InstallationLock(h.valid1).state(), InstallationLock::State::held) << "let go at the end";
+}
+
 // Stopping a run from the window: Cancel, with Put Back on its report (OK keeps what was done); and
 // closing the window, which asks first and closes once the run has stopped.
 TEST(UpdateCoordinator, CancelOffersPutBackAndClosingAsksFirst) {
