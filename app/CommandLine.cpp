@@ -5,6 +5,7 @@
 #include "app/PlatformServices.h"
 #include "app/QtOptions.h"
 #include "app/StopSignals.h"
+#include "engine/UndoJob.h"
 #include "platform/InstallationLock.h"
 #include "platform/MessageFormat.h"
 #include "platform/SystemError.h"
@@ -84,6 +85,16 @@ std::string statusText(const InstallationCheck& check, const FileManager& fileMa
     return check.statusText(status);
 }
 
+// Whether another update or undo of the installation holds its lock; it is then said on standard error.
+bool heldElsewhere(const InstallationLock& lock, const std::string& installation) {
+    if (lock.state() != InstallationLock::State::heldElsewhere) {
+        return false;
+    }
+    printError(formatMessage(
+        "%@: %@", {quotedName(installation), localized("Another update of this installation is running.")}));
+    return true;
+}
+
 // The arguments after the program's path, without Qt's own options (those before a "--").
 std::vector<const char*> ownArguments(int argc, char** argv) {
     std::vector<const char*> own;
@@ -151,9 +162,15 @@ int CommandLine::run(int argc, char** argv, const UpdaterConfiguration& configur
                                 "arguments or an invalid installation.")));
     const QCommandLineOption listOption("list",
                                         qs(localized("List the saved installations with their status.")));
+    const QCommandLineOption undoOption(
+        "undo",
+        qs(localized("Undo the latest update of the installation, then exit, with the exit statuses of "
+                     "--install.")));
     parser.addOption(installOption);
     parser.addOption(listOption);
-    parser.addPositionalArgument("installation", qs(localized("With --install: the installation to update.")),
+    parser.addOption(undoOption);
+    parser.addPositionalArgument("installation",
+                                 qs(localized("With --install or --undo: the installation to update.")),
                                  "[INSTALLATION]");
     parser.addPositionalArgument("items", qs(localized("The files, folders and .zip archives to install.")),
                                  "[ITEM...]");
@@ -183,19 +200,26 @@ int CommandLine::run(int argc, char** argv, const UpdaterConfiguration& configur
     }
     // The paths as the arguments' bytes: a name that is not valid UTF-8 stays as it is.
     const std::vector<std::string> paths = pathArguments(argc, argv);
-    if (parser.isSet(installOption) && !parser.isSet(listOption)) {
+    const int chosen = parser.isSet(installOption) + parser.isSet(listOption) + parser.isSet(undoOption);
+    if (chosen == 1 && parser.isSet(installOption)) {
         if (paths.size() < 2) {
             return usageError(localized("--install needs an installation and at least one item."));
         }
         return install(configuration, paths);
     }
-    if (parser.isSet(listOption) && !parser.isSet(installOption)) {
+    if (chosen == 1 && parser.isSet(undoOption)) {
+        if (paths.size() != 1) {
+            return usageError(localized("--undo needs one installation."));
+        }
+        return undo(configuration, paths.front());
+    }
+    if (chosen == 1 && parser.isSet(listOption)) {
         if (!paths.empty()) {
             return usageError(localized("--list takes no arguments."));
         }
         return list(configuration);
     }
-    return usageError(localized("Give --install or --list, or no option to open the window."));
+    return usageError(localized("Give --install, --undo or --list, or no option to open the window."));
 }
 
 int CommandLine::list(const UpdaterConfiguration& configuration) {
@@ -238,9 +262,7 @@ int CommandLine::install(const UpdaterConfiguration& configuration, const std::v
     }
     // One update of an installation at a time, whichever window or command runs it.
     const InstallationLock lock(installation);
-    if (lock.state() == InstallationLock::State::heldElsewhere) {
-        printError(formatMessage("%@: %@", {quotedName(installation),
-                                            localized("Another update of this installation is running.")}));
+    if (heldElsewhere(lock, installation)) {
         return kBadArguments;
     }
     services.cleanUpLeftovers();
@@ -249,6 +271,33 @@ int CommandLine::install(const UpdaterConfiguration& configuration, const std::v
     // Interrupted, the run stops as Cancel stops it: between two items, its tools killed.
     const StopSignals stopSignals([&update](int signal) { update.stop(signal); });
     return update.exec();
+}
+
+int CommandLine::undo(const UpdaterConfiguration& configuration, const std::string& installation) {
+    PlatformServices services(configuration, QCoreApplication::applicationName().toUtf8().constData());
+    const InstallationLock lock(installation);
+    if (heldElsewhere(lock, installation)) {
+        return kBadArguments;
+    }
+    std::optional<UpdateRecordStore::Kept> kept;
+    if (services.recordStore) {
+        kept = services.recordStore->latestFor(installation);
+    }
+    if (!kept) {
+        printError(formatMessage(localized("No update of %@ is left to undo."), {quotedName(installation)}));
+        return kBadArguments;
+    }
+    std::optional<UpdateReport> report;
+    {
+        UndoJob job(services.fileManager, services.localizer, services.recordStore.get());
+        job.start(kept->record, kept->file, [&report](const UpdateReport& undone) {
+            report = undone;
+            QCoreApplication::exit(0);
+        });
+        QCoreApplication::exec();
+    }
+    writeConsoleText(stdout, formatMessage("%@\n%@\n%@", {report->title, report->message, report->details}));
+    return report->details.empty() ? kComplete : kIncomplete;
 }
 
 } // namespace quorvane

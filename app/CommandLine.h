@@ -15,6 +15,7 @@ class Localizer;
 // (a file manager's "Open With") wait there for an installation. With options it works without a
 // window or a display:
 //   --install INSTALLATION ITEM...   the update a confirmed drop runs
+//   --undo INSTALLATION              the latest update of the installation taken back
 //   --list                           the saved installations with their status lines
 //   --help, --version
 class CommandLine {
@@ -37,6 +38,7 @@ public:
 private:
     static int list(const UpdaterConfiguration& configuration);
     static int install(const UpdaterConfiguration& configuration, const std::vector<std::string>& paths);
+    static int undo(const UpdaterConfiguration& configuration, const std::string& installation);
 };
 
 } // namespace quorvane

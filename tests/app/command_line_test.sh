@@ -39,6 +39,10 @@ for entry in game/Art/tree.png:new game/BackupFiles/*/Art/tree.png:old game/Art/
   # shellcheck disable=SC2086 # the backup's folder is a pattern
   [[ "$(cat ${entry%:*} 2>/dev/null)" == "${entry#*:}" ]] || fail "installed: ${entry%:*} is not ${entry#*:}"
 done
+# The latest update taken back: the replaced file back from its backup, the added one gone.
+actual=0 && "$program" --undo game >out 2>err || actual=$?
+[[ $actual == 0 && "$(cat game/Art/tree.png)" == old && ! -e game/Art/sun.png ]] || fail "undo: exit status $actual"
+row nothing_to_undo 2 "" "No update of $work/game is left to undo." --undo game
 # The whole report on stdout, a name with a line break quoted as ls quotes it; the log alone on stderr.
 row not_installed 1 "/Linked Pack/Art/line'\$'\\n''break.png': It is a symbolic link." "" \
   --install "$work/game" "$work/Linked Pack"
