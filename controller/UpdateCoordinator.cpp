@@ -137,23 +137,24 @@ void UpdateCoordinator::updateRunEnded(const UpdateReport& report) {
         _view.closeWindow();
         return;
     }
-    // A cancelled run that changed the installation can be put back at once; a finished run that backed
-    // something up shows where the old items went.
+    // A cancelled or incomplete run that changed the installation can be put back at once; a complete run
+    // that backed something up shows where the old items went.
     const UpdateRun* run = _run.get();
     const bool changed = run->numFilesInstalled() + run->numFilesReplaced() > 0;
     const bool backedUp = run->record().backupFolder() && run->record().replacedCount() > 0;
     std::optional<std::string> furtherAction;
-    if (report.cancelled && changed) {
+    const bool incomplete = report.cancelled || run->numFilesFailed() > 0;
+    if (incomplete && changed) {
         furtherAction = localized("Put Back");
     } else if (!report.cancelled && backedUp) {
         furtherAction = localized("Show Backup Folder");
     }
     tell(Sheet{report.title, report.message, localized("OK"), std::nullopt, furtherAction, report.details,
-               [this, run, cancelled = report.cancelled](SheetAnswer answer) {
+               [this, run, incomplete](SheetAnswer answer) {
                    if (answer != SheetAnswer::furtherAction || run != _run.get()) {
                        return;
                    }
-                   if (cancelled) {
+                   if (incomplete) {
                        putBack(run);
                    } else if (run->record().backupFolder()) {
                        _desktop.openFolder(*run->record().backupFolder());

@@ -140,6 +140,21 @@ TEST(UpdateCoordinator, CancelOffersPutBackAndClosingAsksFirst) {
     }
 }
 
+// A run that could not install everything can be taken back as a cancelled one can.
+TEST(UpdateCoordinator, AnIncompleteRunOffersPutBack) {
+    Listed h;
+    const std::string before = treeListing(h.valid1);
+    h.folder.writeFile("drop/Art/a.png", "a");
+    std::filesystem::create_symlink("/etc/hostname", h.folder / "drop/Art/link.png");
+    ASSERT_TRUE(h.drop(Paths{h.folder / "drop/Art"}, 0));
+    h.confirm();
+    EXPECT_EQ(h.view.sheets.back().title + "|" + h.view.sheets.back().furtherAction.value_or("-"),
+              "Application files update incomplete|Put Back");
+    h.view.answer(SheetAnswer::furtherAction);
+    ASSERT_TRUE(waitUntil([&] { return !h.coordinator().busy(); }));
+    EXPECT_EQ(treeListing(h.valid1), before);
+}
+
 // Undo from the window: its confirmation counts what the update did, nothing else starts while it moves
 // files, and its report says what it removed and put back.
 TEST(UpdateCoordinator, UndoSaysWhatItWillDoAndHoldsEverythingElseWhileItWorks) {
