@@ -3,6 +3,8 @@
 #include "engine/ZipCentralDirectory.h"
 #include "platform/FileHandle.h"
 #include "platform/FileManager.h"
+#include "platform/Localizer.h"
+#include "platform/MessageFormat.h"
 #include "platform/PathUtilities.h"
 
 #include <algorithm>
@@ -15,6 +17,22 @@ namespace quorvane {
 namespace {
 
 constexpr std::size_t kReadSize = 1 << 20;
+
+// The compression method's usual name; its number for one without.
+std::string methodName(std::uint16_t method) {
+    switch (method) {
+    case 1: return "Shrink";
+    case 6: return "Implode";
+    case 9: return "Deflate64";
+    case 12: return "bzip2";
+    case 14: return "LZMA";
+    case 93: return "Zstandard";
+    case 95: return "XZ";
+    case 98: return "PPMd";
+    case 99: return "AES encryption";
+    default: return "method " + std::to_string(method);
+    }
+}
 
 // The file's size and CRC-32 are those recorded; a link, pipe or folder is no file.
 bool fileMatches(FileManager& fileManager, const std::string& path, const ZipCentralDirectory::Entry& entry) {
@@ -134,6 +152,20 @@ ExtractionCheck::Result ExtractionCheck::check(FileManager& fileManager, const s
         return {Problem::missing, *allFolders.begin()};
     }
     return {};
+}
+
+std::optional<std::string> ExtractionCheck::methodRefusal(const ZipCentralDirectory& directory,
+                                                         const Localizer& localizer) {
+    const auto& entries = directory.entries();
+    const auto other = std::find_if(entries.begin(), entries.end(), [](const ZipCentralDirectory::Entry& entry) {
+        return entry.method != 0 && entry.method != 8;
+    });
+    if (other == entries.end()) {
+        return std::nullopt;
+    }
+    return formatMessage(
+        localizer.text("It is compressed with %@, which cannot be extracted here: pack it again as a standard zip."),
+        {methodName(other->method)});
 }
 
 } // namespace quorvane
