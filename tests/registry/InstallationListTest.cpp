@@ -180,6 +180,24 @@ TEST(InstallationList, RemovingAndAddingKeepValidRowsFirst) {
     EXPECT_EQ(l.saved(), (Paths{added, bad2, valid})) << "the rows, then the new one";
 }
 
+// Two windows, or a window and a command line, on one preferences file: each save of one list re-reads
+// the file and keeps what the other saved meanwhile; only what a list removes itself leaves the file.
+TEST(InstallationList, SavingKeepsWhatAnotherWriterSaved) {
+    Listing first;
+    Preferences secondPreferences{first.folder / "preferences.ini"};
+    InstallationList second{first.fileManager, secondPreferences, first.localizer};
+    const std::string A = first.folder.makeInstallation("home/A"), B = first.folder.makeInstallation("home/B"),
+                      C = first.folder.makeInstallation("home/C"), D = first.folder.makeInstallation("home/D");
+    first.list.addFolders(Paths{A});
+    second.addFolders(Paths{B});
+    first.list.addFolders(Paths{C});
+    EXPECT_EQ(first.saved(), (Paths{A, C, B})) << "B, added by the other, was lost";
+    second.remove(B);
+    first.list.addFolders(Paths{D});
+    first.list.remove(A);
+    EXPECT_EQ(first.saved(), (Paths{C, D}));
+}
+
 // A listed installation judged again: another folder put at its path, or a change of verdict, rebuilds
 // its row, across the border when it turned valid or damaged.
 TEST(InstallationList, JudgingAgainNoticesAnotherFolderAndMovesTheRow) {
