@@ -6,8 +6,8 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <cerrno>
-#include <optional>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -46,7 +46,8 @@ std::optional<std::vector<std::string>> decoded(const QByteArray& message) {
 // Held while a start decides whether it is the first: flock, which the kernel drops with its process.
 class StartLock {
 public:
-    explicit StartLock(const std::string& path) : _fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+    explicit StartLock(const std::string& path)
+        : _fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
         while (_fd >= 0 && ::flock(_fd, LOCK_EX) != 0 && errno == EINTR) {
         }
     }

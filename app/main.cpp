@@ -65,8 +65,9 @@ int main(int argc, char** argv) {
     quorvane::StopSignals stopSignals;
     quorvane::UpdaterApplication updater(windowConfiguration);
     updater.start();
-    QObject::connect(&instance, &quorvane::SingleInstance::itemsArrived, &app,
-                     [&updater](const std::vector<std::string>& items) { updater.takeHandedOverItems(items); });
+    QObject::connect(
+        &instance, &quorvane::SingleInstance::itemsArrived, &app,
+        [&updater](const std::vector<std::string>& items) { updater.takeHandedOverItems(items); });
 
     const int status = QApplication::exec();
     updater.preferences().sync();

@@ -20,18 +20,16 @@ constexpr std::size_t kReadSize = 1 << 20;
 
 // The compression method's usual name; its number for one without.
 std::string methodName(std::uint16_t method) {
-    switch (method) {
-    case 1: return "Shrink";
-    case 6: return "Implode";
-    case 9: return "Deflate64";
-    case 12: return "bzip2";
-    case 14: return "LZMA";
-    case 93: return "Zstandard";
-    case 95: return "XZ";
-    case 98: return "PPMd";
-    case 99: return "AES encryption";
-    default: return "method " + std::to_string(method);
+    static constexpr std::pair<std::uint16_t, const char*> kNames[] = {
+        {1, "Shrink"},     {6, "Implode"}, {9, "Deflate64"}, {12, "bzip2"},          {14, "LZMA"},
+        {93, "Zstandard"}, {95, "XZ"},     {98, "PPMd"},     {99, "AES encryption"},
+    };
+    for (const auto& [number, name] : kNames) {
+        if (number == method) {
+            return name;
+        }
     }
+    return "method " + std::to_string(method);
 }
 
 // The file's size and CRC-32 are those recorded; a link, pipe or folder is no file.
@@ -155,16 +153,18 @@ ExtractionCheck::Result ExtractionCheck::check(FileManager& fileManager, const s
 }
 
 std::optional<std::string> ExtractionCheck::methodRefusal(const ZipCentralDirectory& directory,
-                                                         const Localizer& localizer) {
+                                                          const Localizer& localizer) {
     const auto& entries = directory.entries();
-    const auto other = std::find_if(entries.begin(), entries.end(), [](const ZipCentralDirectory::Entry& entry) {
-        return entry.method != 0 && entry.method != 8;
-    });
+    const auto other =
+        std::find_if(entries.begin(), entries.end(), [](const ZipCentralDirectory::Entry& entry) {
+            return entry.method != 0 && entry.method != 8;
+        });
     if (other == entries.end()) {
         return std::nullopt;
     }
     return formatMessage(
-        localizer.text("It is compressed with %@, which cannot be extracted here: pack it again as a standard zip."),
+        localizer.text(
+            "It is compressed with %@, which cannot be extracted here: pack it again as a standard zip."),
         {methodName(other->method)});
 }
 

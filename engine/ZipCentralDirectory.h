@@ -9,8 +9,8 @@
 namespace quorvane {
 
 // The table of contents at the end of a zip archive: what each entry is called, how large it is once
-// extracted, its CRC-32 and its compression method. It is read with every length and offset checked against the archive's size,
-// so that any bytes at all give either a directory or none.
+// extracted, its CRC-32 and its compression method. It is read with every length and offset checked against
+// the archive's size, so that any bytes at all give either a directory or none.
 class ZipCentralDirectory {
 public:
     struct Entry {

@@ -28,7 +28,8 @@ public:
     // Changes the stored list in one step with the file: what other processes of the program stored is read
     // first, the list is changed from that and written at once, and no other process does the same
     // meanwhile. Answers as sync().
-    using ListChange = std::function<std::vector<std::string>(std::optional<std::vector<std::string>> stored)>;
+    using ListChange =
+        std::function<std::vector<std::string>(std::optional<std::vector<std::string>> stored)>;
     int changeStringList(const std::string& key, const ListChange& change);
 
     std::optional<std::string> stringValue(const std::string& key) const;

@@ -139,7 +139,8 @@ std::vector<std::string> localPathsFromClipboard(const ClipboardData& data) {
     const auto lineEnd = copied.find('\n');
     if (const std::string operation = copied.substr(0, lineEnd);
         (operation == "copy" || operation == "cut") && lineEnd != std::string::npos) {
-        if (auto paths = localPathsFromUriList(std::string_view(copied).substr(lineEnd + 1)); !paths.empty()) {
+        if (auto paths = localPathsFromUriList(std::string_view(copied).substr(lineEnd + 1));
+            !paths.empty()) {
             return paths;
         }
     }

@@ -12,9 +12,10 @@ namespace quorvane {
 
 bool QtDesktop::openFolder(const std::string& path) {
     // The URL is built from the path's bytes, percent-encoded, so that a name that is not UTF-8 survives.
-    const QString url = QStringLiteral("file://") +
-                        QString::fromLatin1(QByteArray(path.data(), static_cast<qsizetype>(path.size()))
-                                                .toPercentEncoding("/"));
+    const QString url =
+        QStringLiteral("file://") +
+        QString::fromLatin1(
+            QByteArray(path.data(), static_cast<qsizetype>(path.size())).toPercentEncoding("/"));
     if (startProgram("xdg-open", {url}) || startProgram("gio", {QStringLiteral("open"), url}) ||
         askFileManager(url)) {
         return true;

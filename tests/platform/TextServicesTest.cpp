@@ -5,9 +5,8 @@
 #include <QCoreApplication>
 #include <QLocale>
 #include <QTranslator>
-#include <map>
-
 #include <gtest/gtest.h>
+#include <map>
 
 namespace quorvane::test {
 namespace {
@@ -49,7 +48,8 @@ TEST(Localizer, GivesThePluralFormsOfTheBuiltInEnglishTable) {
         {"%d items are waiting: choose an installation and press Return.", {1}},
         {"%d added items removed\n%d replaced items put back.", {2, 1}},
         {"\n%d items were left as they are.", {1}},
-        {"The update of %@ added %d items and replaced %d. The added items are removed and the replaced ones put "
+        {"The update of %@ added %d items and replaced %d. The added items are removed and the replaced ones "
+         "put "
          "back from the backup; an item changed since is left alone.",
          {"%d", 1, 3}},
         {"Update cancelled", {}},
@@ -83,7 +83,9 @@ TEST(UriList, ReadsTheClipboardOfFileManagersAndTerminals) {
         Formats formats;
         std::vector<std::string> paths;
     } cases[] = {
-        {"pcmanfm", {{"x-special/gnome-copied-files", "copy\n" + uris + nul}, {"text/uri-list", uris + nul}}, both},
+        {"pcmanfm",
+         {{"x-special/gnome-copied-files", "copy\n" + uris + nul}, {"text/uri-list", uris + nul}},
+         both},
         {"pcmanfm list", {{"text/uri-list", uris + nul}}, both},
         {"thunar", {{"x-special/gnome-copied-files", "cut\n" + uris}}, both},
         {"terminal", {{"text/plain", "'/home/me/A pack.zip'\n"}}, {"/home/me/A pack.zip"}},

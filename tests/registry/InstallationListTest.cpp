@@ -186,8 +186,10 @@ TEST(InstallationList, SavingKeepsWhatAnotherWriterSaved) {
     Listing first;
     Preferences secondPreferences{first.folder / "preferences.ini"};
     InstallationList second{first.fileManager, secondPreferences, first.localizer};
-    const std::string A = first.folder.makeInstallation("home/A"), B = first.folder.makeInstallation("home/B"),
-                      C = first.folder.makeInstallation("home/C"), D = first.folder.makeInstallation("home/D");
+    const std::string A = first.folder.makeInstallation("home/A"),
+                      B = first.folder.makeInstallation("home/B"),
+                      C = first.folder.makeInstallation("home/C"),
+                      D = first.folder.makeInstallation("home/D");
     first.list.addFolders(Paths{A});
     second.addFolders(Paths{B});
     first.list.addFolders(Paths{C});

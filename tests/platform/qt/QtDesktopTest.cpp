@@ -34,7 +34,8 @@ TEST(QtDesktop, FallsBackToGioAndSaysWhenNothingOpensTheFolder) {
         message = message ? message : qobject_cast<QMessageBox*>(window);
     }
     ASSERT_NE(message, nullptr);
-    EXPECT_EQ(message->text().toStdString(), "No file manager could be started to show the folder " + shown + ".");
+    EXPECT_EQ(message->text().toStdString(),
+              "No file manager could be started to show the folder " + shown + ".");
     delete message;
     qputenv("PATH", path);
     if (!bus.isEmpty()) {
