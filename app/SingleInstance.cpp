@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <optional>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorvane {
@@ -88,6 +89,11 @@ SingleInstance::Role SingleInstance::claim(const std::vector<std::string>& items
 }
 
 bool SingleInstance::handOver(const std::vector<std::string>& items) {
+    // In a folder others can write to, a socket of another user's making is never handed anything.
+    struct stat socketStatus {};
+    if (::lstat(_socketPath.c_str(), &socketStatus) == 0 && socketStatus.st_uid != ::getuid()) {
+        return false;
+    }
     QLocalSocket socket;
     socket.connectToServer(QFile::decodeName(QByteArray::fromStdString(_socketPath)));
     // A socket file nobody listens on (its program was killed) refuses at once.

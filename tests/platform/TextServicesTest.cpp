@@ -34,40 +34,20 @@ TEST(PathUtilities, TakesPathsApartAndTellsWhatIsInsideAFolder) {
     EXPECT_FALSE(path::isInsideFolder("", "/a"));
 }
 
-// The English table as lrelease made it from resources/translations, built into the program and chosen for
-// a language without a table of its own: "1 file added" while the code keeps its English keys, each line
-// of a message in the form its own number calls for; a name inserted is not formatted again.
+// The English table as lrelease made it, built in and chosen for a language without a table of its own:
+// "1 file added" while the code keeps its English keys, each line in the form its own number calls for.
 TEST(Localizer, GivesThePluralFormsOfTheBuiltInEnglishTable) {
     QTranslator translator;
     ASSERT_TRUE(Localizer::loadTranslation(translator, QLocale(QLocale::Icelandic)));
     QCoreApplication::installTranslator(&translator);
     const Localizer localizer;
-    const std::vector<std::pair<std::string, std::vector<FormatArgument>>> messages = {
-        {"%d files added\n%d previous files backed up\n%d duplicate files ignored.", {1, 2, 1}},
-        {"\n%d files could not be installed.", {1}},
-        {"%d items are waiting: choose an installation and press Return.", {1}},
-        {"%d added items removed\n%d replaced items put back.", {2, 1}},
-        {"\n%d items were left as they are.", {1}},
-        {"The update of %@ added %d items and replaced %d. The added items are removed and the replaced ones "
-         "put "
-         "back from the backup; an item changed since is left alone.",
-         {"%d", 1, 3}},
-        {"Update cancelled", {}},
-    };
-    const char* const expected[] = {
-        "1 file added\n2 previous files backed up\n1 duplicate file ignored.",
-        "\n1 file could not be installed.",
-        "1 item is waiting: choose an installation and press Return.",
-        "2 added items removed\n1 replaced item put back.",
-        "\n1 item was left as it is.",
-        "The update of %d added 1 item and replaced 3. The added item is removed and the replaced ones put "
-        "back from the backup; an item changed since is left alone.",
-        "Update cancelled",
-    };
-    for (std::size_t i = 0; i < messages.size(); ++i) {
-        EXPECT_EQ(localizer.message(messages[i].first, messages[i].second), expected[i]);
-    }
-    EXPECT_EQ(localizer.message("%d files added", {2}), "2 files added");
+    EXPECT_EQ(localizer.message("%d files added\n%d previous files backed up\n%d duplicate files ignored.",
+                                {1, 2, 1}),
+              "1 file added\n2 previous files backed up\n1 duplicate file ignored.");
+    EXPECT_EQ(localizer.message("\n%d files could not be installed.", {1}),
+              "\n1 file could not be installed.");
+    EXPECT_EQ(localizer.message("%d items are waiting: choose an installation and press Return.", {1}),
+              "1 item is waiting: choose an installation and press Return.");
     QCoreApplication::removeTranslator(&translator);
 }
 
@@ -83,15 +63,12 @@ TEST(UriList, ReadsTheClipboardOfFileManagersAndTerminals) {
         Formats formats;
         std::vector<std::string> paths;
     } cases[] = {
-        {"pcmanfm",
-         {{"x-special/gnome-copied-files", "copy\n" + uris + nul}, {"text/uri-list", uris + nul}},
-         both},
-        {"pcmanfm list", {{"text/uri-list", uris + nul}}, both},
+        {"pcmanfm", {{"x-special/gnome-copied-files", "copy\n" + uris + nul}}, both},
+        {"pcmanfm's list", {{"text/uri-list", uris + nul}}, both},
         {"thunar", {{"x-special/gnome-copied-files", "cut\n" + uris}}, both},
         {"terminal", {{"text/plain", "'/home/me/A pack.zip'\n"}}, {"/home/me/A pack.zip"}},
         {"location", {{"text/plain;charset=utf-8", "file:///home/me/B%E9"}}, {"/home/me/B\xe9"}},
         {"words", {{"text/plain", "/home/me/x\nnot a path"}}, {}},
-        {"nothing", {}, {}},
     };
     for (const auto& c : cases) {
         const auto data = [&](const char* format) {

@@ -183,21 +183,15 @@ TEST(InstallationList, RemovingAndAddingKeepValidRowsFirst) {
 // Two windows, or a window and a command line, on one preferences file: each save of one list re-reads
 // the file and keeps what the other saved meanwhile; only what a list removes itself leaves the file.
 TEST(InstallationList, SavingKeepsWhatAnotherWriterSaved) {
-    Listing first;
-    Preferences secondPreferences{first.folder / "preferences.ini"};
-    InstallationList second{first.fileManager, secondPreferences, first.localizer};
-    const std::string A = first.folder.makeInstallation("home/A"),
-                      B = first.folder.makeInstallation("home/B"),
-                      C = first.folder.makeInstallation("home/C"),
-                      D = first.folder.makeInstallation("home/D");
-    first.list.addFolders(Paths{A});
-    second.addFolders(Paths{B});
-    first.list.addFolders(Paths{C});
-    EXPECT_EQ(first.saved(), (Paths{A, C, B})) << "B, added by the other, was lost";
-    second.remove(B);
-    first.list.addFolders(Paths{D});
-    first.list.remove(A);
-    EXPECT_EQ(first.saved(), (Paths{C, D}));
+    Listing l;
+    Preferences otherPreferences{l.folder / "preferences.ini"};
+    InstallationList other{l.fileManager, otherPreferences, l.localizer};
+    const auto at = [&](const char* name) { return l.folder.makeInstallation(name); };
+    const std::string A = at("A"), B = at("B"), C = at("C"), D = at("D");
+    l.list.addFolders(Paths{A}), other.addFolders(Paths{B}), l.list.addFolders(Paths{C});
+    EXPECT_EQ(l.saved(), (Paths{A, C, B})) << "B, added by the other, was lost";
+    other.remove(B), l.list.addFolders(Paths{D}), l.list.remove(A);
+    EXPECT_EQ(l.saved(), (Paths{C, D}));
 }
 
 // A listed installation judged again: another folder put at its path, or a change of verdict, rebuilds
