@@ -34,7 +34,7 @@ public:
             put(archive, 4, {crc, size, size}), put(archive, 2, {nameLength, 0});
             archive += e.name + e.contents;
 
-            put(central, 4, {0x02014b50}), put(central, 2, {0x0314, 20, 0x0800, e.method, 0, 0x21}); // by Unix
+            put(central, 4, {0x02014b50}), put(central, 2, {0x0314, 20, 0x0800, e.method, 0, 0x21}); // Unix
             put(central, 4, {crc, listedSize, listedSize});
             put(central, 2, {nameLength, e.declaredSize ? 20u : 0u, 0, 0, 0});
             put(central, 4, {(e.name.ends_with('/') ? 040755u : 0100644u) << 16, offset}); // folder or file
