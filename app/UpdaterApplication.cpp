@@ -26,4 +26,15 @@ void UpdaterApplication::start() {
     _mainWindow.menus().refresh();
 }
 
+void UpdaterApplication::takeHandedOverItems(const std::vector<std::string>& items) {
+    if (!items.empty()) {
+        _controller.offerWaitingItems(items);
+    }
+    QWidget& window = _mainWindow.widget();
+    window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
 } // namespace quorvane

@@ -24,6 +24,9 @@ public:
     // Removes what a killed run left behind, lists the installations, shows the window and offers the
     // controller the waiting items.
     void start();
+    // Items a later start of the program handed over wait for an installation as those it started with;
+    // with none or some, the window comes to the front.
+    void takeHandedOverItems(const std::vector<std::string>& items);
 
     WindowController& controller() { return _controller; }
     MainWindow& mainWindow() { return _mainWindow; }

@@ -2,6 +2,7 @@
 // options, the same update from a terminal without a window (app/CommandLine.h).
 
 #include "app/CommandLine.h"
+#include "app/SingleInstance.h"
 #include "app/StopSignals.h"
 #include "app/UpdaterApplication.h"
 
@@ -24,7 +25,7 @@ std::string preferencesPath() {
 void setUpApplication(QCoreApplication& app, QTranslator& translator) {
     QCoreApplication::setApplicationName(quorvane::UpdaterApplication::programName);
     QCoreApplication::setApplicationVersion(QUORVANE_VERSION);
-    if (translator.load(QLocale(), "quorvane", "_", ":/i18n")) {
+    if (quorvane::Localizer::loadTranslation(translator, QLocale())) {
         app.installTranslator(&translator);
     }
 }
@@ -54,11 +55,19 @@ int main(int argc, char** argv) {
     quorvane::UpdaterConfiguration windowConfiguration = configuration();
     // Items handed over by a file manager ("Open With") wait in the window for an installation.
     windowConfiguration.waitingItems = quorvane::CommandLine::pathArguments(argc, argv);
+    // One window: a later start hands its items to the window already open, which comes to the front.
+    quorvane::SingleInstance instance(quorvane::SingleInstance::defaultSocketPath());
+    if (instance.claim(windowConfiguration.waitingItems) == quorvane::SingleInstance::Role::handedOver) {
+        return 0;
+    }
     // Quit, a closed window and these signals all end the same way: the tools are stopped and their
     // folders removed as the program goes.
     quorvane::StopSignals stopSignals;
     quorvane::UpdaterApplication updater(windowConfiguration);
     updater.start();
+    QObject::connect(
+        &instance, &quorvane::SingleInstance::itemsArrived, &app,
+        [&updater](const std::vector<std::string>& items) { updater.takeHandedOverItems(items); });
 
     const int status = QApplication::exec();
     updater.preferences().sync();

@@ -188,10 +188,9 @@ void UpdateCoordinator::undoLatest(const std::string& installation) {
     const UpdateRecord& record = kept->record;
     const auto replaced = static_cast<std::int32_t>(record.replacedCount());
     const auto added = static_cast<std::int32_t>(record.items().size()) - replaced;
-    const std::string message = formatMessage(
-        localized(
-            "The update of %@ added %d items and replaced %d. The added items are removed and the replaced "
-            "ones put back from the backup; an item changed since is left alone."),
+    const std::string message = _services.localizer.message(
+        "The update of %@ added %d items and replaced %d. The added items are removed and the replaced "
+        "ones put back from the backup; an item changed since is left alone.",
         {updateDate(record.date()), added, replaced});
     ask(Sheet{formatMessage(localized("Undo the update of %@?"), {installation}),
               message,

@@ -178,10 +178,9 @@ bool WindowController::activateSelectedRow() {
 void WindowController::showWaitingLine() {
     _view.setWaitingLine(_waitingItems.empty()
                              ? std::string()
-                             : formatMessage(_services.update.localizer.text(
-                                                 "%d items are waiting: choose an installation and "
-                                                 "press Return."),
-                                             {static_cast<std::int32_t>(_waitingItems.size())}));
+                             : _services.update.localizer.message(
+                                   "%d items are waiting: choose an installation and press Return.",
+                                   {static_cast<std::int32_t>(_waitingItems.size())}));
 }
 
 } // namespace quorvane

@@ -98,6 +98,10 @@ void ArchiveExtraction::_startExtraction(const std::string& path) {
                           _localized("The archive is damaged: its table of contents cannot be read."), 1);
         return;
     }
+    if (const auto refusal = ExtractionCheck::methodRefusal(*directory, _services.localizer)) {
+        _host.noteFailure(path, *refusal, ExtractionCheck::fileCount(*directory));
+        return;
+    }
     const std::uint64_t needed = directory->totalSize();
     const std::optional<std::uint64_t> free = freeSpace(path::parent(path));
     if (free && needed > *free) {

@@ -8,6 +8,9 @@
 #include "platform/SystemError.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <sys/statvfs.h>
+#include <utility>
 
 namespace quorvane {
 namespace {
@@ -15,19 +18,38 @@ namespace {
 // The report names at most this many items that were not installed; the log gets the same lines.
 constexpr std::size_t kMaxDetailLines = 200;
 
-// One line per item not installed, at most kMaxDetailLines of them and then how many more.
-std::string failureDetails(const RunFigures& run, const UpdateServices& services) {
-    const auto& notInstalled = run.notInstalled;
-    std::string details;
-    const std::size_t shown = std::min(notInstalled.size(), kMaxDetailLines);
-    for (std::size_t i = 0; i < shown; ++i) {
-        const std::string line = formatMessage("%@: %@", {notInstalled[i].item, notInstalled[i].reason});
-        services.log.log(line);
-        details += line + "\n";
+// Whether the folder is on a file system mounted read-only.
+bool onReadOnlyDisk(const std::string& folder) {
+    struct statvfs info {};
+    return !folder.empty() && ::statvfs(folder.c_str(), &info) == 0 && (info.f_flag & ST_RDONLY) != 0;
+}
+
+// One line per item not installed, at most kMaxDetailLines of them and then how many more. On an
+// installation whose disk is read-only, that is said once instead of once per item.
+std::string failureDetails(const RunFigures& run, const std::string& installation,
+                           const UpdateServices& services) {
+    const std::string readOnly = systemErrorText(EROFS);
+    const bool installationReadOnly = onReadOnlyDisk(installation);
+    std::vector<std::string> lines;
+    bool readOnlyTold = false;
+    for (const auto& notInstalled : run.notInstalled) {
+        if (installationReadOnly && notInstalled.reason == readOnly) {
+            if (!std::exchange(readOnlyTold, true)) {
+                lines.push_back(services.localizer.text("The installation's disk is read-only."));
+            }
+        } else {
+            lines.push_back(formatMessage("%@: %@", {notInstalled.item, notInstalled.reason}));
+        }
     }
-    if (notInstalled.size() > shown) {
-        const std::string more = formatMessage(services.localizer.text("… and %d more."),
-                                               {static_cast<std::int32_t>(notInstalled.size() - shown)});
+    std::string details;
+    const std::size_t shown = std::min(lines.size(), kMaxDetailLines);
+    for (std::size_t i = 0; i < shown; ++i) {
+        services.log.log(lines[i]);
+        details += lines[i] + "\n";
+    }
+    if (lines.size() > shown) {
+        const std::string more =
+            services.localizer.message("… and %d more.", {static_cast<std::int32_t>(lines.size() - shown)});
         services.log.log(more);
         details += more + "\n";
     }
@@ -61,22 +83,22 @@ UpdateReport CompletionReport::compose(const RunFigures& run, const std::string&
                                        const UpdateServices& services) {
     const auto localized = [&](const std::string& key) { return services.localizer.text(key); };
     const std::string counts =
-        formatMessage(localized("%d files added\n%d previous files backed up\n%d duplicate files ignored."),
-                      {run.installed, run.replaced, run.duplicates});
+        services.localizer.message("%d files added\n%d previous files backed up\n%d duplicate files ignored.",
+                                   {run.installed, run.replaced, run.duplicates});
     UpdateReport report;
     if (run.cancelled) {
         report.cancelled = true;
         report.title = localized("Update cancelled");
         report.message = counts;
         if (run.failed > 0) {
-            report.details = failureDetails(run, services);
-            report.message += formatMessage(localized("\n%d files could not be installed."), {run.failed});
+            report.details = failureDetails(run, installation, services);
+            report.message += services.localizer.message("\n%d files could not be installed.", {run.failed});
         }
     } else if (run.failed > 0) {
-        report.details = failureDetails(run, services);
+        report.details = failureDetails(run, installation, services);
         report.title = localized("Application files update incomplete");
         report.message =
-            counts + formatMessage(localized("\n%d files could not be installed."), {run.failed});
+            counts + services.localizer.message("\n%d files could not be installed.", {run.failed});
     } else if (!run.lineUpFound) {
         report.title = localized("Nothing was installed");
         report.message = formatMessage(

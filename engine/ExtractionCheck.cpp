@@ -3,6 +3,8 @@
 #include "engine/ZipCentralDirectory.h"
 #include "platform/FileHandle.h"
 #include "platform/FileManager.h"
+#include "platform/Localizer.h"
+#include "platform/MessageFormat.h"
 #include "platform/PathUtilities.h"
 
 #include <algorithm>
@@ -15,6 +17,20 @@ namespace quorvane {
 namespace {
 
 constexpr std::size_t kReadSize = 1 << 20;
+
+// The compression method's usual name; its number for one without.
+std::string methodName(std::uint16_t method) {
+    static constexpr std::pair<std::uint16_t, const char*> kNames[] = {
+        {1, "Shrink"},     {6, "Implode"}, {9, "Deflate64"}, {12, "bzip2"},          {14, "LZMA"},
+        {93, "Zstandard"}, {95, "XZ"},     {98, "PPMd"},     {99, "AES encryption"},
+    };
+    for (const auto& [number, name] : kNames) {
+        if (number == method) {
+            return name;
+        }
+    }
+    return "method " + std::to_string(method);
+}
 
 // The file's size and CRC-32 are those recorded; a link, pipe or folder is no file.
 bool fileMatches(FileManager& fileManager, const std::string& path, const ZipCentralDirectory::Entry& entry) {
@@ -134,6 +150,22 @@ ExtractionCheck::Result ExtractionCheck::check(FileManager& fileManager, const s
         return {Problem::missing, *allFolders.begin()};
     }
     return {};
+}
+
+std::optional<std::string> ExtractionCheck::methodRefusal(const ZipCentralDirectory& directory,
+                                                          const Localizer& localizer) {
+    const auto& entries = directory.entries();
+    const auto other =
+        std::find_if(entries.begin(), entries.end(), [](const ZipCentralDirectory::Entry& entry) {
+            return entry.method != 0 && entry.method != 8;
+        });
+    if (other == entries.end()) {
+        return std::nullopt;
+    }
+    return formatMessage(
+        localizer.text(
+            "It is compressed with %@, which cannot be extracted here: pack it again as a standard zip."),
+        {methodName(other->method)});
 }
 
 } // namespace quorvane

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace quorvane {
 
 class FileManager;
+class Localizer;
 class ZipCentralDirectory;
 
 // Compares what the extraction tool wrote into its folder with the archive's central directory: every
@@ -28,6 +30,10 @@ public:
     // any leading "/", and the file system ignores empty and "." components. Empty for an entry that
     // lands on the folder itself.
     static std::string extractedPath(std::string_view entryName);
+    // Why the tool cannot extract the archive, said before it is started: an entry compressed otherwise
+    // than stored or deflated (7-Zip's bzip2, LZMA, Deflate64, ...). None when every entry can be.
+    static std::optional<std::string> methodRefusal(const ZipCentralDirectory& directory,
+                                                    const Localizer& localizer);
 };
 
 } // namespace quorvane

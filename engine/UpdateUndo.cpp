@@ -104,16 +104,16 @@ void UpdateUndo::removeEmptyFolders(FileManager& fileManager, const std::string&
 UpdateReport UpdateUndo::report(const Result& result, const Localizer& localizer) {
     const auto localized = [&](const char* key) { return localizer.text(key); };
     UpdateReport report;
-    report.message = formatMessage(localized("%d added items removed\n%d replaced items put back."),
-                                   {static_cast<std::int32_t>(result.removed),
-                                    static_cast<std::int32_t>(result.restored)});
+    report.message = localizer.message("%d added items removed\n%d replaced items put back.",
+                                       {static_cast<std::int32_t>(result.removed),
+                                        static_cast<std::int32_t>(result.restored)});
     if (result.leftAlone.empty()) {
         report.title = localized("The update was undone");
         return report;
     }
     report.title = localized("The update was partly undone");
-    report.message += formatMessage(localized("\n%d items were left as they are."),
-                                    {static_cast<std::int32_t>(result.leftAlone.size())});
+    report.message += localizer.message("\n%d items were left as they are.",
+                                        {static_cast<std::int32_t>(result.leftAlone.size())});
     for (const LeftAlone& item : result.leftAlone) {
         report.details += formatMessage("%@: %@", {item.item, item.reason}) + "\n";
     }

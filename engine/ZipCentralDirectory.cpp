@@ -168,6 +168,7 @@ std::optional<ZipCentralDirectory> ZipCentralDirectory::read(std::uint64_t archi
             return std::nullopt;
         }
         Entry entry;
+        entry.method = static_cast<std::uint16_t>(u16(*header, 10));
         entry.crc32 = u32(*header, 16);
         const std::uint32_t compressedSize = u32(*header, 20);
         const std::uint32_t size = u32(*header, 24);

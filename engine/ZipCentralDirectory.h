@@ -9,8 +9,8 @@
 namespace quorvane {
 
 // The table of contents at the end of a zip archive: what each entry is called, how large it is once
-// extracted and its CRC-32. It is read with every length and offset checked against the archive's size,
-// so that any bytes at all give either a directory or none.
+// extracted, its CRC-32 and its compression method. It is read with every length and offset checked against
+// the archive's size, so that any bytes at all give either a directory or none.
 class ZipCentralDirectory {
 public:
     struct Entry {
@@ -18,6 +18,8 @@ public:
         std::uint64_t size = 0;
         std::uint32_t crc32 = 0;
         bool folder = false;
+        // How the entry is compressed: 0 stored, 8 deflated, others as the zip format numbers them.
+        std::uint16_t method = 0;
     };
     // At most length bytes of the archive from offset on; fewer at its end.
     using ReadAt = std::function<std::string(std::uint64_t offset, std::size_t length)>;

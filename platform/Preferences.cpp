@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace quorvane {
@@ -132,6 +133,26 @@ void Preferences::setString(const std::string& key, const std::string& value) {
     if (!key.empty()) {
         _settings->setValue(qKey(key), asVariant(value));
     }
+}
+
+int Preferences::changeStringList(const std::string& key, const ListChange& change) {
+    // The folder's lock, which the kernel drops with the process that holds it: no stale lock files. The
+    // settings' own lock is held only while they are written, not from the reading to the writing.
+    const std::string path = QFile::encodeName(_settings->fileName()).toStdString();
+    const std::string::size_type slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int lock = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lock >= 0) {
+        while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    _settings->sync(); // reads what others wrote
+    setStringList(key, change(stringList(key)));
+    const int error = sync();
+    if (lock >= 0) {
+        ::close(lock);
+    }
+    return error;
 }
 
 int Preferences::sync() {

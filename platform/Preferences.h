@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +24,13 @@ public:
     // Kept for later runs; written to disk at the store's own time (at the latest by sync() or
     // destruction).
     void setStringList(const std::string& key, const std::vector<std::string>& strings);
+
+    // Changes the stored list in one step with the file: what other processes of the program stored is read
+    // first, the list is changed from that and written at once, and no other process does the same
+    // meanwhile. Answers as sync().
+    using ListChange =
+        std::function<std::vector<std::string>(std::optional<std::vector<std::string>> stored)>;
+    int changeStringList(const std::string& key, const ListChange& change);
 
     std::optional<std::string> stringValue(const std::string& key) const;
     void setString(const std::string& key, const std::string& value);

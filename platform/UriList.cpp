@@ -79,29 +79,78 @@ std::string localPath(std::string_view uri) {
     return path;
 }
 
+// Blanks around a line; NUL counts as one: some file managers end their clipboard data with it.
+bool isBlank(char c) {
+    return c == '\r' || c == ' ' || c == '\t' || c == '\0';
+}
+
+// The lines of the text without the blanks around them; empty lines and comments left out.
+std::vector<std::string_view> trimmedLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        while (!line.empty() && isBlank(line.back())) {
+            line.remove_suffix(1);
+        }
+        while (!line.empty() && isBlank(line.front())) {
+            line.remove_prefix(1);
+        }
+        if (!line.empty() && line.front() != '#') {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
 } // namespace
 
 std::vector<std::string> localPathsFromUriList(std::string_view uriList) {
     std::vector<std::string> paths;
-    while (!uriList.empty()) {
-        const auto end = uriList.find('\n');
-        std::string_view line = uriList.substr(0, end);
-        uriList = end == std::string_view::npos ? std::string_view() : uriList.substr(end + 1);
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
-            line.remove_suffix(1);
-        }
-        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
-            line.remove_prefix(1);
-        }
-        if (line.empty() || line.front() == '#') {
-            continue;
-        }
+    for (const std::string_view line : trimmedLines(uriList)) {
         std::string path = localPath(line);
         if (!path.empty()) {
             paths.push_back(std::move(path));
         }
     }
     return paths;
+}
+
+std::vector<std::string> localPathsFromText(std::string_view text) {
+    std::vector<std::string> paths;
+    for (std::string_view line : trimmedLines(text)) {
+        // A terminal may quote a name with blanks in it.
+        if (line.size() > 2 && (line.front() == '\'' || line.front() == '"') && line.back() == line.front()) {
+            line = line.substr(1, line.size() - 2);
+        }
+        std::string path = line.front() == '/' ? std::string(line) : localPath(line);
+        if (path.empty() || path.find('\0') != std::string::npos) {
+            return {};
+        }
+        paths.push_back(std::move(path));
+    }
+    return paths;
+}
+
+std::vector<std::string> localPathsFromClipboard(const ClipboardData& data) {
+    // A file manager's copy: "copy" or "cut" on the first line, then one file URL a line.
+    const std::string copied = data("x-special/gnome-copied-files");
+    const auto lineEnd = copied.find('\n');
+    if (const std::string operation = copied.substr(0, lineEnd);
+        (operation == "copy" || operation == "cut") && lineEnd != std::string::npos) {
+        if (auto paths = localPathsFromUriList(std::string_view(copied).substr(lineEnd + 1));
+            !paths.empty()) {
+            return paths;
+        }
+    }
+    if (auto paths = localPathsFromUriList(data("text/uri-list")); !paths.empty()) {
+        return paths;
+    }
+    if (auto paths = localPathsFromText(data("text/plain;charset=utf-8")); !paths.empty()) {
+        return paths;
+    }
+    return localPathsFromText(data("text/plain"));
 }
 
 std::string uriListFromLocalPaths(const std::vector<std::string>& paths) {

@@ -94,6 +94,7 @@ bool InstallationList::add(const std::vector<std::string>& folders, Absent absen
         }
         added.push_back(judged(folder, status));
         saved.push_back(folder);
+        _removed.erase(folder);
     }
     if (!added.empty()) {
         emit aboutToChange();
@@ -133,6 +134,7 @@ bool InstallationList::remove(const std::string& path) {
         --_validCount;
     }
     _installations.erase(_installations.begin() + *row);
+    _removed.insert(path);
     emit changed();
     save(paths());
     return true;
@@ -188,9 +190,18 @@ std::vector<std::string> InstallationList::paths() const {
 }
 
 void InstallationList::save(const std::vector<std::string>& paths) {
-    _preferences.setStringList("Target_Path_Array", paths);
+    // Another window or a command line may have saved installations since: they stay saved.
+    const auto merged = [&](std::optional<std::vector<std::string>> stored) {
+        std::vector<std::string> kept = paths;
+        for (std::string& path : stored.value_or(std::vector<std::string>())) {
+            if (!_removed.contains(path) && std::find(kept.begin(), kept.end(), path) == kept.end()) {
+                kept.push_back(std::move(path));
+            }
+        }
+        return kept;
+    };
     // Written at once: a list that cannot be saved is said once a run, and stays listed all the same.
-    const int error = _preferences.sync();
+    const int error = _preferences.changeStringList("Target_Path_Array", merged);
     if (error != 0 && !std::exchange(_saveFailureTold, true)) {
         emit notSaved(error);
     }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <cstddef>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -74,7 +75,8 @@ private:
     bool add(const std::vector<std::string>& folders, Absent absent);
     Installation judged(const std::string& path, InstallationStatus status) const;
     void insert(Installation installation);
-    // Saves the paths under "Target_Path_Array"; the first failure of a run is told.
+    // Saves the paths under "Target_Path_Array", with those another process of the program saved since
+    // and this one did not remove; the first failure of a run is told.
     void save(const std::vector<std::string>& paths);
     std::vector<std::string> paths() const;
 
@@ -85,6 +87,8 @@ private:
     std::size_t _validCount = 0;
     bool _searching = false;
     bool _saveFailureTold = false;
+    // The paths taken off the list by this process: the only ones that leave the saved list.
+    std::set<std::string> _removed;
 };
 
 } // namespace quorvane

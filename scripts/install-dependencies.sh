@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-image-formats-plugins   # Qt 6 Widgets; the icns reader for the folder icons
+  qt6-tools-dev qt6-l10n-tools             # Qt's LinguistTools and lrelease make the translation tables
   plocate                                  # /usr/bin/locate finds the installations at first start
   default-jdk-headless                     # /usr/bin/jar extracts dropped archives
   zlib1g-dev                               # crc32 checks what jar extracted

@@ -188,20 +188,7 @@ void WindowMenus::quit() {
 }
 
 std::vector<std::string> WindowMenus::pathsInMimeData(const QMimeData& data) {
-    // A file manager's copy: "copy" or "cut" on the first line, then one file URL a line.
-    const QString copiedFiles = QStringLiteral("x-special/gnome-copied-files");
-    if (data.hasFormat(copiedFiles)) {
-        const std::string text = bytes(data.data(copiedFiles));
-        const auto lineEnd = text.find('\n');
-        const std::string operation = text.substr(0, lineEnd);
-        if ((operation == "copy" || operation == "cut") && lineEnd != std::string::npos) {
-            return urilist::localPathsFromUriList(std::string_view(text).substr(lineEnd + 1));
-        }
-    }
-    if (data.hasFormat(QStringLiteral("text/uri-list"))) {
-        return urilist::localPathsFromUriList(bytes(data.data(QStringLiteral("text/uri-list"))));
-    }
-    return {};
+    return urilist::localPathsFromClipboard([&](const char* format) { return bytes(data.data(format)); });
 }
 
 void WindowMenus::paste() {
@@ -209,6 +196,13 @@ void WindowMenus::paste() {
     const std::vector<std::string> paths = data ? pathsInMimeData(*data) : std::vector<std::string>();
     if (_target && !paths.empty()) {
         _target->installItems(paths);
+    } else if (_target) {
+        auto* box = new QMessageBox(QMessageBox::Information, _window.windowTitle(),
+                                    translated("The clipboard holds no files to install."), QMessageBox::Ok,
+                                    &_window);
+        box->setTextFormat(Qt::PlainText);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
     }
 }
 

@@ -33,8 +33,8 @@ public:
     // Greys out what the target would refuse now.
     void refresh();
 
-    // The local files named by the clipboard's data: a file manager's copied or cut files, or a list of
-    // file URLs.
+    // The local files named by the clipboard's data: a file manager's copied or cut files, a list of file
+    // URLs, or paths copied as text.
     static std::vector<std::string> pathsInMimeData(const QMimeData& data);
 
 protected:

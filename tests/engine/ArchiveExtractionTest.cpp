@@ -67,6 +67,13 @@ const RunCase kArchiveCases[] = {
          return Paths{f / "drop"};
      }, {.added = 32}, {{"Art/29.png", "x"}, {"Text/outer.txt", "outer"}, {"Art/inner.png", "inner"},
                         {"readme.txt", "<missing>"}, {"inner.zip", "<missing>"}}},
+    {"bzip2 and LZMA archives are refused before the tool starts", [](auto& f, auto&) {
+         return Paths{ZipBuilder().add("Art/a.png", "a").compressedWith(12).writeTo(f / "bz.zip"),
+                      ZipBuilder().add("Art/b.png", "b").compressedWith(14).writeTo(f / "lz.zip")};
+     }, {.failed = 2}, {{"Art/a.png", "<missing>"}}, "<none>",
+     {{"bz.zip", "It is compressed with bzip2, which cannot be extracted here: pack it again"},
+      {"lz.zip", "It is compressed with LZMA,"}}, {}, "#!/bin/sh\ntouch \"$0.started\"\nexit 1\n",
+     [](RunHarness& h, auto&) { EXPECT_FALSE(exists(h.jarPath + ".started")); }},
     {"what a failing tool extracted is not installed", [](auto& f, auto&) {
          return Paths{ZipBuilder().add("Art/part.png", "new").writeTo(f / "part.zip")};
      }, {.failed = 1}, {{"Art/part.png", "<missing>"}}, "<none>",

@@ -181,6 +181,20 @@ TEST(InstallationList, RemovingAndAddingKeepValidRowsFirst) {
     EXPECT_EQ(l.saved(), (Paths{added, bad2, valid})) << "the rows, then the new one";
 }
 
+// Two windows, or a window and a command line, on one preferences file: each save of one list re-reads
+// the file and keeps what the other saved meanwhile; only what a list removes itself leaves the file.
+TEST(InstallationList, SavingKeepsWhatAnotherWriterSaved) {
+    Listing l;
+    Preferences otherPreferences{l.folder / "preferences.ini"};
+    InstallationList other{l.fileManager, otherPreferences, l.localizer};
+    const auto at = [&](const char* name) { return l.folder.makeInstallation(name); };
+    const std::string A = at("A"), B = at("B"), C = at("C"), D = at("D");
+    l.list.addFolders(Paths{A}), other.addFolders(Paths{B}), l.list.addFolders(Paths{C});
+    EXPECT_EQ(l.saved(), (Paths{A, C, B})) << "B, added by the other, was lost";
+    other.remove(B), l.list.addFolders(Paths{D}), l.list.remove(A);
+    EXPECT_EQ(l.saved(), (Paths{C, D}));
+}
+
 // A listed installation judged again: another folder put at its path, or a change of verdict, rebuilds
 // its row, across the border when it turned valid or damaged.
 TEST(InstallationList, JudgingAgainNoticesAnotherFolderAndMovesTheRow) {

@@ -15,10 +15,13 @@ class ZipBuilder {
 public:
     // A file entry; a name ending in "/" is a folder entry.
     ZipBuilder& add(const std::string& name, const std::string& contents = "") {
-        return _entries.push_back({name, contents, std::nullopt}), *this;
+        return _entries.push_back({name, contents, std::nullopt, 0}), *this;
     }
     // The central directory gives the last entry this extracted size (in a ZIP64 extra field).
     ZipBuilder& declareSize(std::uint64_t size) { return _entries.back().declaredSize = size, *this; }
+    // The last entry's method field says this compression (12 bzip2, 14 LZMA, as 7-Zip writes them); its
+    // data stays stored.
+    ZipBuilder& compressedWith(std::uint32_t method) { return _entries.back().method = method, *this; }
     std::string bytes() const {
         std::string archive, central;
         for (const Entry& e : _entries) {
@@ -27,11 +30,11 @@ public:
             const std::uint32_t crc = ::crc32(0, data, e.contents.size()), size = e.contents.size(),
                                 nameLength = e.name.size(), listedSize = e.declaredSize ? 0xFFFFFFFFu : size;
             // Version 2.0, UTF-8 names, stored, a fixed date.
-            put(archive, 4, {0x04034b50}), put(archive, 2, {20, 0x0800, 0, 0, 0x21});
+            put(archive, 4, {0x04034b50}), put(archive, 2, {20, 0x0800, e.method, 0, 0x21});
             put(archive, 4, {crc, size, size}), put(archive, 2, {nameLength, 0});
             archive += e.name + e.contents;
 
-            put(central, 4, {0x02014b50}), put(central, 2, {0x0314, 20, 0x0800, 0, 0, 0x21}); // made by Unix
+            put(central, 4, {0x02014b50}), put(central, 2, {0x0314, 20, 0x0800, e.method, 0, 0x21}); // Unix
             put(central, 4, {crc, listedSize, listedSize});
             put(central, 2, {nameLength, e.declaredSize ? 20u : 0u, 0, 0, 0});
             put(central, 4, {(e.name.ends_with('/') ? 040755u : 0100644u) << 16, offset}); // folder or file
@@ -56,6 +59,7 @@ private:
     struct Entry {
         std::string name, contents;
         std::optional<std::uint64_t> declaredSize;
+        std::uint32_t method = 0;
     };
     // Appends each value, little-endian, in the given number of bytes.
     static void put(std::string& out, int bytes, std::initializer_list<std::uint32_t> values) {

@@ -1,0 +1,73 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="en_US">
+<!-- The English texts with their plural forms. A message with several numbers is translated line by line,
+     each line keyed by itself and its form chosen by its first number. Another language: a copy of this file
+     named quorvane_<language>.ts, with the translations in its language and as many forms as it has. -->
+<context>
+    <name>Quorvane</name>
+    <message numerus="yes">
+        <source>%d files added</source>
+        <translation>
+            <numerusform>%d file added</numerusform>
+            <numerusform>%d files added</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%d previous files backed up</source>
+        <translation>
+            <numerusform>%d previous file backed up</numerusform>
+            <numerusform>%d previous files backed up</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%d duplicate files ignored.</source>
+        <translation>
+            <numerusform>%d duplicate file ignored.</numerusform>
+            <numerusform>%d duplicate files ignored.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%d files could not be installed.</source>
+        <translation>
+            <numerusform>%d file could not be installed.</numerusform>
+            <numerusform>%d files could not be installed.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%d items are waiting: choose an installation and press Return.</source>
+        <translation>
+            <numerusform>%d item is waiting: choose an installation and press Return.</numerusform>
+            <numerusform>%d items are waiting: choose an installation and press Return.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%d added items removed</source>
+        <translation>
+            <numerusform>%d added item removed</numerusform>
+            <numerusform>%d added items removed</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%d replaced items put back.</source>
+        <translation>
+            <numerusform>%d replaced item put back.</numerusform>
+            <numerusform>%d replaced items put back.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%d items were left as they are.</source>
+        <translation>
+            <numerusform>%d item was left as it is.</numerusform>
+            <numerusform>%d items were left as they are.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>The update of %@ added %d items and replaced %d. The added items are removed and the replaced ones put back from the backup; an item changed since is left alone.</source>
+        <translation>
+            <numerusform>The update of %@ added %d item and replaced %d. The added item is removed and the replaced ones put back from the backup; an item changed since is left alone.</numerusform>
+            <numerusform>The update of %@ added %d items and replaced %d. The added items are removed and the replaced ones put back from the backup; an item changed since is left alone.</numerusform>
+        </translation>
+    </message>
+</context>
+</TS>
