@@ -8,6 +8,7 @@
 #include "engine/UndoJob.h"
 #include "platform/InstallationLock.h"
 #include "platform/MessageFormat.h"
+#include "platform/QuotedName.h"
 #include "platform/SystemError.h"
 #include "registry/InstallationCheck.h"
 

@@ -71,12 +71,9 @@ int CommandLineUpdate::exec() {
         _services.log.log(line);
     }
     if (_report) {
-        // The whole report on standard output, one line per item not installed with its name quoted:
-        // a script reads it apart from the log on standard error.
-        std::string report = formatMessage("%@\n%@\n", {_report->title, _report->message});
-        for (const auto& [item, reason] : _run->notInstalled()) {
-            report += formatMessage("%@: %@\n", {quotedName(item), reason});
-        }
+        // The whole report on standard output, a script reads it apart from the log on standard error.
+        const std::string report =
+            formatMessage("%@\n%@\n%@", {_report->title, _report->message, _report->details});
         writeConsoleText(stdout, report);
         std::fflush(stdout);
     }

@@ -5,6 +5,7 @@
 #include "platform/Log.h"
 #include "platform/MessageFormat.h"
 #include "platform/PathUtilities.h"
+#include "platform/QuotedName.h"
 #include "platform/SystemError.h"
 
 #include <algorithm>
@@ -38,7 +39,7 @@ std::string failureDetails(const RunFigures& run, const std::string& installatio
                 lines.push_back(services.localizer.text("The installation's disk is read-only."));
             }
         } else {
-            lines.push_back(formatMessage("%@: %@", {notInstalled.item, notInstalled.reason}));
+            lines.push_back(formatMessage("%@: %@", {quotedName(notInstalled.item), notInstalled.reason}));
         }
     }
     std::string details;

@@ -14,5 +14,5 @@ unshare "${userns[@]}" -m --propagation private bash -c 'mount -t tmpfs tmpfs ga
   mount -o remount,ro game && QT_QPA_PLATFORM= "$0" --install game Pack >out 2>err' "$program" || status=$?
 [[ ${status:-0} != 77 ]] || exit 77
 cat out err
-[[ ${status:-0} == 1 && $(grep -ic "read-only" err) == 1 ]] &&
-  grep -qF "3 files could not be installed." out && grep -qxF "The installation's disk is read-only." err
+[[ ${status:-0} == 1 && $(grep -ic "read-only" out) == 1 ]] &&
+  grep -qF "3 files could not be installed." out && grep -qxF "The installation's disk is read-only." out
