@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,9 @@ struct ToolRequest {
     std::function<void(ToolProcess&)> onOutput = {};
     // The tool's end, once.
     std::function<void(ToolProcess&)> onFinished = {};
+    // The largest file the tool may write, in bytes (RLIMIT_FSIZE): a write beyond it fails (EFBIG) and
+    // sends the tool SIGXFSZ, which ends it unless it ignores the signal. None: no limit of its own.
+    std::optional<std::uint64_t> fileSizeLimit = std::nullopt;
 };
 
 } // namespace quorvane
