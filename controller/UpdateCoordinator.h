@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/UndoJob.h"
+#include "engine/UpdateRecordStore.h"
 #include "engine/UpdateRun.h"
 #include "engine/UpdateRunDelegate.h"
 #include "engine/UpdateServices.h"
@@ -9,6 +10,7 @@
 
 #include <QObject>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +68,8 @@ private:
     // Undoes the cancelled run that has ended.
     void putBack(const UpdateRun* run);
     void undone(const UpdateReport& report);
+    // Asks whether to undo the update the installation's latest record tells of, or says why there is none.
+    void offerUndo(const std::string& installation, std::optional<UpdateRecordStore::Kept> kept);
     std::string localized(const char* key) const;
 
     UpdateServices _services;

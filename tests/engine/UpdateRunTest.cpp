@@ -260,10 +260,34 @@ TEST(Undo, GoesBackRunByRunFromTheKeptRecords) {
     harness.runUpdate(harness.folder.makeInstallation("home/other"), Paths{harness.folder / "drop3/Art"});
     // As the next start reads them.
     UpdateRecordStore store(harness.files, harness.folder / "state/records");
+    // A record changed since is damaged as a whole: named so, never passed over for the one before, and
+    // nothing it asks is done.
+    const auto newest = store.latestFor(game);
+    const std::string bytes = readFile(newest->file), outside = harness.folder / "outside";
+    harness.folder.writeFile("outside/Art/old.png", "outside");
+    auto withBackup = [record = *newest->record](const std::string& folder) mutable {
+        return record.setBackupFolder(folder), record.serialized();
+    };
+    const auto withPath = [&](std::string_view path) { // in place of the item "Art/old.png"
+        return std::string(bytes).replace(bytes.find(std::string("\0Art/old.png\0", 13)) + 1, 11, path);
+    };
+    for (const std::string& changed :
+         {withBackup(outside), withBackup(harness.folder / "home/other/BackupFiles/x"),
+          withPath("Art/../../../outside/Art/old.png"), withPath("BackupFiles/x/Art/old.png"),
+          bytes.substr(0, bytes.size() - 1), bytes + std::string(UpdateRecordStore::kMaxRecordSize, '\0')}) {
+        std::ofstream(newest->file, std::ios::binary | std::ios::trunc) << changed;
+        const auto latest = store.latestFor(game);
+        EXPECT_EQ(latest->file + (latest->record ? " read" : " damaged"), newest->file + " damaged");
+        if (const auto record = changed.size() > 1000 ? std::nullopt : UpdateRecord::parse(changed)) {
+            UpdateUndo::undo(*record, harness.files, Localizer());
+            EXPECT_EQ(readFile(game + "/Art/old.png") + treeListing(outside), "newerArt/\nArt/old.png\n");
+        }
+    }
+    std::ofstream(newest->file, std::ios::binary | std::ios::trunc) << bytes;
     for (const std::string& expected : {afterFirst, before}) {
         const auto kept = store.latestFor(game);
         ASSERT_TRUE(kept);
-        EXPECT_TRUE(UpdateUndo::undo(kept->record, harness.files, Localizer()).leftAlone.empty());
+        EXPECT_TRUE(UpdateUndo::undo(*kept->record, harness.files, Localizer()).leftAlone.empty());
         store.forget(kept->file);
         EXPECT_EQ(treeListing(game), expected);
     }
