@@ -288,10 +288,15 @@ int CommandLine::undo(const UpdaterConfiguration& configuration, const std::stri
         printError(formatMessage(localized("No update of %@ is left to undo."), {quotedName(installation)}));
         return kBadArguments;
     }
+    if (!kept->record) {
+        printError(formatMessage(localized("The record of the latest update of %@ is damaged."),
+                                 {quotedName(installation)}));
+        return kBadArguments;
+    }
     std::optional<UpdateReport> report;
     {
         UndoJob job(services.fileManager, services.localizer, services.recordStore.get());
-        job.start(kept->record, kept->file, [&report](const UpdateReport& undone) {
+        job.start(*kept->record, kept->file, [&report](const UpdateReport& undone) {
             report = undone;
             QCoreApplication::exit(0);
         });

@@ -174,7 +174,20 @@ void UpdateCoordinator::undoLatest(const std::string& installation) {
     if (busy() || !_services.recordStore) {
         return;
     }
-    std::optional<UpdateRecordStore::Kept> kept = _services.recordStore->latestFor(installation);
+    // The records are read on the undo's thread; nothing else starts meanwhile.
+    _job = Job::undo;
+    _undo.findLatest(installation, [this, installation](std::optional<UpdateRecordStore::Kept> kept) {
+        _job = Job::none;
+        if (std::exchange(_closeWhenDone, false)) {
+            _view.closeWindow();
+            return;
+        }
+        offerUndo(installation, std::move(kept));
+    });
+}
+
+void UpdateCoordinator::offerUndo(const std::string& installation,
+                                  std::optional<UpdateRecordStore::Kept> kept) {
     if (!kept) {
         tell(Sheet{localized("There is no update to undo"),
                    formatMessage(localized("No update of %@ is left to undo."), {installation}),
@@ -185,7 +198,18 @@ void UpdateCoordinator::undoLatest(const std::string& installation) {
                    nullptr});
         return;
     }
-    const UpdateRecord& record = kept->record;
+    if (!kept->record) {
+        tell(Sheet{
+            localized("The update cannot be undone"),
+            formatMessage(localized("The record of the latest update of %@ is damaged."), {installation}),
+            localized("OK"),
+            std::nullopt,
+            std::nullopt,
+            {},
+            nullptr});
+        return;
+    }
+    const UpdateRecord& record = *kept->record;
     const auto replaced = static_cast<std::int32_t>(record.replacedCount());
     const auto added = static_cast<std::int32_t>(record.items().size()) - replaced;
     const std::string message = _services.localizer.message(
@@ -199,11 +223,12 @@ void UpdateCoordinator::undoLatest(const std::string& installation) {
               std::nullopt,
               {},
               [this, kept = std::move(*kept)](SheetAnswer answer) {
-                  if (answer != SheetAnswer::ok || busy() || !lockInstallation(kept.record.installation())) {
+                  if (answer != SheetAnswer::ok || busy() || !lockInstallation(kept.record->installation())) {
                       return;
                   }
                   _job = Job::undo;
-                  _undo.start(kept.record, kept.file, [this](const UpdateReport& report) { undone(report); });
+                  _undo.start(*kept.record, kept.file,
+                              [this](const UpdateReport& report) { undone(report); });
               }});
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/UndoJob.h"
+#include "engine/UpdateRecordStore.h"
 #include "engine/UpdateRun.h"
 #include "engine/UpdateRunDelegate.h"
 #include "engine/UpdateServices.h"
@@ -10,6 +11,7 @@
 
 #include <QObject>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,6 +72,8 @@ private:
     // Takes the installation's lock for an update or undo; no, with a sheet, while another process or
     // window holds it.
     bool lockInstallation(const std::string& installation);
+    // Asks whether to undo the update the installation's latest record tells of, or says why there is none.
+    void offerUndo(const std::string& installation, std::optional<UpdateRecordStore::Kept> kept);
     std::string localized(const char* key) const;
 
     UpdateServices _services;

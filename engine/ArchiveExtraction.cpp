@@ -3,6 +3,7 @@
 #include "engine/DateTimeComponent.h"
 #include "engine/ExtractionCheck.h"
 #include "engine/ExtractionHost.h"
+#include "engine/ExtractionWatch.h"
 #include "engine/ZipCentralDirectory.h"
 #include "platform/CleanupJournal.h"
 #include "platform/Clock.h"
@@ -94,8 +95,8 @@ void ArchiveExtraction::_startExtraction(const std::string& path) {
     const std::uint64_t size = _services.fileManager.fileSize(path, true).value_or(0);
     auto directory = ZipCentralDirectory::readFile(path, size);
     if (!directory) {
-        _host.noteFailure(path,
-                          _localized("The archive is damaged: its table of contents cannot be read."), 1);
+        _host.noteFailure(path, _localized("The archive is damaged: its table of contents cannot be read."),
+                          1);
         return;
     }
     if (const auto refusal = ExtractionCheck::methodRefusal(*directory, _services.localizer)) {
@@ -124,14 +125,33 @@ void ArchiveExtraction::_startExtraction(const std::string& path) {
 
     // The tool may wait for a free core; its folder counts as pending from now on.
     const auto contents = std::make_shared<const ZipCentralDirectory>(std::move(*directory));
-    _extractionQueue.add([this, path, folder = *folder, contents, listing] {
-        return ToolProcess::start(
-            ToolRequest{_services.jarPath, folder, {"-xvf", path},
+    const auto guard = std::make_shared<OverrunGuard>();
+    _extractionQueue.add([this, path, folder = *folder, contents, listing, guard, needed] {
+        // An archive that writes more than it declares is stopped at once: no file the tool writes may
+        // grow past the largest entry, and the tool is killed once its folder holds more than all of them.
+        std::uint64_t largest = 0;
+        for (const ZipCentralDirectory::Entry& entry : contents->entries()) {
+            largest = std::max(largest, entry.size);
+        }
+        guard->watch = std::make_unique<ExtractionWatch>(folder, needed, [guard = guard.get()] {
+            if (guard->tool && guard->tool->process()) {
+                guard->tool->process()->kill();
+            }
+        });
+        guard->tool = ToolProcess::start(
+            ToolRequest{_services.jarPath,
+                        folder,
+                        {"-xvf", path},
                         [this, listing](ToolProcess& process) { _toolListed(process, *listing); },
-                        [this, path, folder, contents, listing](ToolProcess& process) {
-                            _toolEnded(process, path, folder, *contents, *listing);
-                        }},
+                        [this, path, folder, contents, listing, guard](ToolProcess& process) {
+                            const bool overrun = guard->watch->overrun();
+                            *guard = OverrunGuard{}; // the runner goes after this call
+                            _toolEnded(process, path, folder, *contents, *listing, overrun);
+                        },
+                        {0},
+                        largest},
             _services.log);
+        return guard->tool;
     });
 }
 
@@ -159,7 +179,7 @@ void ArchiveExtraction::_toolListed(ToolProcess& process, ListingProgress& progr
 
 void ArchiveExtraction::_toolEnded(ToolProcess& process, const std::string& archive,
                                    const std::string& folder, const ZipCentralDirectory& directory,
-                                   const ListingProgress& progress) {
+                                   const ListingProgress& progress, bool overrun) {
     const PathInFolder::KeepFoldersOpen keepFolders; // as in the run's first pass
     std::vector<std::string>& pending = tempFolders();
     if (const auto it = std::find(pending.begin(), pending.end(), folder); it != pending.end()) {
@@ -172,6 +192,8 @@ void ArchiveExtraction::_toolEnded(ToolProcess& process, const std::string& arch
     const bool cancelled = _host.stopRequested(); // what the tool made is not installed, and is no failure
     if (cancelled) {
         // Nothing of it goes in; its folder goes below.
+    } else if (overrun) {
+        failure = _localized("The archive holds more than its table of contents declares.");
     } else if (!endedWell(process)) {
         failure = _localized("The archive could not be extracted whole.");
     } else if (const auto found = ExtractionCheck::check(_services.fileManager, folder, directory);
@@ -225,8 +247,7 @@ void ArchiveExtraction::removeFinishedFolders() {
 // A folder of the program's own beside the archive, named by the time and made in one step: when that
 // name is taken, the first free one of "<time>-2", "<time>-3", ...
 std::optional<std::string> ArchiveExtraction::_makeExtractionFolder(const std::string& path) {
-    const std::string base = path::join(
-        path::parent(path), dateTimeComponentAt(_services.clock.now()));
+    const std::string base = path::join(path::parent(path), dateTimeComponentAt(_services.clock.now()));
     std::string candidate = base;
     for (int suffix = 2; !_services.fileManager.createFolder(candidate); ++suffix) {
         if (_services.fileManager.lastError() != EEXIST || suffix > kMaxFolderSuffix) {

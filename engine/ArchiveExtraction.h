@@ -3,6 +3,7 @@
 #include "engine/ExtractionQueue.h"
 #include "engine/UpdateServices.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 namespace quorvane {
 
 class ExtractionHost;
+class ExtractionWatch;
 class ToolProcess;
 class ZipCentralDirectory;
 
@@ -43,6 +45,11 @@ public:
     void stopAll();
 
 private:
+    // The tool extracting one archive and the watch over its folder, which kills it on an overrun.
+    struct OverrunGuard {
+        ToolProcess* tool = nullptr;
+        std::unique_ptr<ExtractionWatch> watch;
+    };
     // How far the progress bar has followed the tool through one archive.
     struct ListingProgress {
         std::size_t entries;    // the entries of its table of contents
@@ -56,8 +63,9 @@ private:
     void _toolListed(ToolProcess& process, ListingProgress& progress);
     // The tool extracting archive into folder has ended; directory: the archive's central directory, read
     // before the tool started.
+    // overrun: it was killed for writing more than the archive declares.
     void _toolEnded(ToolProcess& process, const std::string& archive, const std::string& folder,
-                    const ZipCentralDirectory& directory, const ListingProgress& progress);
+                    const ZipCentralDirectory& directory, const ListingProgress& progress, bool overrun);
     std::string _localized(const std::string& key) const;
 
     ExtractionHost& _host;

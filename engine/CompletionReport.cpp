@@ -125,8 +125,19 @@ std::optional<std::string> CompletionReport::refusalText(WalkGuard::Refusal refu
         return services.localizer.text("It is the installation itself.");
     case WalkGuard::Refusal::holdsInstallation:
         return services.localizer.text("It holds the installation.");
-    case WalkGuard::Refusal::inBackups:
-        return services.localizer.text("It is in the installation's backup folder.");
+    case WalkGuard::Refusal::isBackups:
+        return services.localizer.text("It is the installation's backup folder.");
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> CompletionReport::reservedNameText(const std::string& relativePath,
+                                                              const UpdateServices& services) {
+    if (relativePath == "BackupFiles") {
+        return services.localizer.text("It would write into the installation's backup folder.");
+    }
+    if (path::fileName(relativePath).starts_with(FileManager::temporaryNamePrefix)) {
+        return services.localizer.text("Its name is kept for the program's temporary copies.");
     }
     return std::nullopt;
 }

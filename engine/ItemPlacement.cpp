@@ -94,14 +94,17 @@ ItemPlacement::Outcome ItemPlacement::installItem(const std::string& item, FileM
     // Should the item not be put in place, every entry the copy met counts as not installed.
     outcome.folder = copy.folder;
     outcome.entries = copy.folder ? copy.descendants + copy.leftOut.size() : 1;
+    if (copy.folder) {
+        _takeOutReservedNames(item, partial, outcome);
+    }
 
     if (replacing) {
         if (!_keepInBackup(destination, *backupPath)) {
             const int error = _fileManager.lastError();
             _fileManager.removeItem(partial);
-            outcome.failure = formatMessage(
-                _services.localizer.text("The old file could not be backed up: %@"),
-                {systemErrorText(error)});
+            outcome.failure =
+                formatMessage(_services.localizer.text("The old file could not be backed up: %@"),
+                              {systemErrorText(error)});
             return outcome;
         }
         bool placed = _fileManager.replacePath(partial, destination);
@@ -155,6 +158,27 @@ bool ItemPlacement::_takeExtractedItem(const std::string& item, const std::strin
     return true;
 }
 
+// Such a name is the program's mark of its own leftovers: an add-on that brings one never gets it in.
+void ItemPlacement::_takeOutReservedNames(const std::string& item, const std::string& partial,
+                                          Outcome& outcome) {
+    for (const std::string& relative : _fileManager.subpaths(partial)) {
+        std::size_t start = 0;
+        while (start < relative.size() &&
+               !std::string_view(relative).substr(start).starts_with(FileManager::temporaryNamePrefix)) {
+            const std::size_t slash = relative.find('/', start);
+            start = slash == std::string::npos ? relative.size() : slash + 1;
+        }
+        if (start == relative.size()) {
+            continue; // no part of its path is such a name
+        }
+        ++outcome.takenOut;
+        if (relative.find('/', start) == std::string::npos) { // the highest such entry: it goes
+            _fileManager.removeItem(path::join(partial, relative));
+            outcome.reserved.push_back(path::join(item, relative));
+        }
+    }
+}
+
 // A second name in the backup folder for the old file (or, where the file system has no hard links, a
 // copy), so that the old contents are safe before the destination is replaced.
 bool ItemPlacement::_keepInBackup(const std::string& destination, const std::string& backupPath) {
@@ -165,8 +189,7 @@ bool ItemPlacement::_keepInBackup(const std::string& destination, const std::str
     const std::string folder = path::parent(backupPath);
     // Make any parents of the backup entry that are missing, and try the link again; but only inside the
     // run's backup folder, which exists by now: above it lies the installation, never made again.
-    if (_backupFolder && path::isInsideFolder(*_backupFolder, folder) &&
-        !_fileManager.exists(folder)) {
+    if (_backupFolder && path::isInsideFolder(*_backupFolder, folder) && !_fileManager.exists(folder)) {
         std::vector<std::string> missing;
         for (std::string parent = folder;
              path::isInsideFolder(*_backupFolder, parent) && !_fileManager.entryExists(parent);

@@ -52,6 +52,10 @@ public:
         std::size_t entries = 1;
         // Entries beneath a folder put in place that were not copied (links, special or unreadable files).
         std::vector<FileManager::CopyOutcome::LeftOut> leftOut;
+        // Entries beneath the folder named like the program's temporary copies, taken out of it, and the
+        // number of entries that went with them.
+        std::vector<std::string> reserved;
+        std::size_t takenOut = 0;
     };
     // Places the item at the destination. backupPath is given exactly when the destination is taken: the
     // old item is kept there before it is replaced, and when it cannot be kept it stays and the new copy
@@ -63,6 +67,8 @@ public:
 private:
     bool _takeExtractedItem(const std::string& item, const std::string& partial,
                             FileManager::CopyOutcome* outcome);
+    // Takes the entries named like the program's temporary copies out of the copy of item at partial.
+    void _takeOutReservedNames(const std::string& item, const std::string& partial, Outcome& outcome);
     bool _keepInBackup(const std::string& destination, const std::string& backupPath);
 
     const UpdateServices& _services;

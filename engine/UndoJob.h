@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/UpdateRecord.h"
+#include "engine/UpdateRecordStore.h"
 #include "engine/UpdateReport.h"
 #include "engine/WorkerThread.h"
 
@@ -15,7 +16,6 @@ namespace quorvane {
 
 class FileManager;
 class Localizer;
-class UpdateRecordStore;
 
 // Takes installations back from the records of their update runs, one undo after the other, on a
 // thread of its own; the thread that made the job stays free and hears of each undo's end.
@@ -33,8 +33,15 @@ public:
     // from any thread; undos run one after the other.
     void start(UpdateRecord record, std::optional<std::string> recordFile,
                std::function<void(const UpdateReport&)> done);
+    // Looks up the installation's latest kept record (UpdateRecordStore::latestFor) on the job's thread:
+    // a large record never holds up the window. found gets it on the thread the job was made on.
+    void findLatest(const std::string& installation,
+                    std::function<void(std::optional<UpdateRecordStore::Kept>)> found);
 
 private:
+    // Runs the task on the job's thread, made on first use, after those posted before it.
+    void _post(std::function<void()> task);
+
     FileManager& _fileManager;
     const Localizer& _localizer;
     UpdateRecordStore* _store;

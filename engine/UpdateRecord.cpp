@@ -53,8 +53,8 @@ void UpdateRecord::addItem(std::string relativePath, bool replaced, bool folder)
 
 void UpdateRecord::stampItems(const FileManager& fileManager) {
     for (Item& item : _items) {
-        item.stamp = currentStamp(fileManager, path::join(_installation, item.relativePath),
-                                  item.folder, &item.entries);
+        item.stamp = currentStamp(fileManager, path::join(_installation, item.relativePath), item.folder,
+                                  &item.entries);
     }
 }
 
@@ -72,6 +72,38 @@ std::optional<FileManager::EntryStamp> UpdateRecord::currentStamp(const FileMana
     FileManager::EntryStamp total;
     addUpFolder(fileManager, path, total, *entries);
     return total;
+}
+
+bool UpdateRecord::staysInside(std::string_view relativePath) {
+    if (relativePath.empty() || relativePath.front() == '/') {
+        return false;
+    }
+    for (std::size_t start = 0; start <= relativePath.size();) {
+        const std::size_t end = std::min(relativePath.find('/', start), relativePath.size());
+        const std::string_view part = relativePath.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..") {
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+bool UpdateRecord::confined() const {
+    if (!_installation.starts_with('/') || !staysInside(std::string_view(_installation).substr(1))) {
+        return false;
+    }
+    // Its backup folder is one folder directly in the installation's "BackupFiles", which no item is in.
+    const std::string backupName = _backupFolder ? path::fileName(*_backupFolder) : "";
+    if (_backupFolder &&
+        (!staysInside(backupName) ||
+         *_backupFolder != path::join(path::join(_installation, "BackupFiles"), backupName))) {
+        return false;
+    }
+    return std::all_of(_items.begin(), _items.end(), [](const Item& item) {
+        return staysInside(item.relativePath) && item.relativePath != "BackupFiles" &&
+               !item.relativePath.starts_with("BackupFiles/");
+    });
 }
 
 std::string UpdateRecord::serialized() const {
@@ -93,6 +125,23 @@ std::string UpdateRecord::serialized() const {
         field(item.relativePath);
     }
     return out;
+}
+
+std::optional<UpdateRecord::Head> UpdateRecord::parseHead(std::string_view bytes) {
+    std::string_view field[3];
+    for (std::string_view& f : field) {
+        const std::size_t end = bytes.find('\0');
+        if (end == std::string_view::npos) {
+            return std::nullopt;
+        }
+        f = bytes.substr(0, end);
+        bytes.remove_prefix(end + 1);
+    }
+    Head head{std::string(field[1]), 0};
+    if (field[0] != kHeader || !number(field[2], head.date)) {
+        return std::nullopt;
+    }
+    return head;
 }
 
 std::optional<UpdateRecord> UpdateRecord::parse(const std::string& bytes) {

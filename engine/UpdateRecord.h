@@ -6,6 +6,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorvane {
@@ -50,9 +51,23 @@ public:
                                                                const std::string& path, bool folder,
                                                                std::uint64_t* entries);
 
+    // It names only paths inside its installation (an absolute path without "." or ".." parts) and, for
+    // the old items, its own folder in the installation's "BackupFiles": a record that names anything
+    // else has been changed or damaged, and is never acted on.
+    bool confined() const;
+
     // The record as bytes for a file, and back; none for bytes that are no record.
     std::string serialized() const;
     static std::optional<UpdateRecord> parse(const std::string& bytes);
+    // The installation and date a record's first bytes name, read even when the rest is damaged or cut off;
+    // none when they are no record's beginning.
+    struct Head {
+        std::string installation;
+        std::time_t date = 0;
+    };
+    static std::optional<Head> parseHead(std::string_view bytes);
+    // A path relative to a folder that stays inside it: not empty nor absolute, no "." or ".." part.
+    static bool staysInside(std::string_view relativePath);
 
 private:
     std::string _installation;

@@ -86,19 +86,26 @@ void UpdateRecordStore::waitUntilKept() const {
 std::optional<UpdateRecordStore::Kept> UpdateRecordStore::latestFor(const std::string& installation) const {
     waitUntilKept();
     std::optional<Kept> latest;
+    std::time_t latestDate = 0;
     for (const std::string& name :
          _fileManager.folderContents(_folder).value_or(std::vector<std::string>())) {
         if (!name.ends_with(kSuffix)) {
             continue;
         }
         const std::string file = path::join(_folder, name);
-        const auto bytes = _fileManager.readFile(file);
-        auto record = bytes ? UpdateRecord::parse(*bytes) : std::nullopt;
-        if (record && record->installation() == installation &&
-            (!latest || record->date() > latest->record.date() ||
-             (record->date() == latest->record.date() && file > latest->file))) {
-            latest = Kept{file, std::move(*record)};
+        // One byte more than the limit tells a record too large to be one of ours.
+        const auto bytes = _fileManager.readFileHead(file, kMaxRecordSize + 1);
+        const auto head = bytes ? UpdateRecord::parseHead(*bytes) : std::nullopt;
+        if (!head || head->installation != installation ||
+            (latest && (head->date < latestDate || (head->date == latestDate && file < latest->file)))) {
+            continue;
         }
+        auto record = bytes->size() <= kMaxRecordSize ? UpdateRecord::parse(*bytes) : std::nullopt;
+        if (record && !record->confined()) {
+            record.reset();
+        }
+        latest = Kept{file, std::move(record)};
+        latestDate = head->date;
     }
     return latest;
 }

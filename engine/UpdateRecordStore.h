@@ -26,10 +26,15 @@ public:
     std::optional<std::string> keep(const UpdateRecord& record);
     struct Kept {
         std::string file;
-        UpdateRecord record;
+        // None: the record is damaged (it cannot be read whole, is larger than any run writes, or names
+        // paths outside its installation and backup folder) and is never acted on.
+        std::optional<UpdateRecord> record;
     };
-    // The newest record of a run on the installation; none when there is none.
+    // The newest record of a run on the installation, damaged or not; none when there is none. Reads
+    // files of up to kMaxRecordSize bytes: call it off the window's thread.
     std::optional<Kept> latestFor(const std::string& installation) const;
+    // Larger than the record of a run that put 100,000 items in place with long names.
+    static constexpr std::size_t kMaxRecordSize = std::size_t{64} << 20;
     // Forgets a record once its run has been undone.
     void forget(const std::string& file);
 

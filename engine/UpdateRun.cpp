@@ -135,8 +135,6 @@ void UpdateRun::_lineUpAndInstall(std::vector<std::string>& items) {
             reason = _localized("The installation is no longer there.");
         } else if (refused) {
             reason = CompletionReport::refusalText(refusal, _services);
-        } else if (!dropped && kind == FileManager::EntryKind::symbolicLink) {
-            reason = CompletionReport::notInstalledReason(kind, 0, _services);
         }
         if (reason) {
             const std::size_t entries = refused ? 1 : _progressEntriesOf(item, kind);
@@ -152,9 +150,10 @@ void UpdateRun::_lineUpAndInstall(std::vector<std::string>& items) {
             }
             kept.push_back(item);
             folders.push_back(item);
-        } else if (path::extension(item) == "zip") {
+        } else if (kind != FileManager::EntryKind::symbolicLink && path::extension(item) == "zip") {
             _extraction.extract(item);
-        } else {
+        } else { // a file, or a link or special file beneath the dropped items: put in place only at a
+                 // level that lines up, else passed over
             kept.push_back(item);
             plainItems.push_back(item);
         }
@@ -209,6 +208,12 @@ bool UpdateRun::_mergeIntoInstallation(const std::vector<std::string>& items, co
             continue;
         }
         const std::string source = dropped ? _fileManager.resolvedPath(item).value_or(item) : item;
+        // The backups and the copies in progress are the program's own: no add-on writes there.
+        if (const auto reserved = CompletionReport::reservedNameText(relativePath, _services)) {
+            noteFailure(item, *reserved, 1);
+            _advanceProgress(_progressEntriesOf(source, kind), relativePath);
+            continue;
+        }
         const FileManager::EntryState destinationState = _fileManager.entryState(destination);
         const bool destinationExists = destinationState.exists;
         const bool destinationIsDirectory = destinationState.isDirectory;
@@ -284,8 +289,12 @@ bool UpdateRun::_countPlacement(const std::string& item, const std::string& rela
     for (const FileManager::CopyOutcome::LeftOut& entry : outcome.leftOut) {
         noteFailure(entry.path, CompletionReport::notInstalledReason(entry.kind, entry.error, _services), 1);
     }
+    for (const std::string& entry : outcome.reserved) {
+        noteFailure(entry, CompletionReport::reservedNameText(path::fileName(entry), _services).value_or(""),
+                    1);
+    }
     // The number of entries put in place: the file, or everything beneath the folder that was copied.
-    const std::size_t count = outcome.entries - outcome.leftOut.size();
+    const std::size_t count = outcome.entries - outcome.leftOut.size() - outcome.takenOut;
     _numFilesInstalled += static_cast<std::int32_t>(count);
     _advanceProgress(handled, relativePath);
     return true;

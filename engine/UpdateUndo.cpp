@@ -6,39 +6,32 @@
 #include "platform/PathUtilities.h"
 #include "platform/SystemError.h"
 
-
 namespace quorvane {
-namespace {
-
-// A path that stays inside the folder it is relative to: no empty, "." or ".." part, not absolute.
-bool staysInside(const std::string& relativePath) {
-    if (relativePath.empty() || relativePath.front() == '/') {
-        return false;
-    }
-    std::size_t start = 0;
-    while (start <= relativePath.size()) {
-        const std::size_t end = std::min(relativePath.find('/', start), relativePath.size());
-        const std::string_view part(relativePath.data() + start, end - start);
-        if (part.empty() || part == "." || part == "..") {
-            return false;
-        }
-        start = end + 1;
-    }
-    return true;
-}
-
-} // namespace
 
 UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fileManager,
                                     const Localizer& localizer) {
     const auto localized = [&](const char* key) { return localizer.text(key); };
     Result result;
     const auto& items = record.items();
+    // A record that names anything outside the installation and its backup folder is not acted on at all.
+    const bool confined = record.confined();
+    // Where the path's folder really is lies in the installation: a link put there since the update
+    // would lead the undo elsewhere.
+    const auto installation = fileManager.resolvedPath(record.installation());
+    const auto leadsInside = [&](const std::string& path) {
+        const auto folder = fileManager.resolvedPath(path::parent(path));
+        return installation && folder &&
+               (*folder == *installation || path::isInsideFolder(*installation, *folder));
+    };
     for (auto it = items.rbegin(); it != items.rend(); ++it) {
         const UpdateRecord::Item& item = *it;
         const std::string path = path::join(record.installation(), item.relativePath);
-        if (!staysInside(item.relativePath) || (item.replaced && !record.backupFolder())) {
+        if (!confined || (item.replaced && !record.backupFolder())) {
             result.leftAlone.push_back({path, localized("The record of the update does not allow it.")});
+            continue;
+        }
+        if (!leadsInside(path)) {
+            result.leftAlone.push_back({path, localized("It has changed since the update.")});
             continue;
         }
         std::uint64_t entries = 0;
@@ -60,7 +53,7 @@ UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fil
             continue;
         }
         const std::string backup = path::join(*record.backupFolder(), item.relativePath);
-        if (fileManager.entryKind(backup, false) == FileManager::EntryKind::missing) {
+        if (!leadsInside(backup) || fileManager.entryKind(backup, false) == FileManager::EntryKind::missing) {
             result.leftAlone.push_back({path, localized("Its backup copy is no longer there.")});
         } else if (restore(fileManager, backup, path, item.folder)) {
             ++result.restored;
@@ -68,7 +61,7 @@ UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fil
             result.leftAlone.push_back({path, systemErrorText(fileManager.lastError())});
         }
     }
-    if (record.backupFolder()) {
+    if (confined && record.backupFolder()) {
         removeEmptyFolders(fileManager, *record.backupFolder());
         // "BackupFiles" goes too when the run made it and it is empty again.
         const std::string backups = path::parent(*record.backupFolder());

@@ -38,17 +38,14 @@ WalkGuard::Refusal WalkGuard::refusalOf(const std::string& item) {
 WalkGuard::Refusal WalkGuard::_decideRefusal(const std::string& item) const {
     const auto installation = _installation.empty() ? std::nullopt : _fileManager.resolvedPath(_installation);
     const auto itemIdentity = _fileManager.identity(item);
-    const auto resolvedItem = _fileManager.resolvedPath(item);
-    if (!installation || !itemIdentity || !resolvedItem) {
+    if (!installation || !itemIdentity) {
         return Refusal::none;
     }
     if (const auto holder = findUpwards(_fileManager, *installation, *itemIdentity)) {
         return *holder == *installation ? Refusal::isInstallation : Refusal::holdsInstallation;
     }
-    const auto backups =
-        _fileManager.identity(path::join(*installation, "BackupFiles"));
-    if (backups && findUpwards(_fileManager, *resolvedItem, *backups)) {
-        return Refusal::inBackups;
+    if (_fileManager.identity(path::join(*installation, "BackupFiles")) == itemIdentity) {
+        return Refusal::isBackups;
     }
     return Refusal::none;
 }

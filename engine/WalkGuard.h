@@ -21,9 +21,10 @@ public:
 
     // An item the user dropped: the one place where a link is followed.
     bool isDroppedItem(const std::string& item) const { return _droppedItems.contains(item); }
-    enum class Refusal { none, isInstallation, holdsInstallation, inBackups };
+    enum class Refusal { none, isInstallation, holdsInstallation, isBackups };
     // Why a dropped item must not be installed into the installation: it is the installation, holds it,
-    // or lies in its backups. Decided once for each item, on the first question.
+    // or is its "BackupFiles" folder (what lies inside a backup may be dropped: that is how old files
+    // are put back by hand). Decided once for each item, on the first question.
     Refusal refusalOf(const std::string& item);
     // Notes the folder as walked; no when it was walked already (reached a second way).
     bool walkFolder(const std::string& folder);

@@ -5,10 +5,13 @@
 #include "platform/PosixIo.h"
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,13 +37,60 @@ bool isExtractionFolderName(std::string_view name) {
     return name.size() == 15 || (name.size() > 16 && name[15] == '-' && digits(16, name.size()));
 }
 
-bool isOurs(const std::string& path) {
-    const std::string name = path::fileName(path);
-    if (name.starts_with(FileManager::temporaryNamePrefix)) {
-        return true;
+// The device and inode of the entry itself (a link not followed); none when nothing is there.
+std::optional<std::pair<std::uint64_t, std::uint64_t>> identityOf(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return std::make_pair(static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino));
+}
+
+// One entry of a journal: "<device> <inode> <folder's device> <folder's inode> <path>", the item's
+// numbers 0 when it was noted before it was made.
+struct Entry {
+    std::uint64_t device = 0, inode = 0, folderDevice = 0, folderInode = 0;
+    std::string path;
+};
+
+// An entry of this form, with an absolute path; none for anything else, the bare paths of older journals
+// included.
+std::optional<Entry> parseEntry(std::string_view text) {
+    Entry entry;
+    for (std::uint64_t* number : {&entry.device, &entry.inode, &entry.folderDevice, &entry.folderInode}) {
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *number);
+        if (error != std::errc() || end == text.data() + text.size() || *end != ' ') {
+            return std::nullopt;
+        }
+        text.remove_prefix(static_cast<std::size_t>(end - text.data()) + 1);
+    }
+    if (!text.starts_with('/')) {
+        return std::nullopt;
+    }
+    entry.path = text;
+    return entry;
+}
+
+// The entry names an item this program made and that is still the one it made: in the same folder (by
+// device and inode), named as the program names its items, and itself the same item; one noted before it
+// was made must bear the name of a copy in progress of the journal's own process.
+bool isOurs(const Entry& entry, std::string_view journalProcess) {
+    const std::string name = path::fileName(entry.path);
+    const auto folder = identityOf(path::parent(entry.path));
+    if (!folder || *folder != std::make_pair(entry.folderDevice, entry.folderInode)) {
+        return false;
+    }
+    if (entry.inode == 0) {
+        return name.starts_with(std::string(FileManager::temporaryNamePrefix) + std::string(journalProcess) +
+                                "-");
     }
     struct stat st {};
-    return isExtractionFolderName(name) && ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (::lstat(entry.path.c_str(), &st) != 0 || static_cast<std::uint64_t>(st.st_dev) != entry.device ||
+        static_cast<std::uint64_t>(st.st_ino) != entry.inode) {
+        return false;
+    }
+    return name.starts_with(FileManager::temporaryNamePrefix) ||
+           (isExtractionFolderName(name) && S_ISDIR(st.st_mode));
 }
 
 std::string readAll(int fd) {
@@ -90,8 +140,8 @@ bool CleanupJournal::open() {
     }
     makeFolders(_folder);
     const auto nonce = std::chrono::steady_clock::now().time_since_epoch().count();
-    _path = path::join(
-        _folder, std::string(kJournalPrefix) + std::to_string(::getpid()) + "-" + std::to_string(nonce));
+    _path = path::join(_folder, std::string(kJournalPrefix) + std::to_string(::getpid()) + "-" +
+                                    std::to_string(nonce));
     _fd = ::open(_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
     if (_fd >= 0 && ::flock(_fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(_fd);
@@ -101,10 +151,15 @@ bool CleanupJournal::open() {
 }
 
 void CleanupJournal::record(const std::string& path) {
-    // Names may hold any byte but NUL, line breaks included.
-    if (!path.empty() && open()) {
-        posixio::writeAll(_fd, path + '\0');
+    const auto folder = identityOf(path::parent(path));
+    if (!path.starts_with('/') || !folder || !open()) {
+        return;
     }
+    const auto item = identityOf(path).value_or(std::pair<std::uint64_t, std::uint64_t>{});
+    // Names may hold any byte but NUL, line breaks included.
+    posixio::writeAll(_fd, std::to_string(item.first) + " " + std::to_string(item.second) + " " +
+                               std::to_string(folder->first) + " " + std::to_string(folder->second) + " " +
+                               path + '\0');
 }
 
 void CleanupJournal::clear() {
@@ -129,12 +184,15 @@ void CleanupJournal::cleanUp(FileManager& fileManager) {
             continue;
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) { // its program has ended
+            // "cleanup-<process id>-<start>"
+            const std::string_view process = std::string_view(name).substr(
+                kJournalPrefix.size(), name.find('-', kJournalPrefix.size()) - kJournalPrefix.size());
             const std::string paths = readAll(fd);
             for (std::size_t start = 0, end; start < paths.size(); start = end + 1) {
                 end = std::min(paths.find('\0', start), paths.size());
-                const std::string path = paths.substr(start, end - start);
-                if (path.starts_with('/') && isOurs(path)) {
-                    fileManager.removeItem(path);
+                const auto entry = parseEntry(std::string_view(paths).substr(start, end - start));
+                if (entry && isOurs(*entry, process)) {
+                    fileManager.removeItem(entry->path);
                 }
             }
             ::unlink(journal.c_str());

@@ -22,12 +22,14 @@ public:
     // "$XDG_STATE_HOME/quorvane-updater", by default "~/.local/state/quorvane-updater".
     static std::string defaultFolder();
 
-    // Appends the path of a temporary item right after its creation.
+    // Appends the absolute path of a temporary item right after its creation, with what identifies it and
+    // the folder it was made in; or right before, when it is made elsewhere: then with its folder alone.
     void record(const std::string& path);
     // Everything recorded so far is gone: the journal starts empty again.
     void clear();
-    // Goes through the journals of runs that have ended: removes each recorded item that still exists
-    // and is indeed the program's (a copy in progress or an extraction folder), then the journal.
+    // Goes through the journals of runs that have ended: removes each recorded item that is still the one
+    // the program made (a copy in progress or an extraction folder, in the same folder, by device and
+    // inode), then the journal. An entry that does not match, or has no such marks, is dropped unused.
     void cleanUp(FileManager& fileManager);
 
     const std::string& folder() const { return _folder; }

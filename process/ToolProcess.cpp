@@ -20,6 +20,7 @@
 #include <fcntl.h>
 #include <string_view>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -117,10 +118,11 @@ struct LaunchFailure {
 };
 constexpr int kEnterDirectory = 1;
 constexpr int kExecute = 2;
+constexpr int kLimitFileSize = 3;
 
 // Everything the child needs to start the tool, prepared in the parent: between fork and exec the
-// child only calls prctl, getppid, chdir, execve, write and _exit. Paths and arguments go to the system
-// as the bytes they are, so names that are not valid UTF-8 reach the tool unchanged.
+// child only calls prctl, getppid, chdir, setrlimit, execve, write and _exit. Paths and arguments go to the
+// system as the bytes they are, so names that are not valid UTF-8 reach the tool unchanged.
 struct ChildLaunch {
     std::string path;
     std::string directory;
@@ -130,6 +132,7 @@ struct ChildLaunch {
     std::vector<char*> envp;
     int failurePipe = -1;
     pid_t parent = 0; // the program, which the tool must not outlive
+    std::optional<std::uint64_t> fileSizeLimit;
 
     void prepare() {
         argv.clear();
@@ -159,6 +162,12 @@ struct ChildLaunch {
         }
         if (!directory.empty() && ::chdir(directory.c_str()) != 0) {
             fail(kEnterDirectory);
+        }
+        if (fileSizeLimit) {
+            const rlimit limit{static_cast<rlim_t>(*fileSizeLimit), static_cast<rlim_t>(*fileSizeLimit)};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                fail(kLimitFileSize);
+            }
         }
         ::execve(path.c_str(), argv.data(), envp.data());
         fail(kExecute);
@@ -228,6 +237,7 @@ void ToolProcess::Private::launch() {
         arguments.append(displayText(argument));
     }
     child.environment = toolEnvironment();
+    child.fileSizeLimit = request.fileSizeLimit;
     child.prepare();
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -267,9 +277,10 @@ void ToolProcess::Private::launch() {
     ::close(failurePipe[0]);
     if (received == static_cast<ssize_t>(sizeof failure) && !startFailed) {
         startFailed = true;
-        const std::string reason = failure.step == kEnterDirectory
-                                       ? "cannot enter the folder " + request.folder
-                                       : "cannot start " + request.program;
+        const std::string reason =
+            failure.step == kEnterDirectory  ? "cannot enter the folder " + request.folder
+            : failure.step == kLimitFileSize ? std::string("cannot limit its file size")
+                                             : "cannot start " + request.program;
         owner._log.log(formatMessage("process error: %@", {reason + ": " + systemErrorText(failure.error)}));
         // The child exits at once; its end is reported like any other.
     }

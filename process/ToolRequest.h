@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,9 @@ struct ToolRequest {
     // Exit codes that are answers, not failures (locate answers 1 when it finds nothing); any other one
     // is logged.
     std::vector<int> answeringExitCodes = {0};
+    // The largest file the tool may write, in bytes (RLIMIT_FSIZE): a write beyond it fails (EFBIG) and
+    // sends the tool SIGXFSZ, which ends it unless it ignores the signal. None: no limit of its own.
+    std::optional<std::uint64_t> fileSizeLimit = std::nullopt;
 };
 
 } // namespace quorvane

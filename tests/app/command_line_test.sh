@@ -71,8 +71,9 @@ row options_ended 0 "Application files updated successfully" "" --install game -
 # locked) has in hand stays.
 state=$XDG_STATE_HOME/quorvane-updater
 mkdir -p "$state" left/.quorvane-partial-killed left/.quorvane-partial-running
-printf '%s\0' "$work/left/.quorvane-partial-killed" >"$state/cleanup-1-1"
-printf '%s\0' "$work/left/.quorvane-partial-running" >"$state/cleanup-2-2"
+entry() { printf '%s %s %s\0' "$(stat -c '%d %i' "$1")" "$(stat -c '%d %i' "${1%/*}")" "$1"; }
+entry "$work/left/.quorvane-partial-killed" >"$state/cleanup-1-1"
+entry "$work/left/.quorvane-partial-running" >"$state/cleanup-2-2"
 exec {running}<"$state/cleanup-2-2"
 flock -n "$running"
 row leftovers 0 "Application files updated successfully" "" --install game "Forest Pack"

@@ -163,7 +163,15 @@ TEST(UpdateCoordinator, UndoSaysWhatItWillDoAndHoldsEverythingElseWhileItWorks) 
     options.fileManager = &fileManager;
     Listed h(options);
     h.coordinator().undoLatest(h.valid1);
+    ASSERT_TRUE(waitUntil([&] { return !h.view.sheets.empty(); })) << "the records are read off the thread";
     EXPECT_EQ(h.view.sheet(), "There is no update to undo|No update of " + h.valid1 + " is left to undo.");
+    h.view.answer(SheetAnswer::ok);
+    h.folder.writeFile("records/0.record", std::string("quorvane-updater record 1\0", 26) + h.valid1 + '\0' +
+                                               std::string("0\0B-\0/elsewhere\0", 16));
+    h.coordinator().undoLatest(h.valid1);
+    ASSERT_TRUE(waitUntil([&] { return !h.view.sheets.empty(); }));
+    EXPECT_EQ(h.view.sheet(),
+              "The update cannot be undone|The record of the latest update of " + h.valid1 + " is damaged.");
     h.view.answer(SheetAnswer::ok);
     h.folder.writeFile("home/valid1/Art/old.png", "old");
     h.folder.writeFile("drop/Art/old.png", "new"), h.folder.writeFile("drop/Art/a.png", "a");
@@ -172,7 +180,9 @@ TEST(UpdateCoordinator, UndoSaysWhatItWillDoAndHoldsEverythingElseWhileItWorks) 
     h.confirm();
     h.view.answer(SheetAnswer::ok);
 
+    const std::size_t sheets = h.view.sheets.size();
     h.coordinator().undoLatest(h.valid1);
+    ASSERT_TRUE(waitUntil([&] { return h.view.sheets.size() > sheets; }));
     EXPECT_EQ(h.view.sheets.back().message,
               "The update of 2007-01-02 09:05 added 2 items and replaced 1. The "
               "added items are removed and the replaced ones put back from the "

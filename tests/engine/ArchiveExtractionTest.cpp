@@ -84,6 +84,22 @@ const RunCase kArchiveCases[] = {
      [](RunHarness& h, auto&) { // the last listed entry is shown
          EXPECT_TRUE(std::ranges::any_of(h.progress, [](const auto& p) { return p.file == "part.png"; }));
      }},
+    // A lying archive never writes more than it declares: its tool is stopped, its folder goes.
+    {"a file that inflates past its declared size is stopped by the tool's file size limit",
+     [](auto& f, auto&) {
+         return Paths{ZipBuilder().add("Art/a.png", std::string(30 << 20, '\0')).deflateClaiming(1000)
+                          .writeTo(f.makeFolder("drop") + "/lie.zip")};
+     }, {.failed = 1}, {{"Art/a.png", "<missing>"}}, "<none>",
+     {{"drop/lie.zip", "The archive could not be extracted whole."}}, {}, {},
+     [](RunHarness& h, auto&) { EXPECT_TRUE(h.log.contains("File too large")); }},
+    {"files that together write more than declared stop the tool at once", [](auto& f, auto&) {
+         return Paths{ZipBuilder().add("Art/a.png", std::string(1 << 20, 'a')).add("Art/b.png", "b")
+                          .writeTo(f.makeFolder("drop") + "/lie.zip")};
+     }, {.failed = 2}, {{"Art/a.png", "<missing>"}}, "<none>",
+     {{"drop/lie.zip", "The archive holds more than its table of contents declares."}},
+     {}, // writes b.png as large as a.png, within the file size limit, then waits: killed, it ends
+     "#!/bin/sh\nmkdir Art && head -c 1048576 /dev/zero >Art/a.png && head -c 1048576 /dev/zero >Art/b.png\n"
+     "exec sleep 600\n"},
     {"extracted files are moved into place, not copied", [](auto& f, auto&) {
          return Paths{ZipBuilder().add("Art/moved.png", "new").writeTo(f / "a.zip")};
      }, {.added = 1}, {{"Art/moved.png", "new"}}, "<none>", {}, {},
@@ -107,8 +123,9 @@ TEST(ArchiveTool, AToolStillRunningStopsWhenTheProgramEnds) {
                                "while :; do printf x >> written; sleep 0.05; done\n");
     ::chmod(jar.c_str(), 0755);
     RunHarness harness(nullptr, jar);
-    const std::string archive =
-        ZipBuilder().add("Art/a.png", "a").writeTo(harness.folder.makeFolder("drop") + "/a.zip");
+    const std::string archive = ZipBuilder() // as large as the tool's writes may get (the file size limit)
+                                    .add("Art/a.png", std::string(1 << 16, 'a'))
+                                    .writeTo(harness.folder.makeFolder("drop") + "/a.zip");
     harness.makeRun(harness.folder.makeInstallation("home/game"), Paths{archive}).start();
     ASSERT_TRUE(waitUntil([&] { return exists(harness.folder / "drop/20070102_090503/written"); }));
     const auto tool = static_cast<pid_t>(std::stoi(readFile(jar + ".pid")));

@@ -49,8 +49,20 @@ const RunCase kPlacementCases[] = {
          f.writeFile("outside/.ssh/id_rsa", "secret");
          fs::create_directory_symlink(f / "outside/.ssh", f / "drop/wrap/Art");
          return Paths{f / "drop/wrap"};
-     }, {.added = 1, .failed = 1}, {{"Art/a.png", "a"}, {"Docs", "a file"}, {"Art/id_rsa", "<missing>"}},
-     "<none>", {{"drop/wrap/Art", "It is a symbolic link."}}},
+     }, {.added = 1}, {{"Art/a.png", "a"}, {"Docs", "a file"}, {"Art/id_rsa", "<missing>"}}},
+    {"an add-on's BackupFiles and names of the program's temporary copies are never installed",
+     [](auto& f, auto&) {
+         f.writeFile("home/game/BackupFiles/20010101_000000/Art/old.png", "backup");
+         f.writeFile("drop/Addon/BackupFiles/20010101_000000/Art/old.png", "forged");
+         f.writeFile("drop/Addon/Art/.quorvane-partial-1/x", "x"), f.writeFile("drop/Addon/Art/New/n", "n");
+         f.writeFile("drop/Addon/Art/New/.quorvane-partial-2/y.png", "y"); // inside a folder copied whole
+         return Paths{f / "drop/Addon"};
+     }, {.added = 1, .failed = 3}, {{"BackupFiles/20010101_000000/Art/old.png", "backup"}, {"Art/New/n", "n"},
+                                    {"Art/New/.quorvane-partial-2/y.png", "<missing>"}},
+     "<none>",
+     {{"drop/Addon/BackupFiles", "It would write into the installation's backup folder."},
+      {"drop/Addon/Art/.quorvane-partial-1", "Its name is kept for the program's temporary copies."},
+      {"drop/Addon/Art/New/.quorvane-partial-2", "Its name is kept for the program's temporary copies."}}},
     {"a wrapper with new, replaced, identical and failing entries, and a file that lines up nowhere",
      [](auto& f, auto&) {
          f.writeFile("home/game/Art/old.png", "old");
@@ -74,19 +86,22 @@ const RunCase kPlacementCases[] = {
       {"drop/wrapper/Art/link", "It is a symbolic link."},
       {"drop/wrapper/Art/Maps/link", "It is a symbolic link."},
       {"drop/wrapper/Art/New/pipe", "It is a pipe, socket or device."}}},
-    {"the whole disk, the installation by another name and its backups are never installed",
+    {"the whole disk, the installation by another name and its backups are never installed; a folder "
+     "inside a backup is, as old files are put back by hand",
      [](auto& f, auto&) {
          f.writeFile("home/game/BackupFiles/20010101_000000/Art/old.png", "old");
          fs::create_directory_symlink(f / "home/game", f / "home/alias");
-         return Paths{"/", f / "home/alias", f / "home/game/BackupFiles"};
-     }, {.failed = 3}, {{"Art/old.png", "<missing>"}}, "<none>",
+         const std::string backups = f / "home/game/BackupFiles";
+         return Paths{"/", f / "home/alias", backups, backups + "/20010101_000000/Art"};
+     }, {.added = 1, .failed = 3}, {{"Art/old.png", "old"}}, "<none>",
      {{"/", "It holds the installation."}, {"home/alias", "It is the installation itself."},
-      {"home/game/BackupFiles", "It is in the installation's backup folder."}}},
+      {"home/game/BackupFiles", "It is the installation's backup folder."}}},
     {"a drop of which nothing lines up, a tree dropped twice among it", [](auto& f, auto&) {
          f.makeFolder("home/game/.cache");
          f.makeFolder("home/game/BackupFiles");
          f.writeFile("drop/deep/er/b.txt", "b");
          fs::create_directory_symlink(f / "drop/deep", f / "drop/again");
+         fs::create_symlink("/etc/passwd", f / "drop/deep/er/link"); // passed over as a file would be
          return Paths{f.writeFile("drop/a.txt", "a"), f / "drop/deep", f / "drop/again"};
      }, {}, {{"a.txt", "<missing>"}, {"b.txt", "<missing>"}}, "<none>", {},
      "Nothing was installed|None of the items you selected has a folder that matches this installation "
@@ -260,10 +275,34 @@ TEST(Undo, GoesBackRunByRunFromTheKeptRecords) {
     harness.runUpdate(harness.folder.makeInstallation("home/other"), Paths{harness.folder / "drop3/Art"});
     // As the next start reads them.
     UpdateRecordStore store(harness.files, harness.folder / "state/records");
+    // A record changed since is damaged as a whole: named so, never passed over for the one before, and
+    // nothing it asks is done.
+    const auto newest = store.latestFor(game);
+    const std::string bytes = readFile(newest->file), outside = harness.folder / "outside";
+    harness.folder.writeFile("outside/Art/old.png", "outside");
+    auto withBackup = [record = *newest->record](const std::string& folder) mutable {
+        return record.setBackupFolder(folder), record.serialized();
+    };
+    const auto withPath = [&](std::string_view path) { // in place of the item "Art/old.png"
+        return std::string(bytes).replace(bytes.find(std::string("\0Art/old.png\0", 13)) + 1, 11, path);
+    };
+    for (const std::string& changed :
+         {withBackup(outside), withBackup(harness.folder / "home/other/BackupFiles/x"),
+          withPath("Art/../../../outside/Art/old.png"), withPath("BackupFiles/x/Art/old.png"),
+          bytes.substr(0, bytes.size() - 1), bytes + std::string(UpdateRecordStore::kMaxRecordSize, '\0')}) {
+        std::ofstream(newest->file, std::ios::binary | std::ios::trunc) << changed;
+        const auto latest = store.latestFor(game);
+        EXPECT_EQ(latest->file + (latest->record ? " read" : " damaged"), newest->file + " damaged");
+        if (const auto record = changed.size() > 1000 ? std::nullopt : UpdateRecord::parse(changed)) {
+            UpdateUndo::undo(*record, harness.files, Localizer());
+            EXPECT_EQ(readFile(game + "/Art/old.png") + treeListing(outside), "newerArt/\nArt/old.png\n");
+        }
+    }
+    std::ofstream(newest->file, std::ios::binary | std::ios::trunc) << bytes;
     for (const std::string& expected : {afterFirst, before}) {
         const auto kept = store.latestFor(game);
         ASSERT_TRUE(kept);
-        EXPECT_TRUE(UpdateUndo::undo(kept->record, harness.files, Localizer()).leftAlone.empty());
+        EXPECT_TRUE(UpdateUndo::undo(*kept->record, harness.files, Localizer()).leftAlone.empty());
         store.forget(kept->file);
         EXPECT_EQ(treeListing(game), expected);
     }
