@@ -58,7 +58,7 @@ TEST(UpdateCoordinator, OkInstallsEveryItemAndTheWindowShowsTheEnd) {
               "Application files updated successfully|2 files added\n0 previous files backed up\n0 duplicate "
               "files ignored.|-");
     EXPECT_EQ(h.coordinator().lastRun()->progressMaxValue(), 6) << "each dropped folder and its entries";
-    EXPECT_EQ(h.view.progress, std::make_pair(0.0, 6.0));
+    EXPECT_EQ(h.view.progress, std::make_pair(6.0, 6.0)) << "full, not emptied, while the report is open";
     EXPECT_EQ(h.view.shown, "Installing:|Complete");
     EXPECT_FALSE(h.view.cancelEnabled);
 }
@@ -113,6 +113,8 @@ TEST(UpdateCoordinator, CancelOffersPutBackAndClosingAsksFirst) {
         }
         EXPECT_EQ(h.view.sheets.back().title + "|" + h.view.sheets.back().furtherAction.value_or("-"),
                   "Update cancelled|Put Back");
+        EXPECT_EQ(h.view.shown, "Update cancelled|") << "not \"Installing: Complete\"";
+        EXPECT_GT(h.view.progress.first, 0) << "the bar stays where the update stopped";
         h.view.answer(answer);
         EXPECT_EQ(h.coordinator().busy(), answer != SheetAnswer::ok) << "putting back is a job";
         ASSERT_TRUE(waitUntil([&] { return !h.coordinator().busy(); }));
@@ -120,6 +122,26 @@ TEST(UpdateCoordinator, CancelOffersPutBackAndClosingAsksFirst) {
                   answer == SheetAnswer::ok ? "" : "The update was undone");
         EXPECT_EQ(treeListing(h.valid1) == before, answer != SheetAnswer::ok);
     }
+}
+
+// The question whether to stop and quit, asked once and still open when the update ends, ends with it: the
+// report shows and the window stays.
+TEST(UpdateCoordinator, AnOpenQuestionToStopAndQuitEndsWithTheUpdate) {
+    PausingFileManager fileManager(2);
+    WindowHarness::Options options;
+    options.fileManager = &fileManager;
+    Listed h(options);
+    h.folder.writeFile("drop/Art/a.png", "a"), h.folder.writeFile("drop/Art/b.png", "b");
+    ASSERT_TRUE(h.drop(Paths{h.folder / "drop/Art"}, 0));
+    h.view.answer(SheetAnswer::ok);
+    ASSERT_TRUE(fileManager.waitForPause());
+    h.view.closeWindow(), h.view.closeWindow();
+    EXPECT_EQ(h.view.sheets.size(), 1u);
+    fileManager.resume();
+    ASSERT_TRUE(waitUntil([&] { return !h.coordinator().busy(); }));
+    ASSERT_EQ(h.view.sheets.size(), 1u);
+    EXPECT_EQ(h.view.sheets[0].title, "Application files updated successfully");
+    EXPECT_FALSE(h.view.closed);
 }
 
 // Undo from the window: its confirmation counts what the update did, nothing else starts while it moves
