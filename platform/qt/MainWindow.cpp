@@ -52,8 +52,8 @@ QIcon resourceIcon(const ResourceFolder& resources, const char* name) {
     return path ? InstallationIconDelegate::load(*path) : QIcon();
 }
 
-// Shows the text literally. The label has no name of its own: a screen reader reads its text as its name
-// and hears of each change.
+// Shows the text literally. The label has no name of its own: a screen reader reads its text as its name,
+// and hears of each change of it (as it hears of each move of the bar), so that it can say the status.
 void showText(QLabel& label, const std::string& text) {
     label.setText(QString::fromStdString(text));
 }
