@@ -198,7 +198,6 @@ TEST_F(UpdaterApplicationTest, TheKeyboardStopsARunningUpdateAndAScreenReaderFol
         ASSERT_TRUE(dragAndDrop(Paths{folder / "home/Downloads/Pack.zip"}, rowMiddle(0)));
         QTest::keyClick(openSheet(), Qt::Key_Return);
         ASSERT_TRUE(waitUntil([&] { return cancel->isEnabled(); }));
-        EXPECT_GT(bar->valueInterface()->maximumValue().toInt(), 0);
         QApplication::setActiveWindow(&window);
         table().setFocus();
         QTest::keyClick(&table(), tab ? Qt::Key_Tab : Qt::Key_Escape);

@@ -76,14 +76,15 @@ TEST(UpdateCoordinator, AnInstallationReplacedSinceItWasListedIsNotUpdated) {
     EXPECT_FALSE(exists(h.valid2 + "/Art/tree.png") || exists(h.folder / "home/moved/Art/tree.png"));
 }
 
-// Stopping a run from the window: Cancel, with Put Back on its report (OK keeps what was done); and
-// closing the window, which asks first and closes once the run has stopped.
+// Stopping a run from the window: Cancel, with Put Back on its report (OK keeps what was done); closing the
+// window, which asks once and closes once the run has stopped; and that question left open, which the
+// run's end closes: the report shows and the window stays.
 TEST(UpdateCoordinator, CancelOffersPutBackAndClosingAsksFirst) {
-    for (const auto answer : {SheetAnswer::furtherAction, SheetAnswer::ok, SheetAnswer::cancel}) {
-        const bool closing = answer == SheetAnswer::cancel;
-        SCOPED_TRACE(closing                     ? "closing the window"
-                     : answer == SheetAnswer::ok ? "Cancel, then OK"
-                                                 : "Put Back");
+    enum Way { putBack, keep, quit, quitLeftOpen };
+    for (const Way way : {putBack, keep, quit, quitLeftOpen}) {
+        const bool closing = way == quit;
+        const char* names[] = {"Put Back", "Cancel, then OK", "closing the window", "question left open"};
+        SCOPED_TRACE(names[way]);
         PausingFileManager fileManager(2);
         WindowHarness::Options options;
         options.fileManager = &fileManager;
@@ -95,53 +96,38 @@ TEST(UpdateCoordinator, CancelOffersPutBackAndClosingAsksFirst) {
         h.view.answer(SheetAnswer::ok);
         ASSERT_TRUE(fileManager.waitForPause());
         EXPECT_TRUE(h.view.cancelEnabled && h.coordinator().updating());
-        if (closing) {
-            h.view.closeWindow();
+        if (way >= quit) {
+            h.view.closeWindow(), h.view.closeWindow();
             EXPECT_FALSE(h.view.closed);
+            EXPECT_EQ(h.view.sheets.size(), 1u) << "asked once";
             EXPECT_EQ(h.view.sheets.back().title, "An update is running. Stop it and quit?");
-            h.view.answer(SheetAnswer::ok);
+            if (closing) {
+                h.view.answer(SheetAnswer::ok);
+            }
         } else {
             h.coordinator().cancel();
         }
-        EXPECT_FALSE(h.view.cancelEnabled);
+        EXPECT_EQ(h.view.cancelEnabled, way == quitLeftOpen);
         fileManager.resume();
         ASSERT_TRUE(waitUntil([&] { return !h.coordinator().busy(); }));
-        EXPECT_EQ(std::make_pair(h.view.closed, h.view.sheets.empty()), std::make_pair(closing, closing))
-            << "closed, the window shows no report";
-        if (closing) {
+        EXPECT_EQ(std::make_pair(h.view.closed, h.view.sheets.size()),
+                  std::make_pair(closing, std::size_t{closing ? 0u : 1u}))
+            << "closed, the window shows no report; else the report alone";
+        if (way >= quit) {
+            EXPECT_TRUE(closing || h.view.sheets[0].title == "Application files updated successfully");
             continue;
         }
         EXPECT_EQ(h.view.sheets.back().title + "|" + h.view.sheets.back().furtherAction.value_or("-"),
                   "Update cancelled|Put Back");
         EXPECT_EQ(h.view.shown, "Update cancelled|") << "not \"Installing: Complete\"";
         EXPECT_GT(h.view.progress.first, 0) << "the bar stays where the update stopped";
-        h.view.answer(answer);
-        EXPECT_EQ(h.coordinator().busy(), answer != SheetAnswer::ok) << "putting back is a job";
+        h.view.answer(way == putBack ? SheetAnswer::furtherAction : SheetAnswer::ok);
+        EXPECT_EQ(h.coordinator().busy(), way == putBack) << "putting back is a job";
         ASSERT_TRUE(waitUntil([&] { return !h.coordinator().busy(); }));
         EXPECT_EQ(h.view.sheets.empty() ? "" : h.view.sheets.back().title,
-                  answer == SheetAnswer::ok ? "" : "The update was undone");
-        EXPECT_EQ(treeListing(h.valid1) == before, answer != SheetAnswer::ok);
+                  way == putBack ? "The update was undone" : "");
+        EXPECT_EQ(treeListing(h.valid1) == before, way == putBack);
     }
-}
-
-// The question whether to stop and quit, asked once and still open when the update ends, ends with it: the
-// report shows and the window stays.
-TEST(UpdateCoordinator, AnOpenQuestionToStopAndQuitEndsWithTheUpdate) {
-    PausingFileManager fileManager(2);
-    WindowHarness::Options options;
-    options.fileManager = &fileManager;
-    Listed h(options);
-    h.folder.writeFile("drop/Art/a.png", "a"), h.folder.writeFile("drop/Art/b.png", "b");
-    ASSERT_TRUE(h.drop(Paths{h.folder / "drop/Art"}, 0));
-    h.view.answer(SheetAnswer::ok);
-    ASSERT_TRUE(fileManager.waitForPause());
-    h.view.closeWindow(), h.view.closeWindow();
-    EXPECT_EQ(h.view.sheets.size(), 1u);
-    fileManager.resume();
-    ASSERT_TRUE(waitUntil([&] { return !h.coordinator().busy(); }));
-    ASSERT_EQ(h.view.sheets.size(), 1u);
-    EXPECT_EQ(h.view.sheets[0].title, "Application files updated successfully");
-    EXPECT_FALSE(h.view.closed);
 }
 
 // Undo from the window: its confirmation counts what the update did, nothing else starts while it moves

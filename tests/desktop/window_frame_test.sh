@@ -15,14 +15,11 @@ require_tools xwininfo
 new_home "$work/home"
 mapfile -t installations < <(seq -f "$work/games/Quorvane %g" "$3")
 for installation in "${installations[@]}"; do make_installation "$installation"; done
-dropped=${4:-}
-if [[ -n "$dropped" ]]; then
-  /usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "3.0"); from gi.repository import Gtk' \
-    2>/dev/null || skip "no GTK for Python"
-  write_preferences "$preferences" "${installations[0]}"
-else
-  write_preferences "$preferences" "${installations[@]}"
-fi
+dropped=${4:-} saved=("${installations[@]}")
+[[ -z "$dropped" ]] || saved=("${installations[0]}")
+[[ -z "$dropped" ]] || /usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "3.0")' 2>/dev/null ||
+  skip "no GTK for Python"
+write_preferences "$preferences" "${saved[@]}"
 
 # Sets left right top bottom (the decorations) and x y width height (the contents) of the framed window;
 # succeeds once they have stood still for half a second.
@@ -50,7 +47,6 @@ for start in first second; do
   frame=""
   wait_until "the window was never framed by the window manager" frame_still
   if [[ -n "$dropped" && $start == first ]]; then
-    echo "before the drop: ${width}x$height at $x,$y, decorations $left $right $top $bottom"
     # Dragged from another program into the gap below the only row; the window grows for the new rows.
     /usr/bin/python3 "$(dirname "$0")/drag_source.py" $((max_x - 200)) 40 "${installations[@]:1}" \
       >/dev/null 2>&1 &
@@ -61,10 +57,8 @@ for start in first second; do
     eval "$(xdotool getwindowgeometry --shell "$source_window")"
     from_x=$((X + 40)) from_y=$((Y + 20)) to_x=$((x + width / 2)) to_y=$((y + height / 2))
     xdotool mousemove $from_x $from_y sleep 0.2 mousedown 1
-    for i in $(seq 1 15); do
-      xdotool mousemove $((from_x + (to_x - from_x) * i / 15)) $((from_y + (to_y - from_y) * i / 15))
-      sleep 0.05
-    done
+    for i in {1..15}; do xdotool mousemove $((from_x + (to_x - from_x) * i / 15)) \
+      $((from_y + (to_y - from_y) * i / 15)) sleep 0.05; done
     xdotool mousemove $to_x $to_y sleep 0.4 mousemove $((to_x + 1)) $((to_y + 1)) sleep 0.4 mouseup 1
     listed() { (($(grep -c 'value=' "$preferences" 2>/dev/null || echo 0) == ${#installations[@]})); }
     wait_until "the dropped installations were not listed: $(cat "$work/program.log")" listed
