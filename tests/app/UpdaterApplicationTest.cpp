@@ -135,7 +135,9 @@ TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
     auto* help = window.findChild<QTextBrowser*>();
     ASSERT_TRUE(help && help->isVisible());
     EXPECT_TRUE(help->toPlainText().contains("From a terminal")) << "the README's sections";
-    help->close();
+    QApplication::setActiveWindow(help); // offscreen, a window shown is not made active by itself
+    QTest::keyClick(help, Qt::Key_Escape);
+    EXPECT_FALSE(help->isVisible()) << "Escape closes it";
 
     const std::string update = "Are you sure you want to update Quorvane?";
     const QKeyCombination paste = Qt::CTRL | Qt::Key_V;
@@ -211,7 +213,9 @@ TEST_F(UpdaterApplicationTest, TheKeyboardStopsARunningUpdateAndAScreenReaderFol
         EXPECT_EQ(window.focusWidget(), &table()) << "the keyboard is back on the rows";
         EXPECT_EQ(status->text(QAccessible::Name) + "|" + bar->text(QAccessible::Name),
                   "Update cancelled|Update progress");
-        EXPECT_EQ(bar->valueInterface()->currentValue(), 0) << "stopped before the archive's entries counted";
+        EXPECT_LT(bar->valueInterface()->currentValue().toInt(),
+                  bar->valueInterface()->maximumValue().toInt())
+            << "not full: the update stopped before its end";
         EXPECT_FALSE(exists(valid + "/Art/tree.png"));
         press(visibleSheet(), "OK");
     }
