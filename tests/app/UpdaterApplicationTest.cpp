@@ -180,6 +180,16 @@ TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
     press(openSheet(), "OK"); // the report
     EXPECT_EQ(readFile(valid + "/Art/tree.png"), "tree");
     EXPECT_EQ(table().model()->rowCount(), 2) << "Cancel kept the row";
+
+    // F5, and coming back to the window, look again for the installations that were not found.
+    InstallationList& list = updater->controller().installations();
+    list.restoreSaved(Paths{folder / "drive/A", folder / "drive/B"});
+    folder.makeInstallation("drive/A");
+    QApplication::setActiveWindow(nullptr), QApplication::setActiveWindow(&window);
+    EXPECT_EQ(list.validCount(), 2u) << "the window activated again";
+    folder.makeInstallation("drive/B");
+    QTest::keyClick(&table(), Qt::Key_F5);
+    EXPECT_EQ(list.validCount(), 3u) << "F5";
 }
 
 // The keyboard alone stops an update (here its extraction tool never ends): Tab goes from the rows to the
