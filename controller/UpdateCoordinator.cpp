@@ -100,6 +100,7 @@ void UpdateCoordinator::startUpdate(const std::string& installation, const std::
     }
     _view.setCancelEnabled(true);
     _job = Job::update;
+    _valueReached = 0;
     // The last run has ended: none of its operations is under way, so it may go.
     _run =
         std::make_unique<UpdateRun>(_services, static_cast<UpdateRunDelegate&>(*this), installation, items);
@@ -126,6 +127,7 @@ void UpdateCoordinator::tellTargetChanged(const std::string& path, InstallationS
 
 void UpdateCoordinator::updateRunProgressed(const std::string& status, const std::string& file, double value,
                                             double maxValue) {
+    _valueReached = std::max(_valueReached, value);
     _view.showProgress(status, file, value, maxValue);
 }
 
@@ -133,9 +135,19 @@ void UpdateCoordinator::updateRunEnded(const UpdateReport& report) {
     _job = Job::none;
     _lock.release();
     _view.setCancelEnabled(false);
+    if (_quitAsked) {
+        _view.closeSheet(); // there is nothing left to stop
+    }
     if (std::exchange(_closeWhenDone, false)) {
         _view.closeWindow();
         return;
+    }
+    // What the window says while the report is open: a full bar at the end, where it stopped after Cancel.
+    const double maximum = _run->progressMaxValue();
+    if (report.cancelled) {
+        _view.showProgress(report.title, "", _valueReached, maximum);
+    } else {
+        _view.showProgress(localized("Installing:"), localized("Complete"), maximum, maximum);
     }
     // A cancelled or incomplete run that changed the installation can be put back at once; a complete run
     // that backed something up shows where the old items went.
@@ -276,9 +288,10 @@ bool UpdateCoordinator::mayClose() {
     if (!updating()) {
         return true;
     }
-    if (_closeWhenDone) { // asked already
+    if (_closeWhenDone || _quitAsked) { // asked already
         return false;
     }
+    _quitAsked = true;
     tell(Sheet{localized("An update is running. Stop it and quit?"),
                localized("What it has installed so far stays, with its backups."),
                localized("Stop and Quit"),
@@ -286,6 +299,7 @@ bool UpdateCoordinator::mayClose() {
                std::nullopt,
                {},
                [this](SheetAnswer answer) {
+                   _quitAsked = false;
                    if (answer != SheetAnswer::ok) {
                        return;
                    }

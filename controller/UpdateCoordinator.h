@@ -85,6 +85,10 @@ private:
     InstallationLock _lock;
     // The user chose to quit during a job: the window closes once it has ended.
     bool _closeWhenDone = false;
+    // The question whether to stop the update and quit is open: the update's end closes it.
+    bool _quitAsked = false;
+    // The furthest the running update's bar went: its end shows it again, the bar's last report empties it.
+    double _valueReached = 0;
     // Declared before the run: an undo of the run waits for it.
     UndoJob _undo;
     // A run that has ended stays until the next one starts: it calls the coordinator from inside its own

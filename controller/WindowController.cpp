@@ -4,6 +4,7 @@
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
 #include "platform/MessageFormat.h"
+#include "platform/PathUtilities.h"
 #include "platform/Preferences.h"
 #include "platform/SystemError.h"
 #include "platform/WindowView.h"
@@ -12,11 +13,18 @@
 #include <cmath>
 
 namespace quorvane {
+namespace {
+
+// The waiting line names this many items at most.
+constexpr std::size_t kMaxWaitingNames = 3;
+
+} // namespace
 
 WindowController::WindowController(WindowServices services, WindowView& view)
     : _services(std::move(services)), _view(view),
       _list(_services.update.fileManager, _services.preferences, _services.update.localizer),
-      _model(_list, _services.update.localizer), _search(_services.locatePath, _services.update.log),
+      _absentWatch(_list, _services.update.fileManager), _model(_list, _services.update.localizer),
+      _search(_services.locatePath, _services.update.log),
       _coordinator(_services.update, _list, view, _services.desktop),
       _dropTarget(_list, _coordinator, _services.update.localizer) {
     connect(&_list, &InstallationList::changed, this, &WindowController::selectFirstInstallation);
@@ -114,8 +122,49 @@ bool WindowController::addInstallation(const std::string& path) {
     // Its row is selected, listed now or before, so that the keys act on it next.
     if (const std::optional<int> row = _list.rowOf(path)) {
         _view.selectRow(*row);
+    } else {
+        tellNotInstallation(path);
     }
     return added;
+}
+
+void WindowController::tellNotInstallation(const std::string& folder) {
+    const Localizer& localizer = _services.update.localizer;
+    // The common mistake: the folder that holds the installations was chosen instead of one of them.
+    std::vector<std::string> contents =
+        _services.update.fileManager.folderContents(folder).value_or(std::vector<std::string>());
+    std::sort(contents.begin(), contents.end());
+    std::vector<std::string> below;
+    std::string names;
+    for (const std::string& name : contents) {
+        const std::string path = path::join(folder, name);
+        if (_list.check().judge(path) != InstallationStatus::notFound) {
+            below.push_back(path);
+            names = names.empty() ? name : formatMessage("%@, %@", {names, name});
+        }
+    }
+    Sheet sheet{localizer.text("This folder is not an installation"),
+                _list.check().notInstallationText(folder),
+                localizer.text("OK"),
+                std::nullopt,
+                std::nullopt,
+                {},
+                nullptr};
+    if (!below.empty()) {
+        sheet.message =
+            formatMessage(localizer.text("%@\n\nIt holds installations: %@. Add them to the list?"),
+                          {sheet.message, names});
+        sheet.okButton = localizer.text("Add");
+        sheet.cancelButton = localizer.text("Cancel");
+        sheet.answered = [this, below](SheetAnswer answer) {
+            if (answer == SheetAnswer::ok) {
+                _list.addFolders(below);
+            }
+        };
+        _coordinator.ask(std::move(sheet));
+        return;
+    }
+    _coordinator.tell(std::move(sheet));
 }
 
 void WindowController::removeSelectedInstallation() {
@@ -168,6 +217,26 @@ void WindowController::offerWaitingItems(std::vector<std::string> items) {
 }
 
 bool WindowController::activateSelectedRow() {
+    const Installation* selected = selectedInstallation();
+    if (selected && selected->status == InstallationStatus::notFound) {
+        // Its drive may be back: judged again, it keeps the selection wherever its row moves.
+        const std::string path = selected->path;
+        _list.judgeAgain(path);
+        _view.selectRow(_list.rowOf(path).value_or(-1));
+        selected = selectedInstallation();
+    }
+    if (selected && !selected->takesItems()) {
+        const Localizer& localizer = _services.update.localizer;
+        _coordinator.tell(
+            Sheet{formatMessage(localizer.text("Nothing can be installed in %@"), {selected->path}),
+                  _list.check().statusText(selected->status),
+                  localizer.text("OK"),
+                  std::nullopt,
+                  std::nullopt,
+                  {},
+                  nullptr});
+        return true;
+    }
     if (_waitingItems.empty()) {
         return false;
     }
@@ -176,11 +245,24 @@ bool WindowController::activateSelectedRow() {
 }
 
 void WindowController::showWaitingLine() {
-    _view.setWaitingLine(_waitingItems.empty()
-                             ? std::string()
-                             : _services.update.localizer.message(
-                                   "%d items are waiting: choose an installation and press Return.",
-                                   {static_cast<std::int32_t>(_waitingItems.size())}));
+    if (_waitingItems.empty()) {
+        _view.setWaitingLine("");
+        return;
+    }
+    // Named, a few at most: the line is one of the window's, not a list.
+    const Localizer& localizer = _services.update.localizer;
+    const std::size_t named = std::min(_waitingItems.size(), kMaxWaitingNames);
+    std::string names = path::fileName(_waitingItems.front());
+    for (std::size_t i = 1; i < named; ++i) {
+        names = formatMessage("%@, %@", {names, path::fileName(_waitingItems[i])});
+    }
+    if (_waitingItems.size() > named) {
+        const auto more = static_cast<std::int32_t>(_waitingItems.size() - named);
+        names = formatMessage("%@ %@", {names, formatMessage(localizer.text("… and %d more."), {more})});
+    }
+    _view.setWaitingLine(
+        localizer.message("%d items are waiting (%@): choose an installation and press Return.",
+                          {static_cast<std::int32_t>(_waitingItems.size()), names}));
 }
 
 } // namespace quorvane

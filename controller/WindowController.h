@@ -5,6 +5,7 @@
 #include "controller/UpdateCoordinator.h"
 #include "controller/WindowServices.h"
 #include "platform/UserActions.h"
+#include "registry/AbsentInstallationWatch.h"
 #include "registry/InstallationList.h"
 #include "registry/InstallationSearch.h"
 
@@ -46,6 +47,7 @@ public:
     void showSelectedInFileManager() override;
     void undoLastUpdate() override;
     bool activateSelectedRow() override;
+    void judgeInstallationsAgain() override { _list.judgeAbsentAgain(); }
 
 private:
     const Installation* selectedInstallation() const;
@@ -55,11 +57,14 @@ private:
     void selectFirstInstallation();
     void selectRowNear(int row);
     void tellNotSaved(int error);
+    // Says why the folder was not added, and offers the installations one level below it, if any.
+    void tellNotInstallation(const std::string& folder);
     void showWaitingLine();
 
     WindowServices _services;
     WindowView& _view;
     InstallationList _list;
+    AbsentInstallationWatch _absentWatch;
     InstallationListModel _model;
     InstallationSearch _search;
     UpdateCoordinator _coordinator;

@@ -18,6 +18,8 @@ public:
     virtual void setCancelEnabled(bool enabled) = 0;
     // Opens the sheet on the window and returns at once.
     virtual void openSheet(Sheet sheet) = 0;
+    // Closes the newest open sheet as Escape would: its answer is Cancel, or OK where it has no Cancel.
+    virtual void closeSheet() = 0;
     // Closes the window as the user would; whether it may close is asked again.
     virtual void closeWindow() = 0;
 };

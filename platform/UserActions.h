@@ -28,9 +28,12 @@ public:
     virtual void removeSelectedInstallation() = 0;
     virtual void showSelectedInFileManager() = 0;
     virtual void undoLastUpdate() = 0;
-    // Return or a double-click on a row: the items waiting for an installation go into it. No when none
-    // wait.
+    // Return or a double-click on a row: the items waiting for an installation go into it, or a sheet
+    // says why the row takes none. No when neither: nothing waits and the row takes items.
     virtual bool activateSelectedRow() = 0;
+    // View ▸ Refresh and the window's activation: the installations that were not found are looked for
+    // again.
+    virtual void judgeInstallationsAgain() = 0;
 };
 
 } // namespace quorvane

@@ -3,6 +3,7 @@
 #include "platform/FdCloser.h"
 #include "platform/Localizer.h"
 #include "platform/MessageFormat.h"
+#include "platform/PathUtilities.h"
 #include "platform/PosixIo.h"
 
 #include <fcntl.h>
@@ -82,6 +83,22 @@ InstallationStatus InstallationCheck::judge(const std::string& path) const {
         return InstallationStatus::wrongVersion;
     }
     return InstallationStatus::valid;
+}
+
+std::string InstallationCheck::notInstallationText(const std::string& path) const {
+    if (judge(path) != InstallationStatus::notFound) {
+        return "";
+    }
+    const auto localized = [this](const char* key) { return _localizer.text(key); };
+    const FdCloser folder{::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    struct stat application {};
+    const std::string reason =
+        folder.fd < 0 ? statusText(InstallationStatus::notFound)
+        : statIn(folder.fd, "Quorvane", &application)
+            ? formatMessage(localized("its %@ application has no %@."), {"Quorvane", "Contents/Info.plist"})
+            : formatMessage(localized("it has no %@ application."), {"Quorvane"});
+    return formatMessage(localized("%@ is not a %@ installation: %@"),
+                         {path::fileName(path), "Quorvane", reason});
 }
 
 std::string InstallationCheck::statusText(InstallationStatus status) const {

@@ -19,6 +19,9 @@ public:
     // What is wrong with a listed installation, as its status line says it: "" when it is valid, and for
     // one that is not there (any more), where to look for it.
     std::string statusText(InstallationStatus status) const;
+    // Why a folder holds no installation at all, as the sentence "<name> is not a Quorvane installation:
+    // it has no Quorvane application." says it; "" when it holds one, valid or damaged.
+    std::string notInstallationText(const std::string& path) const;
 
 private:
     const Localizer& _localizer;

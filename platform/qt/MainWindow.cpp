@@ -12,6 +12,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
+#include <QShortcut>
 
 namespace quorvane {
 namespace {
@@ -51,11 +52,10 @@ QIcon resourceIcon(const ResourceFolder& resources, const char* name) {
     return path ? InstallationIconDelegate::load(*path) : QIcon();
 }
 
-// Shows the text literally; screen readers read the label's name (what it shows) and then its
-// description (what it shows now).
+// Shows the text literally. The label has no name of its own: a screen reader reads its text as its name,
+// and hears of each change of it (as it hears of each move of the bar), so that it can say the status.
 void showText(QLabel& label, const std::string& text) {
     label.setText(QString::fromStdString(text));
-    label.setAccessibleDescription(label.text());
 }
 
 } // namespace
@@ -83,6 +83,13 @@ void MainWindow::connect(QAbstractItemModel& rows, DropHandler& drops, std::func
     table().setModel(&rows);
     table().setDropHandler(&drops);
     QObject::connect(_ui->cancelButton, &QPushButton::clicked, _ui->cancelButton, std::move(cancel));
+    // Escape anywhere in the window cancels the update under way; a sheet takes its own Escape.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), &_widget);
+    QObject::connect(escape, &QShortcut::activated, _ui->cancelButton, [button = _ui->cancelButton] {
+        if (button->isEnabled()) {
+            button->click();
+        }
+    });
     _window.setShouldClose(std::move(mayClose));
 }
 
@@ -97,7 +104,11 @@ void MainWindow::showProgress(const std::string& activity, const std::string& it
 }
 
 void MainWindow::setCancelEnabled(bool enabled) {
+    const bool hadFocus = _ui->cancelButton->hasFocus();
     _ui->cancelButton->setEnabled(enabled);
+    if (hadFocus && !enabled) {
+        table().setFocus(); // the keyboard goes back to the rows, not nowhere
+    }
 }
 
 int MainWindow::selectedRow() const {

@@ -43,6 +43,7 @@ public:
                       double maximum) override;
     void setCancelEnabled(bool enabled) override;
     void openSheet(Sheet sheet) override { _window.openSheet(std::move(sheet)); }
+    void closeSheet() override { _window.closeSheet(); }
     void closeWindow() override { _window.close(); }
     int selectedRow() const override;
     void selectRow(int row) override;

@@ -26,6 +26,7 @@ QtTableView::QtTableView(QWidget* parent) : QTableView(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTabKeyNavigation(false); // Tab goes on to the window's other controls
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     verticalHeader()->hide();
     verticalHeader()->setMinimumSectionSize(0);
@@ -74,6 +75,15 @@ void QtTableView::currentChanged(const QModelIndex& current, const QModelIndex& 
         return;
     }
     QTableView::currentChanged(current, previous);
+}
+
+QModelIndex QtTableView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    // A row is one line of the list: Home and End go to its first and last rows, not cells.
+    const int rows = model() ? model()->rowCount() : 0;
+    if ((action == MoveHome || action == MoveEnd) && rows > 0) {
+        return model()->index(action == MoveHome ? 0 : rows - 1, model()->columnCount() - 1);
+    }
+    return QTableView::moveCursor(action, modifiers);
 }
 
 int QtTableView::selectedRow() const {

@@ -12,7 +12,8 @@ class QMimeData;
 namespace quorvane {
 
 // The installation rows: two lines a row (a path, and under it a status line), selected whole, one at a
-// time. The selected row stays selected while the model is reset.
+// time. The selected row stays selected while the model is reset. The arrow keys move between the rows,
+// Home and End go to the first and the last; Tab and Shift+Tab leave the table for the next control.
 //
 // Drags of local files are offered to the drop handler: at every enter and move it judges the drop at the
 // row under the pointer (onto the row's middle, or into the gap above a row near a row's edge or below
@@ -44,6 +45,7 @@ protected:
     void changeEvent(QEvent* event) override;
     // The current cell is kept in the description, which is the one a screen reader reads.
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:
     // Rows as high as a path and a status line in the table's font.

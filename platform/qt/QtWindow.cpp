@@ -177,7 +177,21 @@ void QtWindow::openSheet(Sheet sheet) {
                     answered(answer);
                 }
             });
+    std::erase_if(_sheets,
+                  [](const QPointer<QMessageBox>& open) { return open.isNull() || !open->isVisible(); });
+    _sheets.emplace_back(box);
     box->open();
+}
+
+void QtWindow::closeSheet() {
+    while (!_sheets.empty()) {
+        const QPointer<QMessageBox> newest = _sheets.back();
+        _sheets.pop_back();
+        if (newest && newest->isVisible()) {
+            newest->reject(); // answered as Escape answers it: no button was clicked
+            return;
+        }
+    }
 }
 
 bool QtWindow::eventFilter(QObject* watched, QEvent* event) {

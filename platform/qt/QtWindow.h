@@ -4,10 +4,13 @@
 #include "platform/Sheet.h"
 
 #include <QMargins>
+#include <QMessageBox>
 #include <QObject>
+#include <QPointer>
 #include <QRect>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QWidget;
 
@@ -40,6 +43,8 @@ public:
     // Escape answers as its Cancel button (or OK where it has none), never as the further action. The
     // answer comes once the box has closed.
     void openSheet(Sheet sheet);
+    // Closes the newest sheet still open as Escape would.
+    void closeSheet();
     // Asked whenever the user closes the window: it stays open when the answer is no. None: it closes.
     void setShouldClose(std::function<bool()> shouldClose) { _shouldClose = std::move(shouldClose); }
     // Closes the window as the user would, asking first.
@@ -67,6 +72,8 @@ private:
     // The decorations the frame was last fitted with.
     QMargins _knownDecorations;
     std::function<bool()> _shouldClose;
+    // The open sheets, oldest first; one closed since is null.
+    std::vector<QPointer<QMessageBox>> _sheets;
 };
 
 } // namespace quorvane

@@ -1,6 +1,7 @@
 #include "platform/qt/WindowMenus.h"
 
 #include "platform/UriList.h"
+#include "platform/qt/HelpWindow.h"
 #include "platform/qt/QtTableView.h"
 
 #include <QAction>
@@ -43,25 +44,29 @@ WindowMenus::WindowMenus(QWidget& window, QtTableView& table)
     : QObject(&window), _window(window), _table(table), _menuBar(new QMenuBar(&window)),
       _contextMenu(new QMenu(&table)) {
     QMenu& file = *_menuBar->addMenu(translated("&File"));
-    _installFiles = addAction(file, "Install Add-on Files…", QKeySequence(Qt::CTRL | Qt::Key_O),
+    _installFiles = addAction(file, "&Install Add-on Files…", QKeySequence(Qt::CTRL | Qt::Key_O),
                               &WindowMenus::installFiles);
-    _installFolder = addAction(file, "Install Add-on Folder…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
-                               &WindowMenus::installFolder);
+    _installFolder = addAction(file, "Install Add-on &Folder…",
+                               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), &WindowMenus::installFolder);
     file.addSeparator();
     _addInstallation =
-        addAction(file, "Add Installation…", QKeySequence(Qt::Key_Insert), &WindowMenus::addInstallation);
+        addAction(file, "&Add Installation…", QKeySequence(Qt::Key_Insert), &WindowMenus::addInstallation);
     _removeFromList =
-        addAction(file, "Remove from List", QKeySequence(Qt::Key_Delete), &WindowMenus::removeFromList);
+        addAction(file, "&Remove from List", QKeySequence(Qt::Key_Delete), &WindowMenus::removeFromList);
     _showInFileManager =
-        addAction(file, "Show in File Manager", QKeySequence(), &WindowMenus::showInFileManager);
-    _undoLastUpdate = addAction(file, "Undo Last Update…", QKeySequence(Qt::CTRL | Qt::Key_Z),
+        addAction(file, "&Show in File Manager", QKeySequence(), &WindowMenus::showInFileManager);
+    _undoLastUpdate = addAction(file, "&Undo Last Update…", QKeySequence(Qt::CTRL | Qt::Key_Z),
                                 &WindowMenus::undoLastUpdate);
     file.addSeparator();
-    addAction(file, "Quit", QKeySequence(Qt::CTRL | Qt::Key_Q), &WindowMenus::quit);
+    addAction(file, "&Quit", QKeySequence(Qt::CTRL | Qt::Key_Q), &WindowMenus::quit);
     QMenu& edit = *_menuBar->addMenu(translated("&Edit"));
-    _paste = addAction(edit, "Paste", QKeySequence(Qt::CTRL | Qt::Key_V), &WindowMenus::paste);
+    _paste = addAction(edit, "&Paste", QKeySequence(Qt::CTRL | Qt::Key_V), &WindowMenus::paste);
+    QMenu& view = *_menuBar->addMenu(translated("&View"));
+    addAction(view, "&Refresh", QKeySequence(Qt::Key_F5), &WindowMenus::refreshInstallations);
     QMenu& help = *_menuBar->addMenu(translated("&Help"));
-    addAction(help, "About", QKeySequence(Qt::Key_F1), &WindowMenus::about);
+    addAction(help, "Quorvane Updater &Help", QKeySequence(Qt::Key_F1), &WindowMenus::help);
+    help.addSeparator();
+    addAction(help, "&About", QKeySequence(), &WindowMenus::about);
     if (QLayout* layout = window.layout()) {
         layout->setMenuBar(_menuBar);
     }
@@ -133,12 +138,23 @@ void WindowMenus::refresh() {
     _undoLastUpdate->setEnabled(enabled(UserAction::undoLastUpdate));
 }
 
-bool WindowMenus::eventFilter(QObject*, QEvent* event) {
+bool WindowMenus::eventFilter(QObject* watched, QEvent* event) {
     // Sent to whatever has the focus, a sheet just closed included, before the shortcut is looked up.
     if (event->type() == QEvent::ShortcutOverride && _window.isActiveWindow()) {
         refresh();
     }
+    // The user comes back to the window, maybe after plugging in a drive.
+    if (event->type() == QEvent::WindowActivate && watched == &_window) {
+        refreshInstallations();
+    }
     return false;
+}
+
+void WindowMenus::refreshInstallations() {
+    if (_target) {
+        _target->judgeInstallationsAgain();
+    }
+    refresh();
 }
 
 void WindowMenus::installFiles() {
@@ -204,6 +220,15 @@ void WindowMenus::paste() {
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     }
+}
+
+void WindowMenus::help() {
+    if (_helpWindow == nullptr) {
+        _helpWindow = new HelpWindow(&_window);
+    }
+    _helpWindow->show();
+    _helpWindow->raise();
+    _helpWindow->activateWindow();
 }
 
 void WindowMenus::about() {

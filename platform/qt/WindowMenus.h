@@ -16,10 +16,10 @@ namespace quorvane {
 
 class QtTableView;
 
-// The window's menu bar (File, Edit, Help) and the same actions in a context menu on the rows, with their
-// shortcuts. Each action goes to the target, which decides on the selected row; an action the target
-// would refuse is greyed out, looked at again whenever a menu opens, the selection moves or a shortcut is
-// pressed. File dialogs and the clipboard hand over paths as the file system's bytes.
+// The window's menu bar (File, Edit, View, Help) and the same actions in a context menu on the rows, with
+// their shortcuts and mnemonics. Each action goes to the target, which decides on the selected row; an action
+// the target would refuse is greyed out, looked at again whenever a menu opens, the selection moves or a
+// shortcut is pressed. File dialogs and the clipboard hand over paths as the file system's bytes.
 class WindowMenus : public QObject {
 public:
     WindowMenus(QWidget& window, QtTableView& table);
@@ -51,6 +51,8 @@ private:
     void undoLastUpdate();
     void quit();
     void paste();
+    void refreshInstallations();
+    void help();
     void about();
     void activateRow();
     void popUpContextMenu(const QPoint& viewportPosition, bool atCurrentRow);
@@ -67,6 +69,7 @@ private:
     QAction* _showInFileManager = nullptr;
     QAction* _undoLastUpdate = nullptr;
     QAction* _paste = nullptr;
+    QWidget* _helpWindow = nullptr; // made when first asked for, owned by the window
 };
 
 } // namespace quorvane

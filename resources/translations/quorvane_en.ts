@@ -35,10 +35,10 @@
         </translation>
     </message>
     <message numerus="yes">
-        <source>%d items are waiting: choose an installation and press Return.</source>
+        <source>%d items are waiting (%@): choose an installation and press Return.</source>
         <translation>
-            <numerusform>%d item is waiting: choose an installation and press Return.</numerusform>
-            <numerusform>%d items are waiting: choose an installation and press Return.</numerusform>
+            <numerusform>%d item is waiting (%@): choose an installation and press Return.</numerusform>
+            <numerusform>%d items are waiting (%@): choose an installation and press Return.</numerusform>
         </translation>
     </message>
     <message numerus="yes">

@@ -6,13 +6,17 @@
 #include "support/TemporaryFolder.h"
 #include "support/ZipBuilder.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QDragEnterEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -83,8 +87,7 @@ protected:
     std::unique_ptr<UpdaterApplication> updater;
 };
 
-TEST_F(UpdaterApplicationTest,
-       StartsWithTheSavedInstallationsAndInstallsADroppedFolderAndArchive) {
+TEST_F(UpdaterApplicationTest, StartsWithTheSavedInstallationsAndInstallsADroppedFolderAndArchive) {
     EXPECT_TRUE(updater->mainWindow().widget().isVisible());
     ASSERT_EQ(table().model()->rowCount(), 2);
     EXPECT_EQ(table().model()->index(1, 1).data().toString().toStdString(), damaged + "\nNot version 1.29.");
@@ -101,6 +104,8 @@ TEST_F(UpdaterApplicationTest,
     waitUntil([&] { return visibleSheet() != nullptr && visibleSheet()->text().startsWith("Application"); });
     ASSERT_NE(visibleSheet(), nullptr);
     EXPECT_EQ(visibleSheet()->text().toStdString(), "Application files updated successfully");
+    auto* bar = updater->mainWindow().widget().findChild<QProgressBar*>();
+    EXPECT_EQ(bar->value(), bar->maximum()) << "full while the report is open";
     EXPECT_EQ(readFile(valid + "/Art/tree.png"), "new tree");
     EXPECT_EQ(readFile(valid + "/Text/story.txt"), "once upon");
     press(visibleSheet(), "OK");
@@ -121,6 +126,19 @@ TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
     EXPECT_EQ(window.focusWidget(), &table());
     QTest::keyClick(&table(), Qt::Key_Down);
     EXPECT_EQ(table().selectedRow(), 1) << "Down from the row selected at start";
+    QTest::keyClick(&table(), Qt::Key_Home);
+    EXPECT_EQ(table().selectedRow(), 0);
+    QTest::keyClick(&table(), Qt::Key_End);
+    EXPECT_EQ(table().selectedRow(), 1);
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&table(), Qt::Key_F1);
+    auto* help = window.findChild<QTextBrowser*>();
+    ASSERT_TRUE(help && help->isVisible());
+    EXPECT_TRUE(help->toPlainText().contains("From a terminal")) << "the README's sections";
+    QApplication::setActiveWindow(help); // offscreen, a window shown is not made active by itself
+    QTest::keyClick(help, Qt::Key_Escape);
+    EXPECT_FALSE(help->isVisible()) << "Escape closes it";
 
     const std::string update = "Are you sure you want to update Quorvane?";
     const QKeyCombination paste = Qt::CTRL | Qt::Key_V;
@@ -162,26 +180,55 @@ TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
     press(openSheet(), "OK"); // the report
     EXPECT_EQ(readFile(valid + "/Art/tree.png"), "tree");
     EXPECT_EQ(table().model()->rowCount(), 2) << "Cancel kept the row";
+
+    // F5, and coming back to the window, look again for the installations that were not found.
+    InstallationList& list = updater->controller().installations();
+    list.restoreSaved(Paths{folder / "drive/A", folder / "drive/B"});
+    folder.makeInstallation("drive/A");
+    QApplication::setActiveWindow(nullptr), QApplication::setActiveWindow(&window);
+    EXPECT_EQ(list.validCount(), 2u) << "the window activated again";
+    folder.makeInstallation("drive/B");
+    QTest::keyClick(&table(), Qt::Key_F5);
+    EXPECT_EQ(list.validCount(), 3u) << "F5";
 }
 
-// The window's own Cancel button: enabled while an update runs (here its extraction tool never ends),
-// it stops the update, which reports itself cancelled.
-TEST_F(UpdaterApplicationTest, TheCancelButtonStopsARunningUpdate) {
+// The keyboard alone stops an update (here its extraction tool never ends): Tab goes from the rows to the
+// Cancel button, Escape presses it from anywhere in the window; a screen reader hears the status change
+// and the bar move (their accessible names and values), and the status reads as cancelled at the end.
+TEST_F(UpdaterApplicationTest, TheKeyboardStopsARunningUpdateAndAScreenReaderFollowsIt) {
     start(folder.writeFile("tools/jar", "#!/bin/sh\nexec sleep 60\n"));
     ::chmod((folder / "tools/jar").c_str(), 0755);
     ZipBuilder().add("Pack/Art/tree.png", "tree").writeTo(folder.makeFolder("home/Downloads") + "/Pack.zip");
-    auto* cancel = updater->mainWindow().widget().findChild<QPushButton*>("cancelButton");
-    ASSERT_NE(cancel, nullptr);
-    EXPECT_FALSE(cancel->isEnabled());
-    ASSERT_TRUE(dragAndDrop(Paths{folder / "home/Downloads/Pack.zip"}, rowMiddle(0)));
-    press(openSheet(), "OK");
-    ASSERT_TRUE(cancel->isEnabled());
-    cancel->click();
-    EXPECT_FALSE(cancel->isEnabled());
-    ASSERT_NE(openSheet(), nullptr);
-    EXPECT_EQ(visibleSheet()->text().toStdString(), "Update cancelled");
-    EXPECT_FALSE(exists(valid + "/Art/tree.png"));
-    press(visibleSheet(), "OK");
+    QWidget& window = updater->mainWindow().widget();
+    auto* cancel = window.findChild<QPushButton*>("cancelButton");
+    QAccessibleInterface* status =
+        QAccessible::queryAccessibleInterface(window.findChild<QLabel*>("activityLabel"));
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(window.findChild<QProgressBar*>());
+    ASSERT_TRUE(cancel && status && bar && bar->valueInterface());
+    for (const bool tab : {true, false}) {
+        SCOPED_TRACE(tab ? "Tab, then Space on Cancel" : "Escape");
+        ASSERT_TRUE(dragAndDrop(Paths{folder / "home/Downloads/Pack.zip"}, rowMiddle(0)));
+        QTest::keyClick(openSheet(), Qt::Key_Return);
+        ASSERT_TRUE(waitUntil([&] { return cancel->isEnabled(); }));
+        QApplication::setActiveWindow(&window);
+        table().setFocus();
+        QTest::keyClick(&table(), tab ? Qt::Key_Tab : Qt::Key_Escape);
+        if (tab) {
+            EXPECT_EQ(window.focusWidget(), cancel);
+            QTest::keyClick(cancel, Qt::Key_Space);
+        }
+        EXPECT_FALSE(cancel->isEnabled());
+        ASSERT_NE(openSheet(), nullptr);
+        EXPECT_EQ(visibleSheet()->text().toStdString(), "Update cancelled");
+        EXPECT_EQ(window.focusWidget(), &table()) << "the keyboard is back on the rows";
+        EXPECT_EQ(status->text(QAccessible::Name) + "|" + bar->text(QAccessible::Name),
+                  "Update cancelled|Update progress");
+        EXPECT_LT(bar->valueInterface()->currentValue().toInt(),
+                  bar->valueInterface()->maximumValue().toInt())
+            << "not full: the update stopped before its end";
+        EXPECT_FALSE(exists(valid + "/Art/tree.png"));
+        press(visibleSheet(), "OK");
+    }
 }
 
 } // namespace

@@ -58,7 +58,7 @@ TEST(UpdateCoordinator, OkInstallsEveryItemAndTheWindowShowsTheEnd) {
               "Application files updated successfully|2 files added\n0 previous files backed up\n0 duplicate "
               "files ignored.|-");
     EXPECT_EQ(h.coordinator().lastRun()->progressMaxValue(), 6) << "each dropped folder and its entries";
-    EXPECT_EQ(h.view.progress, std::make_pair(0.0, 6.0));
+    EXPECT_EQ(h.view.progress, std::make_pair(6.0, 6.0)) << "full, not emptied, while the report is open";
     EXPECT_EQ(h.view.shown, "Installing:|Complete");
     EXPECT_FALSE(h.view.cancelEnabled);
 }
@@ -94,14 +94,15 @@ TEST(UpdateCoordinator, AnInstallationUpdatedElsewhereIsNotUpdatedTooUntilThatEn
     EXPECT_EQ(InstallationLock(h.valid1).state(), InstallationLock::State::held) << "let go at the end";
 }
 
-// Stopping a run from the window: Cancel, with Put Back on its report (OK keeps what was done); and
-// closing the window, which asks first and closes once the run has stopped.
+// Stopping a run from the window: Cancel, with Put Back on its report (OK keeps what was done); closing the
+// window, which asks once and closes once the run has stopped; and that question left open, which the
+// run's end closes: the report shows and the window stays.
 TEST(UpdateCoordinator, CancelOffersPutBackAndClosingAsksFirst) {
-    for (const auto answer : {SheetAnswer::furtherAction, SheetAnswer::ok, SheetAnswer::cancel}) {
-        const bool closing = answer == SheetAnswer::cancel;
-        SCOPED_TRACE(closing                     ? "closing the window"
-                     : answer == SheetAnswer::ok ? "Cancel, then OK"
-                                                 : "Put Back");
+    enum Way { putBack, keep, quit, quitLeftOpen };
+    for (const Way way : {putBack, keep, quit, quitLeftOpen}) {
+        const bool closing = way == quit;
+        const char* names[] = {"Put Back", "Cancel, then OK", "closing the window", "question left open"};
+        SCOPED_TRACE(names[way]);
         PausingFileManager fileManager(2);
         WindowHarness::Options options;
         options.fileManager = &fileManager;
@@ -113,30 +114,37 @@ TEST(UpdateCoordinator, CancelOffersPutBackAndClosingAsksFirst) {
         h.view.answer(SheetAnswer::ok);
         ASSERT_TRUE(fileManager.waitForPause());
         EXPECT_TRUE(h.view.cancelEnabled && h.coordinator().updating());
-        if (closing) {
-            h.view.closeWindow();
+        if (way >= quit) {
+            h.view.closeWindow(), h.view.closeWindow();
             EXPECT_FALSE(h.view.closed);
+            EXPECT_EQ(h.view.sheets.size(), 1u) << "asked once";
             EXPECT_EQ(h.view.sheets.back().title, "An update is running. Stop it and quit?");
-            h.view.answer(SheetAnswer::ok);
+            if (closing) {
+                h.view.answer(SheetAnswer::ok);
+            }
         } else {
             h.coordinator().cancel();
         }
-        EXPECT_FALSE(h.view.cancelEnabled);
+        EXPECT_EQ(h.view.cancelEnabled, way == quitLeftOpen);
         fileManager.resume();
         ASSERT_TRUE(waitUntil([&] { return !h.coordinator().busy(); }));
-        EXPECT_EQ(std::make_pair(h.view.closed, h.view.sheets.empty()), std::make_pair(closing, closing))
-            << "closed, the window shows no report";
-        if (closing) {
+        EXPECT_EQ(std::make_pair(h.view.closed, h.view.sheets.size()),
+                  std::make_pair(closing, std::size_t{closing ? 0u : 1u}))
+            << "closed, the window shows no report; else the report alone";
+        if (way >= quit) {
+            EXPECT_TRUE(closing || h.view.sheets[0].title == "Application files updated successfully");
             continue;
         }
         EXPECT_EQ(h.view.sheets.back().title + "|" + h.view.sheets.back().furtherAction.value_or("-"),
                   "Update cancelled|Put Back");
-        h.view.answer(answer);
-        EXPECT_EQ(h.coordinator().busy(), answer != SheetAnswer::ok) << "putting back is a job";
+        EXPECT_EQ(h.view.shown, "Update cancelled|") << "not \"Installing: Complete\"";
+        EXPECT_GT(h.view.progress.first, 0) << "the bar stays where the update stopped";
+        h.view.answer(way == putBack ? SheetAnswer::furtherAction : SheetAnswer::ok);
+        EXPECT_EQ(h.coordinator().busy(), way == putBack) << "putting back is a job";
         ASSERT_TRUE(waitUntil([&] { return !h.coordinator().busy(); }));
         EXPECT_EQ(h.view.sheets.empty() ? "" : h.view.sheets.back().title,
-                  answer == SheetAnswer::ok ? "" : "The update was undone");
-        EXPECT_EQ(treeListing(h.valid1) == before, answer != SheetAnswer::ok);
+                  way == putBack ? "The update was undone" : "");
+        EXPECT_EQ(treeListing(h.valid1) == before, way == putBack);
     }
 }
 

@@ -130,11 +130,12 @@ TEST(WindowController, ItemsTheProgramWasStartedWithWaitForAnInstallation) {
         h.view.selected = 2;
         h.controller().offerWaitingItems(Paths{h.addon, h.readme});
         if (several) {
-            EXPECT_EQ(h.view.waitingLine, "2 items are waiting: choose an installation and press Return.");
+            EXPECT_EQ(h.view.waitingLine,
+                      "2 items are waiting (addon, readme.txt): choose an installation and press Return.");
             EXPECT_TRUE(h.view.sheets.empty());
-            EXPECT_TRUE(h.controller().activateSelectedRow())
-                << "they wait, though the damaged row takes none";
-            EXPECT_TRUE(h.view.sheets.empty());
+            EXPECT_TRUE(h.controller().activateSelectedRow()) << "the damaged row takes none, and says why";
+            EXPECT_EQ(h.view.sheet(), "Nothing can be installed in " + h.damaged + "|Not version 1.29.");
+            h.view.answer(SheetAnswer::ok);
             h.view.selected = 1;
             EXPECT_TRUE(h.controller().activateSelectedRow());
         }
@@ -144,6 +145,39 @@ TEST(WindowController, ItemsTheProgramWasStartedWithWaitForAnInstallation) {
         EXPECT_EQ(h.view.waitingLine, "");
         EXPECT_FALSE(h.controller().activateSelectedRow()) << "nothing waits any more";
     }
+}
+
+// A folder that holds no installation is not listed and a sheet says why, offering the installations one
+// level below it; Return on a row whose drive is not connected says why, and takes the items once it is back.
+TEST(WindowController, WhatTakesNothingSaysWhy) {
+    Listed h;
+    const std::string games = h.folder.makeFolder("home/Games"),
+                      b = h.folder.makeInstallation("home/Games/B"),
+                      a = h.folder.makeInstallation("home/Games/A", ""), absent = h.folder / "drive/Quorvane";
+    h.folder.makeFolder("home/Games/Saves");
+    const std::string no = " is not a Quorvane installation: it has no Quorvane application.";
+    const std::pair<std::string, std::string> cases[] = {
+        {h.folder.makeFolder("home/plain"), "plain" + no},
+        {games, "Games" + no + "\n\nIt holds installations: A, B. Add them to the list?"},
+    };
+    for (const auto& [folder, message] : cases) {
+        EXPECT_FALSE(h.controller().addInstallation(folder));
+        EXPECT_EQ(h.view.sheet(), "This folder is not an installation|" + message);
+        h.view.answer(SheetAnswer::ok);
+    }
+    h.list().restoreSaved(Paths{absent});
+    EXPECT_EQ(h.rowPaths(), (Paths{h.valid1, h.valid2, b, h.damaged, a, absent})) << "Add took A and B";
+
+    h.controller().offerWaitingItems(Paths{h.addon});
+    h.view.selected = 5;
+    EXPECT_TRUE(h.controller().activateSelectedRow());
+    EXPECT_EQ(h.view.sheet(),
+              "Nothing can be installed in " + absent + "|Not found. Is its drive connected?");
+    h.view.answer(SheetAnswer::ok);
+    h.folder.makeInstallation("drive/Quorvane");
+    EXPECT_TRUE(h.controller().activateSelectedRow());
+    EXPECT_EQ(h.view.selected, 3) << "its row moved up among the valid ones";
+    EXPECT_EQ(h.view.sheets.back().message, "Click OK to update " + absent + " using:\n\naddon");
 }
 
 } // namespace

@@ -46,8 +46,9 @@ TEST(Localizer, GivesThePluralFormsOfTheBuiltInEnglishTable) {
               "1 file added\n2 previous files backed up\n1 duplicate file ignored.");
     EXPECT_EQ(localizer.message("\n%d files could not be installed.", {1}),
               "\n1 file could not be installed.");
-    EXPECT_EQ(localizer.message("%d items are waiting: choose an installation and press Return.", {1}),
-              "1 item is waiting: choose an installation and press Return.");
+    EXPECT_EQ(
+        localizer.message("%d items are waiting (%@): choose an installation and press Return.", {1, "a"}),
+        "1 item is waiting (a): choose an installation and press Return.");
     QCoreApplication::removeTranslator(&translator);
 }
 

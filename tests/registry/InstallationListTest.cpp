@@ -5,6 +5,7 @@
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
 #include "platform/Preferences.h"
+#include "registry/AbsentInstallationWatch.h"
 #include "registry/InstallationSearch.h"
 #include "support/EventLoopWait.h"
 #include "support/LocateStandIn.h"
@@ -213,6 +214,22 @@ TEST(InstallationList, JudgingAgainNoticesAnotherFolderAndMovesTheRow) {
     EXPECT_EQ(l.list.judgeAgain(first).status, Status::versionFileMissing);
     EXPECT_EQ(l.rowPaths(), (Paths{second, first, bad})) << "the first damaged row";
     EXPECT_EQ(l.list.validCount(), 1u);
+}
+
+// An installation that was not found is judged again once its folder appears, however many of the folders
+// above it were missing: the watch moves down to each folder as it appears.
+TEST(AbsentInstallationWatch, AnAbsentInstallationIsBackOnceItsFolderAppears) {
+    Listing l;
+    AbsentInstallationWatch watch(l.list, l.fileManager);
+    const std::string drive = l.folder / "media/drive", installation = l.folder.makeInstallation("Quorvane");
+    l.list.restoreSaved(Paths{drive + "/Quorvane"});
+    EXPECT_EQ(watch.watchedFolders(), QStringList{QString::fromStdString(l.folder.path())});
+    l.folder.makeFolder("media/drive");
+    ASSERT_TRUE(
+        waitUntil([&] { return watch.watchedFolders() == QStringList{QString::fromStdString(drive)}; }));
+    std::filesystem::rename(installation, drive + "/Quorvane"); // the drive is mounted
+    ASSERT_TRUE(waitUntil([&] { return l.list.validCount() == 1; }));
+    EXPECT_TRUE(watch.watchedFolders().isEmpty());
 }
 
 } // namespace

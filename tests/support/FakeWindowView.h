@@ -15,6 +15,7 @@ struct FakeWindowView : WindowView {
     }
     void setCancelEnabled(bool enabled) override { cancelEnabled = enabled; }
     void openSheet(Sheet sheet) override { sheets.push_back(std::move(sheet)); }
+    void closeSheet() override { answer(sheets.back().cancelButton ? SheetAnswer::cancel : SheetAnswer::ok); }
     void closeWindow() override { closed = !mayClose || mayClose(); }
     int selectedRow() const override { return selected; }
     void selectRow(int row) override { selected = row; }
