@@ -3,6 +3,7 @@
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
 #include "platform/MessageFormat.h"
+#include "platform/PathInFolder.h"
 #include "platform/PathUtilities.h"
 #include "platform/SystemError.h"
 
@@ -32,6 +33,8 @@ bool staysInside(const std::string& relativePath) {
 UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fileManager,
                                     const Localizer& localizer) {
     const auto localized = [&](const char* key) { return localizer.text(key); };
+    // Below the installation, its backup folder included, no link is followed.
+    const PathInFolder::KeepFoldersOpen keepFolders(record.installation());
     Result result;
     const auto& items = record.items();
     for (auto it = items.rbegin(); it != items.rend(); ++it) {
