@@ -36,8 +36,8 @@ bool unreachable(const PathInFolder& at) {
 
 // Makes a call at the path's folder; should that folder have been removed since it was opened, once more
 // where the path leads now, which may be a folder made there since.
-template <typename Call> auto atPath(const std::string& path, Call call) {
-    PathInFolder at(path);
+template <typename Call> auto atPath(const std::string& path, PathInFolder::Use use, Call call) {
+    PathInFolder at(path, use);
     auto result = unreachable(at) ? -1 : call(at.folder(), at.name());
     if (result < 0 && errno == ENOENT && at.folderWasRemoved()) {
         result = unreachable(at) ? -1 : call(at.folder(), at.name());
@@ -45,10 +45,10 @@ template <typename Call> auto atPath(const std::string& path, Call call) {
     return result;
 }
 
-// The same for a call on two paths.
+// The same for a call that changes what is at two paths.
 template <typename Call> int atPaths(const std::string& path1, const std::string& path2, Call call) {
-    PathInFolder at1(path1);
-    PathInFolder at2(path2);
+    PathInFolder at1(path1, PathInFolder::Use::change);
+    PathInFolder at2(path2, PathInFolder::Use::change);
     const auto attempt = [&] {
         return unreachable(at1) || unreachable(at2)
                    ? -1
@@ -97,7 +97,7 @@ DirPtr openFolderAtPath(const std::string& path) {
 
 // The file, link or tree at the path deleted, nothing followed through a link.
 bool removeTreeAt(const std::string& path) {
-    PathInFolder at(path);
+    PathInFolder at(path, PathInFolder::Use::change);
     if (unreachable(at)) {
         return false;
     }
@@ -172,7 +172,8 @@ std::optional<std::string> FileManager::resolvedPath(const std::string& path) co
 
 bool FileManager::createFolder(const std::string& path) {
     return !path.empty() &&
-           (atPath(path, [](int folder, const char* name) { return ::mkdirat(folder, name, 0777); }) == 0 ||
+           (atPath(path, PathInFolder::Use::change,
+                   [](int folder, const char* name) { return ::mkdirat(folder, name, 0777); }) == 0 ||
             _failed());
 }
 
@@ -215,8 +216,8 @@ bool FileManager::copyPath(const std::string& from, const std::string& to, CopyO
     bool created = false;
     TreeCopy copy({&_reflinkLock, &_devicesWithoutReflink}, static_cast<mode_t>(_creationMask),
                   outcome ? outcome->stopRequested : nullptr, outcome && outcome->nameWhenWhole);
-    PathInFolder source(from);
-    PathInFolder destination(to);
+    PathInFolder source(from, PathInFolder::Use::change); // an old file copied into the backup
+    PathInFolder destination(to, PathInFolder::Use::change);
     if (unreachable(source) || unreachable(destination)) {
         return _failed();
     }
@@ -397,7 +398,7 @@ std::optional<std::string> FileManager::readFileHead(const std::string& path, st
     if (path.empty()) {
         return std::nullopt;
     }
-    FdCloser fd{atPath(path, [](int folder, const char* name) {
+    FdCloser fd{atPath(path, PathInFolder::Use::look, [](int folder, const char* name) {
         return ::openat(folder, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     })};
     struct stat st {};

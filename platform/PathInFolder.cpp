@@ -170,13 +170,14 @@ struct ThreadFolders {
     }
     // The folder at or below the root, opened from the root without following links; -1 and errno when it
     // cannot be. Always from the root, never from a folder kept beneath it: one that another program moved
-    // out of the installation since it was opened leads nowhere new.
-    int folderBelowRoot(std::string_view folder) {
+    // out of the installation since it was opened leads nowhere new. Kept for later looks unless *owned is
+    // given: it is then set when the caller is to close the descriptor.
+    int folderBelowRoot(std::string_view folder, bool* owned) {
         for (bool again = false;; again = true) {
             if (folder.size() == root.size()) {
                 return rootFolder();
             }
-            if (const int fd = find(folder); fd >= 0) {
+            if (const int fd = owned ? -1 : find(folder); fd >= 0) {
                 return fd;
             }
             const int base = rootFolder();
@@ -185,7 +186,7 @@ struct ThreadFolders {
             }
             const int fd = openFolderBeneath(base, folder.substr(root.size() + 1), LinksOnTheWay::refuse);
             if (fd >= 0) {
-                keep(folder, fd);
+                owned ? void(*owned = true) : keep(folder, fd);
                 return fd;
             }
             // The root deleted by another program: looked up again by its path, once.
@@ -201,7 +202,8 @@ thread_local ThreadFolders threadFolders;
 
 } // namespace
 
-PathInFolder::PathInFolder(const std::string& path) : _path(path), _folder(AT_FDCWD), _name(path.c_str()) {
+PathInFolder::PathInFolder(const std::string& path, Use use)
+    : _path(path), _use(use), _folder(AT_FDCWD), _name(path.c_str()) {
     ++threadFolders.locationsInUse;
     _locate();
 }
@@ -240,7 +242,9 @@ void PathInFolder::_locate() {
         if (isDotOrEmpty(last) || !isPlainBelow(below)) {
             errno = EXDEV;
         } else {
-            fd = kept.folderBelowRoot(folder);
+            bool owned = false;
+            fd = kept.folderBelowRoot(folder, _use == Use::change ? &owned : nullptr);
+            _ownFolder = owned ? fd : -1;
         }
         if (fd < 0) {
             _error = errno != 0 ? errno : EIO;

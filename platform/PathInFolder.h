@@ -44,7 +44,12 @@ public:
         std::string _outerRoot;
     };
 
-    explicit PathInFolder(const std::string& path);
+    // What the location is for. A look may go through a folder kept open. A change below the root goes
+    // through its folder opened from the root at that moment, never through one kept open: a folder that
+    // another program moved out of the installation since it was kept is never written in, nor taken from.
+    enum class Use { look, change };
+
+    explicit PathInFolder(const std::string& path, Use use = Use::look);
     ~PathInFolder();
     PathInFolder(const PathInFolder&) = delete;
     PathInFolder& operator=(const PathInFolder&) = delete;
@@ -69,10 +74,11 @@ private:
     void _closeOwnFolder();
 
     const std::string& _path;
+    const Use _use;
     int _folder;
     const char* _name;
     int _error = 0;
-    // A folder opened for this location alone, without a KeepFoldersOpen; closed with it.
+    // A folder opened for this location alone (for a change, or without a KeepFoldersOpen); closed with it.
     int _ownFolder = -1;
 };
 

@@ -11,10 +11,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder of the installation swapped for a link to a folder outside by another program, while a run goes
-// (the folder deleted) or before its undo (the folder moved out): nothing outside is written, moved or
-// removed through the link, and each entry the link stands in the way of is reported, as not installed or
-// left alone.
+// A folder of the installation moved out of it by another program, and a link to the folder outside put in
+// its place, while a run goes or before its undo: nothing outside is written, moved or removed, neither
+// through the link nor in the folder moved out, and each entry the link stands in the way of is reported,
+// as not installed or left alone.
 TEST(Confinement, AFolderSwappedForALinkIsNeverWrittenThrough) {
     struct Case { const char* name; int pauseAtCopy, installed, failed; std::size_t leftAlone; };
     const Case cases[] = {
@@ -37,9 +37,8 @@ TEST(Confinement, AFolderSwappedForALinkIsNeverWrittenThrough) {
                    readFile(f / "outside/Maps/own.map");
         };
         std::string outside;
-        const auto swap = [&](bool moveOut) {
-            moveOut ? fs::rename(game + "/Art/Maps", f / "outside/Maps")
-                    : (void)fs::remove_all(game + "/Art/Maps");
+        const auto swap = [&] {
+            fs::rename(game + "/Art/Maps", f / "outside/Maps");
             fs::create_directory_symlink(f / "outside", game + "/Art/Maps");
             outside = outsideNow();
         };
@@ -47,13 +46,13 @@ TEST(Confinement, AFolderSwappedForALinkIsNeverWrittenThrough) {
         run.start();
         if (c.pauseAtCopy > 0) {
             ASSERT_TRUE(files.waitForPause());
-            swap(false);
+            swap();
             files.resume();
         }
         ASSERT_TRUE(waitUntil([&] { return !harness.reports.empty(); }));
         harness.records.waitUntilKept();
         if (c.pauseAtCopy == 0) {
-            swap(true);
+            swap();
         }
         const UpdateUndo::Result undone = UpdateUndo::undo(run.record(), files, Localizer());
 
