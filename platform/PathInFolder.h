@@ -11,14 +11,14 @@ namespace quorvane {
 // then opened a few parts at a time, as a call on the whole path would find it.
 //
 // A KeepFoldersOpen may give the thread a root, the installation a job works in: every folder at or below
-// the root is opened from the root (or the nearest folder kept open beneath it) without following a link,
-// so that nothing at a path below the root ever reaches outside it. A link met where a folder is expected
-// fails the location with ELOOP (error()). The root itself is opened by its path, links and all: those
-// are the user's. Elsewhere a descriptor is opened by the folder's full path, resolved as a call on the
-// path would resolve it then. Either way it afterwards keeps to that folder: a link put in its place later
-// is never followed through it, and a folder renamed by another program is still written where it went.
-// That is why folders are kept only for a stretch of work such as an update run, which owns the folders it
-// writes in, never for the program's life.
+// the root is opened from the root without following a link, so that nothing at a path below the root
+// ever reaches outside it. A link met where a folder is expected fails the location with ELOOP (error()).
+// The root itself is opened by its path, links and all: those are the user's. Elsewhere a descriptor is
+// opened by the folder's full path, resolved as a call on the path would resolve it then. Either way it
+// afterwards keeps to that folder: a link put in its place later is never followed through it, and a
+// folder renamed by another program is still looked at where it went; below the root, though, only looked
+// at (Use::change). Folders are kept only for a stretch of work such as an update run, which owns the
+// folders it writes in, never for the program's life.
 //
 // A folder that the file services move or delete is forgotten on every thread (forgetFolder). One deleted
 // by anything else is noticed when a call through its descriptor finds no entry (folderWasRemoved), and is

@@ -90,28 +90,27 @@ TEST(Confinement, TreesDeeperThanAPathAreUpdatedBackedUpAndUndone) {
     RunHarness harness;
     TemporaryFolder& f = harness.folder;
     const std::string game = f.makeInstallation("home/game");
-    const auto contents = [&](const std::string& base) {
-        const DeepFolder deep(base);
-        return readFile(deep / "a.txt") + " " + readFile(deep / "b.txt") + " " + readFile(deep / "c.txt");
-    };
-    const auto write = [&](const std::string& drop, const Pairs& files) {
-        const DeepFolder deep(f.makeFolder(drop + "/Art"));
+    // Writes the files in the deepest folder below base; answers what a.txt, b.txt and c.txt hold there.
+    const auto deep = [](const std::string& base, const Pairs& files = {}) {
+        const DeepFolder folder(base);
         for (const auto& [name, text] : files) {
-            std::ofstream(deep / name.c_str()) << text;
+            std::ofstream(folder / name.c_str()) << text;
         }
+        return readFile(folder / "a.txt") + " " + readFile(folder / "b.txt") + " " +
+               readFile(folder / "c.txt");
     };
-    write("drop", {{"a.txt", "a"}, {"b.txt", "b"}});
-    write("drop2", {{"a.txt", "a2"}, {"b.txt", "b2"}, {"c.txt", "c"}});
+    deep(f.makeFolder("drop/Art"), {{"a.txt", "a"}, {"b.txt", "b"}});
+    deep(f.makeFolder("drop2/Art"), {{"a.txt", "a2"}, {"b.txt", "b2"}, {"c.txt", "c"}});
     EXPECT_EQ(countsOf(harness.runUpdate(game, {f / "drop/Art"})), (Counts{.added = 31}));
     harness.clock.advance(std::chrono::seconds(1));
     const UpdateRun& update = harness.runUpdate(game, {f / "drop2/Art"});
     EXPECT_EQ(countsOf(update), (Counts{.added = 3, .replaced = 2}));
-    EXPECT_EQ(contents(game + "/Art"), "a2 b2 c");
-    EXPECT_EQ(contents(game + "/BackupFiles/20070102_090504/Art"), "a b <missing>");
+    EXPECT_EQ(deep(game + "/Art"), "a2 b2 c");
+    EXPECT_EQ(deep(game + "/BackupFiles/20070102_090504/Art"), "a b <missing>");
     const UpdateUndo::Result undone = UpdateUndo::undo(update.record(), harness.files, Localizer());
     EXPECT_EQ(std::make_tuple(undone.removed, undone.restored, undone.leftAlone.size()),
               std::make_tuple(1u, 2u, 0u));
-    EXPECT_EQ(contents(game + "/Art"), "a b <missing>");
+    EXPECT_EQ(deep(game + "/Art"), "a b <missing>");
     EXPECT_FALSE(exists(game + "/BackupFiles/20070102_090504"));
 }
 
