@@ -39,7 +39,7 @@ TEST(Confinement, AFolderSwappedForALinkIsNeverWrittenThrough) {
         std::string outside;
         const auto swap = [&] {
             fs::rename(game + "/Art/Maps", f / "outside/Maps");
-            fs::create_directory_symlink(f / "outside", game + "/Art/Maps");
+            fs::create_directory_symlink(f / "outside/Maps", game + "/Art/Maps");
             outside = outsideNow();
         };
         UpdateRun& run = harness.makeRun(game, {f / "drop/Art"});
