@@ -1,5 +1,6 @@
 #include "platform/FolderWalk.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>

@@ -16,9 +16,9 @@ namespace quorvane {
 // The root itself is opened by its path, links and all: those are the user's. Elsewhere a descriptor is
 // opened by the folder's full path, resolved as a call on the path would resolve it then. Either way it
 // afterwards keeps to that folder: a link put in its place later is never followed through it, and a
-// folder renamed by another program is still looked at where it went; below the root, though, only looked
-// at (Use::change). Folders are kept only for a stretch of work such as an update run, which owns the
-// folders it writes in, never for the program's life.
+// folder renamed by another program is still found where it went, by looks; below the root a change never
+// goes through a kept folder (Use). Folders are kept only for a stretch of work such as an update run,
+// which owns the folders it writes in, never for the program's life.
 //
 // A folder that the file services move or delete is forgotten on every thread (forgetFolder). One deleted
 // by anything else is noticed when a call through its descriptor finds no entry (folderWasRemoved), and is
