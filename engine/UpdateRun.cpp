@@ -69,7 +69,8 @@ void UpdateRun::start() {
     _worker = std::make_unique<WorkerThread>();
     _worker->post([this] {
         // The folders the pass works in stay open while it lasts: each file costs a look-up of its name.
-        const PathInFolder::KeepFoldersOpen keepFolders;
+        // Below the installation no link is followed, whatever is put in a folder's place meanwhile.
+        const PathInFolder::KeepFoldersOpen keepFolders(_targetPath);
         for (const std::string& path : _updateFiles) {
             // An item never installed (the whole disk, say) is not walked.
             if (_walkGuard.refusalOf(path) == WalkGuard::Refusal::none) {
@@ -109,6 +110,7 @@ bool UpdateRun::_busy() const {
 }
 
 void UpdateRun::_lineUpAndInstall(std::vector<std::string>& items) {
+    const PathInFolder::KeepFoldersOpen keepFolders(_targetPath); // also for the contents of archives
     bool match = false;
     ++_installingPasses;
 
@@ -340,6 +342,7 @@ void UpdateRun::_finish() {
     if (std::exchange(_terminated, true)) {
         return;
     }
+    const PathInFolder::KeepFoldersOpen keepFolders(_targetPath); // also after a Cancel
     // The last status before the end is always shown, then the emptied bar.
     const std::optional<Status> last = _takeStatus();
     _progressValue = 0.0;

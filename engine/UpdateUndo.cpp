@@ -3,6 +3,7 @@
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
 #include "platform/MessageFormat.h"
+#include "platform/PathInFolder.h"
 #include "platform/PathUtilities.h"
 #include "platform/SystemError.h"
 
@@ -11,6 +12,8 @@ namespace quorvane {
 UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fileManager,
                                     const Localizer& localizer) {
     const auto localized = [&](const char* key) { return localizer.text(key); };
+    // Below the installation, its backup folder included, no link is followed.
+    const PathInFolder::KeepFoldersOpen keepFolders(record.installation());
     Result result;
     const auto& items = record.items();
     // A record that names anything outside the installation and its backup folder is not acted on at all.

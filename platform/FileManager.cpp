@@ -25,24 +25,38 @@ namespace {
 
 using DirPtr = std::unique_ptr<FolderListing>;
 
+// A location that could not be found (a link below the root, say) answers as a failed call would.
+bool unreachable(const PathInFolder& at) {
+    if (at.error() != 0) {
+        errno = at.error();
+        return true;
+    }
+    return false;
+}
+
 // Makes a call at the path's folder; should that folder have been removed since it was opened, once more
-// on the whole path, which may lead to a folder made there since.
-template <typename Call> auto atPath(const std::string& path, Call call) {
-    PathInFolder at(path);
-    auto result = call(at.folder(), at.name());
+// where the path leads now, which may be a folder made there since.
+template <typename Call> auto atPath(const std::string& path, PathInFolder::Use use, Call call) {
+    PathInFolder at(path, use);
+    auto result = unreachable(at) ? -1 : call(at.folder(), at.name());
     if (result < 0 && errno == ENOENT && at.folderWasRemoved()) {
-        result = call(at.folder(), at.name());
+        result = unreachable(at) ? -1 : call(at.folder(), at.name());
     }
     return result;
 }
 
-// The same for a call on two paths.
+// The same for a call that changes what is at two paths.
 template <typename Call> int atPaths(const std::string& path1, const std::string& path2, Call call) {
-    PathInFolder at1(path1);
-    PathInFolder at2(path2);
-    int result = call(at1.folder(), at1.name(), at2.folder(), at2.name());
+    PathInFolder at1(path1, PathInFolder::Use::change);
+    PathInFolder at2(path2, PathInFolder::Use::change);
+    const auto attempt = [&] {
+        return unreachable(at1) || unreachable(at2)
+                   ? -1
+                   : call(at1.folder(), at1.name(), at2.folder(), at2.name());
+    };
+    int result = attempt();
     if (result < 0 && errno == ENOENT && (at1.folderWasRemoved() | at2.folderWasRemoved())) {
-        result = call(at1.folder(), at1.name(), at2.folder(), at2.name());
+        result = attempt();
     }
     return result;
 }
@@ -51,7 +65,7 @@ template <typename Call> int atPaths(const std::string& path1, const std::string
 // would have been a moment earlier; a change that follows the look checks again.
 int statAt(const std::string& path, struct stat* st, bool followLink) {
     const PathInFolder at(path);
-    return ::fstatat(at.folder(), at.name(), st, followLink ? 0 : AT_SYMLINK_NOFOLLOW);
+    return unreachable(at) ? -1 : ::fstatat(at.folder(), at.name(), st, followLink ? 0 : AT_SYMLINK_NOFOLLOW);
 }
 
 // The process's file creation mask, read without changing it; when it cannot be read, a mask that makes
@@ -74,11 +88,24 @@ unsigned creationMaskOfProcess() {
 // The folder at the path, a link to one followed, opened for listing.
 DirPtr openFolderAtPath(const std::string& path) {
     PathInFolder at(path);
-    DirPtr dir = FolderListing::openAt(at.folder(), at.name(), false);
-    if (!dir && errno == ENOENT && at.folderWasRemoved()) {
+    DirPtr dir = unreachable(at) ? nullptr : FolderListing::openAt(at.folder(), at.name(), false);
+    if (!dir && errno == ENOENT && at.folderWasRemoved() && !unreachable(at)) {
         dir = FolderListing::openAt(at.folder(), at.name(), false);
     }
     return dir;
+}
+
+// The file, link or tree at the path deleted, nothing followed through a link.
+bool removeTreeAt(const std::string& path) {
+    PathInFolder at(path, PathInFolder::Use::change);
+    if (unreachable(at)) {
+        return false;
+    }
+    bool removed = removeTree({at.folder(), at.name()});
+    if (!removed && errno == ENOENT && at.folderWasRemoved() && !unreachable(at)) {
+        removed = removeTree({at.folder(), at.name()});
+    }
+    return removed;
 }
 
 // The latest failure of a file operation on this thread.
@@ -145,7 +172,8 @@ std::optional<std::string> FileManager::resolvedPath(const std::string& path) co
 
 bool FileManager::createFolder(const std::string& path) {
     return !path.empty() &&
-           (atPath(path, [](int folder, const char* name) { return ::mkdirat(folder, name, 0777); }) == 0 ||
+           (atPath(path, PathInFolder::Use::change,
+                   [](int folder, const char* name) { return ::mkdirat(folder, name, 0777); }) == 0 ||
             _failed());
 }
 
@@ -153,7 +181,7 @@ bool FileManager::removeItem(const std::string& path) {
     if (path.empty()) {
         return false;
     }
-    const bool removed = removeTree(path);
+    const bool removed = removeTreeAt(path);
     const int error = errno;
     PathInFolder::forgetFolder(path);
     errno = error;
@@ -173,7 +201,9 @@ bool FileManager::movePath(const std::string& from, const std::string& to) {
             errno = EEXIST;
             return _failed();
         }
-        moved = ::rename(from.c_str(), to.c_str());
+        moved = atPaths(from, to, [](int fromFolder, const char* fromName, int toFolder, const char* toName) {
+            return ::renameat(fromFolder, fromName, toFolder, toName);
+        });
     }
     return _forgetMoved(from, to, moved == 0);
 }
@@ -186,12 +216,18 @@ bool FileManager::copyPath(const std::string& from, const std::string& to, CopyO
     bool created = false;
     TreeCopy copy({&_reflinkLock, &_devicesWithoutReflink}, static_cast<mode_t>(_creationMask),
                   outcome ? outcome->stopRequested : nullptr, outcome && outcome->nameWhenWhole);
-    PathInFolder source(from);
-    PathInFolder destination(to);
+    PathInFolder source(from, PathInFolder::Use::change); // an old file copied into the backup
+    PathInFolder destination(to, PathInFolder::Use::change);
+    if (unreachable(source) || unreachable(destination)) {
+        return _failed();
+    }
     bool copied = copy.copy({source.folder(), source.name()}, from,
                             {destination.folder(), destination.name()}, &created);
-    if (!copied && !created && copy.error() == ENOENT &&
-        (source.folderWasRemoved() | destination.folderWasRemoved())) {
+    // A file without a name cannot be made in a removed folder (EPERM): whatever the failure, once more.
+    if (!copied && !created && (source.folderWasRemoved() | destination.folderWasRemoved())) {
+        if (unreachable(source) || unreachable(destination)) {
+            return _failed();
+        }
         copied = copy.copy({source.folder(), source.name()}, from, {destination.folder(), destination.name()},
                            &created);
     }
@@ -205,7 +241,7 @@ bool FileManager::copyPath(const std::string& from, const std::string& to, CopyO
     }
     lastFailure = copy.error() != 0 ? copy.error() : EIO;
     if (created) {
-        removeTree(to);
+        removeTree({destination.folder(), destination.name()});
         PathInFolder::forgetFolder(to);
     }
     return false;
@@ -218,11 +254,14 @@ bool FileManager::contentsEqual(const std::string& path1, const std::string& pat
     PathInFolder at1(path1);
     PathInFolder at2(path2);
     errno = 0;
+    if (unreachable(at1) || unreachable(at2)) {
+        return false;
+    }
     if (equalEntries({at1.folder(), at1.name()}, {at2.folder(), at2.name()})) {
         return true;
     }
-    return errno == ENOENT && (at1.folderWasRemoved() | at2.folderWasRemoved()) &&
-           equalEntries({at1.folder(), at1.name()}, {at2.folder(), at2.name()});
+    return errno == ENOENT && (at1.folderWasRemoved() | at2.folderWasRemoved()) && !unreachable(at1) &&
+           !unreachable(at2) && equalEntries({at1.folder(), at1.name()}, {at2.folder(), at2.name()});
 }
 
 std::vector<std::string> FileManager::subpaths(const std::string& path) const {
@@ -316,7 +355,7 @@ std::optional<std::pair<std::uint64_t, std::uint64_t>> FileManager::identity(con
 
 std::optional<FileManager::EntryStamp> FileManager::entryStamp(const std::string& path) const {
     struct stat st {};
-    if (path.empty() || ::lstat(path.c_str(), &st) != 0) {
+    if (path.empty() || statAt(path, &st, false) != 0) {
         return std::nullopt;
     }
     return EntryStamp{static_cast<std::uint64_t>(st.st_size),
@@ -359,7 +398,7 @@ std::optional<std::string> FileManager::readFileHead(const std::string& path, st
     if (path.empty()) {
         return std::nullopt;
     }
-    FdCloser fd{atPath(path, [](int folder, const char* name) {
+    FdCloser fd{atPath(path, PathInFolder::Use::look, [](int folder, const char* name) {
         return ::openat(folder, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     })};
     struct stat st {};

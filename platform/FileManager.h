@@ -13,7 +13,9 @@ namespace quorvane {
 // answers no. Relative paths resolve against the process's working directory.
 // The operations are virtual so that tests can put failures in front of them. One manager may serve
 // several threads at once. While a PathInFolder::KeepFoldersOpen lives on a thread, its operations look up
-// names in the folders they worked in last instead of walking whole paths again (see PathInFolder).
+// names in the folders they worked in last instead of walking whole paths again, and one given a root (an
+// installation) has every path below the root reached without following a link: a link where a folder is
+// expected fails the operation with ELOOP (see PathInFolder). Paths longer than the kernel takes work too.
 class FileManager {
 public:
     virtual ~FileManager() = default;
@@ -81,8 +83,7 @@ public:
     virtual std::optional<std::string> readFile(const std::string& path) const;
     // At most the first maxLength bytes of the file, as readFile reads it: a huge file is
     // never read through.
-    virtual std::optional<std::string> readFileHead(const std::string& path,
-                                                           std::size_t maxLength) const;
+    virtual std::optional<std::string> readFileHead(const std::string& path, std::size_t maxLength) const;
 
     // A second name for the same file (a hard link); no when the file system does not allow it.
     virtual bool linkPath(const std::string& from, const std::string& to);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -18,11 +19,6 @@ namespace {
 
 // Comparisons read both files through buffers of this size on the stack: most add-on files fit at once.
 constexpr std::size_t kCompareBlockSize = 64 * 1024;
-
-std::vector<std::string> listNames(const std::string& path) {
-    std::unique_ptr<FolderListing> dir = FolderListing::openAt(AT_FDCWD, path.c_str(), true);
-    return dir ? dir->names() : std::vector<std::string>();
-}
 
 // Compares two files of the same measured size block by block, stopping at the first difference. Each
 // side is read to its end, so a file that changed its length since it was measured is never equal.
@@ -59,23 +55,32 @@ bool sameFileContents(NameInFolder file1, NameInFolder file2, off_t size) {
 
 } // namespace
 
-bool removeTree(const std::string& path) {
+bool removeTree(NameInFolder entry) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
+    if (::fstatat(entry.folder, entry.name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return false;
     }
     if (!S_ISDIR(st.st_mode)) {
-        return ::unlink(path.c_str()) == 0;
+        return ::unlinkat(entry.folder, entry.name, 0) == 0;
     }
-    // A folder without write or search permission of its own cannot be emptied: grant it first.
+    // A folder without write or search permission of its own cannot be emptied: grant it first, through a
+    // descriptor of the folder itself, so that a link put in its place meanwhile is never followed.
     if ((st.st_mode & S_IRWXU) != S_IRWXU) {
-        ::chmod(path.c_str(), st.st_mode | S_IRWXU);
+        const FdCloser folder{
+            ::openat(entry.folder, entry.name, O_PATH | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC)};
+        if (folder.fd >= 0) {
+            char self[48];
+            std::snprintf(self, sizeof self, "/proc/self/fd/%d", folder.fd);
+            ::chmod(self, st.st_mode | S_IRWXU);
+        }
     }
     bool ok = true;
-    for (const std::string& name : listNames(path)) {
-        ok = removeTree(path::join(path, name)) && ok;
+    if (std::unique_ptr<FolderListing> dir = FolderListing::openAt(entry.folder, entry.name, true)) {
+        for (const std::string& name : dir->names()) {
+            ok = removeTree({dir->fd(), name.c_str()}) && ok;
+        }
     }
-    return ::rmdir(path.c_str()) == 0 && ok;
+    return ::unlinkat(entry.folder, entry.name, AT_REMOVEDIR) == 0 && ok;
 }
 
 bool equalEntries(NameInFolder entry1, NameInFolder entry2) {

@@ -81,6 +81,10 @@ struct Counts {
     bool operator==(const Counts&) const = default;
 };
 
+inline Counts countsOf(const UpdateRun& run) {
+    return {run.numFilesInstalled(), run.numFilesReplaced(), run.numDuplicateFiles(), run.numFilesFailed()};
+}
+
 // The backup folder of a run that started at the harness clock's start, in its installation.
 inline const std::string kBackup = "BackupFiles/20070102_090503/";
 
@@ -180,9 +184,7 @@ inline void expectRun(const RunCase& c) {
         }
     }
     ::close(writes);
-    EXPECT_EQ((Counts{.added = run.numFilesInstalled(), .replaced = run.numFilesReplaced(),
-                      .identical = run.numDuplicateFiles(), .failed = run.numFilesFailed()}),
-              c.counts);
+    EXPECT_EQ(countsOf(run), c.counts);
     ASSERT_EQ(harness.reports.size(), 1u);
     const UpdateReport& report = harness.reports.back();
     EXPECT_EQ(report.title + "|" + report.message, expectedReport(c));
