@@ -12,29 +12,18 @@ namespace quorvane {
 UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fileManager,
                                     const Localizer& localizer) {
     const auto localized = [&](const char* key) { return localizer.text(key); };
-    // Below the installation, its backup folder included, no link is followed.
+    // Below the installation, its backup folder included, no link is followed: a link put there since the
+    // update fails the items behind it instead of leading the undo elsewhere.
     const PathInFolder::KeepFoldersOpen keepFolders(record.installation());
     Result result;
     const auto& items = record.items();
     // A record that names anything outside the installation and its backup folder is not acted on at all.
     const bool confined = record.confined();
-    // Where the path's folder really is lies in the installation: a link put there since the update
-    // would lead the undo elsewhere.
-    const auto installation = fileManager.resolvedPath(record.installation());
-    const auto leadsInside = [&](const std::string& path) {
-        const auto folder = fileManager.resolvedPath(path::parent(path));
-        return installation && folder &&
-               (*folder == *installation || path::isInsideFolder(*installation, *folder));
-    };
     for (auto it = items.rbegin(); it != items.rend(); ++it) {
         const UpdateRecord::Item& item = *it;
         const std::string path = path::join(record.installation(), item.relativePath);
         if (!confined || (item.replaced && !record.backupFolder())) {
             result.leftAlone.push_back({path, localized("The record of the update does not allow it.")});
-            continue;
-        }
-        if (!leadsInside(path)) {
-            result.leftAlone.push_back({path, localized("It has changed since the update.")});
             continue;
         }
         std::uint64_t entries = 0;
@@ -56,7 +45,7 @@ UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fil
             continue;
         }
         const std::string backup = path::join(*record.backupFolder(), item.relativePath);
-        if (!leadsInside(backup) || fileManager.entryKind(backup, false) == FileManager::EntryKind::missing) {
+        if (fileManager.entryKind(backup, false) == FileManager::EntryKind::missing) {
             result.leftAlone.push_back({path, localized("Its backup copy is no longer there.")});
         } else if (restore(fileManager, backup, path, item.folder)) {
             ++result.restored;
