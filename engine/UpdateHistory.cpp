@@ -104,8 +104,27 @@ UpdateUndo::Result UpdateHistory::undo(const Plan& plan, const Localizer& locali
         all.leftAlone.insert(all.leftAlone.end(), one.leftAlone.begin(), one.leftAlone.end());
         // The next undo goes one run further back.
         _store.forget(_kept[index].file);
+        passOnBackupRoot(index, plan);
     }
     return all;
+}
+
+void UpdateHistory::passOnBackupRoot(std::size_t undone, const Plan& plan) {
+    const UpdateRecord& record = *_kept[undone].record;
+    if (!record.madeBackupRoot() || !_fileManager.entryExists(path::join(_installation, "BackupFiles"))) {
+        return;
+    }
+    // Undone before the later updates whose backups are still in it: the oldest of them takes "BackupFiles"
+    // over, so that the folder goes with the last of them.
+    for (std::size_t i = _kept.size(); i-- > 0;) {
+        auto& heir = _kept[i].record;
+        if (heir && heir->backupFolder() && !heir->backupRemoved() && !heir->madeBackupRoot() &&
+            std::find(plan.updates.begin(), plan.updates.end(), i) == plan.updates.end()) {
+            heir->setMadeBackupRoot(true);
+            _store.rewrite(_kept[i].file, *heir);
+            return;
+        }
+    }
 }
 
 bool UpdateHistory::backupFolderInside(const UpdateRecord& record) const {

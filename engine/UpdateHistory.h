@@ -68,6 +68,8 @@ public:
 private:
     // Later's items touch a file or folder of earlier's, or one above or below it.
     static bool overlaps(const UpdateRecord& later, const UpdateRecord& earlier);
+    // The undone update had made "BackupFiles", which still holds later backups: one of them takes it over.
+    void passOnBackupRoot(std::size_t undone, const Plan& plan);
     // The backup folder lies where the record says, inside the installation, reached through no link.
     bool backupFolderInside(const UpdateRecord& record) const;
 
