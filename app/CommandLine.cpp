@@ -177,8 +177,9 @@ int CommandLine::run(int argc, char** argv, const UpdaterConfiguration& configur
     const QCommandLineOption removeBackupsOption(
         "remove-backups", qs(localized("Remove the backups of the installation's updates but the newest N "
                                        "(--keep N); those updates can no longer be undone.")));
-    const QCommandLineOption keepOption("keep", qs(localized("With --remove-backups: the updates whose "
-                                                             "backups are kept.")),
+    const QCommandLineOption keepOption("keep",
+                                        qs(localized("With --remove-backups: the updates whose "
+                                                     "backups are kept.")),
                                         "N");
     parser.addOption(installOption);
     parser.addOption(listOption);
@@ -321,7 +322,8 @@ int CommandLine::history(const UpdaterConfiguration& configuration, const std::s
     if (heldElsewhere(lock, installation)) {
         return kBadArguments;
     }
-    return command == HistoryCommand::undo ? history.undo(argument) : history.removeBackups(std::stoul(argument));
+    return command == HistoryCommand::undo ? history.undo(argument)
+                                           : history.removeBackups(std::stoul(argument));
 }
 
 int CommandLine::undo(const UpdaterConfiguration& configuration, const std::string& installation) {

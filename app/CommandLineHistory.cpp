@@ -70,15 +70,18 @@ int CommandLineHistory::undo(const std::string& id) {
         std::string inTheWay;
         for (const std::size_t later : plan.updates) {
             if (later != *index) {
-                inTheWay += formatMessage("\n%@\t%@", {history.entries()[later].id, names(history.entries()[later])});
+                inTheWay +=
+                    formatMessage("\n%@\t%@", {history.entries()[later].id, names(history.entries()[later])});
             }
         }
-        return refuse(inTheWay.empty() || !history.entries()[*index].undoable
-                          ? formatMessage(_services.localizer.text("The update %@ can no longer be undone."), {id})
-                          : _services.localizer.text("Later updates changed the same files; undo them first:") +
-                                inTheWay);
+        return refuse(
+            inTheWay.empty() || !history.entries()[*index].undoable
+                ? formatMessage(_services.localizer.text("The update %@ can no longer be undone."), {id})
+                : _services.localizer.text("Later updates changed the same files; undo them first:") +
+                      inTheWay);
     }
-    const UpdateReport report = UpdateUndo::report(history.undo(plan, _services.localizer), _services.localizer);
+    const UpdateReport report =
+        UpdateUndo::report(history.undo(plan, _services.localizer), _services.localizer);
     writeConsoleText(stdout, formatMessage("%@\n%@\n%@", {report.title, report.message, report.details}));
     return report.details.empty() ? CommandLine::kComplete : CommandLine::kIncomplete;
 }
@@ -89,12 +92,14 @@ int CommandLineHistory::removeBackups(std::size_t keep) {
     }
     UpdateHistory history(*_services.recordStore, _services.fileManager, _installation);
     const UpdateHistory::Removal removal = history.removeBackups(keep);
-    std::string text = formatMessage("%@\n", {_services.localizer.message(
-                                                  "%d updates can no longer be undone.",
-                                                  {static_cast<std::int32_t>(removal.updates)})});
-    text += formatMessage(_services.localizer.text("%@ bytes freed."), {std::to_string(removal.freedBytes)}) + "\n";
+    std::string text =
+        formatMessage("%@\n", {_services.localizer.message("%d updates can no longer be undone.",
+                                                           {static_cast<std::int32_t>(removal.updates)})});
+    text += formatMessage(_services.localizer.text("%@ bytes freed."), {std::to_string(removal.freedBytes)}) +
+            "\n";
     for (const std::string& left : removal.notRemoved) {
-        text += formatMessage(_services.localizer.text("%@ could not be removed."), {quotedName(left)}) + "\n";
+        text +=
+            formatMessage(_services.localizer.text("%@ could not be removed."), {quotedName(left)}) + "\n";
     }
     writeConsoleText(stdout, text);
     return removal.notRemoved.empty() ? CommandLine::kComplete : CommandLine::kIncomplete;

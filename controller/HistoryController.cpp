@@ -10,7 +10,8 @@
 namespace quorvane {
 namespace {
 
-std::vector<UpdateHistory::Entry> entriesAt(const UpdateHistory& history, const std::vector<std::size_t>& rows) {
+std::vector<UpdateHistory::Entry> entriesAt(const UpdateHistory& history,
+                                            const std::vector<std::size_t>& rows) {
     std::vector<UpdateHistory::Entry> entries;
     for (const std::size_t row : rows) {
         entries.push_back(history.entries()[row]);
@@ -127,8 +128,8 @@ void HistoryController::askUndo(Scope scope, const std::string& id) {
             if (!asked.blocked.empty()) {
                 std::string names;
                 for (const UpdateHistory::Entry& entry : asked.blocked) {
-                    names += formatMessage("\n%@ (%@)", {UndoQuestion::addOnsText(entry),
-                                                         UndoQuestion::dateText(entry.date)});
+                    names += formatMessage(
+                        "\n%@ (%@)", {UndoQuestion::addOnsText(entry), UndoQuestion::dateText(entry.date)});
                 }
                 tell(localized("This update cannot be undone"),
                      localized("These updates changed the same files and can no longer be undone: their "
@@ -181,8 +182,13 @@ void HistoryController::askRemoval(std::size_t keep) {
                     "undone.",
                     {static_cast<std::int32_t>(asked.removal.updates)}) +
                 "\n" + formatMessage(localized("%@ will be freed."), {sizeText(asked.removal.freedBytes)});
-            _view->openSheet(Sheet{localized("Remove old backups?"), message, localized("Remove Backups"),
-                                   localized("Cancel"), std::nullopt, {}, [this, keep](SheetAnswer answer) {
+            _view->openSheet(Sheet{localized("Remove old backups?"),
+                                   message,
+                                   localized("Remove Backups"),
+                                   localized("Cancel"),
+                                   std::nullopt,
+                                   {},
+                                   [this, keep](SheetAnswer answer) {
                                        if (answer == SheetAnswer::ok) {
                                            askedRemoval(keep);
                                        }
@@ -212,7 +218,8 @@ void HistoryController::askedRemoval(std::size_t keep) {
 }
 
 void HistoryController::runHeld(Work work, std::function<void(const Outcome&)> done) {
-    if (!_coordinator.beginHistoryJob(_installation, [this](Sheet sheet) { _view->openSheet(std::move(sheet)); })) {
+    if (!_coordinator.beginHistoryJob(_installation,
+                                      [this](Sheet sheet) { _view->openSheet(std::move(sheet)); })) {
         return;
     }
     run(std::move(work), [this, done = std::move(done)](const Outcome& outcome) {
@@ -227,7 +234,8 @@ void HistoryController::runHeld(Work work, std::function<void(const Outcome&)> d
     });
 }
 
-void HistoryController::tell(const std::string& title, const std::string& message, const std::string& details) {
+void HistoryController::tell(const std::string& title, const std::string& message,
+                             const std::string& details) {
     _view->openSheet(Sheet{title, message, localized("OK"), std::nullopt, std::nullopt, details, nullptr});
 }
 

@@ -36,8 +36,9 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
     case Column::date:
         return QString::fromStdString(UndoQuestion::dateText(entry.date));
     case Column::addOns:
-        return entry.damaged ? text("(damaged record)")
-                             : QString::fromStdString(entry.addOnNames.empty() ? "" : UndoQuestion::addOnsText(entry));
+        return entry.damaged
+                   ? text("(damaged record)")
+                   : QString::fromStdString(entry.addOnNames.empty() ? "" : UndoQuestion::addOnsText(entry));
     case Column::filesAdded:
         return QString::number(entry.filesAdded);
     case Column::filesReplaced:
@@ -51,8 +52,8 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    static const char* const titles[] = {"Date", "Add-ons", "Files Added", "Files Replaced", "Backup",
-                                         "Can Be Undone"};
+    static const char* const titles[] = {"Date",           "Add-ons", "Files Added",
+                                         "Files Replaced", "Backup",  "Can Be Undone"};
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columnCount()) {
         return {};
     }

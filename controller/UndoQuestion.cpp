@@ -37,8 +37,9 @@ Sheet UndoQuestion::sheet(const std::vector<UpdateHistory::Entry>& updates, cons
                                       static_cast<std::int32_t>(update.filesReplaced)}) +
                    "\n\n";
     }
-    message += localizer.text("The files added are removed and the previous files put back from the backup; a "
-                              "file changed since is left alone and named.");
+    message +=
+        localizer.text("The files added are removed and the previous files put back from the backup; a "
+                       "file changed since is left alone and named.");
     return Sheet{formatMessage(localizer.text("Undo %@?"), {addOnsText(asked)}),
                  message,
                  localizer.text("Undo"),

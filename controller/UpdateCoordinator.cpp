@@ -214,10 +214,10 @@ void UpdateCoordinator::offerUndo(const std::string& installation,
         return;
     }
     const UpdateRecord& record = *kept->record;
-    Sheet sheet = UndoQuestion::sheet({UpdateHistory::Entry{UpdateRecordStore::idOf(kept->file), record.date(),
-                                                            record.addOnNames(), record.filesAdded(),
-                                                            record.replacedCount(), 0, false, true}},
-                                      _services.localizer);
+    Sheet sheet = UndoQuestion::sheet(
+        {UpdateHistory::Entry{UpdateRecordStore::idOf(kept->file), record.date(), record.addOnNames(),
+                              record.filesAdded(), record.replacedCount(), 0, false, true}},
+        _services.localizer);
     sheet.answered = [this, kept = std::move(*kept)](SheetAnswer answer) {
         if (answer != SheetAnswer::ok || busy() || !lockInstallation(kept.record->installation())) {
             return;

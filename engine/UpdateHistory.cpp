@@ -17,7 +17,8 @@ UpdateHistory::UpdateHistory(UpdateRecordStore& store, FileManager& fileManager,
             entry.addOnNames = record->addOnNames();
             entry.filesAdded = record->filesAdded();
             entry.filesReplaced = record->replacedCount();
-            const bool backedUp = record->backupFolder() && !record->backupRemoved() && backupFolderInside(*record);
+            const bool backedUp =
+                record->backupFolder() && !record->backupRemoved() && backupFolderInside(*record);
             std::uint64_t entries = 0;
             const auto backup =
                 backedUp ? UpdateRecord::currentStamp(fileManager, *record->backupFolder(), true, &entries)
@@ -52,7 +53,8 @@ bool UpdateHistory::overlaps(const UpdateRecord& later, const UpdateRecord& earl
             return true;
         }
         // A folder above it.
-        for (std::size_t slash = path.find('/'); slash != std::string_view::npos; slash = path.find('/', slash + 1)) {
+        for (std::size_t slash = path.find('/'); slash != std::string_view::npos;
+             slash = path.find('/', slash + 1)) {
             if (touched.count(path.substr(0, slash)) > 0) {
                 return true;
             }
@@ -105,6 +107,10 @@ UpdateUndo::Result UpdateHistory::undo(const Plan& plan, const Localizer& locali
         // The next undo goes one run further back.
         _store.forget(_kept[index].file);
         passOnBackupRoot(index, plan);
+    }
+    for (auto index = plan.updates.rbegin(); index != plan.updates.rend(); ++index) {
+        _kept.erase(_kept.begin() + static_cast<std::ptrdiff_t>(*index));
+        _entries.erase(_entries.begin() + static_cast<std::ptrdiff_t>(*index));
     }
     return all;
 }

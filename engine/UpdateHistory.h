@@ -57,7 +57,7 @@ public:
     // undone: the installation goes back as far as its backups allow.
     Plan restorePlan() const;
     // Undoes the plan's updates newest first, each record forgotten once undone. A file changed since is
-    // left alone and named, as a single undo does.
+    // left alone and named, as a single undo does. The updates undone leave the history.
     UpdateUndo::Result undo(const Plan& plan, const Localizer& localizer);
     // The updates whose backups removeBackups(keep) would remove, with the bytes it would free.
     Removal backupsBeyond(std::size_t keep) const;

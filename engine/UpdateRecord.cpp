@@ -132,7 +132,8 @@ std::string UpdateRecord::serialized() const {
     field(kHeader);
     field(_installation);
     field(std::to_string(_date));
-    field(std::string(_backupFolder ? "B" : "-") + (_madeBackupRoot ? "M" : "-") + (_backupRemoved ? "X" : "-"));
+    field(std::string(_backupFolder ? "B" : "-") + (_madeBackupRoot ? "M" : "-") +
+          (_backupRemoved ? "X" : "-"));
     field(_backupFolder.value_or(""));
     field(std::to_string(_addOnNames.size()));
     for (const std::string& name : _addOnNames) {

@@ -59,7 +59,8 @@ void HistoryWindow::showHistory(const std::string& installation, QAbstractItemMo
             _table->selectRow(0);
             refresh();
         });
-        connect(_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &HistoryWindow::refresh);
+        connect(_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                &HistoryWindow::refresh);
     }
     _table->resizeColumnsToContents();
     _table->selectRow(0);
@@ -78,8 +79,9 @@ int HistoryWindow::selectedRow() const {
 
 void HistoryWindow::refresh() {
     for (int action = 0; action < 3; ++action) {
-        _buttons[action]->setEnabled(_actions != nullptr &&
-                                     _actions->historyActionEnabled(static_cast<HistoryAction>(action), selectedRow()));
+        _buttons[action]->setEnabled(
+            _actions != nullptr &&
+            _actions->historyActionEnabled(static_cast<HistoryAction>(action), selectedRow()));
     }
 }
 

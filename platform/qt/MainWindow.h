@@ -62,7 +62,7 @@ private:
     std::unique_ptr<Ui::MainWindow> _ui;
     QtWindow _window;
     ProgressBarScale _progress;
-    WindowMenus* _menus;      // owned by the window's widget
+    WindowMenus* _menus;     // owned by the window's widget
     HistoryWindow* _history; // likewise
 };
 

@@ -1,6 +1,7 @@
 // An installation's history on real folders: three updates, the later ones touching the files of the
 // earlier; undoing one past the later updates in its way, restoring to before all, removing old backups.
 #include "engine/UpdateHistory.h"
+
 #include "support/RunHarness.h"
 
 namespace quorvane::test {
@@ -25,8 +26,9 @@ std::string threeUpdates(RunHarness& h) {
 std::string listing(const UpdateHistory& history) {
     std::string text;
     for (const UpdateHistory::Entry& e : history.entries()) {
-        text += e.addOnNames.at(0) + " " + std::to_string(e.filesAdded) + "/" + std::to_string(e.filesReplaced) +
-                " " + std::to_string(e.backupBytes) + (e.undoable ? " yes\n" : " no\n");
+        text += e.addOnNames.at(0) + " " + std::to_string(e.filesAdded) + "/" +
+                std::to_string(e.filesReplaced) + " " + std::to_string(e.backupBytes) +
+                (e.undoable ? " yes\n" : " no\n");
     }
     return text;
 }
@@ -63,7 +65,8 @@ TEST(UpdateHistory, RemovedBackupsEndTheUndoOfTheirUpdates) {
     UpdateHistory history(h.records, h.files, game);
     EXPECT_EQ(history.backupsBeyond(1).updates, 2u);
     const UpdateHistory::Removal removal = history.removeBackups(1);
-    EXPECT_EQ(std::make_pair(removal.updates, removal.freedBytes), std::make_pair(std::size_t{2}, std::uint64_t{10}));
+    EXPECT_EQ(std::make_pair(removal.updates, removal.freedBytes),
+              std::make_pair(std::size_t{2}, std::uint64_t{10}));
     UpdateHistory after(h.records, h.files, game);
     EXPECT_EQ(listing(after), "Third 1/1 2 yes\nSecond 2/1 0 no\nFirst 2/1 0 no\n");
     EXPECT_EQ(treeListing(game + "/BackupFiles"), "20070102_090505/\n20070102_090505/Art/\n"
@@ -77,8 +80,13 @@ TEST(UpdateHistory, RemovedBackupsEndTheUndoOfTheirUpdates) {
 
 // A record of the first format (no add-on names) still reads.
 TEST(UpdateHistory, RecordsOfTheFirstFormatStillRead) {
-    const std::string bytes = std::string("quorvane-updater record 1\0/g\0" "5\0B-\0/g/BackupFiles/x\0"
-                                          "R-S\0" "3\0" "7\0" "0\0Art/a.png\0", 71);
+    const std::string bytes = std::string("quorvane-updater record 1\0/g\0"
+                                          "5\0B-\0/g/BackupFiles/x\0"
+                                          "R-S\0"
+                                          "3\0"
+                                          "7\0"
+                                          "0\0Art/a.png\0",
+                                          71);
     const auto record = UpdateRecord::parse(bytes);
     ASSERT_TRUE(record);
     EXPECT_EQ(record->date(), 5);
