@@ -174,6 +174,8 @@ void HistoryController::askRemoval(std::size_t keep) {
         },
         [this, keep](const Outcome& asked) {
             if (asked.removal.updates == 0) {
+                tell(localized("There are no old backups to remove"),
+                     localized("The updates older than the one chosen can no longer be undone already."));
                 return;
             }
             const std::string message =

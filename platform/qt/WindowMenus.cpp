@@ -58,7 +58,7 @@ WindowMenus::WindowMenus(QWidget& window, QtTableView& table)
     _undoLastUpdate = addAction(file, "&Undo Last Update…", QKeySequence(Qt::CTRL | Qt::Key_Z),
                                 &WindowMenus::undoLastUpdate);
     _showHistory =
-        addAction(file, "Update History…", QKeySequence(Qt::CTRL | Qt::Key_H), &WindowMenus::showHistory);
+        addAction(file, "Update &History…", QKeySequence(Qt::CTRL | Qt::Key_H), &WindowMenus::showHistory);
     file.addSeparator();
     addAction(file, "&Quit", QKeySequence(Qt::CTRL | Qt::Key_Q), &WindowMenus::quit);
     QMenu& edit = *_menuBar->addMenu(translated("&Edit"));
