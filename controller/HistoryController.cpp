@@ -121,7 +121,7 @@ void HistoryController::askUndo(Scope scope, const std::string& id) {
             planned(history, outcome);
             return outcome;
         },
-        [this, planned](const Outcome& asked) {
+        [this, scope, planned](const Outcome& asked) {
             if (asked.plan.empty()) {
                 return;
             }
@@ -137,7 +137,11 @@ void HistoryController::askUndo(Scope scope, const std::string& id) {
                          "\n" + names);
                 return;
             }
-            Sheet sheet = UndoQuestion::sheet(asked.plan, _services.localizer);
+            Sheet sheet = scope == Scope::allUpdates
+                              ? UndoQuestion::restoreSheet(_installation, asked.plan,
+                                                           asked.entries.size() - asked.plan.size(),
+                                                           _services.localizer)
+                              : UndoQuestion::sheet(asked.plan, _services.localizer);
             sheet.answered = [this, planned, ids = idsOf(asked.plan)](SheetAnswer answer) {
                 if (answer != SheetAnswer::ok) {
                     return;

@@ -29,6 +29,35 @@ Sheet UndoQuestion::sheet(const std::vector<UpdateHistory::Entry>& updates, cons
                                     {static_cast<std::int32_t>(updates.size() - 1)}) +
                   "\n\n";
     }
+    return Sheet{formatMessage(localizer.text("Undo %@?"), {addOnsText(asked)}),
+                 message + updateLines(updates, localizer),
+                 localizer.text("Undo"),
+                 localizer.text("Cancel"),
+                 std::nullopt,
+                 {},
+                 nullptr};
+}
+
+Sheet UndoQuestion::restoreSheet(const std::string& installation,
+                                 const std::vector<UpdateHistory::Entry>& updates, std::size_t staying,
+                                 const Localizer& localizer) {
+    std::string message = updateLines(updates, localizer);
+    if (staying > 0) {
+        message += "\n\n" + localizer.message("%d older updates can no longer be undone and stay.",
+                                              {static_cast<std::int32_t>(staying)});
+    }
+    return Sheet{formatMessage(localizer.text("Restore %@ to before all its updates?"), {installation}),
+                 message,
+                 localizer.text("Restore"),
+                 localizer.text("Cancel"),
+                 std::nullopt,
+                 {},
+                 nullptr};
+}
+
+std::string UndoQuestion::updateLines(const std::vector<UpdateHistory::Entry>& updates,
+                                      const Localizer& localizer) {
+    std::string message;
     for (const UpdateHistory::Entry& update : updates) {
         message += formatMessage(localizer.text("%@ (%@):"), {addOnsText(update), dateText(update.date)}) +
                    "\n" +
@@ -37,16 +66,8 @@ Sheet UndoQuestion::sheet(const std::vector<UpdateHistory::Entry>& updates, cons
                                       static_cast<std::int32_t>(update.filesReplaced)}) +
                    "\n\n";
     }
-    message +=
-        localizer.text("The files added are removed and the previous files put back from the backup; a "
-                       "file changed since is left alone and named.");
-    return Sheet{formatMessage(localizer.text("Undo %@?"), {addOnsText(asked)}),
-                 message,
-                 localizer.text("Undo"),
-                 localizer.text("Cancel"),
-                 std::nullopt,
-                 {},
-                 nullptr};
+    return message + localizer.text("The files added are removed and the previous files put back from the "
+                                    "backup; a file changed since is left alone and named.");
 }
 
 } // namespace quorvane

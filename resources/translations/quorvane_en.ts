@@ -83,5 +83,12 @@
             <numerusform>%d updates can no longer be undone.</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%d older updates can no longer be undone and stay.</source>
+        <translation>
+            <numerusform>%d older update can no longer be undone and stays.</numerusform>
+            <numerusform>%d older updates can no longer be undone and stay.</numerusform>
+        </translation>
+    </message>
 </context>
 </TS>
