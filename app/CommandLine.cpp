@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/CommandLineHistory.h"
 #include "app/CommandLineUpdate.h"
 #include "app/ConsoleText.h"
 #include "app/PlatformServices.h"
@@ -140,12 +141,14 @@ bool CommandLine::selectsWindow(int argc, char** argv) {
 std::vector<std::string> CommandLine::pathArguments(int argc, char** argv) {
     std::vector<std::string> paths;
     bool optionsEnded = false;
+    bool optionValue = false; // the argument is the value of the option before it ("--keep N")
     for (const char* argument : ownArguments(argc, argv)) {
         if (!optionsEnded && std::strcmp(argument, "--") == 0) {
             optionsEnded = true;
-        } else if (optionsEnded || !isOption(argument)) {
+        } else if (optionsEnded || (!isOption(argument) && !optionValue)) {
             paths.push_back(absolutePath(argument));
         }
+        optionValue = !optionsEnded && std::strcmp(argument, "--keep") == 0;
     }
     return paths;
 }
@@ -167,9 +170,23 @@ int CommandLine::run(int argc, char** argv, const UpdaterConfiguration& configur
         "undo",
         qs(localized("Undo the latest update of the installation, then exit, with the exit statuses of "
                      "--install.")));
+    const QCommandLineOption historyOption(
+        "history", qs(localized("List the updates of the installation, newest first, one per line: id, date, "
+                                "add-ons, files added, files replaced, backup bytes, and whether it can be "
+                                "undone.")));
+    const QCommandLineOption removeBackupsOption(
+        "remove-backups", qs(localized("Remove the backups of the installation's updates but the newest N "
+                                       "(--keep N); those updates can no longer be undone.")));
+    const QCommandLineOption keepOption("keep",
+                                        qs(localized("With --remove-backups: the updates whose "
+                                                     "backups are kept.")),
+                                        "N");
     parser.addOption(installOption);
     parser.addOption(listOption);
     parser.addOption(undoOption);
+    parser.addOption(historyOption);
+    parser.addOption(removeBackupsOption);
+    parser.addOption(keepOption);
     parser.addPositionalArgument("installation",
                                  qs(localized("With --install or --undo: the installation to update.")),
                                  "[INSTALLATION]");
@@ -201,7 +218,11 @@ int CommandLine::run(int argc, char** argv, const UpdaterConfiguration& configur
     }
     // The paths as the arguments' bytes: a name that is not valid UTF-8 stays as it is.
     const std::vector<std::string> paths = pathArguments(argc, argv);
-    const int chosen = parser.isSet(installOption) + parser.isSet(listOption) + parser.isSet(undoOption);
+    const int chosen = parser.isSet(installOption) + parser.isSet(listOption) + parser.isSet(undoOption) +
+                       parser.isSet(historyOption) + parser.isSet(removeBackupsOption);
+    if (parser.isSet(keepOption) != (chosen == 1 && parser.isSet(removeBackupsOption))) {
+        return usageError(localized("--remove-backups needs --keep N, and --keep goes with it alone."));
+    }
     if (chosen == 1 && parser.isSet(installOption)) {
         if (paths.size() < 2) {
             return usageError(localized("--install needs an installation and at least one item."));
@@ -209,10 +230,24 @@ int CommandLine::run(int argc, char** argv, const UpdaterConfiguration& configur
         return install(configuration, paths);
     }
     if (chosen == 1 && parser.isSet(undoOption)) {
-        if (paths.size() != 1) {
-            return usageError(localized("--undo needs one installation."));
+        if (paths.empty() || paths.size() > 2) {
+            return usageError(localized("--undo needs one installation, and may name one of its updates."));
         }
-        return undo(configuration, paths.front());
+        // An update's id is a name, never made a path.
+        return paths.size() == 1 ? undo(configuration, paths.front())
+                                 : history(configuration, paths.front(), HistoryCommand::undo,
+                                           parser.positionalArguments().value(1).toStdString());
+    }
+    if (chosen == 1 && (parser.isSet(historyOption) || parser.isSet(removeBackupsOption))) {
+        bool number = false;
+        const QString keep = parser.value(keepOption);
+        if (paths.size() != 1 || (parser.isSet(keepOption) && (keep.toUInt(&number), !number))) {
+            return usageError(localized("--history and --remove-backups need one installation, and --keep a "
+                                        "number."));
+        }
+        return history(configuration, paths.front(),
+                       parser.isSet(historyOption) ? HistoryCommand::list : HistoryCommand::removeBackups,
+                       keep.toStdString());
     }
     if (chosen == 1 && parser.isSet(listOption)) {
         if (!paths.empty()) {
@@ -220,7 +255,8 @@ int CommandLine::run(int argc, char** argv, const UpdaterConfiguration& configur
         }
         return list(configuration);
     }
-    return usageError(localized("Give --install, --undo or --list, or no option to open the window."));
+    return usageError(localized("Give --install, --undo, --history, --remove-backups or --list, or no option "
+                                "to open the window."));
 }
 
 int CommandLine::list(const UpdaterConfiguration& configuration) {
@@ -272,6 +308,22 @@ int CommandLine::install(const UpdaterConfiguration& configuration, const std::v
     // Interrupted, the run stops as Cancel stops it: between two items, its tools killed.
     const StopSignals stopSignals([&update](int signal) { update.stop(signal); });
     return update.exec();
+}
+
+int CommandLine::history(const UpdaterConfiguration& configuration, const std::string& installation,
+                         HistoryCommand command, const std::string& argument) {
+    PlatformServices services(configuration, QCoreApplication::applicationName().toUtf8().constData());
+    CommandLineHistory history(services, installation);
+    if (command == HistoryCommand::list) {
+        return history.list();
+    }
+    // One undo or removal of an installation at a time, whichever window or command runs it.
+    const InstallationLock lock(installation);
+    if (heldElsewhere(lock, installation)) {
+        return kBadArguments;
+    }
+    return command == HistoryCommand::undo ? history.undo(argument)
+                                           : history.removeBackups(std::stoul(argument));
 }
 
 int CommandLine::undo(const UpdaterConfiguration& configuration, const std::string& installation) {

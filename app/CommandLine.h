@@ -15,7 +15,9 @@ class Localizer;
 // (a file manager's "Open With") wait there for an installation. With options it works without a
 // window or a display:
 //   --install INSTALLATION ITEM...   the update a confirmed drop runs
-//   --undo INSTALLATION              the latest update of the installation taken back
+//   --undo INSTALLATION [ID]         the latest update of the installation, or the one named, taken back
+//   --history INSTALLATION           the installation's updates, newest first
+//   --remove-backups INSTALLATION --keep N   the backups of all but the newest N updates removed
 //   --list                           the saved installations with their status lines
 //   --help, --version
 class CommandLine {
@@ -28,7 +30,8 @@ public:
     // Whether the arguments ask for the window: none of them is an option.
     static bool selectsWindow(int argc, char** argv);
     // The arguments that are no options, in order, as absolute paths: byte for byte as given, made
-    // absolute against the working directory. After "--" every argument is a path.
+    // absolute against the working directory; the number after --keep is none. After "--" every argument
+    // is a path.
     static std::vector<std::string> pathArguments(int argc, char** argv);
 
     // Does what the options ask, without a window; a QCoreApplication with the program's name and
@@ -39,6 +42,10 @@ private:
     static int list(const UpdaterConfiguration& configuration);
     static int install(const UpdaterConfiguration& configuration, const std::vector<std::string>& paths);
     static int undo(const UpdaterConfiguration& configuration, const std::string& installation);
+    enum class HistoryCommand { list, undo, removeBackups };
+    // --history, --undo with an id (argument) and --remove-backups (argument: the number kept).
+    static int history(const UpdaterConfiguration& configuration, const std::string& installation,
+                       HistoryCommand command, const std::string& argument);
 };
 
 } // namespace quorvane

@@ -1,5 +1,6 @@
 #include "controller/UpdateCoordinator.h"
 
+#include "controller/UndoQuestion.h"
 #include "engine/UpdateRecordStore.h"
 #include "platform/Desktop.h"
 #include "platform/Localizer.h"
@@ -17,15 +18,6 @@ namespace {
 // The confirmation names at most this many items, then how many more: thousands of names would push its
 // buttons off the screen.
 constexpr std::size_t kMaxConfirmedNames = 15;
-
-// The date of an update as its undo sheet names it.
-std::string updateDate(std::time_t date) {
-    std::tm local{};
-    localtime_r(&date, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
-    return text;
-}
 
 } // namespace
 
@@ -222,26 +214,18 @@ void UpdateCoordinator::offerUndo(const std::string& installation,
         return;
     }
     const UpdateRecord& record = *kept->record;
-    const auto replaced = static_cast<std::int32_t>(record.replacedCount());
-    const auto added = static_cast<std::int32_t>(record.items().size()) - replaced;
-    const std::string message = _services.localizer.message(
-        "The update of %@ added %d items and replaced %d. The added items are removed and the replaced "
-        "ones put back from the backup; an item changed since is left alone.",
-        {updateDate(record.date()), added, replaced});
-    ask(Sheet{formatMessage(localized("Undo the update of %@?"), {installation}),
-              message,
-              localized("OK"),
-              localized("Cancel"),
-              std::nullopt,
-              {},
-              [this, kept = std::move(*kept)](SheetAnswer answer) {
-                  if (answer != SheetAnswer::ok || busy() || !lockInstallation(kept.record->installation())) {
-                      return;
-                  }
-                  _job = Job::undo;
-                  _undo.start(*kept.record, kept.file,
-                              [this](const UpdateReport& report) { undone(report); });
-              }});
+    Sheet sheet = UndoQuestion::sheet(
+        {UpdateHistory::Entry{UpdateRecordStore::idOf(kept->file), record.date(), record.addOnNames(),
+                              record.filesAdded(), record.replacedCount(), 0, false, true}},
+        _services.localizer);
+    sheet.answered = [this, kept = std::move(*kept)](SheetAnswer answer) {
+        if (answer != SheetAnswer::ok || busy() || !lockInstallation(kept.record->installation())) {
+            return;
+        }
+        _job = Job::undo;
+        _undo.start(*kept.record, kept.file, [this](const UpdateReport& report) { undone(report); });
+    };
+    ask(std::move(sheet));
 }
 
 void UpdateCoordinator::undone(const UpdateReport& report) {
@@ -255,7 +239,27 @@ void UpdateCoordinator::undone(const UpdateReport& report) {
                nullptr});
 }
 
-bool UpdateCoordinator::lockInstallation(const std::string& installation) {
+bool UpdateCoordinator::beginHistoryJob(const std::string& installation,
+                                        const std::function<void(Sheet)>& tell) {
+    if (busy() || !lockInstallation(installation, tell)) {
+        return false;
+    }
+    _job = Job::history;
+    return true;
+}
+
+void UpdateCoordinator::endHistoryJob() {
+    if (_job == Job::history) {
+        _job = Job::none;
+        _lock.release();
+        if (std::exchange(_closeWhenDone, false)) {
+            _view.closeWindow();
+        }
+    }
+}
+
+bool UpdateCoordinator::lockInstallation(const std::string& installation,
+                                         const std::function<void(Sheet)>& tell) {
     _lock = InstallationLock(installation);
     if (_lock.state() != InstallationLock::State::heldElsewhere) {
         return true; // held, or a file system without locks: nothing to wait for
@@ -280,7 +284,7 @@ void UpdateCoordinator::cancel() {
 }
 
 bool UpdateCoordinator::mayClose() {
-    if (_job == Job::undo || (updating() && _run->cancelled())) {
+    if (_job == Job::undo || _job == Job::history || (updating() && _run->cancelled())) {
         // Being undone or cancelled already: the window closes when that is done.
         _closeWhenDone = true;
         return false;

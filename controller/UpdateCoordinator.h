@@ -10,6 +10,7 @@
 #include "registry/InstallationStatus.h"
 
 #include <QObject>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,6 +49,11 @@ public:
     bool mayClose();
     // Asks whether to undo the installation's latest recorded update, and does it.
     void undoLatest(const std::string& installation);
+    // A job of the history window (an undo or a removal of backups) begins: it holds the installation's
+    // lock and no other job starts until endHistoryJob. No, with a sheet told through tell, while busy or
+    // while another window or command holds the lock.
+    bool beginHistoryJob(const std::string& installation, const std::function<void(Sheet)>& tell);
+    void endHistoryJob();
     // Opens the sheet as a question: no other job starts until it is answered.
     void ask(Sheet sheet);
     // Opens the sheet to inform; it holds up nothing.
@@ -58,7 +64,7 @@ signals:
     void updateConfirmed(const std::vector<std::string>& items);
 
 private:
-    enum class Job { none, question, update, undo };
+    enum class Job { none, question, update, undo, history };
 
     void updateRunProgressed(const std::string& status, const std::string& file, double value,
                              double maxValue) override;
@@ -71,7 +77,10 @@ private:
     void undone(const UpdateReport& report);
     // Takes the installation's lock for an update or undo; no, with a sheet, while another process or
     // window holds it.
-    bool lockInstallation(const std::string& installation);
+    bool lockInstallation(const std::string& installation, const std::function<void(Sheet)>& tell);
+    bool lockInstallation(const std::string& installation) {
+        return lockInstallation(installation, [this](Sheet sheet) { this->tell(std::move(sheet)); });
+    }
     // Asks whether to undo the update the installation's latest record tells of, or says why there is none.
     void offerUndo(const std::string& installation, std::optional<UpdateRecordStore::Kept> kept);
     std::string localized(const char* key) const;

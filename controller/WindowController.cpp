@@ -26,7 +26,8 @@ WindowController::WindowController(WindowServices services, WindowView& view)
       _absentWatch(_list, _services.update.fileManager), _model(_list, _services.update.localizer),
       _search(_services.locatePath, _services.update.log),
       _coordinator(_services.update, _list, view, _services.desktop),
-      _dropTarget(_list, _coordinator, _services.update.localizer) {
+      _dropTarget(_list, _coordinator, _services.update.localizer),
+      _history(_services.update, _coordinator, view.historyView()) {
     connect(&_list, &InstallationList::changed, this, &WindowController::selectFirstInstallation);
     connect(&_list, &InstallationList::weighed, this, &WindowController::growFor);
     connect(&_list, &InstallationList::notSaved, this, &WindowController::tellNotSaved);
@@ -96,6 +97,7 @@ bool WindowController::actionEnabled(UserAction action) {
     case UserAction::installItems:
         return !_coordinator.busy() && selected && selected->takesItems();
     case UserAction::undoLastUpdate:
+    case UserAction::showHistory:
         return !_coordinator.busy() && selected && selected->takesItems() && _services.update.recordStore;
     case UserAction::addInstallation:
         return !_coordinator.busy();
@@ -203,6 +205,12 @@ void WindowController::showSelectedInFileManager() {
 void WindowController::undoLastUpdate() {
     if (actionEnabled(UserAction::undoLastUpdate)) {
         _coordinator.undoLatest(selectedInstallation()->path);
+    }
+}
+
+void WindowController::showUpdateHistory() {
+    if (actionEnabled(UserAction::showHistory)) {
+        _history.open(selectedInstallation()->path);
     }
 }
 

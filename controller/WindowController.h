@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controller/DropTarget.h"
+#include "controller/HistoryController.h"
 #include "controller/InstallationListModel.h"
 #include "controller/UpdateCoordinator.h"
 #include "controller/WindowServices.h"
@@ -38,6 +39,7 @@ public:
     InstallationListModel& model() { return _model; }
     UpdateCoordinator& coordinator() { return _coordinator; }
     DropTarget& dropTarget() { return _dropTarget; }
+    HistoryController& history() { return _history; }
 
     // The menus' actions, each refused exactly where a drop onto the selected row would be.
     bool actionEnabled(UserAction action) override;
@@ -46,6 +48,7 @@ public:
     void removeSelectedInstallation() override;
     void showSelectedInFileManager() override;
     void undoLastUpdate() override;
+    void showUpdateHistory() override;
     bool activateSelectedRow() override;
     void judgeInstallationsAgain() override { _list.judgeAbsentAgain(); }
 
@@ -69,6 +72,7 @@ private:
     InstallationSearch _search;
     UpdateCoordinator _coordinator;
     DropTarget _dropTarget;
+    HistoryController _history;
     std::vector<std::string> _waitingItems;
 };
 

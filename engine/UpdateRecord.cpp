@@ -8,7 +8,9 @@
 namespace quorvane {
 namespace {
 
-constexpr std::string_view kHeader = "quorvane-updater record 1";
+// The format's first line; the number is its version. Version 1 had no add-on names and no removed backups.
+constexpr std::string_view kHeader = "quorvane-updater record 2";
+constexpr std::string_view kFirstHeader = "quorvane-updater record 1";
 
 // Adds up the files beneath a folder, links and special files included as themselves.
 void addUpFolder(const FileManager& fileManager, const std::string& folder, FileManager::EntryStamp& total,
@@ -45,6 +47,21 @@ template <typename Number> bool number(std::string_view text, Number& value) {
 std::size_t UpdateRecord::replacedCount() const {
     return static_cast<std::size_t>(
         std::count_if(_items.begin(), _items.end(), [](const Item& item) { return item.replaced; }));
+}
+
+std::size_t UpdateRecord::filesAdded() const {
+    std::size_t files = 0;
+    for (const Item& item : _items) {
+        files += item.folder ? item.entries : 1;
+    }
+    return files;
+}
+
+void UpdateRecord::setAddOnsFrom(const std::vector<std::string>& droppedItems) {
+    _addOnNames.clear();
+    for (const std::string& item : droppedItems) {
+        _addOnNames.push_back(path::fileName(item));
+    }
 }
 
 void UpdateRecord::addItem(std::string relativePath, bool replaced, bool folder) {
@@ -115,8 +132,13 @@ std::string UpdateRecord::serialized() const {
     field(kHeader);
     field(_installation);
     field(std::to_string(_date));
-    field(std::string(_backupFolder ? "B" : "-") + (_madeBackupRoot ? "M" : "-"));
+    field(std::string(_backupFolder ? "B" : "-") + (_madeBackupRoot ? "M" : "-") +
+          (_backupRemoved ? "X" : "-"));
     field(_backupFolder.value_or(""));
+    field(std::to_string(_addOnNames.size()));
+    for (const std::string& name : _addOnNames) {
+        field(name);
+    }
     for (const Item& item : _items) {
         field(std::string(item.replaced ? "R" : "A") + (item.folder ? "F" : "-") + (item.stamp ? "S" : "-"));
         field(std::to_string(item.stamp ? item.stamp->size : 0));
@@ -138,7 +160,7 @@ std::optional<UpdateRecord::Head> UpdateRecord::parseHead(std::string_view bytes
         bytes.remove_prefix(end + 1);
     }
     Head head{std::string(field[1]), 0};
-    if (field[0] != kHeader || !number(field[2], head.date)) {
+    if ((field[0] != kHeader && field[0] != kFirstHeader) || !number(field[2], head.date)) {
         return std::nullopt;
     }
     return head;
@@ -146,19 +168,29 @@ std::optional<UpdateRecord::Head> UpdateRecord::parseHead(std::string_view bytes
 
 std::optional<UpdateRecord> UpdateRecord::parse(const std::string& bytes) {
     const std::vector<std::string_view> f = fields(bytes);
-    if (f.size() < 5 || f[0] != kHeader || (f.size() - 5) % 5 != 0 || f[3].size() != 2 ||
+    const bool first = !f.empty() && f[0] == kFirstHeader;
+    if (f.size() < (first ? 5 : 6) || (f[0] != kHeader && !first) || f[3].size() != (first ? 2 : 3) ||
         (f[3][0] != 'B' && f[3][0] != '-')) {
         return std::nullopt;
     }
     UpdateRecord record(std::string(f[1]), 0);
-    if (!number(f[2], record._date)) {
+    std::size_t names = 0;
+    if (!number(f[2], record._date) || (!first && (!number(f[5], names) || names > f.size() - 6))) {
         return std::nullopt;
     }
     if (f[3][0] == 'B') {
         record._backupFolder = std::string(f[4]);
     }
     record._madeBackupRoot = f[3][1] == 'M';
-    for (std::size_t i = 5; i < f.size(); i += 5) {
+    record._backupRemoved = !first && f[3][2] == 'X';
+    const std::size_t itemsStart = first ? 5 : 6 + names;
+    for (std::size_t i = 6; i < itemsStart; ++i) {
+        record._addOnNames.emplace_back(f[i]);
+    }
+    if ((f.size() - itemsStart) % 5 != 0) {
+        return std::nullopt;
+    }
+    for (std::size_t i = itemsStart; i < f.size(); i += 5) {
         const std::string_view kind = f[i];
         Item item;
         FileManager::EntryStamp stamp;

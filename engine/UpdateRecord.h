@@ -39,8 +39,17 @@ public:
     // The run made the "BackupFiles" folder that holds its backup folder.
     bool madeBackupRoot() const { return _madeBackupRoot; }
     void setMadeBackupRoot(bool made) { _madeBackupRoot = made; }
+    // The names of the items the user dropped (folders, archives, files), as the history shows them.
+    const std::vector<std::string>& addOnNames() const { return _addOnNames; }
+    // Names the add-ons by the dropped items' paths.
+    void setAddOnsFrom(const std::vector<std::string>& droppedItems);
+    // Its backups were removed to free space (or it had none when older ones were): it is no longer undone.
+    bool backupRemoved() const { return _backupRemoved; }
+    void setBackupRemoved() { _backupRemoved = true; }
     const std::vector<Item>& items() const { return _items; }
     std::size_t replacedCount() const;
+    // The files the run put in place as its report counts them: a file, or every entry beneath a folder.
+    std::size_t filesAdded() const;
     bool empty() const { return _items.empty(); }
 
     void addItem(std::string relativePath, bool replaced, bool folder);
@@ -56,7 +65,8 @@ public:
     // else has been changed or damaged, and is never acted on.
     bool confined() const;
 
-    // The record as bytes for a file, and back; none for bytes that are no record.
+    // The record as bytes for a file, and back; none for bytes that are no record. Records of the first
+    // format (without add-on names) still read.
     std::string serialized() const;
     static std::optional<UpdateRecord> parse(const std::string& bytes);
     // The installation and date a record's first bytes name, read even when the rest is damaged or cut off;
@@ -74,6 +84,8 @@ private:
     std::time_t _date = 0;
     std::optional<std::string> _backupFolder;
     bool _madeBackupRoot = false;
+    bool _backupRemoved = false;
+    std::vector<std::string> _addOnNames;
     std::vector<Item> _items;
 };
 

@@ -5,6 +5,7 @@
 #include "platform/PathUtilities.h"
 #include "platform/PosixIo.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -83,31 +84,62 @@ void UpdateRecordStore::waitUntilKept() const {
     _kept.wait_for(lock, std::chrono::seconds(30), [this] { return _expected == 0; });
 }
 
-std::optional<UpdateRecordStore::Kept> UpdateRecordStore::latestFor(const std::string& installation) const {
+std::optional<UpdateRecordStore::Kept> UpdateRecordStore::_read(const std::string& file,
+                                                                const std::string& installation) const {
+    // One byte more than the limit tells a record too large to be one of ours.
+    const auto bytes = _fileManager.readFileHead(file, kMaxRecordSize + 1);
+    const auto head = bytes ? UpdateRecord::parseHead(*bytes) : std::nullopt;
+    if (!head || head->installation != installation) {
+        return std::nullopt;
+    }
+    auto record = bytes->size() <= kMaxRecordSize ? UpdateRecord::parse(*bytes) : std::nullopt;
+    if (record && !record->confined()) {
+        record.reset();
+    }
+    return Kept{file, head->date, std::move(record)};
+}
+
+std::vector<UpdateRecordStore::Kept> UpdateRecordStore::historyOf(const std::string& installation) const {
     waitUntilKept();
-    std::optional<Kept> latest;
-    std::time_t latestDate = 0;
+    std::vector<Kept> history;
     for (const std::string& name :
          _fileManager.folderContents(_folder).value_or(std::vector<std::string>())) {
-        if (!name.ends_with(kSuffix)) {
-            continue;
+        if (name.ends_with(kSuffix)) {
+            if (auto kept = _read(path::join(_folder, name), installation)) {
+                history.push_back(std::move(*kept));
+            }
         }
-        const std::string file = path::join(_folder, name);
-        // One byte more than the limit tells a record too large to be one of ours.
-        const auto bytes = _fileManager.readFileHead(file, kMaxRecordSize + 1);
-        const auto head = bytes ? UpdateRecord::parseHead(*bytes) : std::nullopt;
-        if (!head || head->installation != installation ||
-            (latest && (head->date < latestDate || (head->date == latestDate && file < latest->file)))) {
-            continue;
-        }
-        auto record = bytes->size() <= kMaxRecordSize ? UpdateRecord::parse(*bytes) : std::nullopt;
-        if (record && !record->confined()) {
-            record.reset();
-        }
-        latest = Kept{file, std::move(record)};
-        latestDate = head->date;
     }
-    return latest;
+    // The names sort as the runs came within one date.
+    std::sort(history.begin(), history.end(), [](const Kept& a, const Kept& b) {
+        return a.date != b.date ? a.date > b.date : a.file > b.file;
+    });
+    return history;
+}
+
+std::optional<UpdateRecordStore::Kept> UpdateRecordStore::latestFor(const std::string& installation) const {
+    std::vector<Kept> history = historyOf(installation);
+    if (history.empty()) {
+        return std::nullopt;
+    }
+    return std::move(history.front());
+}
+
+std::string UpdateRecordStore::idOf(const std::string& file) {
+    const std::string name = path::fileName(file);
+    return name.ends_with(kSuffix) ? name.substr(0, name.size() - kSuffix.size()) : name;
+}
+
+bool UpdateRecordStore::rewrite(const std::string& file, const UpdateRecord& record) {
+    const std::string partial = file + ".rewritten";
+    if (!writeNewFile(partial, record.serialized())) {
+        return false;
+    }
+    const bool renamed = ::rename(partial.c_str(), file.c_str()) == 0;
+    if (!renamed) {
+        ::unlink(partial.c_str());
+    }
+    return renamed;
 }
 
 void UpdateRecordStore::forget(const std::string& file) {

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quorvane {
 
@@ -26,6 +27,8 @@ public:
     std::optional<std::string> keep(const UpdateRecord& record);
     struct Kept {
         std::string file;
+        // The date its first bytes name, read even when the rest is damaged.
+        std::time_t date = 0;
         // None: the record is damaged (it cannot be read whole, is larger than any run writes, or names
         // paths outside its installation and backup folder) and is never acted on.
         std::optional<UpdateRecord> record;
@@ -33,6 +36,12 @@ public:
     // The newest record of a run on the installation, damaged or not; none when there is none. Reads
     // files of up to kMaxRecordSize bytes: call it off the window's thread.
     std::optional<Kept> latestFor(const std::string& installation) const;
+    // Every record of a run on the installation, damaged or not, newest first; read as latestFor reads.
+    std::vector<Kept> historyOf(const std::string& installation) const;
+    // The name a kept record goes by: its file's name without the folder and suffix ("20070102_090503-001").
+    static std::string idOf(const std::string& file);
+    // Writes the record again in place of its file, in one step; no when it could not.
+    bool rewrite(const std::string& file, const UpdateRecord& record);
     // Larger than the record of a run that put 100,000 items in place with long names.
     static constexpr std::size_t kMaxRecordSize = std::size_t{64} << 20;
     // Forgets a record once its run has been undone.
@@ -42,6 +51,8 @@ public:
 
 private:
     std::optional<std::string> _write(const UpdateRecord& record);
+    // The record in the file, if it names the installation; damaged when it cannot be read whole.
+    std::optional<Kept> _read(const std::string& file, const std::string& installation) const;
 
     FileManager& _fileManager;
     std::string _folder;

@@ -47,6 +47,7 @@ UpdateRun::UpdateRun(UpdateServices services, UpdateRunDelegate& delegate, std::
       _walkGuard(_fileManager, _updateFiles, _targetPath),
       _placement(_services, _extraction, _targetPath, &_cancelRequested),
       _record(_targetPath, _services.clock.now()), _extraction(*this, _services) {
+    _record.setAddOnsFrom(_updateFiles);
     _statusTimer.setInterval(kStatusIntervalMilliseconds);
     QObject::connect(&_statusTimer, &QTimer::timeout, &_ownerContext, [this] { _showStatus(); });
 }

@@ -12,6 +12,7 @@ enum class UserAction {
     removeFromList,
     showInFileManager,
     undoLastUpdate,
+    showHistory,
 };
 
 // The receiver of the window's actions.
@@ -28,6 +29,8 @@ public:
     virtual void removeSelectedInstallation() = 0;
     virtual void showSelectedInFileManager() = 0;
     virtual void undoLastUpdate() = 0;
+    // File ▸ Update History…: the selected installation's updates in a window of their own.
+    virtual void showUpdateHistory() = 0;
     // Return or a double-click on a row: the items waiting for an installation go into it, or a sheet
     // says why the row takes none. No when neither: nothing waits and the row takes items.
     virtual bool activateSelectedRow() = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Geometry.h"
+#include "platform/HistoryView.h"
 #include "platform/UpdateView.h"
 
 #include <string>
@@ -25,6 +26,8 @@ public:
     // Shown only while it has text.
     virtual void setWaitingLine(const std::string& text) = 0;
     virtual void show() = 0;
+    // The window that lists an installation's updates; none where there is no such window.
+    virtual HistoryView* historyView() { return nullptr; }
 };
 
 } // namespace quorvane

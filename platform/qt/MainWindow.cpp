@@ -1,6 +1,7 @@
 #include "platform/qt/MainWindow.h"
 
 #include "platform/ResourceFolder.h"
+#include "platform/qt/HistoryWindow.h"
 #include "platform/qt/InstallationIconDelegate.h"
 #include "platform/qt/InstallationTextDelegate.h"
 #include "platform/qt/WindowMenus.h"
@@ -62,7 +63,8 @@ void showText(QLabel& label, const std::string& text) {
 
 MainWindow::MainWindow(Preferences& preferences, const std::string& resourceFolder)
     : _ui(setUpUi(_widget)), _window(_widget, preferences), _progress(*_ui->progressBar),
-      _menus(new WindowMenus(_widget, *_ui->installationTable)) {
+      _menus(new WindowMenus(_widget, *_ui->installationTable)),
+      _history(new HistoryWindow(_widget, preferences)) {
     const ResourceFolder resources(resourceFolder);
     QtTableView& rows = *_ui->installationTable;
     rows.setItemDelegate(new InstallationTextDelegate(&rows));
@@ -73,6 +75,10 @@ MainWindow::MainWindow(Preferences& preferences, const std::string& resourceFold
 }
 
 MainWindow::~MainWindow() = default;
+
+HistoryView* MainWindow::historyView() {
+    return _history;
+}
 
 QtTableView& MainWindow::table() {
     return *_ui->installationTable;

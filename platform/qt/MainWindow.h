@@ -16,6 +16,7 @@ class QAbstractItemModel;
 namespace quorvane {
 
 class DropHandler;
+class HistoryWindow;
 class Preferences;
 class QtTableView;
 class WindowMenus;
@@ -53,13 +54,16 @@ public:
     float rowHeight() const override;
     void setWaitingLine(const std::string& text) override;
     void show() override { _window.show(); }
+    HistoryView* historyView() override;
+    HistoryWindow& historyWindow() { return *_history; }
 
 private:
     QWidget _widget;
     std::unique_ptr<Ui::MainWindow> _ui;
     QtWindow _window;
     ProgressBarScale _progress;
-    WindowMenus* _menus; // owned by the window's widget
+    WindowMenus* _menus;     // owned by the window's widget
+    HistoryWindow* _history; // likewise
 };
 
 } // namespace quorvane

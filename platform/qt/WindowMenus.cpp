@@ -57,6 +57,8 @@ WindowMenus::WindowMenus(QWidget& window, QtTableView& table)
         addAction(file, "&Show in File Manager", QKeySequence(), &WindowMenus::showInFileManager);
     _undoLastUpdate = addAction(file, "&Undo Last Update…", QKeySequence(Qt::CTRL | Qt::Key_Z),
                                 &WindowMenus::undoLastUpdate);
+    _showHistory =
+        addAction(file, "Update &History…", QKeySequence(Qt::CTRL | Qt::Key_H), &WindowMenus::showHistory);
     file.addSeparator();
     addAction(file, "&Quit", QKeySequence(Qt::CTRL | Qt::Key_Q), &WindowMenus::quit);
     QMenu& edit = *_menuBar->addMenu(translated("&Edit"));
@@ -73,7 +75,7 @@ WindowMenus::WindowMenus(QWidget& window, QtTableView& table)
 
     _contextMenu->addActions({_installFiles, _installFolder, _paste});
     _contextMenu->addSeparator();
-    _contextMenu->addActions({_showInFileManager, _undoLastUpdate, _removeFromList});
+    _contextMenu->addActions({_showInFileManager, _undoLastUpdate, _showHistory, _removeFromList});
     for (QMenu* menu : {&file, &edit, _contextMenu}) {
         connect(menu, &QMenu::aboutToShow, this, &WindowMenus::refresh);
     }
@@ -136,6 +138,7 @@ void WindowMenus::refresh() {
     _removeFromList->setEnabled(enabled(UserAction::removeFromList));
     _showInFileManager->setEnabled(enabled(UserAction::showInFileManager));
     _undoLastUpdate->setEnabled(enabled(UserAction::undoLastUpdate));
+    _showHistory->setEnabled(enabled(UserAction::showHistory));
 }
 
 bool WindowMenus::eventFilter(QObject* watched, QEvent* event) {
@@ -196,6 +199,12 @@ void WindowMenus::showInFileManager() {
 void WindowMenus::undoLastUpdate() {
     if (_target) {
         _target->undoLastUpdate();
+    }
+}
+
+void WindowMenus::showHistory() {
+    if (_target) {
+        _target->showUpdateHistory();
     }
 }
 

@@ -49,6 +49,7 @@ private:
     void removeFromList();
     void showInFileManager();
     void undoLastUpdate();
+    void showHistory();
     void quit();
     void paste();
     void refreshInstallations();
@@ -68,6 +69,7 @@ private:
     QAction* _removeFromList = nullptr;
     QAction* _showInFileManager = nullptr;
     QAction* _undoLastUpdate = nullptr;
+    QAction* _showHistory = nullptr;
     QAction* _paste = nullptr;
     QWidget* _helpWindow = nullptr; // made when first asked for, owned by the window
 };

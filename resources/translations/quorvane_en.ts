@@ -63,10 +63,31 @@
         </translation>
     </message>
     <message numerus="yes">
-        <source>The update of %@ added %d items and replaced %d. The added items are removed and the replaced ones put back from the backup; an item changed since is left alone.</source>
+        <source>%d later updates changed the same files and are undone first:</source>
         <translation>
-            <numerusform>The update of %@ added %d item and replaced %d. The added item is removed and the replaced ones put back from the backup; an item changed since is left alone.</numerusform>
-            <numerusform>The update of %@ added %d items and replaced %d. The added items are removed and the replaced ones put back from the backup; an item changed since is left alone.</numerusform>
+            <numerusform>%d later update changed the same files and is undone first:</numerusform>
+            <numerusform>%d later updates changed the same files and are undone first:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>The backups of the %d oldest updates are removed and those updates can no longer be undone.</source>
+        <translation>
+            <numerusform>The backup of the oldest update is removed and that update can no longer be undone.</numerusform>
+            <numerusform>The backups of the %d oldest updates are removed and those updates can no longer be undone.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%d updates can no longer be undone.</source>
+        <translation>
+            <numerusform>%d update can no longer be undone.</numerusform>
+            <numerusform>%d updates can no longer be undone.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%d older updates can no longer be undone and stay.</source>
+        <translation>
+            <numerusform>%d older update can no longer be undone and stays.</numerusform>
+            <numerusform>%d older updates can no longer be undone and stay.</numerusform>
         </translation>
     </message>
 </context>

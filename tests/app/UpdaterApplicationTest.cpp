@@ -1,6 +1,7 @@
 #include "app/UpdaterApplication.h"
 
 #include "platform/UriList.h"
+#include "platform/qt/HistoryWindow.h"
 #include "platform/qt/QtTableView.h"
 #include "support/EventLoopWait.h"
 #include "support/TemporaryFolder.h"
@@ -15,6 +16,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QTextBrowser>
 #include <gtest/gtest.h>
@@ -36,6 +38,7 @@ protected:
         UpdaterConfiguration configuration;
         configuration.preferencesPath = folder / "preferences.ini";
         configuration.jarPath = jar;
+        configuration.stateFolder = folder / "state";
         updater.reset();
         updater = std::make_unique<UpdaterApplication>(configuration);
         updater->start();
@@ -190,6 +193,47 @@ TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
     folder.makeInstallation("drive/B");
     QTest::keyClick(&table(), Qt::Key_F5);
     EXPECT_EQ(list.validCount(), 3u) << "F5";
+}
+
+// File ▸ Update History… (Ctrl+H) on real widgets: two updates of one file, newest first; undoing the older
+// one names the later one in its way and, with "Undo", takes both back.
+TEST_F(UpdaterApplicationTest, TheHistoryWindowUndoesAnOlderUpdateWithTheLaterOneInItsWay) {
+    folder.writeFile("home/Games/Quorvane/Art/tree.png", "old tree");
+    for (const std::string pack : {"Forest Pack", "Oak Pack"}) {
+        folder.writeFile("home/Downloads/" + pack + "/Art/tree.png", pack);
+        ASSERT_TRUE(dragAndDrop({folder / ("home/Downloads/" + pack)}, rowMiddle(0)));
+        press(openSheet(), "OK");
+        waitUntil(
+            [&] { return visibleSheet() != nullptr && visibleSheet()->text().startsWith("Application"); });
+        press(visibleSheet(), "OK");
+    }
+    QApplication::setActiveWindow(&updater->mainWindow().widget());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&updater->mainWindow().widget()));
+    table().chooseRow(0);
+    QTest::keyClick(&table(), Qt::Key_H, Qt::ControlModifier);
+    HistoryWindow& history = updater->mainWindow().historyWindow();
+    ASSERT_TRUE(waitUntil([&] { return history.isVisible(); }));
+    const QAbstractItemModel& rows = *history.table().model();
+    ASSERT_EQ(rows.rowCount(), 2);
+    EXPECT_EQ((rows.index(0, 1).data().toString() + "|" + rows.index(1, 1).data().toString() + "|" +
+               rows.index(1, 3).data().toString() + "|" + rows.index(1, 5).data().toString())
+                  .toStdString(),
+              "Oak Pack|Forest Pack|1|Yes");
+    history.table().selectRow(1);
+    history.button(HistoryAction::undoUpdate).click();
+    QMessageBox* sheet = openSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE((sheet->text() + "|" + sheet->informativeText())
+                    .startsWith("Undo Forest Pack?|1 later updates changed the same files and are undone "
+                                "first:\n\nOak Pack ("))
+        << sheet->informativeText().toStdString(); // the program's plural forms are not loaded here
+    press(sheet, "Undo");
+    waitUntil([&] { return visibleSheet() != nullptr && visibleSheet()->text().contains("undone"); });
+    ASSERT_NE(visibleSheet(), nullptr);
+    EXPECT_EQ(visibleSheet()->text().toStdString(), "The update was undone");
+    press(visibleSheet(), "OK");
+    EXPECT_EQ(rows.rowCount(), 0);
+    EXPECT_EQ(readFile(valid + "/Art/tree.png"), "old tree");
 }
 
 // The keyboard alone stops an update (here its extraction tool never ends): Tab goes from the rows to the

@@ -43,6 +43,24 @@ done
 actual=0 && "$program" --undo game >out 2>err || actual=$?
 [[ $actual == 0 && "$(cat game/Art/tree.png)" == old && ! -e game/Art/sun.png ]] || fail "undo: exit status $actual"
 row nothing_to_undo 2 "" "No update of $work/game is left to undo." --undo game
+# The history: three updates, the last two replacing the same file. The middle one is not undone past the
+# last unasked; the first is undone alone; old backups removed end their updates' undo.
+mkdir -p "One Pack/Art" "Tree Two/Art"
+echo one >"One Pack/Art/one.png" && echo two >"Tree Two/Art/tree.png"
+for pack in "One Pack" "Forest Pack" "Tree Two"; do "$program" --install game "$pack" >/dev/null; done
+"$program" --history game >out 2>err && mapfile -t ids < <(cut -f1 out)
+iso_date='\d{4}-\d\d-\d\dT[\d:]{8}[+-]\d\d:\d\d'
+grep -qP "^${ids[0]}\t$iso_date\tTree Two\t1\t1\t4\tyes$" out && ((${#ids[@]} == 3)) ||
+  fail "history: not three updates, newest first"
+actual=0 && "$program" --undo game "${ids[1]}" >out 2>err || actual=$?
+[[ $actual == 2 ]] && grep -qF "${ids[0]}"$'\t'"Tree Two" err || fail "undo in the way: $actual"
+actual=0 && "$program" --undo game "${ids[2]}" >out 2>err || actual=$?
+[[ $actual == 0 && ! -e game/Art/one.png && "$(cat game/Art/tree.png)" == two ]] || fail "undo first: $actual"
+actual=0 && "$program" --remove-backups game --keep 1 >out 2>err || actual=$?
+"$program" --history game >out 2>err
+[[ $actual == 0 && "$(cut -f6,7 out | tr '\n' ' ')" == $'4\tyes 0\tno ' ]] || fail "remove-backups: $actual"
+actual=0 && "$program" --undo game "${ids[1]}" >out 2>err || actual=$?
+[[ $actual == 2 ]] && grep -qF "can no longer be undone" err || fail "undo without backup: $actual"
 # The whole report on stdout, a name with a line break quoted as ls quotes it; the log alone on stderr.
 row not_installed 1 "/Linked Pack/Art/line'\$'\\n''break.png': It is a symbolic link." "" \
   --install "$work/game" "$work/Linked Pack"

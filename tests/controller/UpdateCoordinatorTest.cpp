@@ -163,8 +163,8 @@ TEST(UpdateCoordinator, AnIncompleteRunOffersPutBack) {
     EXPECT_EQ(treeListing(h.valid1), before);
 }
 
-// Undo from the window: its confirmation counts what the update did, nothing else starts while it moves
-// files, and its report says what it removed and put back.
+// Undo from the window: its confirmation names the add-on and counts what the update did, nothing else starts
+// while it moves files, and its report says what it removed and put back.
 TEST(UpdateCoordinator, UndoSaysWhatItWillDoAndHoldsEverythingElseWhileItWorks) {
     PausingRemovals fileManager;
     WindowHarness::Options options;
@@ -191,10 +191,12 @@ TEST(UpdateCoordinator, UndoSaysWhatItWillDoAndHoldsEverythingElseWhileItWorks) 
     const std::size_t sheets = h.view.sheets.size();
     h.coordinator().undoLatest(h.valid1);
     ASSERT_TRUE(waitUntil([&] { return h.view.sheets.size() > sheets; }));
-    EXPECT_EQ(h.view.sheets.back().message,
-              "The update of 2007-01-02 09:05 added 2 items and replaced 1. The "
-              "added items are removed and the replaced ones put back from the "
-              "backup; an item changed since is left alone.");
+    // It names the add-on and counts as the update's report counted: 3 files added, 1 backed up.
+    EXPECT_EQ(
+        h.view.sheet() + "|" + h.view.sheets.back().okButton,
+        "Undo Art?|Art (2007-01-02 09:05):\n3 files added\n1 previous files backed up\n\nThe files added "
+        "are removed and the previous files put back from the backup; a file changed since is left alone "
+        "and named.|Undo");
     fileManager.armed = true;
     h.view.answer(SheetAnswer::ok);
     ASSERT_TRUE(fileManager.paused.try_acquire_for(std::chrono::seconds(20)));
