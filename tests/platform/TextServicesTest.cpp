@@ -66,6 +66,9 @@ TEST(UriList, ReadsTheClipboardOfFileManagersAndTerminals) {
     } cases[] = {
         {"pcmanfm", {{"x-special/gnome-copied-files", "copy\n" + uris + nul}}, both},
         {"pcmanfm's list", {{"text/uri-list", uris + nul}}, both},
+        {"pcmanfm, one file",
+         {{"x-special/gnome-copied-files", "copy\nfile:///home/me/B%E9" + nul}},
+         {both[1]}},
         {"thunar", {{"x-special/gnome-copied-files", "cut\n" + uris}}, both},
         {"terminal", {{"text/plain", "'/home/me/A pack.zip'\n"}}, {"/home/me/A pack.zip"}},
         {"location", {{"text/plain;charset=utf-8", "file:///home/me/B%E9"}}, {"/home/me/B\xe9"}},
