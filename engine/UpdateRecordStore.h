@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quorvane {
 
@@ -23,7 +24,20 @@ public:
     // Waits until the records expected are kept.
     void waitUntilKept() const;
     // Keeps the record of a run that changed something, and answers its file; none when it was not kept.
-    std::optional<std::string> keep(const UpdateRecord& record);
+    // written: the file the run wrote ahead, replaced whole (or removed when the run changed nothing).
+    std::optional<std::string> keep(const UpdateRecord& record,
+                                    const std::optional<std::string>& written = std::nullopt);
+    // Writes a run's record ahead of its first change: its head and the items it means to put in place,
+    // flushed to disk, the store's folders made as needed. Answers the file, or why it cannot be kept.
+    struct Begun {
+        std::optional<std::string> file;
+        std::string error; // the path, and the system's reason
+    };
+    Begun begin(const UpdateRecord& head, const std::vector<UpdateRecord::Item>& intended);
+    // Adds items the run means to put in place next to the record written ahead, flushed to disk.
+    bool append(const std::string& file, const std::vector<UpdateRecord::Item>& intended);
+    // Every readable record of a run on the installation, oldest first.
+    std::vector<UpdateRecord> recordsFor(const std::string& installation) const;
     struct Kept {
         std::string file;
         // None: the record is damaged (it cannot be read whole, is larger than any run writes, or names
@@ -42,6 +56,8 @@ public:
 
 private:
     std::optional<std::string> _write(const UpdateRecord& record);
+    // Makes the store's folder and those above it; the system's error number when it cannot.
+    int _makeFolder() const;
 
     FileManager& _fileManager;
     std::string _folder;
