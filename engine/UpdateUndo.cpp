@@ -1,5 +1,6 @@
 #include "engine/UpdateUndo.h"
 
+#include "platform/FdCloser.h"
 #include "platform/FileManager.h"
 #include "platform/Localizer.h"
 #include "platform/MessageFormat.h"
@@ -41,6 +42,7 @@ UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fil
     const int progress = progressFile ? ::open(progressFile->c_str(),
                                                O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600)
                                       : -1;
+    const FdCloser closer{progress};
     const auto note = [&](std::size_t index, char outcome) {
         if (progress >= 0) {
             posixio::writeAll(progress, std::to_string(index) + " " + outcome + "\n");
@@ -107,9 +109,6 @@ UpdateUndo::Result UpdateUndo::undo(const UpdateRecord& record, FileManager& fil
         } else {
             result.leftAlone.push_back({path, systemErrorText(fileManager.lastError())});
         }
-    }
-    if (progress >= 0) {
-        ::close(progress);
     }
     if (confined && record.backupFolder()) {
         removeEmptyFolders(fileManager, *record.backupFolder());

@@ -93,15 +93,21 @@ class FaultyFileManager : public FileManager {
 
 public:
     std::function<bool(std::string_view op, S path)> fail = [](auto, auto&) { return false; };
+    // Some operation was made to fail: the disk changed under the plan.
+    bool failed(std::string_view op, S path) {
+        const bool fails = fail(op, path);
+        return injected = injected || fails, fails;
+    }
+    std::atomic<bool> injected = false;
 
     bool copyPath(S a, S b, CopyOutcome* o) override {
-        return !fail("copy", b) && FileManager::copyPath(a, b, o);
+        return !failed("copy", b) && FileManager::copyPath(a, b, o);
     }
-    bool linkPath(S a, S b) override { return !fail("link", b) && FileManager::linkPath(a, b); }
-    bool createFolder(S a) override { return !fail("create", a) && FileManager::createFolder(a); }
-    bool replacePath(S a, S b) override { return !fail("replace", b) && FileManager::replacePath(a, b); }
-    bool movePath(S a, S b) override { return !fail("replace", b) && FileManager::movePath(a, b); }
-    bool exchangePath(S a, S b) override { return !fail("exchange", b) && FileManager::exchangePath(a, b); }
+    bool linkPath(S a, S b) override { return !failed("link", b) && FileManager::linkPath(a, b); }
+    bool createFolder(S a) override { return !failed("create", a) && FileManager::createFolder(a); }
+    bool replacePath(S a, S b) override { return !failed("replace", b) && FileManager::replacePath(a, b); }
+    bool movePath(S a, S b) override { return !failed("replace", b) && FileManager::movePath(a, b); }
+    bool exchangePath(S a, S b) override { return !failed("exchange", b) && FileManager::exchangePath(a, b); }
 };
 
 // One update run on real folders and what it must leave behind.
@@ -183,6 +189,22 @@ inline void expectRun(const RunCase& c) {
     EXPECT_EQ((Counts{.added = run.numFilesInstalled(), .replaced = run.numFilesReplaced(),
                       .identical = run.numDuplicateFiles(), .failed = run.numFilesFailed()}),
               c.counts);
+    // Unless the disk failed it, applying did what the plan said: the same counts, the same items.
+    const UpdatePlan& plan = run.plan();
+    if (!files.injected && plan.archives() == 0) {
+        EXPECT_EQ((Counts{int(plan.filesAdded()), int(plan.filesReplaced()), int(plan.identicalFiles()),
+                          int(plan.filesNotInstalled())}), c.counts);
+        Paths planned, done;
+        for (const UpdatePlan::Entry& entry : plan.entries()) {
+            if (entry.fate == UpdatePlan::Fate::add || entry.fate == UpdatePlan::Fate::replace) {
+                planned.push_back(entry.relativePath);
+            }
+        }
+        for (const UpdateRecord::Item& item : run.record().items()) {
+            done.push_back(item.relativePath);
+        }
+        EXPECT_EQ(planned, done);
+    }
     ASSERT_EQ(harness.reports.size(), 1u);
     const UpdateReport& report = harness.reports.back();
     EXPECT_EQ(report.title + "|" + report.message, expectedReport(c));
