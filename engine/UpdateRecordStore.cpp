@@ -119,8 +119,7 @@ int UpdateRecordStore::_makeFolder() const {
     return _fileManager.exists(_folder) ? 0 : ENOTDIR;
 }
 
-UpdateRecordStore::Begun UpdateRecordStore::begin(const UpdateRecord& head,
-                                                  const std::vector<UpdateRecord::Item>& intended) {
+UpdateRecordStore::Begun UpdateRecordStore::begin(const UpdateRecord& head, const std::string& intended) {
     if (const int error = _makeFolder(); error != 0) {
         return {std::nullopt, _folder + ": " + std::strerror(error)};
     }
@@ -129,13 +128,7 @@ UpdateRecordStore::Begun UpdateRecordStore::begin(const UpdateRecord& head,
         char number[16] = "";
         std::snprintf(number, sizeof number, "-%03d", suffix);
         const std::string name = base + number + std::string(kSuffix);
-        // Each item marked as written ahead: the run may not have got to it.
-        std::string out = head.serialized();
-        for (UpdateRecord::Item item : intended) {
-            item.stamp.reset();
-            item.intended = true;
-            out += UpdateRecord::serializedItem(item);
-        }
+        std::string out = head.serialized() + intended;
         if (writeNewFile(name, out)) {
             syncFolder(_folder);
             return {name, {}};
@@ -147,18 +140,12 @@ UpdateRecordStore::Begun UpdateRecordStore::begin(const UpdateRecord& head,
     return {std::nullopt, base + ": " + std::strerror(EEXIST)};
 }
 
-bool UpdateRecordStore::append(const std::string& file, const std::vector<UpdateRecord::Item>& intended) {
-    std::string out;
-    for (UpdateRecord::Item item : intended) {
-        item.stamp.reset();
-        item.intended = true;
-        out += UpdateRecord::serializedItem(item);
-    }
+bool UpdateRecordStore::append(const std::string& file, const std::string& intended) {
     const int descriptor = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
     if (descriptor < 0) {
         return false;
     }
-    const bool written = posixio::writeAll(descriptor, out) && ::fdatasync(descriptor) == 0;
+    const bool written = posixio::writeAll(descriptor, intended) && ::fdatasync(descriptor) == 0;
     return ::close(descriptor) == 0 && written;
 }
 

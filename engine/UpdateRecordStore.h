@@ -33,9 +33,10 @@ public:
         std::optional<std::string> file;
         std::string error; // the path, and the system's reason
     };
-    Begun begin(const UpdateRecord& head, const std::vector<UpdateRecord::Item>& intended);
+    // intended: the items, each as UpdateRecord::serializedItem gives it, marked as intended.
+    Begun begin(const UpdateRecord& head, const std::string& intended);
     // Adds items the run means to put in place next to the record written ahead, flushed to disk.
-    bool append(const std::string& file, const std::vector<UpdateRecord::Item>& intended);
+    bool append(const std::string& file, const std::string& intended);
     // Every readable record of a run on the installation, oldest first.
     std::vector<UpdateRecord> recordsFor(const std::string& installation) const;
     struct Kept {

@@ -1,6 +1,7 @@
 #include "engine/UpdateRun.h"
 
 #include "engine/CompletionReport.h"
+#include "engine/CopyAhead.h"
 #include "engine/EarlierUpdates.h"
 #include "engine/PlanReport.h"
 #include "engine/UndoJob.h"
@@ -116,7 +117,9 @@ void UpdateRun::_applyPlan() {
     } else if ((_refusal = _refusalBeforeChanges())) {
         _lineUpFound = false;
     } else {
-        _apply(_plan);
+        CopyAhead ahead(_fileManager, _plan, _targetPath);
+        _apply(_plan, &ahead);
+        ahead.stop(); // what it copied past a stop goes
     }
     --_installingPasses;
     if (!_busy()) {
@@ -128,7 +131,7 @@ std::optional<UpdateReport> UpdateRun::_refusalBeforeChanges() {
     if (const auto tooLarge = PlanReport::spaceRefusal(_plan, _targetPath, _services.localizer)) {
         return UpdateReport{_localized("The update does not fit on its disk"), *tooLarge, {}, false};
     }
-    const std::vector<UpdateRecord::Item> intended = _intendedItems(_plan);
+    const std::string intended = _intendedItems(_plan);
     if (!_services.recordStore || (intended.empty() && _plan.archives() == 0)) {
         return std::nullopt; // nothing to undo, or no undo asked for
     }
@@ -158,20 +161,25 @@ std::optional<UpdateReport> UpdateRun::_refusalBeforeChanges() {
         false};
 }
 
-std::vector<UpdateRecord::Item> UpdateRun::_intendedItems(const UpdatePlan& plan) {
-    std::vector<UpdateRecord::Item> items;
+std::string UpdateRun::_intendedItems(const UpdatePlan& plan) {
+    std::string bytes;
+    UpdateRecord::Item item;
+    item.intended = true;
     for (const UpdatePlan::Entry& entry : plan.entries()) {
         if (entry.fate == UpdatePlan::Fate::add || entry.fate == UpdatePlan::Fate::replace) {
-            items.push_back({entry.relativePath, entry.fate == UpdatePlan::Fate::replace,
-                             entry.kind == FileManager::EntryKind::folder, std::nullopt, 0, true});
+            item.relativePath = entry.relativePath;
+            item.replaced = entry.fate == UpdatePlan::Fate::replace;
+            item.folder = entry.kind == FileManager::EntryKind::folder;
+            bytes += UpdateRecord::serializedItem(item);
         }
     }
-    return items;
+    return bytes;
 }
 
-void UpdateRun::_apply(const UpdatePlan& plan) {
+void UpdateRun::_apply(const UpdatePlan& plan, CopyAhead* ahead) {
     using Fate = UpdatePlan::Fate;
-    for (const UpdatePlan::Entry& entry : plan.entries()) {
+    for (std::size_t index = 0; index < plan.entries().size(); ++index) {
+        const UpdatePlan::Entry& entry = plan.entries()[index];
         if (stopRequested()) {
             break;
         }
@@ -202,6 +210,22 @@ void UpdateRun::_apply(const UpdatePlan& plan) {
             break;
         case Fate::add:
         case Fate::replace: {
+            // A new file copied ahead is in place, or failed, as its copy here would have.
+            if (const auto copied = ahead ? ahead->take(index) : std::nullopt;
+                copied && *copied != EOPNOTSUPP) {
+                ItemPlacement::Outcome outcome;
+                // Gone since it was copied (its folder with it): the disk changed under the run.
+                const int error =
+                    *copied == 0 && !_fileManager.entryExists(path::join(_targetPath, entry.relativePath))
+                        ? ENOENT
+                        : *copied;
+                if (error != 0) {
+                    outcome.error = error;
+                    outcome.failure = systemErrorText(error);
+                }
+                _countPlacement(entry.item, entry.relativePath, outcome, entry.progress);
+                break;
+            }
             std::optional<std::string> backupPath;
             if (entry.fate == Fate::replace) {
                 backupPath = path::join(_placement.backupFolder().value_or(""), entry.relativePath);
@@ -248,7 +272,7 @@ void UpdateRun::_lineUpAndInstall(std::vector<std::string>& items) {
     UpdatePlan plan;
     _planner.plan(items, plan);
     _lineUpFound = _lineUpFound || plan.lineUpFound();
-    const std::vector<UpdateRecord::Item> intended = _intendedItems(plan);
+    const std::string intended = _intendedItems(plan);
     // The record grows ahead of the changes; should it not, nothing of the archive goes in.
     if (!intended.empty() && _recordFile && !_services.recordStore->append(*_recordFile, intended)) {
         for (const UpdatePlan::Entry& entry : plan.entries()) {

@@ -26,6 +26,7 @@
 
 namespace quorvane {
 
+class CopyAhead;
 class UndoJob;
 class UpdateRunDelegate;
 
@@ -108,9 +109,10 @@ private:
     // Why the update must not begin: it does not fit on its disk, or its record cannot be written ahead.
     std::optional<UpdateReport> _refusalBeforeChanges();
     // Carries out each entry of a plan, in order; only a disk changed since makes an entry fail.
-    void _apply(const UpdatePlan& plan);
-    // The items a plan puts in place, as its record names them before they are.
-    static std::vector<UpdateRecord::Item> _intendedItems(const UpdatePlan& plan);
+    // ahead: the plan's new files being copied on a second thread; none: each is copied in turn.
+    void _apply(const UpdatePlan& plan, CopyAhead* ahead = nullptr);
+    // The items a plan puts in place, as its record names them before they are (its bytes).
+    static std::string _intendedItems(const UpdatePlan& plan);
     // Takes back what the run did after the disk filled; the report says so.
     UpdateReport _takeBack();
     // Counts what became of an item handed to _placement; progress: its entries on the bar.
