@@ -39,9 +39,13 @@ public:
         std::string reason;
         // A not-installed entry found inside a folder that is added whole: the copy leaves it out.
         bool insideFolder = false;
+        // The bytes it writes on the installation's disk.
+        std::uint64_t bytes = 0;
     };
 
     void add(Entry entry, std::uint64_t bytes = 0);
+    // The replacement at index turned out to hold the installed file's contents: it is identical.
+    void settleIdentical(std::size_t index);
     const std::vector<Entry>& entries() const { return _entries; }
     std::vector<Entry>& entries() { return _entries; }
 

@@ -8,6 +8,7 @@
 #include "platform/FreeSpace.h"
 #include "platform/Localizer.h"
 #include "platform/MessageFormat.h"
+#include "platform/PathInFolder.h"
 #include "platform/PathUtilities.h"
 #include "platform/SystemError.h"
 
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <limits>
 #include <sys/vfs.h>
+#include <thread>
 
 namespace quorvane {
 namespace {
@@ -87,7 +89,9 @@ UpdatePlanner::UpdatePlanner(const UpdateServices& services, WalkGuard& walkGuar
       _backupsAreCopies(!hasHardLinks(installation)) {}
 
 void UpdatePlanner::plan(const std::vector<std::string>& items, UpdatePlan& plan) {
+    _toCompare.clear();
     _lineUp(items, plan);
+    _settleComparisons(plan);
     if (_stopRequested.load(std::memory_order_relaxed)) {
         plan.setIncomplete();
     }
@@ -246,13 +250,39 @@ void UpdatePlanner::_merge(const std::vector<std::string>& items, const std::str
             _merge(contents, relativePath, plan);
             continue;
         }
-        if (state.entryExists && _fileManager.contentsEqual(source, destination)) {
-            plan.add(
-                {{}, relativePath, Fate::identical, kind, 0, _progressEntriesOf(source, kind), {}, false});
-            continue;
+        // A file over an installed one may turn out identical: compared once the walk is done.
+        if (state.entryExists && kind == FileManager::EntryKind::file) {
+            _toCompare.push_back(plan.entries().size());
         }
         _planPlacement(source, kind, relativePath, state.entryExists, destination, plan);
     }
+}
+
+void UpdatePlanner::_settleComparisons(UpdatePlan& plan) {
+    std::vector<char> alike(_toCompare.size(), 0);
+    const auto compare = [&](std::size_t first, std::size_t step) {
+        const PathInFolder::KeepFoldersOpen keepFolders;
+        for (std::size_t i = first; i < _toCompare.size(); i += step) {
+            if (_stopRequested.load(std::memory_order_relaxed)) {
+                return;
+            }
+            const UpdatePlan::Entry& entry = plan.entries()[_toCompare[i]];
+            alike[i] = _fileManager.contentsEqual(entry.item, path::join(_installation, entry.relativePath));
+        }
+    };
+    if (_toCompare.size() < 64) {
+        compare(0, 1);
+    } else { // the machine's second core reads the other half
+        std::thread helper(compare, 1, 2);
+        compare(0, 2);
+        helper.join();
+    }
+    for (std::size_t i = 0; i < _toCompare.size(); ++i) {
+        if (alike[i]) {
+            plan.settleIdentical(_toCompare[i]);
+        }
+    }
+    _toCompare.clear();
 }
 
 void UpdatePlanner::_planPlacement(const std::string& item, FileManager::EntryKind kind,

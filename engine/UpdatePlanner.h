@@ -32,6 +32,9 @@ private:
                         bool replacing, const std::string& destination, UpdatePlan& plan);
     // The archive's entry, from its central directory.
     void _planArchive(const std::string& archive, UpdatePlan& plan);
+    // Compares each planned replacement of a file with the installed one, two at a time; those alike
+    // are identical.
+    void _settleComparisons(UpdatePlan& plan);
     std::uint64_t _progressEntriesOf(const std::string& item, FileManager::EntryKind kind) const;
     std::vector<std::string> _folderEntries(const std::string& folder) const;
     std::string _localized(const std::string& key) const;
@@ -43,6 +46,8 @@ private:
     const std::atomic<bool>& _stopRequested;
     // Replaced files are copied into the backup where the installation's disk has no hard links.
     bool _backupsAreCopies = false;
+    // The plan's replacements of files by files, not compared yet.
+    std::vector<std::size_t> _toCompare;
 };
 
 } // namespace quorvane
