@@ -18,6 +18,10 @@ namespace {
 // The confirmation names at most this many items, then how many more: thousands of names would push its
 // buttons off the screen.
 constexpr std::size_t kMaxConfirmedNames = 15;
+// The confirmation's details name at most this many files replaced or left out (the command line's
+// --dry-run names them all): a window holding hundreds of thousands of lines would take more memory than
+// the update.
+constexpr std::size_t kMaxChangeLines = 5000;
 
 // The date of an update as its undo sheet names it.
 std::string updateDate(std::time_t date) {
@@ -80,7 +84,7 @@ void UpdateCoordinator::updateRunPlanned(const UpdatePlan& plan) {
     const std::vector<std::string>& items = _run->items();
     if (const auto tooLarge = PlanReport::spaceRefusal(plan, installation, _services.localizer)) {
         tell(Sheet{localized("The update does not fit on its disk"), *tooLarge, localized("OK"), std::nullopt,
-                   std::nullopt, PlanReport::changes(plan, _services.localizer), nullptr});
+                   std::nullopt, PlanReport::changes(plan, _services.localizer, kMaxChangeLines), nullptr});
         return;
     }
     std::string message = formatMessage(localized("Click OK to update %@ using:\n\n%@"),
@@ -97,7 +101,7 @@ void UpdateCoordinator::updateRunPlanned(const UpdatePlan& plan) {
     message = formatMessage("%@\n\n%@", {message, PlanReport::summary(plan, _services.localizer)});
     ask(Sheet{formatMessage(localized("Are you sure you want to update %@?"), {"Quorvane"}), message,
               localized("OK"), localized("Cancel"), std::nullopt,
-              PlanReport::changes(plan, _services.localizer),
+              PlanReport::changes(plan, _services.localizer, kMaxChangeLines),
               [this, installation, items, run = _run.get()](SheetAnswer answer) {
                   if (answer == SheetAnswer::ok && run == _run.get()) {
                       emit updateConfirmed(items);

@@ -28,20 +28,30 @@ std::string PlanReport::summary(const UpdatePlan& plan, const Localizer& localiz
     return text;
 }
 
-std::string PlanReport::changes(const UpdatePlan& plan, const Localizer& localizer) {
+std::string PlanReport::changes(const UpdatePlan& plan, const Localizer& localizer,
+                                std::optional<std::size_t> maxLines) {
     std::string lines;
+    std::size_t count = 0;
     const std::string replaces = localizer.text("It replaces the installed file.");
     const std::string putThere = localizer.text("It replaces the installed file, which %@ put there.");
     for (const UpdatePlan::Entry& entry : plan.entries()) {
-        if (entry.fate == UpdatePlan::Fate::replace) {
-            lines +=
-                formatMessage("%@: %@",
-                              {quotedName(entry.relativePath),
-                               entry.reason.empty() ? replaces : formatMessage(putThere, {entry.reason})}) +
-                "\n";
-        } else if (entry.fate == UpdatePlan::Fate::notInstalled) {
-            lines += formatMessage("%@: %@", {quotedName(entry.item), entry.reason}) + "\n";
+        const bool replaced = entry.fate == UpdatePlan::Fate::replace;
+        if (!replaced && entry.fate != UpdatePlan::Fate::notInstalled) {
+            continue;
         }
+        if (maxLines && count++ >= *maxLines) {
+            continue;
+        }
+        lines +=
+            replaced
+                ? formatMessage("%@: %@",
+                                {quotedName(entry.relativePath),
+                                 entry.reason.empty() ? replaces : formatMessage(putThere, {entry.reason})})
+                : formatMessage("%@: %@", {quotedName(entry.item), entry.reason});
+        lines += "\n";
+    }
+    if (maxLines && count > *maxLines) {
+        lines += localizer.message("… and %d more.", {static_cast<std::int32_t>(count - *maxLines)}) + "\n";
     }
     return lines;
 }

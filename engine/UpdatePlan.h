@@ -44,6 +44,8 @@ public:
     };
 
     void add(Entry entry, std::uint64_t bytes = 0);
+    // Forgets the entries once carried out; the counts stay.
+    void releaseEntries() { std::vector<Entry>().swap(_entries); }
     // The replacement at index turned out to hold the installed file's contents: it is identical.
     void settleIdentical(std::size_t index);
     const std::vector<Entry>& entries() const { return _entries; }

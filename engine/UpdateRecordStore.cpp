@@ -21,14 +21,16 @@ constexpr std::string_view kSuffix = ".record";
 
 // Writes the bytes to a new file under a temporary name, flushed, and then gives it its name, so that a
 // record is never read half written. replace: the name may stand for a record written ahead.
-bool writeNewFile(const std::string& path, const std::string& bytes, bool replace = false) {
+bool writeNewFile(const std::string& path, const std::string& bytes, const std::string& more = {},
+                  bool replace = false) {
     const std::string partial = path + ".partial";
     const int descriptor =
         ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (descriptor < 0) {
         return false;
     }
-    const bool written = posixio::writeAll(descriptor, bytes) && ::fdatasync(descriptor) == 0;
+    const bool written = posixio::writeAll(descriptor, bytes) && posixio::writeAll(descriptor, more) &&
+                         ::fdatasync(descriptor) == 0;
     const bool ok =
         ::close(descriptor) == 0 && written &&
         ::renameat2(AT_FDCWD, partial.c_str(), AT_FDCWD, path.c_str(), replace ? 0 : RENAME_NOREPLACE) == 0;
@@ -66,7 +68,7 @@ std::optional<std::string> UpdateRecordStore::keep(const UpdateRecord& record,
         file = _write(record);
     } else if (record.empty()) {
         _fileManager.removeItem(*written); // the run changed nothing after all
-    } else if (writeNewFile(*written, record.serialized(), true)) {
+    } else if (writeNewFile(*written, record.serialized(), {}, true)) {
         file = written;
     } else {
         file = written; // the record written ahead stays, and still undoes the run
@@ -128,8 +130,7 @@ UpdateRecordStore::Begun UpdateRecordStore::begin(const UpdateRecord& head, cons
         char number[16] = "";
         std::snprintf(number, sizeof number, "-%03d", suffix);
         const std::string name = base + number + std::string(kSuffix);
-        std::string out = head.serialized() + intended;
-        if (writeNewFile(name, out)) {
+        if (writeNewFile(name, head.serialized(), intended)) {
             syncFolder(_folder);
             return {name, {}};
         }

@@ -121,6 +121,7 @@ void UpdateRun::_applyPlan() {
         _apply(_plan, &ahead);
         ahead.stop(); // what it copied past a stop goes
     }
+    _plan.releaseEntries(); // carried out: a large plan's memory goes before the record is written
     --_installingPasses;
     if (!_busy()) {
         _finish();

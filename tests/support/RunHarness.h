@@ -58,6 +58,8 @@ public:
         progress.push_back({status, file, v, max});
     }
     void updateRunEnded(const UpdateReport& report) override { reports.push_back(report); }
+    void updateRunPlanned(const UpdatePlan& plan) override { planned = plan; }
+    std::optional<UpdatePlan> planned;
 
     TemporaryFolder folder;
     CleanupJournal journal{folder / "state"};
@@ -175,6 +177,8 @@ inline void expectRun(const RunCase& c) {
             watched[::inotify_add_watch(writes, entry.path().c_str(), IN_CLOSE_WRITE)] = entry.path();
         }
     }
+    harness.makeRun(installation, items).makePlan(); // as the confirmation shows it
+    ASSERT_TRUE(waitUntil([&] { return harness.planned.has_value(); }));
     const UpdateRun& run = harness.runUpdate(installation, items);
     EXPECT_FALSE(run.inProgress());
     // A file is named only once whole: none is ever written under a name it still has.
@@ -190,7 +194,7 @@ inline void expectRun(const RunCase& c) {
                       .identical = run.numDuplicateFiles(), .failed = run.numFilesFailed()}),
               c.counts);
     // Unless the disk failed it, applying did what the plan said: the same counts, the same items.
-    const UpdatePlan& plan = run.plan();
+    const UpdatePlan& plan = *harness.planned;
     if (!files.injected && plan.archives() == 0) {
         EXPECT_EQ((Counts{int(plan.filesAdded()), int(plan.filesReplaced()), int(plan.identicalFiles()),
                           int(plan.filesNotInstalled())}), c.counts);
