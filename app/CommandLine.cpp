@@ -181,7 +181,12 @@ int CommandLine::run(int argc, char** argv, const UpdaterConfiguration& configur
                                         qs(localized("With --remove-backups: the updates whose "
                                                      "backups are kept.")),
                                         "N");
+    const QCommandLineOption dryRunOption(
+        "dry-run", qs(localized("With the arguments of --install: show what the update would add, replace "
+                                "and leave out, and change nothing; exit 0 when it would install "
+                                "everything, 1 when not, 2 for bad arguments.")));
     parser.addOption(installOption);
+    parser.addOption(dryRunOption);
     parser.addOption(listOption);
     parser.addOption(undoOption);
     parser.addOption(historyOption);
@@ -219,15 +224,17 @@ int CommandLine::run(int argc, char** argv, const UpdaterConfiguration& configur
     // The paths as the arguments' bytes: a name that is not valid UTF-8 stays as it is.
     const std::vector<std::string> paths = pathArguments(argc, argv);
     const int chosen = parser.isSet(installOption) + parser.isSet(listOption) + parser.isSet(undoOption) +
-                       parser.isSet(historyOption) + parser.isSet(removeBackupsOption);
+                       parser.isSet(historyOption) + parser.isSet(removeBackupsOption) +
+                       parser.isSet(dryRunOption);
     if (parser.isSet(keepOption) != (chosen == 1 && parser.isSet(removeBackupsOption))) {
         return usageError(localized("--remove-backups needs --keep N, and --keep goes with it alone."));
     }
-    if (chosen == 1 && parser.isSet(installOption)) {
+    if (chosen == 1 && (parser.isSet(installOption) || parser.isSet(dryRunOption))) {
         if (paths.size() < 2) {
             return usageError(localized("--install needs an installation and at least one item."));
         }
-        return install(configuration, paths);
+        return install(configuration, paths,
+                       parser.isSet(dryRunOption) ? InstallMode::dryRun : InstallMode::apply);
     }
     if (chosen == 1 && parser.isSet(undoOption)) {
         if (paths.empty() || paths.size() > 2) {
@@ -255,8 +262,9 @@ int CommandLine::run(int argc, char** argv, const UpdaterConfiguration& configur
         }
         return list(configuration);
     }
-    return usageError(localized("Give --install, --undo, --history, --remove-backups or --list, or no option "
-                                "to open the window."));
+    return usageError(
+        localized("Give --install, --dry-run, --undo, --history, --remove-backups or --list, or no option "
+                  "to open the window."));
 }
 
 int CommandLine::list(const UpdaterConfiguration& configuration) {
@@ -275,7 +283,8 @@ int CommandLine::list(const UpdaterConfiguration& configuration) {
     return kComplete;
 }
 
-int CommandLine::install(const UpdaterConfiguration& configuration, const std::vector<std::string>& paths) {
+int CommandLine::install(const UpdaterConfiguration& configuration, const std::vector<std::string>& paths,
+                         InstallMode mode) {
     PlatformServices services(configuration, QCoreApplication::applicationName().toUtf8().constData());
     const std::string& installation = paths.front();
     {
@@ -296,6 +305,11 @@ int CommandLine::install(const UpdaterConfiguration& configuration, const std::v
             printError(formatMessage("%@: %@", {quotedName(*item), systemErrorText(errno)}));
             return kBadArguments;
         }
+    }
+    if (mode == InstallMode::dryRun) { // reads only: no lock, no leftovers removed
+        CommandLineUpdate plan(services, configuration.jarPath, installation,
+                               std::vector<std::string>(paths.begin() + 1, paths.end()));
+        return plan.dryRun();
     }
     // One update of an installation at a time, whichever window or command runs it.
     const InstallationLock lock(installation);

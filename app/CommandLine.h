@@ -15,6 +15,7 @@ class Localizer;
 // (a file manager's "Open With") wait there for an installation. With options it works without a
 // window or a display:
 //   --install INSTALLATION ITEM...   the update a confirmed drop runs
+//   --dry-run INSTALLATION ITEM...   the plan of that update, nothing changed
 //   --undo INSTALLATION [ID]         the latest update of the installation, or the one named, taken back
 //   --history INSTALLATION           the installation's updates, newest first
 //   --remove-backups INSTALLATION --keep N   the backups of all but the newest N updates removed
@@ -40,7 +41,10 @@ public:
 
 private:
     static int list(const UpdaterConfiguration& configuration);
-    static int install(const UpdaterConfiguration& configuration, const std::vector<std::string>& paths);
+    // Whether --install carries the update out or only shows its plan.
+    enum class InstallMode { apply, dryRun };
+    static int install(const UpdaterConfiguration& configuration, const std::vector<std::string>& paths,
+                       InstallMode mode);
     static int undo(const UpdaterConfiguration& configuration, const std::string& installation);
     enum class HistoryCommand { list, undo, removeBackups };
     // --history, --undo with an id (argument) and --remove-backups (argument: the number kept).

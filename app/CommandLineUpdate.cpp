@@ -2,6 +2,8 @@
 
 #include "app/ConsoleText.h"
 #include "app/PlatformServices.h"
+#include "engine/PlanReport.h"
+#include "platform/Localizer.h"
 #include "platform/MessageFormat.h"
 #include "platform/PathUtilities.h"
 
@@ -82,6 +84,27 @@ int CommandLineUpdate::exec() {
         return 128 + _stoppedBy;
     }
     return _report && _complete ? 0 : 1;
+}
+
+int CommandLineUpdate::dryRun() {
+    _run->makePlan();
+    QCoreApplication::exec();
+    if (!_planned) {
+        return 1;
+    }
+    const UpdatePlan& plan = _run->plan();
+    const Localizer& localizer = _services.localizer;
+    const auto tooLarge = PlanReport::spaceRefusal(plan, _run->targetPath(), localizer);
+    writeConsoleText(stdout, formatMessage("%@\n%@%@", {PlanReport::summary(plan, localizer),
+                                                        tooLarge ? *tooLarge + "\n" : std::string(),
+                                                        PlanReport::changes(plan, localizer)}));
+    std::fflush(stdout);
+    return plan.installsEverything() && !tooLarge ? 0 : 1;
+}
+
+void CommandLineUpdate::updateRunPlanned(const UpdatePlan& /*plan*/) {
+    _planned = true;
+    QCoreApplication::exit(0);
 }
 
 void CommandLineUpdate::stop(int signal) {

@@ -31,6 +31,9 @@ public:
     // Runs the update in the event loop until it has ended; then writes the report. 0 when everything
     // went in, 1 when it did not, 128 + the signal's number when a signal stopped it.
     int exec();
+    // Plans the update and writes the plan (its counts, then a line for each file to be replaced or not
+    // installed); changes nothing. 0 when carrying it out would install everything, else 1.
+    int dryRun();
     // A signal arrived: the run stops between two items and reports what it did, as Cancel does. A second
     // one ends the event loop at once.
     void stop(int signal);
@@ -38,6 +41,7 @@ public:
     void updateRunProgressed(const std::string& status, const std::string& file, double value,
                              double maxValue) override;
     void updateRunEnded(const UpdateReport& report) override;
+    void updateRunPlanned(const UpdatePlan& plan) override;
 
 private:
     // Keeps the run's log lines until the run is over: they would break into the progress line, and
@@ -61,6 +65,7 @@ private:
     std::unique_ptr<UpdateRun> _run;
     std::optional<UpdateReport> _report;
     bool _complete = false;
+    bool _planned = false;
     // The signal that stopped the run; 0: none did.
     int _stoppedBy = 0;
     // The progress line is drawn only on a terminal, and at most every kProgressInterval.

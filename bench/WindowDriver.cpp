@@ -93,6 +93,8 @@ int driveUpdateRun(const std::string& installation, const std::string& item,
     QCoreApplication::sendEvent(viewport, &enter);
     QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(viewport, &move);
+    // Timed from the drop: the plan the confirmation shows is part of the update.
+    const double dropped = monotonicSeconds();
     QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(viewport, &drop);
     if (!move.isAccepted() || !drop.isAccepted()) {
@@ -101,6 +103,7 @@ int driveUpdateRun(const std::string& installation, const std::string& item,
     }
     QMessageBox* confirmation = nullptr;
     waitFor([&] { return (confirmation = visibleSheet(updater, "Are you sure")) != nullptr; });
+    const double shownAt = monotonicSeconds();
     QAbstractButton* ok = nullptr;
     for (QAbstractButton* button : confirmation ? confirmation->buttons() : QList<QAbstractButton*>()) {
         if (button->text() == "OK") {
@@ -124,8 +127,10 @@ int driveUpdateRun(const std::string& installation, const std::string& item,
         lastTick = now;
     });
     ticker.start();
-    const double start = monotonicSeconds();
-    lastTick = start;
+    const double confirmed = monotonicSeconds();
+    lastTick = confirmed;
+    // The time the confirmation stood on the screen is the driver's, not the program's.
+    const double start = confirmed - (shownAt - dropped);
     ok->click();
     QMessageBox* report = nullptr;
     const bool ended =

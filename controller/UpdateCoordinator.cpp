@@ -1,6 +1,7 @@
 #include "controller/UpdateCoordinator.h"
 
 #include "controller/UndoQuestion.h"
+#include "engine/PlanReport.h"
 #include "engine/UpdateRecordStore.h"
 #include "platform/Desktop.h"
 #include "platform/Localizer.h"
@@ -18,6 +19,10 @@ namespace {
 // The confirmation names at most this many items, then how many more: thousands of names would push its
 // buttons off the screen.
 constexpr std::size_t kMaxConfirmedNames = 15;
+// The confirmation's details name at most this many files replaced or left out (the command line's
+// --dry-run names them all): a window holding hundreds of thousands of lines would take more memory than
+// the update.
+constexpr std::size_t kMaxChangeLines = 5000;
 
 } // namespace
 
@@ -51,6 +56,29 @@ bool UpdateCoordinator::confirmUpdate(const std::string& installation, std::vect
     if (busy() || items.empty()) {
         return false;
     }
+    // The plan is made on the run's thread: the window answers meanwhile, and Cancel gives it up.
+    _job = Job::planning;
+    _view.setCancelEnabled(true);
+    _view.showProgress(localized("Looking at the items:"), path::fileName(items.front()), 0, 0);
+    _run = std::make_unique<UpdateRun>(_services, static_cast<UpdateRunDelegate&>(*this), installation,
+                                       std::move(items));
+    _run->makePlan();
+    return true;
+}
+
+void UpdateCoordinator::updateRunPlanned(const UpdatePlan& plan) {
+    if (_job != Job::planning) {
+        return;
+    }
+    _job = Job::none;
+    _view.setCancelEnabled(false);
+    const std::string installation = _run->targetPath();
+    const std::vector<std::string>& items = _run->items();
+    if (const auto tooLarge = PlanReport::spaceRefusal(plan, installation, _services.localizer)) {
+        tell(Sheet{localized("The update does not fit on its disk"), *tooLarge, localized("OK"), std::nullopt,
+                   std::nullopt, PlanReport::changes(plan, _services.localizer, kMaxChangeLines), nullptr});
+        return;
+    }
     std::string message = formatMessage(localized("Click OK to update %@ using:\n\n%@"),
                                         {installation, path::fileName(items.front())});
     const std::size_t shown = std::min(items.size(), kMaxConfirmedNames);
@@ -62,19 +90,16 @@ bool UpdateCoordinator::confirmUpdate(const std::string& installation, std::vect
             formatMessage(localized("… and %d more."), {static_cast<std::int32_t>(items.size() - shown)});
         message = formatMessage("%@\n%@", {message, more});
     }
-    ask(Sheet{formatMessage(localized("Are you sure you want to update %@?"), {"Quorvane"}),
-              message,
-              localized("OK"),
-              localized("Cancel"),
-              std::nullopt,
-              {},
-              [this, installation, items = std::move(items)](SheetAnswer answer) {
-                  if (answer == SheetAnswer::ok) {
+    message = formatMessage("%@\n\n%@", {message, PlanReport::summary(plan, _services.localizer)});
+    ask(Sheet{formatMessage(localized("Are you sure you want to update %@?"), {"Quorvane"}), message,
+              localized("OK"), localized("Cancel"), std::nullopt,
+              PlanReport::changes(plan, _services.localizer, kMaxChangeLines),
+              [this, installation, items, run = _run.get()](SheetAnswer answer) {
+                  if (answer == SheetAnswer::ok && run == _run.get()) {
                       emit updateConfirmed(items);
                       startUpdate(installation, items);
                   }
               }});
-    return true;
 }
 
 void UpdateCoordinator::startUpdate(const std::string& installation, const std::vector<std::string>& items) {
@@ -93,9 +118,12 @@ void UpdateCoordinator::startUpdate(const std::string& installation, const std::
     _view.setCancelEnabled(true);
     _job = Job::update;
     _valueReached = 0;
-    // The last run has ended: none of its operations is under way, so it may go.
-    _run =
-        std::make_unique<UpdateRun>(_services, static_cast<UpdateRunDelegate&>(*this), installation, items);
+    // The run planned for the confirmation carries out its plan; only a disk changed since makes an entry
+    // fail.
+    if (!_run || _run->targetPath() != installation || _run->items() != items) {
+        _run = std::make_unique<UpdateRun>(_services, static_cast<UpdateRunDelegate&>(*this), installation,
+                                           items);
+    }
     _run->start();
 }
 
@@ -147,7 +175,7 @@ void UpdateCoordinator::updateRunEnded(const UpdateReport& report) {
     const bool changed = run->numFilesInstalled() + run->numFilesReplaced() > 0;
     const bool backedUp = run->record().backupFolder() && run->record().replacedCount() > 0;
     std::optional<std::string> furtherAction;
-    const bool incomplete = report.cancelled || run->numFilesFailed() > 0;
+    const bool incomplete = (report.cancelled || run->numFilesFailed() > 0) && !run->takenBack();
     if (incomplete && changed) {
         furtherAction = localized("Put Back");
     } else if (!report.cancelled && backedUp) {
@@ -277,6 +305,12 @@ bool UpdateCoordinator::lockInstallation(const std::string& installation,
 }
 
 void UpdateCoordinator::cancel() {
+    if (_job == Job::planning) { // nothing was written: the plan is dropped
+        _run.reset();
+        _job = Job::none;
+        _view.setCancelEnabled(false);
+        return;
+    }
     if (updating() && _run->inProgress()) {
         _run->cancel();
         _view.setCancelEnabled(false);
@@ -284,6 +318,10 @@ void UpdateCoordinator::cancel() {
 }
 
 bool UpdateCoordinator::mayClose() {
+    if (_job == Job::planning) {
+        cancel();
+        return true;
+    }
     if (_job == Job::undo || _job == Job::history || (updating() && _run->cancelled())) {
         // Being undone or cancelled already: the window closes when that is done.
         _closeWhenDone = true;

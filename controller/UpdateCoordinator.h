@@ -37,12 +37,16 @@ public:
     // A job is under way: no drop nor action takes items now.
     bool busy() const { return _job != Job::none; }
     bool updating() const { return _job == Job::update; }
+    // The plan of a drop is being made; its confirmation follows.
+    bool planning() const { return _job == Job::planning; }
     // The update running, or the last one until the next starts; none before the first.
     const UpdateRun* lastRun() const { return _run.get(); }
 
-    // Asks whether to update the installation with the items; no when refused (busy, nothing to install).
+    // Plans the update of the installation with the items on the run's thread, then asks whether to carry
+    // it out, showing the plan; no when refused (busy, nothing to install).
     bool confirmUpdate(const std::string& installation, std::vector<std::string> items);
-    // The Cancel button: the update stops between two items and reports what it did so far.
+    // The Cancel button: the planning is given up; the update stops between two items and reports what it
+    // did so far.
     void cancel();
     // Asked when the user closes the window. During an update a sheet asks first; yes cancels it and closes
     // the window once it has ended. During an undo the window closes once it is done.
@@ -64,11 +68,13 @@ signals:
     void updateConfirmed(const std::vector<std::string>& items);
 
 private:
-    enum class Job { none, question, update, undo, history };
+    enum class Job { none, planning, question, update, undo, history };
 
     void updateRunProgressed(const std::string& status, const std::string& file, double value,
                              double maxValue) override;
     void updateRunEnded(const UpdateReport& report) override;
+    void updateRunPlanned(const UpdatePlan& plan) override;
+    // Shows the plan made: the question whether to carry it out, or why it cannot be.
     void startUpdate(const std::string& installation, const std::vector<std::string>& items);
     // Says why the confirmed installation is not updated: its new status, or another folder at its path.
     void tellTargetChanged(const std::string& path, InstallationStatus status);

@@ -71,7 +71,8 @@ ItemPlacement::Outcome ItemPlacement::installItem(const std::string& item, FileM
             return outcome;
         }
         if (_fileManager.lastError() != EOPNOTSUPP) {
-            outcome.failure = systemErrorText(_fileManager.lastError());
+            outcome.error = _fileManager.lastError();
+            outcome.failure = systemErrorText(outcome.error);
             return outcome;
         }
         // Where the file system cannot, the file is copied under a temporary name as a folder is.
@@ -88,7 +89,8 @@ ItemPlacement::Outcome ItemPlacement::installItem(const std::string& item, FileM
         outcome.folder = _fileManager.entryKind(item, false) == FileManager::EntryKind::folder;
         outcome.entries = outcome.folder ? _fileManager.countSubpaths(item) : 1;
         outcome.stopped = error == ECANCELED && _stopRequested && _stopRequested->load();
-        outcome.failure = systemErrorText(error);
+        outcome.error = error;
+        outcome.failure = systemErrorText(outcome.error);
         return outcome;
     }
     // Should the item not be put in place, every entry the copy met counts as not installed.
@@ -102,6 +104,7 @@ ItemPlacement::Outcome ItemPlacement::installItem(const std::string& item, FileM
         if (!_keepInBackup(destination, *backupPath)) {
             const int error = _fileManager.lastError();
             _fileManager.removeItem(partial);
+            outcome.error = error;
             outcome.failure =
                 formatMessage(_services.localizer.text("The old file could not be backed up: %@"),
                               {systemErrorText(error)});
@@ -130,14 +133,16 @@ ItemPlacement::Outcome ItemPlacement::installItem(const std::string& item, FileM
             } else {
                 _backupHoldsLostItem = true; // its only copy now
             }
-            outcome.failure = systemErrorText(error);
+            outcome.error = error;
+            outcome.failure = systemErrorText(outcome.error);
             return outcome;
         }
         outcome.replaced = true;
     } else if (!_fileManager.movePath(partial, destination)) {
         const int error = _fileManager.lastError();
         _fileManager.removeItem(partial);
-        outcome.failure = systemErrorText(error);
+        outcome.error = error;
+        outcome.failure = systemErrorText(outcome.error);
         return outcome;
     }
     outcome.leftOut = std::move(copy.leftOut);

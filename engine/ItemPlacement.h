@@ -43,6 +43,8 @@ public:
     struct Outcome {
         // Why nothing of the item was put in place; none: it was.
         std::optional<std::string> failure;
+        // The system's error number behind the failure (ENOSPC: the disk is full).
+        int error = 0;
         // Nothing of it was put in place because the run was cancelled while it was being copied.
         bool stopped = false;
         // An old file went to the backup folder and the item took its place.

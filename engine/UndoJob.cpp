@@ -35,8 +35,10 @@ void UndoJob::findLatest(const std::string& installation,
 void UndoJob::start(UpdateRecord record, std::optional<std::string> recordFile,
                     std::function<void(const UpdateReport&)> done) {
     _post([this, record = std::move(record), recordFile = std::move(recordFile), done = std::move(done)] {
-        const UpdateReport report =
-            UpdateUndo::report(UpdateUndo::undo(record, _fileManager, _localizer), _localizer);
+        const UpdateReport report = UpdateUndo::report(
+            UpdateUndo::undo(record, _fileManager, _localizer,
+                             recordFile ? std::optional<std::string>(*recordFile + ".undone") : std::nullopt),
+            _localizer);
         // The next undo goes one run further back.
         if (_store && recordFile) {
             _store->forget(*recordFile);

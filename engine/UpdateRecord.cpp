@@ -140,12 +140,26 @@ std::string UpdateRecord::serialized() const {
         field(name);
     }
     for (const Item& item : _items) {
-        field(std::string(item.replaced ? "R" : "A") + (item.folder ? "F" : "-") + (item.stamp ? "S" : "-"));
-        field(std::to_string(item.stamp ? item.stamp->size : 0));
-        field(std::to_string(item.stamp ? item.stamp->modified : 0));
-        field(std::to_string(item.entries));
-        field(item.relativePath);
+        out += serializedItem(item);
     }
+    return out;
+}
+
+std::string UpdateRecord::serializedItem(const Item& item) {
+    std::string out;
+    const auto field = [&out](std::string_view text) {
+        out.append(text);
+        out.push_back('\0');
+    };
+    // The third letter: S stamped, W written ahead of the change, - gone by the run's end.
+    field(std::string(item.replaced ? "R" : "A") + (item.folder ? "F" : "-") +
+          (item.stamp      ? "S"
+           : item.intended ? "W"
+                           : "-"));
+    field(std::to_string(item.stamp ? item.stamp->size : 0));
+    field(std::to_string(item.stamp ? item.stamp->modified : 0));
+    field(std::to_string(item.entries));
+    field(item.relativePath);
     return out;
 }
 
@@ -203,6 +217,7 @@ std::optional<UpdateRecord> UpdateRecord::parse(const std::string& bytes) {
         if (kind[2] == 'S') {
             item.stamp = stamp;
         }
+        item.intended = kind[2] == 'W';
         item.relativePath = std::string(f[i + 4]);
         record._items.push_back(std::move(item));
     }

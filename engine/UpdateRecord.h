@@ -25,6 +25,8 @@ public:
         // latest modification time and the number of entries beneath it. None: the item had gone by then.
         std::optional<FileManager::EntryStamp> stamp;
         std::uint64_t entries = 0;
+        // Written ahead: the run was about to put it in place, and may have been stopped before or after.
+        bool intended = false;
     };
 
     UpdateRecord() = default;
@@ -68,6 +70,8 @@ public:
     // The record as bytes for a file, and back; none for bytes that are no record. Records of the first
     // format (without add-on names) still read.
     std::string serialized() const;
+    // One item as the record's bytes hold it, for a record that grows as its run goes.
+    static std::string serializedItem(const Item& item);
     static std::optional<UpdateRecord> parse(const std::string& bytes);
     // The installation and date a record's first bytes name, read even when the rest is damaged or cut off;
     // none when they are no record's beginning.

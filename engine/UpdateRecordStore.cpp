@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorvane {
@@ -17,22 +19,36 @@ namespace {
 
 constexpr std::string_view kSuffix = ".record";
 
-// Writes the bytes to a new file under a temporary name and then gives it its name, so that a record is
-// never read half written.
-bool writeNewFile(const std::string& path, const std::string& bytes) {
+// Writes the bytes to a new file under a temporary name, flushed, and then gives it its name, so that a
+// record is never read half written. replace: the name may stand for a record written ahead.
+bool writeNewFile(const std::string& path, const std::string& bytes, const std::string& more = {},
+                  bool replace = false) {
     const std::string partial = path + ".partial";
     const int descriptor =
         ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (descriptor < 0) {
         return false;
     }
-    const bool written = posixio::writeAll(descriptor, bytes);
-    const bool ok = ::close(descriptor) == 0 && written &&
-                    ::renameat2(AT_FDCWD, partial.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0;
+    const bool written = posixio::writeAll(descriptor, bytes) && posixio::writeAll(descriptor, more) &&
+                         ::fdatasync(descriptor) == 0;
+    const bool ok =
+        ::close(descriptor) == 0 && written &&
+        ::renameat2(AT_FDCWD, partial.c_str(), AT_FDCWD, path.c_str(), replace ? 0 : RENAME_NOREPLACE) == 0;
+    const int error = errno;
     if (!ok) {
         ::unlink(partial.c_str());
     }
+    errno = error;
     return ok;
+}
+
+// Flushes a folder's entries to disk: a new file's name survives a crash.
+void syncFolder(const std::string& folder) {
+    const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor >= 0) {
+        ::fsync(descriptor);
+        ::close(descriptor);
+    }
 }
 
 } // namespace
@@ -45,8 +61,18 @@ void UpdateRecordStore::expect() {
     ++_expected;
 }
 
-std::optional<std::string> UpdateRecordStore::keep(const UpdateRecord& record) {
-    std::optional<std::string> file = _write(record);
+std::optional<std::string> UpdateRecordStore::keep(const UpdateRecord& record,
+                                                   const std::optional<std::string>& written) {
+    std::optional<std::string> file;
+    if (!written) {
+        file = _write(record);
+    } else if (record.empty()) {
+        _fileManager.removeItem(*written); // the run changed nothing after all
+    } else if (writeNewFile(*written, record.serialized(), {}, true)) {
+        file = written;
+    } else {
+        file = written; // the record written ahead stays, and still undoes the run
+    }
     const std::lock_guard lock(_mutex);
     if (_expected > 0) {
         --_expected;
@@ -59,9 +85,8 @@ std::optional<std::string> UpdateRecordStore::_write(const UpdateRecord& record)
     if (record.empty() || _folder.empty()) {
         return std::nullopt;
     }
-    if (!_fileManager.exists(_folder)) {
-        _fileManager.createFolder(path::parent(_folder));
-        _fileManager.createFolder(_folder);
+    if (_makeFolder() != 0) {
+        return std::nullopt;
     }
     // Named by the run's time and a number, so that the names sort as the runs came, within a second too.
     const std::string base = path::join(_folder, dateTimeComponentAt(record.date()));
@@ -77,6 +102,76 @@ std::optional<std::string> UpdateRecordStore::_write(const UpdateRecord& record)
         }
     }
     return std::nullopt;
+}
+
+int UpdateRecordStore::_makeFolder() const {
+    if (_folder.empty() || _folder.front() != '/') {
+        return ENOENT;
+    }
+    // As mkdir -p: each missing folder from the top down, private to the user.
+    for (std::size_t slash = _folder.find('/', 1);; slash = _folder.find('/', slash + 1)) {
+        const std::string folder = _folder.substr(0, slash);
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+            return errno;
+        }
+        if (slash == std::string::npos) {
+            break;
+        }
+    }
+    return _fileManager.exists(_folder) ? 0 : ENOTDIR;
+}
+
+UpdateRecordStore::Begun UpdateRecordStore::begin(const UpdateRecord& head, const std::string& intended) {
+    if (const int error = _makeFolder(); error != 0) {
+        return {std::nullopt, _folder + ": " + std::strerror(error)};
+    }
+    const std::string base = path::join(_folder, dateTimeComponentAt(head.date()));
+    for (int suffix = 1; suffix < 1000; ++suffix) {
+        char number[16] = "";
+        std::snprintf(number, sizeof number, "-%03d", suffix);
+        const std::string name = base + number + std::string(kSuffix);
+        if (writeNewFile(name, head.serialized(), intended)) {
+            syncFolder(_folder);
+            return {name, {}};
+        }
+        if (errno != EEXIST) {
+            return {std::nullopt, name + ": " + std::strerror(errno)};
+        }
+    }
+    return {std::nullopt, base + ": " + std::strerror(EEXIST)};
+}
+
+bool UpdateRecordStore::append(const std::string& file, const std::string& intended) {
+    const int descriptor = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
+    if (descriptor < 0) {
+        return false;
+    }
+    const bool written = posixio::writeAll(descriptor, intended) && ::fdatasync(descriptor) == 0;
+    return ::close(descriptor) == 0 && written;
+}
+
+std::vector<UpdateRecord> UpdateRecordStore::recordsFor(const std::string& installation) const {
+    waitUntilKept();
+    std::vector<std::pair<std::string, UpdateRecord>> found;
+    for (const std::string& name :
+         _fileManager.folderContents(_folder).value_or(std::vector<std::string>())) {
+        const std::string file = path::join(_folder, name);
+        const auto bytes =
+            name.ends_with(kSuffix) ? _fileManager.readFileHead(file, kMaxRecordSize + 1) : std::nullopt;
+        const auto head = bytes ? UpdateRecord::parseHead(*bytes) : std::nullopt;
+        if (head && head->installation == installation && bytes->size() <= kMaxRecordSize) {
+            if (auto record = UpdateRecord::parse(*bytes); record && record->confined()) {
+                found.emplace_back(name, std::move(*record));
+            }
+        }
+    }
+    // The names sort as the runs came.
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<UpdateRecord> records;
+    for (auto& [name, record] : found) {
+        records.push_back(std::move(record));
+    }
+    return records;
 }
 
 void UpdateRecordStore::waitUntilKept() const {
@@ -144,6 +239,7 @@ bool UpdateRecordStore::rewrite(const std::string& file, const UpdateRecord& rec
 
 void UpdateRecordStore::forget(const std::string& file) {
     _fileManager.removeItem(file);
+    _fileManager.removeItem(file + ".undone");
 }
 
 } // namespace quorvane

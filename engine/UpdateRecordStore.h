@@ -24,7 +24,21 @@ public:
     // Waits until the records expected are kept.
     void waitUntilKept() const;
     // Keeps the record of a run that changed something, and answers its file; none when it was not kept.
-    std::optional<std::string> keep(const UpdateRecord& record);
+    // written: the file the run wrote ahead, replaced whole (or removed when the run changed nothing).
+    std::optional<std::string> keep(const UpdateRecord& record,
+                                    const std::optional<std::string>& written = std::nullopt);
+    // Writes a run's record ahead of its first change: its head and the items it means to put in place,
+    // flushed to disk, the store's folders made as needed. Answers the file, or why it cannot be kept.
+    struct Begun {
+        std::optional<std::string> file;
+        std::string error; // the path, and the system's reason
+    };
+    // intended: the items, each as UpdateRecord::serializedItem gives it, marked as intended.
+    Begun begin(const UpdateRecord& head, const std::string& intended);
+    // Adds items the run means to put in place next to the record written ahead, flushed to disk.
+    bool append(const std::string& file, const std::string& intended);
+    // Every readable record of a run on the installation, oldest first.
+    std::vector<UpdateRecord> recordsFor(const std::string& installation) const;
     struct Kept {
         std::string file;
         // The date its first bytes name, read even when the rest is damaged.
@@ -53,6 +67,8 @@ private:
     std::optional<std::string> _write(const UpdateRecord& record);
     // The record in the file, if it names the installation; damaged when it cannot be read whole.
     std::optional<Kept> _read(const std::string& file, const std::string& installation) const;
+    // Makes the store's folder and those above it; the system's error number when it cannot.
+    int _makeFolder() const;
 
     FileManager& _fileManager;
     std::string _folder;

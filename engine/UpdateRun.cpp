@@ -1,19 +1,26 @@
 #include "engine/UpdateRun.h"
 
 #include "engine/CompletionReport.h"
+#include "engine/CopyAhead.h"
+#include "engine/EarlierUpdates.h"
+#include "engine/PlanReport.h"
 #include "engine/UndoJob.h"
 #include "engine/UpdateRecordStore.h"
 #include "engine/UpdateRunDelegate.h"
+#include "engine/UpdateUndo.h"
 #include "platform/Clock.h"
 #include "platform/FileManager.h"
+#include "platform/FreeSpace.h"
 #include "platform/Localizer.h"
 #include "platform/Log.h"
 #include "platform/MessageFormat.h"
 #include "platform/PathInFolder.h"
 #include "platform/PathUtilities.h"
+#include "platform/QuotedName.h"
 #include "platform/SystemError.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 
 namespace quorvane {
@@ -28,16 +35,6 @@ std::int32_t fileCount(std::size_t files) {
         std::clamp<std::size_t>(files, 1, std::numeric_limits<std::int32_t>::max()));
 }
 
-// The folder's entries, named by their full paths.
-std::vector<std::string> fullPaths(const std::string& folder, const std::vector<std::string>& names) {
-    std::vector<std::string> paths;
-    paths.reserve(names.size());
-    for (const std::string& name : names) {
-        paths.push_back(path::join(folder, name));
-    }
-    return paths;
-}
-
 } // namespace
 
 UpdateRun::UpdateRun(UpdateServices services, UpdateRunDelegate& delegate, std::string targetPath,
@@ -46,7 +43,8 @@ UpdateRun::UpdateRun(UpdateServices services, UpdateRunDelegate& delegate, std::
       _targetPath(std::move(targetPath)), _updateFiles(std::move(updateFiles)),
       _walkGuard(_fileManager, _updateFiles, _targetPath),
       _placement(_services, _extraction, _targetPath, &_cancelRequested),
-      _record(_targetPath, _services.clock.now()), _extraction(*this, _services) {
+      _record(_targetPath, _services.clock.now()),
+      _planner(_services, _walkGuard, _targetPath, _cancelRequested), _extraction(*this, _services) {
     _record.setAddOnsFrom(_updateFiles);
     _statusTimer.setInterval(kStatusIntervalMilliseconds);
     QObject::connect(&_statusTimer, &QTimer::timeout, &_ownerContext, [this] { _showStatus(); });
@@ -61,27 +59,189 @@ UpdateRun::~UpdateRun() {
     }
 }
 
-void UpdateRun::start() {
+void UpdateRun::makePlan() {
     if (_worker) {
+        return;
+    }
+    _worker = std::make_unique<WorkerThread>();
+    _worker->post([this] {
+        _makePlan();
+        QMetaObject::invokeMethod(
+            &_ownerContext, [this] { _delegate.updateRunPlanned(_plan); }, Qt::QueuedConnection);
+    });
+}
+
+void UpdateRun::start() {
+    if (_running || _terminated) {
         return;
     }
     _running = true;
     _statusTimer.start();
-    _worker = std::make_unique<WorkerThread>();
+    if (!_worker) {
+        _worker = std::make_unique<WorkerThread>();
+    }
     _worker->post([this] {
-        // The folders the pass works in stay open while it lasts: each file costs a look-up of its name.
-        // Below the installation no link is followed, whatever is put in a folder's place meanwhile.
-        const PathInFolder::KeepFoldersOpen keepFolders(_targetPath);
-        for (const std::string& path : _updateFiles) {
-            // An item never installed (the whole disk, say) is not walked.
-            if (_walkGuard.refusalOf(path) == WalkGuard::Refusal::none) {
-                _progressMaxValue +=
-                    static_cast<double>(_progressEntriesOf(path, _fileManager.entryKind(path, true)));
-            }
-        }
-        std::vector<std::string> files = _updateFiles;
-        _lineUpAndInstall(files);
+        _makePlan();
+        _applyPlan();
     });
+}
+
+void UpdateRun::_makePlan() {
+    if (std::exchange(_planned, true)) {
+        return;
+    }
+    // The folders the walk works in stay open while it lasts: each file costs a look-up of its name. Below
+    // the installation no link is followed.
+    const PathInFolder::KeepFoldersOpen keepFolders(_targetPath);
+    _planner.plan(_updateFiles, _plan);
+    _nameEarlierUpdates();
+}
+
+void UpdateRun::_nameEarlierUpdates() {
+    if (!_services.recordStore || _plan.filesReplaced() == 0) {
+        return;
+    }
+    const EarlierUpdates earlier(_services.recordStore->recordsFor(_targetPath));
+    for (UpdatePlan::Entry& entry : _plan.entries()) {
+        if (entry.fate == UpdatePlan::Fate::replace) {
+            entry.reason = earlier.whoPut(entry.relativePath, _services.localizer).value_or("");
+        }
+    }
+}
+
+void UpdateRun::_applyPlan() {
+    // Below the installation no link is followed, whatever is put in a folder's place meanwhile.
+    const PathInFolder::KeepFoldersOpen keepFolders(_targetPath);
+    ++_installingPasses;
+    _progressMaxValue += static_cast<double>(_plan.progressEntries());
+    _lineUpFound = _plan.lineUpFound();
+    if (!_plan.complete() || stopRequested()) {
+        // Nothing is begun.
+    } else if ((_refusal = _refusalBeforeChanges())) {
+        _lineUpFound = false;
+    } else {
+        CopyAhead ahead(_fileManager, _plan, _targetPath);
+        _apply(_plan, &ahead);
+        ahead.stop(); // what it copied past a stop goes
+    }
+    _plan.releaseEntries(); // carried out: a large plan's memory goes before the record is written
+    --_installingPasses;
+    if (!_busy()) {
+        _finish();
+    }
+}
+
+std::optional<UpdateReport> UpdateRun::_refusalBeforeChanges() {
+    if (const auto tooLarge = PlanReport::spaceRefusal(_plan, _targetPath, _services.localizer)) {
+        return UpdateReport{_localized("The update does not fit on its disk"), *tooLarge, {}, false};
+    }
+    const std::string intended = _intendedItems(_plan);
+    if (!_services.recordStore || (intended.empty() && _plan.archives() == 0)) {
+        return std::nullopt; // nothing to undo, or no undo asked for
+    }
+    // The backup folder is made first (it is empty), so that the record written ahead names it.
+    if (_plan.filesReplaced() > 0 || _plan.archives() > 0) {
+        _placement.backupFolder();
+    }
+    _record.setBackupFolder(_placement.madeBackupFolder());
+    _record.setMadeBackupRoot(_placement.madeBackupRoot());
+    UpdateRecordStore::Begun begun = _services.recordStore->begin(_record, intended);
+    if (begun.file) {
+        _recordFile = std::move(begun.file);
+        return std::nullopt;
+    }
+    if (const auto& made = _placement.madeBackupFolder()) {
+        _fileManager.removeItem(*made);
+        if (_placement.madeBackupRoot()) {
+            _fileManager.removeItem(path::parent(*made));
+        }
+    }
+    _placement.setBackupFolder(std::nullopt);
+    _record = UpdateRecord(_targetPath, _record.date());
+    return UpdateReport{
+        _localized("The update was not started"),
+        formatMessage(_localized("Its record, which would undo it, cannot be kept: %@"), {begun.error}),
+        {},
+        false};
+}
+
+std::string UpdateRun::_intendedItems(const UpdatePlan& plan) {
+    std::string bytes;
+    UpdateRecord::Item item;
+    item.intended = true;
+    for (const UpdatePlan::Entry& entry : plan.entries()) {
+        if (entry.fate == UpdatePlan::Fate::add || entry.fate == UpdatePlan::Fate::replace) {
+            item.relativePath = entry.relativePath;
+            item.replaced = entry.fate == UpdatePlan::Fate::replace;
+            item.folder = entry.kind == FileManager::EntryKind::folder;
+            bytes += UpdateRecord::serializedItem(item);
+        }
+    }
+    return bytes;
+}
+
+void UpdateRun::_apply(const UpdatePlan& plan, CopyAhead* ahead) {
+    using Fate = UpdatePlan::Fate;
+    for (std::size_t index = 0; index < plan.entries().size(); ++index) {
+        const UpdatePlan::Entry& entry = plan.entries()[index];
+        if (stopRequested()) {
+            break;
+        }
+        const std::string& shown =
+            entry.relativePath.empty() ? path::fileName(entry.item) : entry.relativePath;
+        switch (entry.fate) {
+        case Fate::passOver:
+            _advanceProgress(entry.progress, shown);
+            break;
+        case Fate::identical:
+            ++_numDuplicateFiles;
+            _advanceProgress(entry.progress, shown);
+            break;
+        case Fate::notInstalled:
+            if (!entry.insideFolder) { // else the copy of its folder names it
+                noteFailure(entry.item, entry.reason, static_cast<std::int32_t>(entry.files));
+            }
+            _advanceProgress(entry.progress, shown);
+            break;
+        case Fate::mergeFolder:
+            if (const auto& backupFolder = _placement.madeBackupFolder()) {
+                _fileManager.createFolder(path::join(*backupFolder, entry.relativePath));
+            }
+            _advanceProgress(entry.progress, shown);
+            break;
+        case Fate::archive:
+            _extraction.extract(entry.item);
+            break;
+        case Fate::add:
+        case Fate::replace: {
+            // A new file copied ahead is in place, or failed, as its copy here would have.
+            if (const auto copied = ahead ? ahead->take(index) : std::nullopt;
+                copied && *copied != EOPNOTSUPP) {
+                ItemPlacement::Outcome outcome;
+                // Gone since it was copied (its folder with it): the disk changed under the run.
+                const int error =
+                    *copied == 0 && !_fileManager.entryExists(path::join(_targetPath, entry.relativePath))
+                        ? ENOENT
+                        : *copied;
+                if (error != 0) {
+                    outcome.error = error;
+                    outcome.failure = systemErrorText(error);
+                }
+                _countPlacement(entry.item, entry.relativePath, outcome, entry.progress);
+                break;
+            }
+            std::optional<std::string> backupPath;
+            if (entry.fate == Fate::replace) {
+                backupPath = path::join(_placement.backupFolder().value_or(""), entry.relativePath);
+            }
+            _countPlacement(entry.item, entry.relativePath,
+                            _placement.installItem(entry.item, entry.kind,
+                                                   path::join(_targetPath, entry.relativePath), backupPath),
+                            entry.progress);
+            break;
+        }
+        }
+    }
 }
 
 void UpdateRun::cancel() {
@@ -110,180 +270,54 @@ bool UpdateRun::_busy() const {
     return _installingPasses > 0 || _extraction.pending();
 }
 
+// The contents of an extracted archive: planned as dropped items are, and carried out at once.
 void UpdateRun::_lineUpAndInstall(std::vector<std::string>& items) {
-    const PathInFolder::KeepFoldersOpen keepFolders(_targetPath); // also for the contents of archives
-    bool match = false;
+    const PathInFolder::KeepFoldersOpen keepFolders(_targetPath); // the contents of an archive
     ++_installingPasses;
-
-    // Should the installation have gone during the run, nothing more goes in, and nothing makes it again.
-    bool installationIsFolder = false;
-    const bool installationThere = !_targetPath.empty() &&
-                                   _fileManager.exists(_targetPath, &installationIsFolder) &&
-                                   installationIsFolder;
-    std::vector<std::string> kept;
-    std::vector<std::string> folders;
-    std::vector<std::string> plainItems;
-    for (const std::string& item : items) {
-        if (stopRequested()) {
-            break;
-        }
-        // An item the user dropped is taken where it leads; anything beneath one is taken as it is.
-        const bool dropped = _walkGuard.isDroppedItem(item);
-        const FileManager::EntryKind kind = _fileManager.entryKind(item, dropped);
-        // Decided when the bar was set up: a refused item was never counted on it, and is never walked.
-        const WalkGuard::Refusal refusal = dropped ? _walkGuard.refusalOf(item) : WalkGuard::Refusal::none;
-        const bool refused = refusal != WalkGuard::Refusal::none;
-        std::optional<std::string> reason;
-        if (!installationThere) {
-            reason = _localized("The installation is no longer there.");
-        } else if (refused) {
-            reason = CompletionReport::refusalText(refusal, _services);
-        }
-        if (reason) {
-            const std::size_t entries = refused ? 1 : _progressEntriesOf(item, kind);
-            noteFailure(item, *reason, installationThere || refused ? 1 : fileCount(entries - 1));
-            if (!refused) {
-                _advanceProgress(entries, path::fileName(item));
+    UpdatePlan plan;
+    _planner.plan(items, plan);
+    _lineUpFound = _lineUpFound || plan.lineUpFound();
+    const std::string intended = _intendedItems(plan);
+    // The record grows ahead of the changes; should it not, nothing of the archive goes in.
+    if (!intended.empty() && _recordFile && !_services.recordStore->append(*_recordFile, intended)) {
+        for (const UpdatePlan::Entry& entry : plan.entries()) {
+            _advanceProgress(entry.progress, entry.relativePath);
+            if (entry.fate == UpdatePlan::Fate::add || entry.fate == UpdatePlan::Fate::replace) {
+                noteFailure(entry.item, systemErrorText(errno), static_cast<std::int32_t>(entry.files));
             }
-        } else if (kind == FileManager::EntryKind::folder) {
-            bool targetIsDirectory = false;
-            const std::string counterpart = path::join(_targetPath, path::fileName(item));
-            if (_fileManager.exists(counterpart, &targetIsDirectory) && targetIsDirectory) {
-                match = true;
-            }
-            kept.push_back(item);
-            folders.push_back(item);
-        } else if (kind != FileManager::EntryKind::symbolicLink && path::extension(item) == "zip") {
-            _extraction.extract(item);
-        } else { // a file, or a link or special file beneath the dropped items: put in place only at a
-                 // level that lines up, else passed over
-            kept.push_back(item);
-            plainItems.push_back(item);
         }
-    }
-    items = std::move(kept);
-
-    if (stopRequested()) {
-        // Nothing more is begun.
-    } else if (match) {
-        _lineUpFound = true;
-        _mergeIntoInstallation(items, "");
     } else {
-        for (const std::string& item : plainItems) { // never installed: no level of theirs lines up
-            _advanceProgress(1, path::fileName(item));
-        }
-        for (const std::string& folder : folders) {
-            if (stopRequested()) {
-                break;
-            }
-            if (_walkGuard.walkFolder(folder)) {
-                _advanceProgress(1, path::fileName(folder)); // the folder; its entries count below
-                std::vector<std::string> contents = _folderEntries(folder);
-                _lineUpAndInstall(contents);
-            } else { // walked already by another way, and counted for each way
-                _advanceProgress(_progressEntriesOf(folder, FileManager::EntryKind::folder),
-                                 path::fileName(folder));
-            }
-        }
+        _apply(plan);
     }
-
     --_installingPasses;
     if (!_busy()) {
         _finish();
     }
 }
 
-bool UpdateRun::_mergeIntoInstallation(const std::vector<std::string>& items, const std::string& subPath) {
-    bool copied = false;
-    for (const std::string& item : items) {
-        if (stopRequested()) {
-            break;
-        }
-        const std::string relativePath = path::join(subPath, path::fileName(item));
-        const std::string destination = path::join(_targetPath, relativePath);
-        // Beneath the items the user dropped, a link is never followed, compared or installed, and
-        // neither is a pipe, socket or device.
-        const bool dropped = _walkGuard.isDroppedItem(item);
-        const FileManager::EntryKind kind = _fileManager.entryKind(item, dropped);
-        if (kind == FileManager::EntryKind::symbolicLink || kind == FileManager::EntryKind::special) {
-            noteFailure(item, CompletionReport::notInstalledReason(kind, 0, _services), 1);
-            _advanceProgress(1, relativePath);
-            continue;
-        }
-        const std::string source = dropped ? _fileManager.resolvedPath(item).value_or(item) : item;
-        // The backups and the copies in progress are the program's own: no add-on writes there.
-        if (const auto reserved = CompletionReport::reservedNameText(relativePath, _services)) {
-            noteFailure(item, *reserved, 1);
-            _advanceProgress(_progressEntriesOf(source, kind), relativePath);
-            continue;
-        }
-        const FileManager::EntryState destinationState = _fileManager.entryState(destination);
-        const bool destinationExists = destinationState.exists;
-        const bool destinationIsDirectory = destinationState.isDirectory;
-        // A link at the destination that leads nowhere is an old file like any other.
-        const bool destinationTaken = destinationState.entryExists;
-        std::optional<std::string> backupPath;
-        if (destinationTaken) {
-            if (const auto& backupFolder = _placement.backupFolder()) {
-                backupPath = path::join(*backupFolder, relativePath);
-            }
-        }
-
-        if (destinationExists && destinationIsDirectory) {
-            if (backupPath) {
-                _fileManager.createFolder(*backupPath);
-            }
-            if (kind != FileManager::EntryKind::folder) {
-                // A file cannot take the place of a folder without losing the folder: it is left out.
-                noteFailure(item, _localized("A folder of that name is in the way."), 1);
-                _advanceProgress(_progressEntriesOf(source, kind), relativePath);
-                continue;
-            }
-            const auto names = _fileManager.folderContents(source);
-            if (!names) {
-                noteFailure(item, systemErrorText(_fileManager.lastError()), 1); // an unreadable folder
-                _advanceProgress(_progressEntriesOf(source, kind), relativePath);
-                continue;
-            }
-            if (!_walkGuard.walkFolder(source)) { // walked already by another way, and counted for each way
-                _advanceProgress(_progressEntriesOf(source, kind), relativePath);
-                continue;
-            }
-            _advanceProgress(1, relativePath); // the merged folder; its entries count as they are merged
-            const std::vector<std::string> contents = fullPaths(source, *names);
-            if (!contents.empty()) {
-                copied = _mergeIntoInstallation(contents, relativePath) || copied;
-            }
-            continue;
-        }
-
-        if (destinationTaken && _fileManager.contentsEqual(source, destination)) {
-            ++_numDuplicateFiles;
-            _advanceProgress(_progressEntriesOf(source, kind), relativePath);
-            continue;
-        }
-        copied = _countPlacement(source, relativePath,
-                                 _placement.installItem(source, kind, destination,
-                                                        destinationTaken ? backupPath : std::nullopt)) ||
-                 copied;
-    }
-    return copied;
-}
-
 // Counts what became of an item handed to the placement: installed (and maybe replacing an old file), or
 // not installed with its reason.
-bool UpdateRun::_countPlacement(const std::string& item, const std::string& relativePath,
-                                const ItemPlacement::Outcome& outcome) {
+void UpdateRun::_countPlacement(const std::string& item, const std::string& relativePath,
+                                const ItemPlacement::Outcome& outcome, std::uint64_t progress) {
     // On the bar the item counts itself as well as every entry beneath it, whatever became of them.
-    const std::size_t handled = outcome.entries + (outcome.folder ? 1 : 0);
+    const std::size_t handled = progress;
     if (outcome.stopped) { // given up whole on Cancel: not installed, and no failure
         _advanceProgress(handled, relativePath);
-        return false;
+        return;
     }
     if (outcome.failure) {
         noteFailure(item, *outcome.failure, fileCount(outcome.entries));
         _advanceProgress(handled, relativePath);
-        return false;
+        // A full disk stops the run at once: it then takes back what it did.
+        if (outcome.error == ENOSPC && !std::exchange(_diskFull, true)) {
+            _worker->post([this] {
+                _extraction.stopAll();
+                if (!_busy()) {
+                    _finish();
+                }
+            });
+        }
+        return;
     }
     if (outcome.replaced) {
         ++_numFilesReplaced;
@@ -300,16 +334,6 @@ bool UpdateRun::_countPlacement(const std::string& item, const std::string& rela
     const std::size_t count = outcome.entries - outcome.leftOut.size() - outcome.takenOut;
     _numFilesInstalled += static_cast<std::int32_t>(count);
     _advanceProgress(handled, relativePath);
-    return true;
-}
-
-std::vector<std::string> UpdateRun::_folderEntries(const std::string& folder) const {
-    const auto names = _fileManager.folderContents(folder);
-    return names ? fullPaths(folder, *names) : std::vector<std::string>();
-}
-
-std::size_t UpdateRun::_progressEntriesOf(const std::string& item, FileManager::EntryKind kind) const {
-    return 1 + (kind == FileManager::EntryKind::folder ? _fileManager.countSubpaths(item) : 0);
 }
 
 void UpdateRun::_advanceProgress(std::size_t entries, const std::string& file) {
@@ -359,9 +383,12 @@ void UpdateRun::_finish() {
     _extraction.setTempFolders(std::nullopt);
     _extraction.removeFinishedFolders();
     const UpdateReport report =
-        CompletionReport::compose(RunFigures{_numFilesInstalled, _numFilesReplaced, _numDuplicateFiles,
-                                             _numFilesFailed, _lineUpFound, cancelled(), _notInstalled},
-                                  _targetPath, _services);
+        _refusal ? *_refusal
+        : _diskFull
+            ? _takeBack()
+            : CompletionReport::compose(RunFigures{_numFilesInstalled, _numFilesReplaced, _numDuplicateFiles,
+                                                   _numFilesFailed, _lineUpFound, cancelled(), _notInstalled},
+                                        _targetPath, _services);
     if (_services.recordStore) {
         _services.recordStore->expect(); // kept below, once the report is on its way
     }
@@ -380,8 +407,32 @@ void UpdateRun::_finish() {
     // How the items look once the run is over, for undoing it; before any put-back, which is posted later.
     _record.stampItems(_fileManager);
     if (_services.recordStore) {
-        _recordFile = _services.recordStore->keep(_record);
+        _recordFile = _services.recordStore->keep(_record, _recordFile);
     }
+}
+
+UpdateReport UpdateRun::_takeBack() {
+    _record.stampItems(_fileManager);
+    const UpdateUndo::Result undone = UpdateUndo::undo(_record, _fileManager, _services.localizer);
+    _record = UpdateRecord(_targetPath, _record.date()); // nothing of the run is left to undo
+    _takenBack = true;
+    UpdateReport report{_localized("The disk is full"),
+                        formatMessage(_localized("There is no space left on the disk %@. The update stopped "
+                                                 "and took back what it had installed: the installation is "
+                                                 "as it was."),
+                                      {diskOf(_targetPath)}),
+                        {},
+                        false};
+    if (!undone.leftAlone.empty()) {
+        report.message = formatMessage(
+            _localized("There is no space left on the disk %@. The update stopped; what it had installed "
+                       "could not all be taken back."),
+            {diskOf(_targetPath)});
+        for (const UpdateUndo::LeftAlone& item : undone.leftAlone) {
+            report.details += formatMessage("%@: %@", {quotedName(item.item), item.reason}) + "\n";
+        }
+    }
+    return report;
 }
 
 void UpdateRun::noteFailure(const std::string& item, const std::string& reason, std::int32_t files) {

@@ -4,6 +4,8 @@
 #include "engine/ExtractionHost.h"
 #include "engine/ItemPlacement.h"
 #include "engine/RunFigures.h"
+#include "engine/UpdatePlan.h"
+#include "engine/UpdatePlanner.h"
 #include "engine/UpdateRecord.h"
 #include "engine/UpdateReport.h"
 #include "engine/UpdateServices.h"
@@ -24,6 +26,7 @@
 
 namespace quorvane {
 
+class CopyAhead;
 class UndoJob;
 class UpdateRunDelegate;
 
@@ -49,7 +52,13 @@ public:
     UpdateRun(const UpdateRun&) = delete;
     UpdateRun& operator=(const UpdateRun&) = delete;
 
-    // Sizes the progress maximum and installs the dropped items, on the run's thread; returns at once.
+    // Plans the update on the run's thread without writing anything; the delegate then hears of the plan.
+    // Returns at once.
+    void makePlan();
+    // The plan, once the delegate has heard of it (or the run has started).
+    const UpdatePlan& plan() const { return _plan; }
+    // Carries out the plan (made first if it was not), on the run's thread; returns at once. An update
+    // that does not fit on its disk, or whose record cannot be written ahead, changes nothing.
     void start();
     // From start() until the delegate has heard of the end.
     bool inProgress() const { return _running; }
@@ -64,6 +73,8 @@ public:
     void putBack(UndoJob& job, std::function<void(const UpdateReport&)> done);
 
     const std::string& targetPath() const { return _targetPath; }
+    // The items dropped, until the run has ended.
+    const std::vector<std::string>& items() const { return _updateFiles; }
     // The backup folder of the run, created on first use; none without a target path.
     const std::optional<std::string>& backupFolder() { return _placement.backupFolder(); }
 
@@ -76,6 +87,8 @@ public:
     std::int32_t numFilesFailed() const { return _numFilesFailed; }
     // Some level of the run's items lined up with the installation.
     bool lineUpFound() const { return _lineUpFound; }
+    // The disk filled during the run, which then took back what it had done.
+    bool takenBack() const { return _takenBack; }
     // What could not be installed, and why.
     using NotInstalled = RunFigures::NotInstalled;
     const std::vector<NotInstalled>& notInstalled() const { return _notInstalled; }
@@ -88,17 +101,23 @@ private:
     // descending into folders level by level, and merges it in; archives go to the extraction. The run
     // ends after the last pass, once no extraction is pending.
     void _lineUpAndInstall(std::vector<std::string>& items);
-    // Merges the items into the installation at subPath; yes when something was put in place.
-    bool _mergeIntoInstallation(const std::vector<std::string>& items, const std::string& subPath);
-    // The folder's entries, named by their full paths; none when it cannot be read.
-    std::vector<std::string> _folderEntries(const std::string& folder) const;
-    // Counts what became of an item handed to _placement; yes when it was installed.
-    bool _countPlacement(const std::string& item, const std::string& relativePath,
-                         const ItemPlacement::Outcome& outcome);
-    // The entries an item stands for on the progress bar: itself, and every entry beneath a folder. The
-    // maximum counts each entry of the dropped items once (and each archive's contents once opened); each
-    // is advanced once when handled, whatever becomes of it, so that the bar is full when the run ends.
-    std::size_t _progressEntriesOf(const std::string& item, FileManager::EntryKind kind) const;
+    // Plans the dropped items (on the run's thread), and the earlier updates that put what they replace.
+    void _makePlan();
+    void _nameEarlierUpdates();
+    // Carries out the dropped items' plan, once nothing stands in its way.
+    void _applyPlan();
+    // Why the update must not begin: it does not fit on its disk, or its record cannot be written ahead.
+    std::optional<UpdateReport> _refusalBeforeChanges();
+    // Carries out each entry of a plan, in order; only a disk changed since makes an entry fail.
+    // ahead: the plan's new files being copied on a second thread; none: each is copied in turn.
+    void _apply(const UpdatePlan& plan, CopyAhead* ahead = nullptr);
+    // The items a plan puts in place, as its record names them before they are (its bytes).
+    static std::string _intendedItems(const UpdatePlan& plan);
+    // Takes back what the run did after the disk filled; the report says so.
+    UpdateReport _takeBack();
+    // Counts what became of an item handed to _placement; progress: its entries on the bar.
+    void _countPlacement(const std::string& item, const std::string& relativePath,
+                         const ItemPlacement::Outcome& outcome, std::uint64_t progress);
     // Moves the bar on by entries handled and shows the item as being installed.
     void _advanceProgress(std::size_t entries, const std::string& file);
     // Composes the report and posts the end to the owner, then keeps the record; once.
@@ -108,7 +127,9 @@ private:
     bool _busy() const;
 
     // What the extractions ask of the run, and the run itself uses.
-    bool stopRequested() const override { return _cancelRequested.load(std::memory_order_relaxed); }
+    bool stopRequested() const override {
+        return _cancelRequested.load(std::memory_order_relaxed) || _diskFull;
+    }
     void growProgressMaximum(double entries) override { _progressMaxValue += entries; }
     void advanceProgress(std::size_t entries, const std::string& status, const std::string& file) override;
     // Counts files that could not be installed (the item, or every file under a folder) and keeps the
@@ -151,6 +172,15 @@ private:
     // The backup folder, and each item put in place with the backup of what it replaces.
     ItemPlacement _placement;
     UpdateRecord _record;
+    // The plan of the dropped items; made once.
+    UpdatePlan _plan;
+    bool _planned = false;
+    UpdatePlanner _planner;
+    // A placement failed for want of space: nothing more is begun, and what was done is taken back.
+    bool _diskFull = false;
+    bool _takenBack = false;
+    // The report of an update refused before anything was written.
+    std::optional<UpdateReport> _refusal;
     // The file the record is kept in, once the run has ended.
     std::optional<std::string> _recordFile;
     // Set by cancel(); read by the run between items.

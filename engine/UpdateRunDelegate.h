@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/UpdatePlan.h"
 #include "engine/UpdateReport.h"
 
 #include <string>
@@ -17,6 +18,9 @@ public:
     // maxValue: the run's progress figures, unclamped.
     virtual void updateRunProgressed(const std::string& status, const std::string& file, double value,
                                      double maxValue) = 0;
+    // The plan asked for by UpdateRun::makePlan is made (or was given up: not complete); nothing is
+    // written yet.
+    virtual void updateRunPlanned(const UpdatePlan& /*plan*/) {}
     // The run is over: nothing of it runs any more, its temporary folders are gone. Called once.
     virtual void updateRunEnded(const UpdateReport& report) = 0;
 };

@@ -29,11 +29,18 @@ public:
         std::vector<LeftAlone> leftAlone;
     };
 
-    static Result undo(const UpdateRecord& record, FileManager& fileManager, const Localizer& localizer);
+    // progressFile: where the undo notes each item it has dealt with, so that an undo stopped half-way
+    // and started again counts what it did before and does not do it twice; none: not noted.
+    static Result undo(const UpdateRecord& record, FileManager& fileManager, const Localizer& localizer,
+                       const std::optional<std::string>& progressFile = std::nullopt);
     // The report of an undo, as its sheet shows it.
     static UpdateReport report(const Result& result, const Localizer& localizer);
 
 private:
+    // An item the run wrote ahead of its change, which it may not have made: taken back as far as it
+    // was made. 'r' removed, 'p' put back, '-' never made; none: it cannot be.
+    static std::optional<char> undoWrittenAhead(const UpdateRecord& record, const UpdateRecord::Item& item,
+                                                FileManager& fileManager);
     // Puts the old item back in place of the new one; no when it cannot.
     static bool restore(FileManager& fileManager, const std::string& backup, const std::string& path,
                         bool newIsFolder);

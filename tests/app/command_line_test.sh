@@ -39,6 +39,12 @@ for entry in game/Art/tree.png:new game/BackupFiles/*/Art/tree.png:old game/Art/
   # shellcheck disable=SC2086 # the backup's folder is a pattern
   [[ "$(cat ${entry%:*} 2>/dev/null)" == "${entry#*:}" ]] || fail "installed: ${entry%:*} is not ${entry#*:}"
 done
+# The plan alone, nothing changed: what it replaces, and which recorded update put that there.
+mkdir -p "Newer Pack/Art" && echo newer >"Newer Pack/Art/tree.png"
+actual=0 && "$program" --dry-run game "Newer Pack" >out 2>err || actual=$?
+[[ $actual == 0 && "$(cat game/Art/tree.png)" == new ]] && grep -qF "1 files will be added — 1 of them" out &&
+  grep -qF "Art/tree.png: It replaces the installed file, which the update of 20" out ||
+  fail "dry run: $actual"
 # The latest update taken back: the replaced file back from its backup, the added one gone.
 actual=0 && "$program" --undo game >out 2>err || actual=$?
 [[ $actual == 0 && "$(cat game/Art/tree.png)" == old && ! -e game/Art/sun.png ]] || fail "undo: exit status $actual"
@@ -66,6 +72,12 @@ row not_installed 1 "/Linked Pack/Art/line'\$'\\n''break.png': It is a symbolic 
   --install "$work/game" "$work/Linked Pack"
 grep -qF "Linked Pack/Art/link.png: It is a symbolic link." out || fail "not_installed: link.png is not named"
 row nothing_lined_up 1 "Nothing was installed" "" --install "$work/game" "$work/Docs"
+row dry_run_refused 1 "/Linked Pack/Art/link.png: It is a symbolic link." "" --dry-run game "Linked Pack"
+row dry_run_no_items 2 "" "--install needs an installation" --dry-run game
+# No record can be kept (its folder cannot be made): nothing is begun, and the path is named.
+XDG_STATE_HOME=/proc/version/state row no_record 1 "/proc/version/state/quorvane-updater/records: " "" \
+  --install game "Forest Pack"
+[[ "$(cat game/Art/tree.png)" == old ]] || fail "no_record: the update went ahead"
 row no_items 2 "" "Usage: quorvane-updater [options]" --install "$work/game"
 row missing_item 2 "" "$work/gone: No such file or directory" --install "$work/game" "Forest Pack" gone
 row damaged_installation 2 "" "$work/damaged: Art folder missing." --install "$work/damaged" "Forest Pack"
@@ -113,6 +125,15 @@ if [[ -x /usr/bin/jar ]] && "${namespace[@]}" true 2>/dev/null; then
     [[ $actual == "${signal#*:}" ]] || fail "SIG${signal%:*}: exit status $actual, not ${signal#*:}"
     grep -q "^Update cancelled" out || fail "SIG${signal%:*}: no cancelled report"
   done
+  # A run killed half-way (here waiting for its tool) is taken back whole: its record was written ahead.
+  rm -rf game jar-started && make_installation game && echo old >game/Art/tree.png
+  "${stand_in[@]}" /usr/bin/jar "$work/jar" "$program" --install game pack.zip "Forest Pack" \
+    $'\xe9t\xe9 Pack' >out 2>err &
+  for _ in $(seq 100); do [[ -e jar-started && -e game/Art/sun.png ]] && break; sleep 0.1; done
+  { kill -KILL $! && wait $!; } 2>/dev/null || true
+  actual=0 && "$program" --undo game >out 2>err || actual=$?
+  [[ $actual == 0 && "$(cat game/Art/tree.png)" == old && ! -e game/Art/sun.png ]] &&
+    grep -q "^The update was undone" out || fail "killed run: undo ended with $actual"
   # A tool's own complaints are the log's (stderr), the item it failed the report's (stdout).
   printf '#!/bin/sh\necho "Exception in thread main" >&2\nexit 1\n' >jar
   rm -rf game && make_installation game

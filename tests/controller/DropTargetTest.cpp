@@ -72,6 +72,7 @@ TEST(DropTarget, TakesNothingOffAValidRowNorWhileASheetIsOpen) {
     h.view.answer(SheetAnswer::ok);
 
     ASSERT_TRUE(h.drop(Paths{h.addon}, 0));
+    h.waitForPlan();
     EXPECT_EQ(h.controller().dropTarget().judgeDrag(Paths{h.readme}, DropPosition{1, kOn}), std::nullopt);
     EXPECT_FALSE(h.drop(Paths{h.readme}, 1));
     EXPECT_EQ(h.view.sheets.size(), 1u);

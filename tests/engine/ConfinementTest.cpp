@@ -16,10 +16,15 @@ namespace fs = std::filesystem;
 // through the link nor in the folder moved out, and each entry the link stands in the way of is reported,
 // as not installed or left alone.
 TEST(Confinement, AFolderSwappedForALinkIsNeverWrittenThrough) {
-    struct Case { const char* name; int pauseAtCopy, installed, failed; std::size_t leftAlone; };
+    // While the run goes, new files are copied ahead on a second thread: how many went in before the swap
+    // varies, but every one after it is refused, and every one before it left alone by the undo.
+    struct Case {
+        const char* name;
+        int pauseAtCopy, installedAtLeast;
+    };
     const Case cases[] = {
-        {"while the run goes, after its first item", 2, 1, 3, 1},
-        {"after the run, before its undo", 0, 4, 0, 4},
+        {"while the run goes, after its first item", 2, 0},
+        {"after the run, before its undo", 0, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -56,12 +61,14 @@ TEST(Confinement, AFolderSwappedForALinkIsNeverWrittenThrough) {
         }
         const UpdateUndo::Result undone = UpdateUndo::undo(run.record(), files, Localizer());
 
-        const auto looped = std::ranges::count_if(
-            run.notInstalled(), [](const auto& entry) { return entry.reason == systemErrorText(ELOOP); });
-        EXPECT_EQ(
-            std::make_tuple(run.numFilesInstalled(), run.numFilesFailed(), looped, undone.leftAlone.size(),
-                            undone.removed + undone.restored),
-            std::make_tuple(c.installed, c.failed, std::ptrdiff_t{c.failed}, c.leftAlone, std::size_t{0}));
+        const auto refused = std::ranges::count_if(run.notInstalled(), [](const auto& entry) {
+            return entry.reason == systemErrorText(ELOOP) || entry.reason == systemErrorText(ENOENT);
+        });
+        const int installed = run.numFilesInstalled();
+        EXPECT_GE(installed, c.installedAtLeast);
+        EXPECT_EQ(std::make_tuple(installed + run.numFilesFailed(), refused, undone.leftAlone.size(),
+                                  undone.removed + undone.restored),
+                  std::make_tuple(4, std::ptrdiff_t{4 - installed}, std::size_t(installed), std::size_t{0}));
         EXPECT_EQ(outsideNow(), outside);
     }
 }

@@ -27,7 +27,10 @@ namespace quorvane::test {
 // 09:05:03 until told. The harness is the runs' delegate: it records what they tell the window.
 class RunHarness : public UpdateRunDelegate {
 public:
-    struct Progress { std::string status, file; double value, maxValue; };
+    struct Progress {
+        std::string status, file;
+        double value, maxValue;
+    };
 
     // fileManager: a stand-in with failures; none: the real one.
     explicit RunHarness(FileManager* fileManager = nullptr, std::string jarPath = "/usr/bin/jar")
@@ -58,6 +61,8 @@ public:
         progress.push_back({status, file, v, max});
     }
     void updateRunEnded(const UpdateReport& report) override { reports.push_back(report); }
+    void updateRunPlanned(const UpdatePlan& plan) override { planned = plan; }
+    std::optional<UpdatePlan> planned;
 
     TemporaryFolder folder;
     CleanupJournal journal{folder / "state"};
@@ -97,15 +102,21 @@ class FaultyFileManager : public FileManager {
 
 public:
     std::function<bool(std::string_view op, S path)> fail = [](auto, auto&) { return false; };
+    // Some operation was made to fail: the disk changed under the plan.
+    bool failed(std::string_view op, S path) {
+        const bool fails = fail(op, path);
+        return injected = injected || fails, fails;
+    }
+    std::atomic<bool> injected = false;
 
     bool copyPath(S a, S b, CopyOutcome* o) override {
-        return !fail("copy", b) && FileManager::copyPath(a, b, o);
+        return !failed("copy", b) && FileManager::copyPath(a, b, o);
     }
-    bool linkPath(S a, S b) override { return !fail("link", b) && FileManager::linkPath(a, b); }
-    bool createFolder(S a) override { return !fail("create", a) && FileManager::createFolder(a); }
-    bool replacePath(S a, S b) override { return !fail("replace", b) && FileManager::replacePath(a, b); }
-    bool movePath(S a, S b) override { return !fail("replace", b) && FileManager::movePath(a, b); }
-    bool exchangePath(S a, S b) override { return !fail("exchange", b) && FileManager::exchangePath(a, b); }
+    bool linkPath(S a, S b) override { return !failed("link", b) && FileManager::linkPath(a, b); }
+    bool createFolder(S a) override { return !failed("create", a) && FileManager::createFolder(a); }
+    bool replacePath(S a, S b) override { return !failed("replace", b) && FileManager::replacePath(a, b); }
+    bool movePath(S a, S b) override { return !failed("replace", b) && FileManager::movePath(a, b); }
+    bool exchangePath(S a, S b) override { return !failed("exchange", b) && FileManager::exchangePath(a, b); }
 };
 
 // One update run on real folders and what it must leave behind.
@@ -114,16 +125,18 @@ struct RunCase {
     // Prepares the installation (home/game) and the dropped items in the test folder, and answers the items.
     std::function<Paths(TemporaryFolder&, FaultyFileManager&)> prepare;
     Counts counts;
-    Pairs installed = {};         // path in the installation, contents ("<missing>": none)
+    Pairs installed = {};          // path in the installation, contents ("<missing>": none)
     std::string backup = "<none>"; // the backup folder's listing, "<none>" when it must be gone
-    Pairs notInstalled = {};      // items relative to the test folder, each with the start of its reason;
-                                  // all of them, when there are as many as files not installed
-    std::string report = {};      // "title|message"; by default the one that the counts call for
-    std::string jar = {};         // a stand-in for the tool: a script
+    Pairs notInstalled = {};       // items relative to the test folder, each with the start of its reason;
+                                   // all of them, when there are as many as files not installed
+    std::string report = {};       // "title|message"; by default the one that the counts call for
+    std::string jar = {};          // a stand-in for the tool: a script
     std::function<void(RunHarness&, const std::string& installation)> check = {};
 };
 
-inline void PrintTo(const RunCase& c, std::ostream* out) { *out << c.name; }
+inline void PrintTo(const RunCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 inline std::string expectedReport(const RunCase& c) {
     const auto [installed, replaced, duplicates, failed] = c.counts;
@@ -173,6 +186,8 @@ inline void expectRun(const RunCase& c) {
             watched[::inotify_add_watch(writes, entry.path().c_str(), IN_CLOSE_WRITE)] = entry.path();
         }
     }
+    harness.makeRun(installation, items).makePlan(); // as the confirmation shows it
+    ASSERT_TRUE(waitUntil([&] { return harness.planned.has_value(); }));
     const UpdateRun& run = harness.runUpdate(installation, items);
     EXPECT_FALSE(run.inProgress());
     // A file is named only once whole: none is ever written under a name it still has.
@@ -185,6 +200,23 @@ inline void expectRun(const RunCase& c) {
     }
     ::close(writes);
     EXPECT_EQ(countsOf(run), c.counts);
+    // Unless the disk failed it, applying did what the plan said: the same counts, the same items.
+    const UpdatePlan& plan = *harness.planned;
+    if (!files.injected && plan.archives() == 0) {
+        EXPECT_EQ((Counts{int(plan.filesAdded()), int(plan.filesReplaced()), int(plan.identicalFiles()),
+                          int(plan.filesNotInstalled())}),
+                  c.counts);
+        Paths planned, done;
+        for (const UpdatePlan::Entry& entry : plan.entries()) {
+            if (entry.fate == UpdatePlan::Fate::add || entry.fate == UpdatePlan::Fate::replace) {
+                planned.push_back(entry.relativePath);
+            }
+        }
+        for (const UpdateRecord::Item& item : run.record().items()) {
+            done.push_back(item.relativePath);
+        }
+        EXPECT_EQ(planned, done);
+    }
     ASSERT_EQ(harness.reports.size(), 1u);
     const UpdateReport& report = harness.reports.back();
     EXPECT_EQ(report.title + "|" + report.message, expectedReport(c));

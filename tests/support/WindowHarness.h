@@ -32,8 +32,8 @@ class WindowHarness {
 public:
     struct Options {
         std::string locatePath = "/usr/bin/locate";
-        FileManager* fileManager = nullptr;              // a stand-in with failures, or the real one
-        std::optional<Paths> saved = {};                 // the installations saved before the start
+        FileManager* fileManager = nullptr; // a stand-in with failures, or the real one
+        std::optional<Paths> saved = {};    // the installations saved before the start
     };
 
     WindowHarness() : WindowHarness(Options{}) {}
@@ -66,8 +66,14 @@ public:
     std::optional<Paths> savedList() const {
         return Preferences(folder / "preferences.ini").stringList("Target_Path_Array");
     }
-    // Answers OK on the newest sheet and waits until the job it starts, if any, has ended.
+    // Waits for the confirmation of a drop, once its plan is made.
+    void waitForPlan() {
+        waitUntil([this] { return !coordinator().planning(); }, std::chrono::minutes(1));
+    }
+    // Answers OK on the newest sheet (the confirmation once planned) and waits until the job it starts,
+    // if any, has ended.
     void confirm() {
+        waitForPlan();
         view.answer(SheetAnswer::ok);
         waitUntil([this] { return !coordinator().busy(); }, std::chrono::minutes(2));
     }

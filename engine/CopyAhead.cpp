@@ -1,0 +1,82 @@
+#include "engine/CopyAhead.h"
+
+#include "platform/FileManager.h"
+#include "platform/PathInFolder.h"
+#include "platform/PathUtilities.h"
+
+#include <algorithm>
+
+namespace quorvane {
+
+CopyAhead::CopyAhead(FileManager& fileManager, const UpdatePlan& plan, const std::string& installation)
+    : _fileManager(fileManager), _plan(plan), _installation(installation) {
+    const auto& entries = plan.entries();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].fate == UpdatePlan::Fate::add && entries[i].kind == FileManager::EntryKind::file) {
+            _indices.push_back(i);
+        }
+    }
+    _states = std::make_unique<std::atomic<std::uint8_t>[]>(_indices.size());
+    _errors.assign(_indices.size(), 0);
+    if (!_indices.empty()) {
+        _thread = std::thread([this] { _copyAll(); });
+    }
+}
+
+CopyAhead::~CopyAhead() {
+    stop();
+}
+
+void CopyAhead::_copyAll() {
+    // Below the installation no link is followed: each copy opens its folder from the installation.
+    const PathInFolder::KeepFoldersOpen keepFolders(_installation);
+    for (std::size_t slot = 0; slot < _indices.size() && !_stopped.load(); ++slot) {
+        std::uint8_t expected = waiting;
+        if (!_states[slot].compare_exchange_strong(expected, copying)) {
+            continue; // the run came to it first
+        }
+        const UpdatePlan::Entry& entry = _plan.entries()[_indices[slot]];
+        FileManager::CopyOutcome whole;
+        whole.nameWhenWhole = true;
+        const bool placed =
+            _fileManager.copyPath(entry.item, path::join(_installation, entry.relativePath), &whole);
+        _errors[slot] = placed ? 0 : _fileManager.lastError();
+        {
+            const std::lock_guard lock(_mutex);
+            _states[slot] = copied;
+        }
+        _copiedOne.notify_all();
+    }
+}
+
+std::optional<int> CopyAhead::take(std::size_t index) {
+    const auto found = std::lower_bound(_indices.begin(), _indices.end(), index);
+    if (found == _indices.end() || *found != index) {
+        return std::nullopt;
+    }
+    const auto slot = static_cast<std::size_t>(found - _indices.begin());
+    std::uint8_t expected = waiting;
+    if (_states[slot].compare_exchange_strong(expected, taken)) {
+        return std::nullopt; // not begun: the run copies it
+    }
+    std::unique_lock lock(_mutex);
+    _copiedOne.wait(lock, [&] { return _states[slot].load() == copied; });
+    _states[slot] = taken;
+    return _errors[slot];
+}
+
+void CopyAhead::stop() {
+    _stopped = true;
+    if (_thread.joinable()) {
+        _thread.join();
+    }
+    // Put in place and never taken: the run stopped before it came to them.
+    for (std::size_t slot = 0; slot < _indices.size(); ++slot) {
+        if (_states[slot].load() == copied && _errors[slot] == 0) {
+            _fileManager.removeItem(path::join(_installation, _plan.entries()[_indices[slot]].relativePath));
+            _states[slot] = taken;
+        }
+    }
+}
+
+} // namespace quorvane
