@@ -58,13 +58,7 @@ std::optional<DropPosition> DropTarget::judgeDrag(const std::optional<std::vecto
 bool DropTarget::drop(const std::optional<std::vector<std::string>>& items, DropPosition position) {
     _verdict.reset(); // the drag ends here
     if (!items) {
-        _coordinator.tell(Sheet{_localizer.text("Can't handle this item"),
-                                _localizer.text(""),
-                                _localizer.text("OK"),
-                                std::nullopt,
-                                std::nullopt,
-                                {},
-                                nullptr});
+        _coordinator.inform(_localizer.text("Can't handle this item"), _localizer.text(""));
         return false;
     }
     if (_coordinator.busy()) {

@@ -221,24 +221,13 @@ void UpdateCoordinator::undoLatest(const std::string& installation) {
 void UpdateCoordinator::offerUndo(const std::string& installation,
                                   std::optional<UpdateRecordStore::Kept> kept) {
     if (!kept) {
-        tell(Sheet{localized("There is no update to undo"),
-                   formatMessage(localized("No update of %@ is left to undo."), {installation}),
-                   localized("OK"),
-                   std::nullopt,
-                   std::nullopt,
-                   {},
-                   nullptr});
+        inform(localized("There is no update to undo"),
+               formatMessage(localized("No update of %@ is left to undo."), {installation}));
         return;
     }
     if (!kept->record) {
-        tell(Sheet{
-            localized("The update cannot be undone"),
-            formatMessage(localized("The record of the latest update of %@ is damaged."), {installation}),
-            localized("OK"),
-            std::nullopt,
-            std::nullopt,
-            {},
-            nullptr});
+        inform(localized("The update cannot be undone"),
+               formatMessage(localized("The record of the latest update of %@ is damaged."), {installation}));
         return;
     }
     const UpdateRecord& record = *kept->record;
@@ -292,16 +281,17 @@ bool UpdateCoordinator::lockInstallation(const std::string& installation,
     if (_lock.state() != InstallationLock::State::heldElsewhere) {
         return true; // held, or a file system without locks: nothing to wait for
     }
-    tell(Sheet{localized("Another update of this installation is running."),
-               formatMessage(localized("%@ is being updated or undone in another window or by a command. Try "
-                                       "again when it has finished."),
-                             {installation}),
-               localized("OK"),
-               std::nullopt,
-               std::nullopt,
-               {},
-               nullptr});
+    inform(
+        localized("Another update of this installation is running."),
+        formatMessage(localized("%@ is being updated or undone in another window or by a command. Try again "
+                                "when it has finished."),
+                      {installation}));
     return false;
+}
+
+void UpdateCoordinator::inform(std::string title, std::string message) {
+    tell(Sheet{
+        std::move(title), std::move(message), localized("OK"), std::nullopt, std::nullopt, {}, nullptr});
 }
 
 void UpdateCoordinator::cancel() {

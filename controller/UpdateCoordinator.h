@@ -62,6 +62,8 @@ public:
     void ask(Sheet sheet);
     // Opens the sheet to inform; it holds up nothing.
     void tell(Sheet sheet);
+    // Tells with a sheet that has only an OK button.
+    void inform(std::string title, std::string message);
 
 signals:
     // The user confirmed an update with these items.

@@ -82,13 +82,7 @@ void WindowController::tellNotSaved(int error) {
         localizer.text("The preferences file %@ could not be written: %@. The installations stay in the list "
                        "until the program ends but will not be remembered."),
         {_services.preferences.filePath(), systemErrorText(error)});
-    _coordinator.tell(Sheet{localizer.text("Your list of installations could not be saved"),
-                            message,
-                            localizer.text("OK"),
-                            std::nullopt,
-                            std::nullopt,
-                            {},
-                            nullptr});
+    _coordinator.inform(localizer.text("Your list of installations could not be saved"), message);
 }
 
 bool WindowController::actionEnabled(UserAction action) {
@@ -235,14 +229,8 @@ bool WindowController::activateSelectedRow() {
     }
     if (selected && !selected->takesItems()) {
         const Localizer& localizer = _services.update.localizer;
-        _coordinator.tell(
-            Sheet{formatMessage(localizer.text("Nothing can be installed in %@"), {selected->path}),
-                  _list.check().statusText(selected->status),
-                  localizer.text("OK"),
-                  std::nullopt,
-                  std::nullopt,
-                  {},
-                  nullptr});
+        _coordinator.inform(formatMessage(localizer.text("Nothing can be installed in %@"), {selected->path}),
+                            _list.check().statusText(selected->status));
         return true;
     }
     if (_waitingItems.empty()) {

@@ -91,34 +91,19 @@ std::optional<FileManager::EntryStamp> UpdateRecord::currentStamp(const FileMana
     return total;
 }
 
-bool UpdateRecord::staysInside(std::string_view relativePath) {
-    if (relativePath.empty() || relativePath.front() == '/') {
-        return false;
-    }
-    for (std::size_t start = 0; start <= relativePath.size();) {
-        const std::size_t end = std::min(relativePath.find('/', start), relativePath.size());
-        const std::string_view part = relativePath.substr(start, end - start);
-        if (part.empty() || part == "." || part == "..") {
-            return false;
-        }
-        start = end + 1;
-    }
-    return true;
-}
-
 bool UpdateRecord::confined() const {
-    if (!_installation.starts_with('/') || !staysInside(std::string_view(_installation).substr(1))) {
+    if (!_installation.starts_with('/') || !path::hasPlainParts(std::string_view(_installation).substr(1))) {
         return false;
     }
     // Its backup folder is one folder directly in the installation's "BackupFiles", which no item is in.
     const std::string backupName = _backupFolder ? path::fileName(*_backupFolder) : "";
     if (_backupFolder &&
-        (!staysInside(backupName) ||
+        (!path::hasPlainParts(backupName) ||
          *_backupFolder != path::join(path::join(_installation, "BackupFiles"), backupName))) {
         return false;
     }
     return std::all_of(_items.begin(), _items.end(), [](const Item& item) {
-        return staysInside(item.relativePath) && item.relativePath != "BackupFiles" &&
+        return path::hasPlainParts(item.relativePath) && item.relativePath != "BackupFiles" &&
                !item.relativePath.starts_with("BackupFiles/");
     });
 }

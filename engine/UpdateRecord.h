@@ -80,8 +80,6 @@ public:
         std::time_t date = 0;
     };
     static std::optional<Head> parseHead(std::string_view bytes);
-    // A path relative to a folder that stays inside it: not empty nor absolute, no "." or ".." part.
-    static bool staysInside(std::string_view relativePath);
 
 private:
     std::string _installation;

@@ -1,6 +1,7 @@
 #include "platform/PathInFolder.h"
 
 #include "platform/FolderWalk.h"
+#include "platform/PathUtilities.h"
 
 #include <algorithm>
 #include <array>
@@ -26,23 +27,10 @@ constexpr std::size_t kKeptFolders = 16;
 // changed by another drops every folder it kept.
 std::atomic<std::uint64_t> changes{0};
 
-// Slash-separated parts none of which is empty, "." or "..".
-bool hasPlainParts(std::string_view parts) {
-    for (std::size_t start = 0; start <= parts.size();) {
-        const std::size_t end = std::min(parts.find('/', start), parts.size());
-        const std::string_view part = parts.substr(start, end - start);
-        if (part.empty() || part == "." || part == "..") {
-            return false;
-        }
-        start = end + 1;
-    }
-    return true;
-}
-
 // A folder path whose text names one folder only one way: absolute, no "." or "..", no doubled or
 // trailing slash. Only such paths are kept, so that forgetting a path finds every way it was kept.
 bool isPlainFolderPath(std::string_view folder) {
-    return folder.size() >= 2 && folder.front() == '/' && hasPlainParts(folder.substr(1));
+    return folder.size() >= 2 && folder.front() == '/' && path::hasPlainParts(folder.substr(1));
 }
 
 bool isAtOrBelow(std::string_view folder, std::string_view path) {
@@ -56,7 +44,7 @@ struct KeptFolder {
 
 // A folder path below the root, as the part after it: plain, so that it names one folder one way.
 bool isPlainBelow(std::string_view relative) {
-    return relative.empty() || hasPlainParts(relative);
+    return relative.empty() || path::hasPlainParts(relative);
 }
 
 bool isDotOrEmpty(std::string_view name) {

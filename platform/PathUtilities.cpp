@@ -1,5 +1,7 @@
 #include "platform/PathUtilities.h"
 
+#include <algorithm>
+
 namespace quorvane::path {
 namespace {
 
@@ -62,6 +64,18 @@ std::string extension(std::string_view path) {
         return "";
     }
     return name.substr(dot + 1);
+}
+
+bool hasPlainParts(std::string_view parts) {
+    for (std::size_t start = 0; start <= parts.size();) {
+        const std::size_t end = std::min(parts.find('/', start), parts.size());
+        const std::string_view part = parts.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..") {
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
 }
 
 bool isInsideFolder(std::string_view folder, std::string_view path) {

@@ -16,6 +16,9 @@ std::string parent(std::string_view path);
 // "x.zip" gives "zip"; "x.tar.gz" gives "gz"; ".zip", "x." and "a.b/c" give "".
 std::string extension(std::string_view path);
 
+// Slash-separated parts none of which is empty, "." or "..": a relative path that stays inside its folder
+// ("a/b"; not "", "/a", "a//b", "a/./b" or "../a").
+bool hasPlainParts(std::string_view parts);
 // Whether path lies somewhere below folder ("/a/b/c" is below "/a/b"; "/a/bc" and "/a/b" are not).
 bool isInsideFolder(std::string_view folder, std::string_view path);
 
