@@ -1,5 +1,6 @@
 #include "engine/UpdatePlanner.h"
 
+#include "engine/ComparisonQueue.h"
 #include "engine/CompletionReport.h"
 #include "engine/ExtractionCheck.h"
 #include "engine/WalkGuard.h"
@@ -16,7 +17,6 @@
 #include <cerrno>
 #include <limits>
 #include <sys/vfs.h>
-#include <thread>
 
 namespace quorvane {
 namespace {
@@ -89,9 +89,13 @@ UpdatePlanner::UpdatePlanner(const UpdateServices& services, WalkGuard& walkGuar
       _backupsAreCopies(!hasHardLinks(installation)) {}
 
 void UpdatePlanner::plan(const std::vector<std::string>& items, UpdatePlan& plan) {
-    _toCompare.clear();
+    ComparisonQueue comparisons(_fileManager, _installation, _stopRequested);
+    _comparisons = &comparisons;
     _lineUp(items, plan);
-    _settleComparisons(plan);
+    for (const std::size_t index : comparisons.alikeTags()) {
+        plan.settleIdentical(index);
+    }
+    _comparisons = nullptr;
     if (_stopRequested.load(std::memory_order_relaxed)) {
         plan.setIncomplete();
     }
@@ -250,39 +254,12 @@ void UpdatePlanner::_merge(const std::vector<std::string>& items, const std::str
             _merge(contents, relativePath, plan);
             continue;
         }
-        // A file over an installed one may turn out identical: compared once the walk is done.
+        // A file over an installed one may turn out identical: compared on the side as the walk goes on.
         if (state.entryExists && kind == FileManager::EntryKind::file) {
-            _toCompare.push_back(plan.entries().size());
+            _comparisons->add(plan.entries().size(), source, destination);
         }
         _planPlacement(source, kind, relativePath, state.entryExists, destination, plan);
     }
-}
-
-void UpdatePlanner::_settleComparisons(UpdatePlan& plan) {
-    std::vector<char> alike(_toCompare.size(), 0);
-    const auto compare = [&](std::size_t first, std::size_t step) {
-        const PathInFolder::KeepFoldersOpen keepFolders(_installation);
-        for (std::size_t i = first; i < _toCompare.size(); i += step) {
-            if (_stopRequested.load(std::memory_order_relaxed)) {
-                return;
-            }
-            const UpdatePlan::Entry& entry = plan.entries()[_toCompare[i]];
-            alike[i] = _fileManager.contentsEqual(entry.item, path::join(_installation, entry.relativePath));
-        }
-    };
-    if (_toCompare.size() < 64) {
-        compare(0, 1);
-    } else { // the machine's second core reads the other half
-        std::thread helper(compare, 1, 2);
-        compare(0, 2);
-        helper.join();
-    }
-    for (std::size_t i = 0; i < _toCompare.size(); ++i) {
-        if (alike[i]) {
-            plan.settleIdentical(_toCompare[i]);
-        }
-    }
-    _toCompare.clear();
 }
 
 void UpdatePlanner::_planPlacement(const std::string& item, FileManager::EntryKind kind,

@@ -10,6 +10,7 @@
 
 namespace quorvane {
 
+class ComparisonQueue;
 class WalkGuard;
 
 // Makes the plan of an update without writing anything: walks the items level by level for the one that
@@ -32,9 +33,6 @@ private:
                         bool replacing, const std::string& destination, UpdatePlan& plan);
     // The archive's entry, from its central directory.
     void _planArchive(const std::string& archive, UpdatePlan& plan);
-    // Compares each planned replacement of a file with the installed one, two at a time; those alike
-    // are identical.
-    void _settleComparisons(UpdatePlan& plan);
     std::uint64_t _progressEntriesOf(const std::string& item, FileManager::EntryKind kind) const;
     std::vector<std::string> _folderEntries(const std::string& folder) const;
     std::string _localized(const std::string& key) const;
@@ -46,8 +44,8 @@ private:
     const std::atomic<bool>& _stopRequested;
     // Replaced files are copied into the backup where the installation's disk has no hard links.
     bool _backupsAreCopies = false;
-    // The plan's replacements of files by files, not compared yet.
-    std::vector<std::size_t> _toCompare;
+    // Compares the plan's replacements of files by files as the walk finds them.
+    ComparisonQueue* _comparisons = nullptr;
 };
 
 } // namespace quorvane
