@@ -1,5 +1,6 @@
 #include "engine/CopyAhead.h"
 
+#include "platform/CleanupJournal.h"
 #include "platform/FileManager.h"
 #include "platform/PathInFolder.h"
 #include "platform/PathUtilities.h"
@@ -8,16 +9,18 @@
 
 namespace quorvane {
 
-CopyAhead::CopyAhead(FileManager& fileManager, const UpdatePlan& plan, const std::string& installation)
-    : _fileManager(fileManager), _plan(plan), _installation(installation) {
+CopyAhead::CopyAhead(FileManager& fileManager, CleanupJournal* journal, const UpdatePlan& plan,
+                     const std::string& installation)
+    : _fileManager(fileManager), _journal(journal), _plan(plan), _installation(installation) {
     const auto& entries = plan.entries();
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].fate == UpdatePlan::Fate::add && entries[i].kind == FileManager::EntryKind::file) {
+        if ((entries[i].fate == UpdatePlan::Fate::add || entries[i].fate == UpdatePlan::Fate::replace) &&
+            entries[i].kind == FileManager::EntryKind::file) {
             _indices.push_back(i);
         }
     }
     _states = std::make_unique<std::atomic<std::uint8_t>[]>(_indices.size());
-    _errors.assign(_indices.size(), 0);
+    _copies.resize(_indices.size());
     if (!_indices.empty()) {
         _thread = std::thread([this] { _copyAll(); });
     }
@@ -36,11 +39,23 @@ void CopyAhead::_copyAll() {
             continue; // the run came to it first
         }
         const UpdatePlan::Entry& entry = _plan.entries()[_indices[slot]];
-        FileManager::CopyOutcome whole;
-        whole.nameWhenWhole = true;
-        const bool placed =
-            _fileManager.copyPath(entry.item, path::join(_installation, entry.relativePath), &whole);
-        _errors[slot] = placed ? 0 : _fileManager.lastError();
+        const std::string destination = path::join(_installation, entry.relativePath);
+        Copy& copy = _copies[slot];
+        FileManager::CopyOutcome outcome;
+        if (entry.fate == UpdatePlan::Fate::add) {
+            outcome.nameWhenWhole = true;
+            copy.error =
+                _fileManager.copyPath(entry.item, destination, &outcome) ? 0 : _fileManager.lastError();
+        } else {
+            copy.partial = _fileManager.temporaryPathBeside(destination);
+            if (_journal) { // removed at the next start should the program be killed before it is placed
+                _journal->record(copy.partial);
+            }
+            if (!_fileManager.copyPath(entry.item, copy.partial, &outcome)) {
+                copy.error = _fileManager.lastError();
+                copy.partial.clear();
+            }
+        }
         {
             const std::lock_guard lock(_mutex);
             _states[slot] = copied;
@@ -49,7 +64,7 @@ void CopyAhead::_copyAll() {
     }
 }
 
-std::optional<int> CopyAhead::take(std::size_t index) {
+std::optional<CopyAhead::Copy> CopyAhead::take(std::size_t index) {
     const auto found = std::lower_bound(_indices.begin(), _indices.end(), index);
     if (found == _indices.end() || *found != index) {
         return std::nullopt;
@@ -62,7 +77,7 @@ std::optional<int> CopyAhead::take(std::size_t index) {
     std::unique_lock lock(_mutex);
     _copiedOne.wait(lock, [&] { return _states[slot].load() == copied; });
     _states[slot] = taken;
-    return _errors[slot];
+    return std::move(_copies[slot]);
 }
 
 void CopyAhead::stop() {
@@ -70,10 +85,13 @@ void CopyAhead::stop() {
     if (_thread.joinable()) {
         _thread.join();
     }
-    // Put in place and never taken: the run stopped before it came to them.
+    // Copied and never taken: the run stopped before it came to them.
     for (std::size_t slot = 0; slot < _indices.size(); ++slot) {
-        if (_states[slot].load() == copied && _errors[slot] == 0) {
-            _fileManager.removeItem(path::join(_installation, _plan.entries()[_indices[slot]].relativePath));
+        if (_states[slot].load() == copied && _copies[slot].error == 0) {
+            const std::string& partial = _copies[slot].partial;
+            _fileManager.removeItem(
+                partial.empty() ? path::join(_installation, _plan.entries()[_indices[slot]].relativePath)
+                                : partial);
             _states[slot] = taken;
         }
     }

@@ -101,43 +101,10 @@ ItemPlacement::Outcome ItemPlacement::installItem(const std::string& item, FileM
     }
 
     if (replacing) {
-        if (!_keepInBackup(destination, *backupPath)) {
-            const int error = _fileManager.lastError();
-            _fileManager.removeItem(partial);
-            outcome.error = error;
-            outcome.failure =
-                formatMessage(_services.localizer.text("The old file could not be backed up: %@"),
-                              {systemErrorText(error)});
+        _replace(partial, copy.folder, destination, *backupPath, outcome);
+        if (outcome.failure) {
             return outcome;
         }
-        bool placed = _fileManager.replacePath(partial, destination);
-        if (!placed && copy.folder) {
-            // A folder cannot be renamed over a file. Where the file system can, the two swap names in one
-            // step, and the old file, safe in the backup, goes from under the temporary name; else the old
-            // file makes room first, and comes back from the backup if the folder cannot take its place.
-            if (_fileManager.exchangePath(partial, destination)) {
-                placed = true;
-                _fileManager.removeItem(partial);
-            } else if (_fileManager.removeItem(destination)) {
-                placed = _fileManager.movePath(partial, destination);
-                if (!placed && !_fileManager.linkPath(*backupPath, destination)) {
-                    _fileManager.copyPath(*backupPath, destination);
-                }
-            }
-        }
-        if (!placed) {
-            const int error = _fileManager.lastError();
-            _fileManager.removeItem(partial);
-            if (_fileManager.entryExists(destination)) {
-                _fileManager.removeItem(*backupPath); // the old file stays where it was
-            } else {
-                _backupHoldsLostItem = true; // its only copy now
-            }
-            outcome.error = error;
-            outcome.failure = systemErrorText(outcome.error);
-            return outcome;
-        }
-        outcome.replaced = true;
     } else if (!_fileManager.movePath(partial, destination)) {
         const int error = _fileManager.lastError();
         _fileManager.removeItem(partial);
@@ -147,6 +114,54 @@ ItemPlacement::Outcome ItemPlacement::installItem(const std::string& item, FileM
     }
     outcome.leftOut = std::move(copy.leftOut);
     return outcome;
+}
+
+ItemPlacement::Outcome ItemPlacement::replaceWithCopy(const std::string& partial,
+                                                      const std::string& destination,
+                                                      const std::string& backupPath) {
+    Outcome outcome;
+    _replace(partial, false, destination, backupPath, outcome);
+    return outcome;
+}
+
+void ItemPlacement::_replace(const std::string& partial, bool folder, const std::string& destination,
+                             const std::string& backupPath, Outcome& outcome) {
+    if (!_keepInBackup(destination, backupPath)) {
+        const int error = _fileManager.lastError();
+        _fileManager.removeItem(partial);
+        outcome.error = error;
+        outcome.failure = formatMessage(_services.localizer.text("The old file could not be backed up: %@"),
+                                        {systemErrorText(error)});
+        return;
+    }
+    bool placed = _fileManager.replacePath(partial, destination);
+    if (!placed && folder) {
+        // A folder cannot be renamed over a file. Where the file system can, the two swap names in one
+        // step, and the old file, safe in the backup, goes from under the temporary name; else the old
+        // file makes room first, and comes back from the backup if the folder cannot take its place.
+        if (_fileManager.exchangePath(partial, destination)) {
+            placed = true;
+            _fileManager.removeItem(partial);
+        } else if (_fileManager.removeItem(destination)) {
+            placed = _fileManager.movePath(partial, destination);
+            if (!placed && !_fileManager.linkPath(backupPath, destination)) {
+                _fileManager.copyPath(backupPath, destination);
+            }
+        }
+    }
+    if (!placed) {
+        const int error = _fileManager.lastError();
+        _fileManager.removeItem(partial);
+        if (_fileManager.entryExists(destination)) {
+            _fileManager.removeItem(backupPath); // the old file stays where it was
+        } else {
+            _backupHoldsLostItem = true; // its only copy now
+        }
+        outcome.error = error;
+        outcome.failure = systemErrorText(outcome.error);
+        return;
+    }
+    outcome.replaced = true;
 }
 
 // An item that an extraction of this run put in its temporary folder is moved rather than copied: the

@@ -65,8 +65,16 @@ public:
     // kind: what the item is, as the caller has looked at it.
     Outcome installItem(const std::string& item, FileManager::EntryKind kind, const std::string& destination,
                         const std::optional<std::string>& backupPath);
+    // Puts a file copied whole beforehand to a temporary name beside the destination (temporaryPathBeside)
+    // in the installed file's place, once the old file is kept at backupPath; should that fail, the copy
+    // goes and the old file stays.
+    Outcome replaceWithCopy(const std::string& partial, const std::string& destination,
+                            const std::string& backupPath);
 
 private:
+    // The copy at partial takes the destination's place, the old item kept at backupPath first.
+    void _replace(const std::string& partial, bool folder, const std::string& destination,
+                  const std::string& backupPath, Outcome& outcome);
     bool _takeExtractedItem(const std::string& item, const std::string& partial,
                             FileManager::CopyOutcome* outcome);
     // Takes the entries named like the program's temporary copies out of the copy of item at partial.

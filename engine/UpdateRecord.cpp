@@ -18,9 +18,10 @@ void addUpFolder(const FileManager& fileManager, const std::string& folder, File
     for (const std::string& name : fileManager.folderContents(folder).value_or(std::vector<std::string>())) {
         const std::string path = path::join(folder, name);
         ++entries;
-        if (fileManager.entryKind(path, false) == FileManager::EntryKind::folder) {
+        const auto stamp = fileManager.entryStamp(path);
+        if (stamp && stamp->kind == FileManager::EntryKind::folder) {
             addUpFolder(fileManager, path, total, entries);
-        } else if (const auto stamp = fileManager.entryStamp(path)) {
+        } else if (stamp) {
             total.size += stamp->size;
             total.modified = std::max(total.modified, stamp->modified);
         }
@@ -78,13 +79,14 @@ void UpdateRecord::stampItems(const FileManager& fileManager) {
 std::optional<FileManager::EntryStamp> UpdateRecord::currentStamp(const FileManager& fileManager,
                                                                   const std::string& path, bool folder,
                                                                   std::uint64_t* entries) {
-    const FileManager::EntryKind kind = fileManager.entryKind(path, false);
-    if (kind == FileManager::EntryKind::missing || folder != (kind == FileManager::EntryKind::folder)) {
+    // One look tells what the entry is and, for a file, its stamp.
+    const std::optional<FileManager::EntryStamp> stamp = fileManager.entryStamp(path);
+    if (!stamp || folder != (stamp->kind == FileManager::EntryKind::folder)) {
         return std::nullopt;
     }
     *entries = 0;
     if (!folder) {
-        return fileManager.entryStamp(path);
+        return stamp;
     }
     FileManager::EntryStamp total;
     addUpFolder(fileManager, path, total, *entries);

@@ -120,7 +120,7 @@ void UpdateRun::_applyPlan() {
     } else if ((_refusal = _refusalBeforeChanges())) {
         _lineUpFound = false;
     } else {
-        CopyAhead ahead(_fileManager, _plan, _targetPath);
+        CopyAhead ahead(_fileManager, _services.cleanupJournal, _plan, _targetPath);
         _apply(_plan, &ahead);
         ahead.stop(); // what it copied past a stop goes
     }
@@ -214,15 +214,25 @@ void UpdateRun::_apply(const UpdatePlan& plan, CopyAhead* ahead) {
             break;
         case Fate::add:
         case Fate::replace: {
-            // A new file copied ahead is in place, or failed, as its copy here would have.
-            if (const auto copied = ahead ? ahead->take(index) : std::nullopt;
-                copied && *copied != EOPNOTSUPP) {
+            // A file copied ahead: a new one is in place, or failed, as its copy here would have; one that
+            // replaces an installed file takes its place now.
+            if (auto copied = ahead ? ahead->take(index) : std::nullopt;
+                copied && copied->error != EOPNOTSUPP) {
+                if (copied->error == 0 && entry.fate == Fate::replace) {
+                    _countPlacement(
+                        entry.item, entry.relativePath,
+                        _placement.replaceWithCopy(
+                            copied->partial, path::join(_targetPath, entry.relativePath),
+                            path::join(_placement.backupFolder().value_or(""), entry.relativePath)),
+                        entry.progress);
+                    break;
+                }
                 ItemPlacement::Outcome outcome;
                 // Gone since it was copied (its folder with it): the disk changed under the run.
-                const int error =
-                    *copied == 0 && !_fileManager.entryExists(path::join(_targetPath, entry.relativePath))
-                        ? ENOENT
-                        : *copied;
+                const int error = copied->error == 0 && !_fileManager.entryExists(
+                                                            path::join(_targetPath, entry.relativePath))
+                                      ? ENOENT
+                                      : copied->error;
                 if (error != 0) {
                     outcome.error = error;
                     outcome.failure = systemErrorText(error);

@@ -1,6 +1,7 @@
 #include "platform/CleanupJournal.h"
 
 #include "platform/FileManager.h"
+#include "platform/PathInFolder.h"
 #include "platform/PathUtilities.h"
 #include "platform/PosixIo.h"
 
@@ -37,10 +38,12 @@ bool isExtractionFolderName(std::string_view name) {
     return name.size() == 15 || (name.size() > 16 && name[15] == '-' && digits(16, name.size()));
 }
 
-// The device and inode of the entry itself (a link not followed); none when nothing is there.
+// The device and inode of the entry itself (a link not followed); none when nothing is there. Looked up
+// in the folders the thread keeps open, if it keeps any.
 std::optional<std::pair<std::uint64_t, std::uint64_t>> identityOf(const std::string& path) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
+    const PathInFolder at(path);
+    if (at.error() != 0 || ::fstatat(at.folder(), at.name(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return std::nullopt;
     }
     return std::make_pair(static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino));
@@ -152,6 +155,7 @@ bool CleanupJournal::open() {
 
 void CleanupJournal::record(const std::string& path) {
     const auto folder = identityOf(path::parent(path));
+    const std::lock_guard lock(_mutex);
     if (!path.starts_with('/') || !folder || !open()) {
         return;
     }
@@ -163,6 +167,7 @@ void CleanupJournal::record(const std::string& path) {
 }
 
 void CleanupJournal::clear() {
+    const std::lock_guard lock(_mutex);
     if (_fd >= 0) {
         [[maybe_unused]] const int ignored = ::ftruncate(_fd, 0);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <mutex>
 #include <string>
 
 namespace quorvane {
@@ -22,8 +23,9 @@ public:
     // "$XDG_STATE_HOME/quorvane-updater", by default "~/.local/state/quorvane-updater".
     static std::string defaultFolder();
 
-    // Appends the absolute path of a temporary item right after its creation, with what identifies it and
-    // the folder it was made in; or right before, when it is made elsewhere: then with its folder alone.
+    // Appends (from any thread) the absolute path of a temporary item right after its creation, with what
+    // identifies it and the folder it was made in; or right before, when it is made elsewhere: then with its
+    // folder alone.
     void record(const std::string& path);
     // Everything recorded so far is gone: the journal starts empty again.
     void clear();
@@ -40,6 +42,7 @@ private:
     std::string _folder;
     std::string _path;
     int _fd = -1;
+    std::mutex _mutex; // threads copying side by side note their copies
 };
 
 } // namespace quorvane

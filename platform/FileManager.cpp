@@ -61,6 +61,14 @@ template <typename Call> int atPaths(const std::string& path1, const std::string
     return result;
 }
 
+FileManager::EntryKind kindOf(mode_t mode) {
+    using Kind = FileManager::EntryKind;
+    return S_ISLNK(mode)   ? Kind::symbolicLink
+           : S_ISDIR(mode) ? Kind::folder
+           : S_ISREG(mode) ? Kind::file
+                           : Kind::special;
+}
+
 // A look without a second try: through a folder removed since it was opened, the entry is missing, as it
 // would have been a moment earlier; a change that follows the look checks again.
 int statAt(const std::string& path, struct stat* st, bool followLink) {
@@ -156,12 +164,7 @@ FileManager::EntryKind FileManager::entryKind(const std::string& path, bool trav
     if (path.empty() || statAt(path, &st, traverseLink) != 0) {
         return EntryKind::missing;
     }
-    if (S_ISLNK(st.st_mode)) {
-        return EntryKind::symbolicLink;
-    }
-    return S_ISDIR(st.st_mode)   ? EntryKind::folder
-           : S_ISREG(st.st_mode) ? EntryKind::file
-                                 : EntryKind::special;
+    return kindOf(st.st_mode);
 }
 
 std::optional<std::string> FileManager::resolvedPath(const std::string& path) const {
@@ -359,7 +362,8 @@ std::optional<FileManager::EntryStamp> FileManager::entryStamp(const std::string
         return std::nullopt;
     }
     return EntryStamp{static_cast<std::uint64_t>(st.st_size),
-                      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+                      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                      kindOf(st.st_mode)};
 }
 
 int FileManager::lastError() const {
@@ -373,7 +377,13 @@ bool FileManager::_failed() const {
 
 bool FileManager::_forgetMoved(const std::string& path1, const std::string& path2, bool moved) {
     const int error = errno;
-    if (moved) {
+    // A file moved to a free name, over a file or swapped with a file leaves every folder where it was:
+    // the folders other threads keep stay theirs. (Nothing but a folder goes over a folder.)
+    const auto isFolder = [](const std::string& path) {
+        struct stat st {};
+        return statAt(path, &st, false) == 0 && S_ISDIR(st.st_mode);
+    };
+    if (moved && (isFolder(path2) || isFolder(path1))) {
         PathInFolder::forgetFolder(path1);
         PathInFolder::forgetFolder(path2);
     }

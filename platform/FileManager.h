@@ -97,7 +97,11 @@ public:
     struct EntryStamp {
         std::uint64_t size = 0;
         std::int64_t modified = 0;
-        bool operator==(const EntryStamp&) const = default;
+        // What the entry was when looked at; stamps are compared by size and time alone.
+        EntryKind kind = EntryKind::file;
+        bool operator==(const EntryStamp& other) const {
+            return size == other.size && modified == other.modified;
+        }
     };
     virtual std::optional<EntryStamp> entryStamp(const std::string& path) const;
 

@@ -62,7 +62,8 @@ TEST(Confinement, AFolderSwappedForALinkIsNeverWrittenThrough) {
         const UpdateUndo::Result undone = UpdateUndo::undo(run.record(), files, Localizer());
 
         const auto refused = std::ranges::count_if(run.notInstalled(), [](const auto& entry) {
-            return entry.reason == systemErrorText(ELOOP) || entry.reason == systemErrorText(ENOENT);
+            // A file copied ahead before the swap fails at its backup, with the same cause.
+            return entry.reason.ends_with(systemErrorText(ELOOP)) || entry.reason == systemErrorText(ENOENT);
         });
         const int installed = run.numFilesInstalled();
         EXPECT_GE(installed, c.installedAtLeast);
