@@ -19,10 +19,13 @@ namespace {
 // The confirmation names at most this many items, then how many more: thousands of names would push its
 // buttons off the screen.
 constexpr std::size_t kMaxConfirmedNames = 15;
-// The confirmation's details name at most this many files replaced or left out (the command line's
-// --dry-run names them all): a window holding hundreds of thousands of lines would take more memory than
-// the update.
-constexpr std::size_t kMaxChangeLines = 5000;
+
+// A sheet whose details are the plan's changes, every line of them, behind a button that says so.
+Sheet withChanges(Sheet sheet, const Localizer& localizer) {
+    sheet.showDetailsButton = localizer.text("Show Changes…");
+    sheet.hideDetailsButton = localizer.text("Hide Changes");
+    return sheet;
+}
 
 } // namespace
 
@@ -75,8 +78,10 @@ void UpdateCoordinator::updateRunPlanned(const UpdatePlan& plan) {
     const std::string installation = _run->targetPath();
     const std::vector<std::string>& items = _run->items();
     if (const auto tooLarge = PlanReport::spaceRefusal(plan, installation, _services.localizer)) {
-        tell(Sheet{localized("The update does not fit on its disk"), *tooLarge, localized("OK"), std::nullopt,
-                   std::nullopt, PlanReport::changes(plan, _services.localizer, kMaxChangeLines), nullptr});
+        tell(withChanges(Sheet{localized("The update does not fit on its disk"), *tooLarge, localized("OK"),
+                               std::nullopt, std::nullopt, PlanReport::changes(plan, _services.localizer),
+                               nullptr},
+                         _services.localizer));
         return;
     }
     std::string message = formatMessage(localized("Click OK to update %@ using:\n\n%@"),
@@ -91,15 +96,16 @@ void UpdateCoordinator::updateRunPlanned(const UpdatePlan& plan) {
         message = formatMessage("%@\n%@", {message, more});
     }
     message = formatMessage("%@\n\n%@", {message, PlanReport::summary(plan, _services.localizer)});
-    ask(Sheet{formatMessage(localized("Are you sure you want to update %@?"), {"Quorvane"}), message,
-              localized("OK"), localized("Cancel"), std::nullopt,
-              PlanReport::changes(plan, _services.localizer, kMaxChangeLines),
-              [this, installation, items, run = _run.get()](SheetAnswer answer) {
-                  if (answer == SheetAnswer::ok && run == _run.get()) {
-                      emit updateConfirmed(items);
-                      startUpdate(installation, items);
-                  }
-              }});
+    ask(withChanges(Sheet{formatMessage(localized("Are you sure you want to update %@?"), {"Quorvane"}),
+                          message, localized("OK"), localized("Cancel"), std::nullopt,
+                          PlanReport::changes(plan, _services.localizer),
+                          [this, installation, items, run = _run.get()](SheetAnswer answer) {
+                              if (answer == SheetAnswer::ok && run == _run.get()) {
+                                  emit updateConfirmed(items);
+                                  startUpdate(installation, items);
+                              }
+                          }},
+                    _services.localizer));
 }
 
 void UpdateCoordinator::startUpdate(const std::string& installation, const std::vector<std::string>& items) {

@@ -28,18 +28,13 @@ std::string PlanReport::summary(const UpdatePlan& plan, const Localizer& localiz
     return text;
 }
 
-std::string PlanReport::changes(const UpdatePlan& plan, const Localizer& localizer,
-                                std::optional<std::size_t> maxLines) {
+std::string PlanReport::changes(const UpdatePlan& plan, const Localizer& localizer) {
     std::string lines;
-    std::size_t count = 0;
     const std::string replaces = localizer.text("It replaces the installed file.");
     const std::string putThere = localizer.text("It replaces the installed file, which %@ put there.");
     for (const UpdatePlan::Entry& entry : plan.entries()) {
         const bool replaced = entry.fate == UpdatePlan::Fate::replace;
         if (!replaced && entry.fate != UpdatePlan::Fate::notInstalled) {
-            continue;
-        }
-        if (maxLines && count++ >= *maxLines) {
             continue;
         }
         lines +=
@@ -49,9 +44,6 @@ std::string PlanReport::changes(const UpdatePlan& plan, const Localizer& localiz
                                  entry.reason.empty() ? replaces : formatMessage(putThere, {entry.reason})})
                 : formatMessage("%@: %@", {quotedName(entry.item), entry.reason});
         lines += "\n";
-    }
-    if (maxLines && count > *maxLines) {
-        lines += localizer.message("… and %d more.", {static_cast<std::int32_t>(count - *maxLines)}) + "\n";
     }
     return lines;
 }

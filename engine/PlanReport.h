@@ -16,9 +16,7 @@ namespace PlanReport {
 std::string summary(const UpdatePlan& plan, const Localizer& localizer);
 // One line per file to be replaced (with the earlier update that put it there, when one did) or not
 // installed (with the reason), names quoted for one line.
-// maxLines: the lines given at most, then how many more; none: every line.
-std::string changes(const UpdatePlan& plan, const Localizer& localizer,
-                    std::optional<std::size_t> maxLines = std::nullopt);
+std::string changes(const UpdatePlan& plan, const Localizer& localizer);
 // Why the update must not begin on the installation's disk: it needs more than is free. None: it fits,
 // or the free space cannot be told.
 std::optional<std::string> spaceRefusal(const UpdatePlan& plan, const std::string& installation,

@@ -24,6 +24,10 @@ struct Sheet {
     std::string details;
     // Called once the sheet has left the window.
     std::function<void(SheetAnswer)> answered;
+    // The label of the button that shows the details ("Show Changes…"), and of the one that hides them
+    // again ("Hide Changes"); empty: the toolkit's own ("Show Details…").
+    std::string showDetailsButton = {};
+    std::string hideDetailsButton = {};
 };
 
 } // namespace quorvane

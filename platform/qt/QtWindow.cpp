@@ -1,6 +1,7 @@
 #include "platform/qt/QtWindow.h"
 
 #include "platform/Preferences.h"
+#include "platform/qt/DetailsList.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -151,7 +152,8 @@ void QtWindow::openSheet(Sheet sheet) {
     box->setText(qText(sheet.title));
     box->setInformativeText(qText(sheet.message));
     if (!sheet.details.empty()) {
-        box->setDetailedText(qText(sheet.details));
+        new DetailsList(*box, std::move(sheet.details), qText(sheet.showDetailsButton),
+                        qText(sheet.hideDetailsButton));
     }
     QPushButton* okButton = box->addButton(qText(sheet.okButton), QMessageBox::AcceptRole);
     QPushButton* cancelButton =

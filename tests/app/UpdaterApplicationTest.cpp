@@ -12,6 +12,7 @@
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QLabel>
+#include <QListView>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
@@ -19,6 +20,8 @@
 #include <QTableView>
 #include <QTest>
 #include <QTextBrowser>
+#include <algorithm>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -111,6 +114,48 @@ TEST_F(UpdaterApplicationTest, StartsWithTheSavedInstallationsAndInstallsADroppe
     EXPECT_EQ(bar->value(), bar->maximum()) << "full while the report is open";
     EXPECT_EQ(readFile(valid + "/Art/tree.png"), "new tree");
     EXPECT_EQ(readFile(valid + "/Text/story.txt"), "once upon");
+    press(visibleSheet(), "OK");
+}
+
+// The confirmation of an update that replaces 5,100 files and leaves out a link lists every one of them,
+// each line as the plan words it (the window once stopped at 5,000), behind a button that reads "Show
+// Changes…" and, once pressed, "Hide Changes" (the box puts its own labels back on each click); OK still
+// starts the update.
+TEST_F(UpdaterApplicationTest, TheConfirmationListsEveryChangeBehindShowChanges) {
+    std::vector<QString> expected;
+    for (int i = 0; i < 5100; ++i) {
+        const std::string name = "Art/" + std::to_string(i) + ".png";
+        folder.writeFile("home/Games/Quorvane/" + name, "old");
+        folder.writeFile("home/Downloads/Pack/" + name, "new");
+        expected.push_back(QString::fromStdString(name + ": It replaces the installed file."));
+    }
+    const std::string link = folder / "home/Downloads/Pack/Art/link.png";
+    std::filesystem::create_symlink("/etc/passwd", link);
+    expected.push_back(QString::fromStdString(link + ": It is a symbolic link."));
+    std::sort(expected.begin(), expected.end());
+    ASSERT_TRUE(dragAndDrop({folder / "home/Downloads/Pack"}, rowMiddle(0)));
+    QMessageBox* sheet = openSheet();
+    auto* list = sheet != nullptr ? sheet->findChild<QListView*>() : nullptr;
+    ASSERT_NE(list, nullptr);
+    std::vector<QString> rows;
+    for (int row = 0; row < list->model()->rowCount(); ++row) {
+        rows.push_back(list->model()->index(row, 0).data().toString());
+    }
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ(rows, expected);
+    for (const char* label : {"Show Changes…", "Hide Changes", "Show Changes…"}) {
+        SCOPED_TRACE(label);
+        QAbstractButton* button = nullptr;
+        for (QAbstractButton* each : sheet->buttons()) {
+            button = each->text() == label ? each : button;
+        }
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(list->isVisible(), button->text() == "Hide Changes");
+        button->click();
+    }
+    press(sheet, "OK");
+    waitUntil([&] { return visibleSheet() != nullptr && visibleSheet()->text().startsWith("Application"); });
+    EXPECT_EQ(readFile(valid + "/Art/5099.png"), "new");
     press(visibleSheet(), "OK");
 }
 

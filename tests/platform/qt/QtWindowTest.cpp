@@ -4,7 +4,9 @@
 #include "support/TemporaryFolder.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
+#include <QListView>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -92,6 +94,23 @@ TEST_F(QtWindowTest, SheetShowsItsTextsPlainAndAnswersAfterClosing) {
         EXPECT_EQ(answers, (std::vector<std::pair<SheetAnswer, bool>>{{c.answer, false}}));
         delete box;
     }
+}
+
+// Details show as a list of their lines: Ctrl+C there copies the selected lines (the list's own copy takes
+// the current one alone), and Escape there still answers the sheet as Cancel.
+TEST_F(QtWindowTest, SheetDetailsCopyTheirSelectedLinesAndLetEscapeThrough) {
+    widget.show();
+    std::optional<SheetAnswer> answer;
+    window.openSheet(Sheet{"Title", "Message", "OK", "Cancel", std::nullopt, "a\nb\nc\n",
+                           [&](SheetAnswer given) { answer = given; }});
+    auto* list = widget.findChild<QListView*>();
+    ASSERT_NE(list, nullptr);
+    list->selectionModel()->select(QItemSelection(list->model()->index(1, 0), list->model()->index(2, 0)),
+                                   QItemSelectionModel::Select);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "b\nc\n");
+    QTest::keyClick(list, Qt::Key_Escape);
+    EXPECT_EQ(answer, SheetAnswer::cancel);
 }
 
 } // namespace
