@@ -287,11 +287,12 @@ bool UpdateCoordinator::lockInstallation(const std::string& installation,
     if (_lock.state() != InstallationLock::State::heldElsewhere) {
         return true; // held, or a file system without locks: nothing to wait for
     }
-    inform(
-        localized("Another update of this installation is running."),
-        formatMessage(localized("%@ is being updated or undone in another window or by a command. Try again "
-                                "when it has finished."),
-                      {installation}));
+    // Told where the attempt was made: the history window's own jobs there.
+    tell(Sheet{localized("Another update of this installation is running."),
+               formatMessage(localized("%@ is being updated or undone in another window or by a command. Try "
+                                       "again when it has finished."),
+                             {installation}),
+               localized("OK"), std::nullopt, std::nullopt, {}, nullptr});
     return false;
 }
 

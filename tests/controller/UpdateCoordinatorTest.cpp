@@ -89,6 +89,10 @@ TEST(UpdateCoordinator, AnInstallationUpdatedElsewhereIsNotUpdatedTooUntilThatEn
                                   " is being updated or undone in another window or by a command. Try again "
                                   "when it has finished.");
     EXPECT_FALSE(exists(h.valid1 + "/Art/tree.png"));
+    // A history job is told so where it was asked for (the history window), not on the main window.
+    std::string told;
+    EXPECT_FALSE(h.coordinator().beginHistoryJob(h.valid1, [&](const Sheet& sheet) { told = sheet.title; }));
+    EXPECT_EQ(told, "Another update of this installation is running.");
     elsewhere.release();
     ASSERT_TRUE(h.drop(Paths{h.addon}, 0));
     h.confirm();
