@@ -33,35 +33,47 @@ CopyAhead::~CopyAhead() {
 void CopyAhead::_copyAll() {
     // Below the installation no link is followed: each copy opens its folder from the installation.
     const PathInFolder::KeepFoldersOpen keepFolders(_installation);
-    for (std::size_t slot = 0; slot < _indices.size() && !_stopped.load(); ++slot) {
-        std::uint8_t expected = waiting;
-        if (!_states[slot].compare_exchange_strong(expected, copying)) {
-            continue; // the run came to it first
-        }
-        const UpdatePlan::Entry& entry = _plan.entries()[_indices[slot]];
-        const std::string destination = path::join(_installation, entry.relativePath);
-        Copy& copy = _copies[slot];
-        FileManager::CopyOutcome outcome;
-        if (entry.fate == UpdatePlan::Fate::add) {
-            outcome.nameWhenWhole = true;
-            copy.error =
-                _fileManager.copyPath(entry.item, destination, &outcome) ? 0 : _fileManager.lastError();
-        } else {
-            copy.partial = _fileManager.temporaryPathBeside(destination);
-            if (_journal) { // removed at the next start should the program be killed before it is placed
-                _journal->record(copy.partial);
-            }
-            if (!_fileManager.copyPath(entry.item, copy.partial, &outcome)) {
-                copy.error = _fileManager.lastError();
-                copy.partial.clear();
-            }
-        }
-        {
-            const std::lock_guard lock(_mutex);
-            _states[slot] = copied;
-        }
-        _copiedOne.notify_all();
+    while (_copyNext()) {
     }
+}
+
+bool CopyAhead::_copyNext() {
+    for (;;) {
+        const std::size_t slot = _nextSlot.fetch_add(1);
+        if (slot >= _indices.size() || _stopped.load()) {
+            return false;
+        }
+        std::uint8_t expected = waiting;
+        if (_states[slot].compare_exchange_strong(expected, copying)) {
+            _copy(slot);
+            return true;
+        } // else the run came to it first
+    }
+}
+
+void CopyAhead::_copy(std::size_t slot) {
+    const UpdatePlan::Entry& entry = _plan.entries()[_indices[slot]];
+    const std::string destination = path::join(_installation, entry.relativePath);
+    Copy& copy = _copies[slot];
+    FileManager::CopyOutcome outcome;
+    if (entry.fate == UpdatePlan::Fate::add) {
+        outcome.nameWhenWhole = true;
+        copy.error = _fileManager.copyPath(entry.item, destination, &outcome) ? 0 : _fileManager.lastError();
+    } else {
+        copy.partial = _fileManager.temporaryPathBeside(destination);
+        if (_journal) { // removed at the next start should the program be killed before it is placed
+            _journal->record(copy.partial);
+        }
+        if (!_fileManager.copyPath(entry.item, copy.partial, &outcome)) {
+            copy.error = _fileManager.lastError();
+            copy.partial.clear();
+        }
+    }
+    {
+        const std::lock_guard lock(_mutex);
+        _states[slot] = copied;
+    }
+    _copiedOne.notify_all();
 }
 
 std::optional<CopyAhead::Copy> CopyAhead::take(std::size_t index) {
@@ -73,6 +85,9 @@ std::optional<CopyAhead::Copy> CopyAhead::take(std::size_t index) {
     std::uint8_t expected = waiting;
     if (_states[slot].compare_exchange_strong(expected, taken)) {
         return std::nullopt; // not begun: the run copies it
+    }
+    // The helper is copying it: the run copies the next file meanwhile, rather than wait.
+    while (_states[slot].load() != copied && _copyNext()) {
     }
     std::unique_lock lock(_mutex);
     _copiedOne.wait(lock, [&] { return _states[slot].load() == copied; });

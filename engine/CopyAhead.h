@@ -14,15 +14,15 @@
 
 namespace quorvane {
 
-class FileManager;
-
 class CleanupJournal;
+class FileManager;
 
 // Copies the files of a plan on a second thread, ahead of the run that carries the plan out in order, so
 // that two files are copied at a time: a new file straight to its name (it is then in place), a file that
 // replaces an installed one to a temporary name beside it (the run keeps the old file in the backup and
 // then puts the copy in its place). The run takes each file's outcome when it comes to it, or copies the
-// file itself when the helper has not begun it yet. What was copied ahead and never taken (the run
+// file itself when the helper has not begun it yet; while it waits for the helper, it copies the next file
+// nobody has begun. What was copied ahead and never taken (the run
 // stopped first) is removed again.
 class CopyAhead {
 public:
@@ -49,6 +49,9 @@ public:
 private:
     enum State : std::uint8_t { waiting, copying, copied, taken };
     void _copyAll();
+    // Copies the next file nobody has begun; no when none is left (or the copies stopped).
+    bool _copyNext();
+    void _copy(std::size_t slot);
 
     FileManager& _fileManager;
     CleanupJournal* _journal;
@@ -59,6 +62,8 @@ private:
     std::unique_ptr<std::atomic<std::uint8_t>[]> _states;
     std::vector<Copy> _copies;
     std::atomic<bool> _stopped{false};
+    // The next file to begin, for the helper and for the run while it waits for the helper.
+    std::atomic<std::size_t> _nextSlot{0};
     std::mutex _mutex;
     std::condition_variable _copiedOne;
     std::thread _thread;
