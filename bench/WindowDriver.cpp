@@ -142,8 +142,9 @@ int driveUpdateRun(const std::string& installation, const std::string& item,
         std::fprintf(stderr, "no completion report\n");
         return 2;
     }
-    std::printf("seconds=%.6f\nlongestUnanswered=%.6f\ntitle=%s\nreport=%s\n", seconds, longestUnanswered,
-                oneLine(report->text()).c_str(), oneLine(report->informativeText()).c_str());
+    std::printf("seconds=%.6f\nplanShown=%.6f\nlongestUnanswered=%.6f\ntitle=%s\nreport=%s\n", seconds,
+                shownAt - dropped, longestUnanswered, oneLine(report->text()).c_str(),
+                oneLine(report->informativeText()).c_str());
     return 0;
 }
 
