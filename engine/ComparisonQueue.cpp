@@ -4,6 +4,12 @@
 #include "platform/PathInFolder.h"
 
 namespace quorvane {
+namespace {
+
+// Comparisons waiting at most: beyond them the walk's thread compares too (the paths take memory).
+constexpr std::size_t kMaxQueued = 512;
+
+} // namespace
 
 ComparisonQueue::ComparisonQueue(const FileManager& fileManager, const std::string& installation,
                                  const std::atomic<bool>& stopRequested)
@@ -30,8 +36,13 @@ void ComparisonQueue::add(std::size_t tag, std::string item, std::string install
     }
     if (!_helper.joinable()) { // started with the first file to compare
         _helper = std::thread([this] { _compareQueued(); });
-    } else {
-        _changed.notify_one();
+        return;
+    }
+    _changed.notify_one();
+    // Where the helper falls behind, the walk compares the oldest itself: the queue stays short.
+    std::unique_lock lock(_mutex);
+    if (_queued.size() > kMaxQueued) {
+        _compareFront(lock);
     }
 }
 
@@ -55,16 +66,20 @@ void ComparisonQueue::_compareQueued() {
             }
             continue;
         }
-        const Pair pair = std::move(_queued.front());
-        _queued.pop_front();
-        ++_comparing;
-        lock.unlock();
-        const bool alike = _fileManager.contentsEqual(pair.item, pair.installed);
-        lock.lock();
-        _alike[pair.position] = alike ? 1 : 0;
-        --_comparing;
-        _changed.notify_all();
+        _compareFront(lock);
     }
+}
+
+void ComparisonQueue::_compareFront(std::unique_lock<std::mutex>& lock) {
+    const Pair pair = std::move(_queued.front());
+    _queued.pop_front();
+    ++_comparing;
+    lock.unlock();
+    const bool alike = _fileManager.contentsEqual(pair.item, pair.installed);
+    lock.lock();
+    _alike[pair.position] = alike ? 1 : 0;
+    --_comparing;
+    _changed.notify_all();
 }
 
 std::vector<std::size_t> ComparisonQueue::alikeTags() {

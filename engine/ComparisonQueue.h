@@ -14,7 +14,8 @@ namespace quorvane {
 class FileManager;
 
 // Compares files of an add-on with the installed files they would replace, on a second thread while the
-// walk that finds them goes on; the walk's thread helps with what is left once it is done. It reads only.
+// walk that finds them goes on; the walk's thread helps when the helper falls behind and with what is left
+// once it is done. It reads only.
 class ComparisonQueue {
 public:
     // installation: the folder below which no link is followed while comparing.
@@ -38,6 +39,8 @@ private:
         std::string installed;
     };
     void _compareQueued();
+    // Compares the oldest queued pair, the lock let go meanwhile.
+    void _compareFront(std::unique_lock<std::mutex>& lock);
 
     const FileManager& _fileManager;
     const std::string& _installation;

@@ -15,7 +15,7 @@ CopyAhead::CopyAhead(FileManager& fileManager, CleanupJournal* journal, const Up
     const auto& entries = plan.entries();
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if ((entries[i].fate == UpdatePlan::Fate::add || entries[i].fate == UpdatePlan::Fate::replace) &&
-            entries[i].kind == FileManager::EntryKind::file) {
+            entries[i].kind == FileManager::EntryKind::file && !entries[i].insideArchive) {
             _indices.push_back(i);
         }
     }

@@ -32,26 +32,6 @@ std::string methodName(std::uint16_t method) {
     return "method " + std::to_string(method);
 }
 
-// The file's size and CRC-32 are those recorded; a link, pipe or folder is no file.
-bool fileMatches(FileManager& fileManager, const std::string& path, const ZipCentralDirectory::Entry& entry) {
-    const auto handle = fileManager.isSymbolicLink(path) ? nullptr : FileHandle::openForReading(path);
-    if (!handle) {
-        return false;
-    }
-    std::uint64_t size = 0;
-    uLong crc = ::crc32(0L, Z_NULL, 0);
-    // Reads at most one byte more than recorded (enough to tell a longer file), in blocks no larger
-    // than the file needs: most entries are small.
-    const auto nextRead = [&] {
-        return static_cast<std::size_t>(std::min<std::uint64_t>(kReadSize, entry.size - size + 1));
-    };
-    for (std::string chunk; size <= entry.size && !(chunk = handle->read(nextRead())).empty();) {
-        size += chunk.size();
-        crc = ::crc32(crc, reinterpret_cast<const Bytef*>(chunk.data()), static_cast<uInt>(chunk.size()));
-    }
-    return size == entry.size && crc == entry.crc32;
-}
-
 // What the folder must hold once the tool is done, by extracted path: a later entry of the same name wins.
 struct Expected {
     std::map<std::string, const ZipCentralDirectory::Entry*> files;
@@ -80,6 +60,26 @@ Expected expectedItems(const ZipCentralDirectory& directory) {
 
 std::int32_t ExtractionCheck::fileCount(const ZipCentralDirectory& directory) {
     return static_cast<std::int32_t>(expectedItems(directory).files.size());
+}
+
+bool ExtractionCheck::fileMatches(const FileManager& fileManager, const std::string& path,
+                                  const ZipCentralDirectory::Entry& entry) {
+    const auto handle = fileManager.isSymbolicLink(path) ? nullptr : FileHandle::openForReading(path);
+    if (!handle) {
+        return false;
+    }
+    std::uint64_t size = 0;
+    uLong crc = ::crc32(0L, Z_NULL, 0);
+    // Reads at most one byte more than recorded (enough to tell a longer file), in blocks no larger
+    // than the file needs: most entries are small.
+    const auto nextRead = [&] {
+        return static_cast<std::size_t>(std::min<std::uint64_t>(kReadSize, entry.size - size + 1));
+    };
+    for (std::string chunk; size <= entry.size && !(chunk = handle->read(nextRead())).empty();) {
+        size += chunk.size();
+        crc = ::crc32(crc, reinterpret_cast<const Bytef*>(chunk.data()), static_cast<uInt>(chunk.size()));
+    }
+    return size == entry.size && crc == entry.crc32;
 }
 
 std::string ExtractionCheck::extractedPath(std::string_view entryName) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/ZipCentralDirectory.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,7 +11,6 @@ namespace quorvane {
 
 class FileManager;
 class Localizer;
-class ZipCentralDirectory;
 
 // Compares what the extraction tool wrote into its folder with the archive's central directory: every
 // file there with its recorded size and CRC-32, every folder, and nothing the directory does not list.
@@ -23,6 +24,9 @@ public:
 
     static Result check(FileManager& fileManager, const std::string& folder,
                         const ZipCentralDirectory& directory);
+    // The file at path holds what the entry records: its size and CRC-32. A link, pipe or folder does not.
+    static bool fileMatches(const FileManager& fileManager, const std::string& path,
+                            const ZipCentralDirectory::Entry& entry);
     // The files the tool writes: each extracted path once, folder entries and entries that land on the
     // folder itself left out.
     static std::int32_t fileCount(const ZipCentralDirectory& directory);

@@ -9,7 +9,7 @@ namespace quorvane {
 
 std::string PlanReport::summary(const UpdatePlan& plan, const Localizer& localizer) {
     const auto count = [](std::int64_t n) { return static_cast<std::int32_t>(n); };
-    if (!plan.lineUpFound() && plan.archives() == 0) {
+    if (!plan.lineUpFound() && !plan.archiveLinesUp()) {
         return localizer.text("None of the items you selected has a folder that matches this installation.");
     }
     std::string text = localizer.message(
@@ -20,10 +20,9 @@ std::string PlanReport::summary(const UpdatePlan& plan, const Localizer& localiz
         text += localizer.message("\n%d files will not be installed.", {count(plan.filesNotInstalled())});
     }
     if (plan.archives() > 0) {
-        text += localizer.message(
-            "\n%d archives holding %d files are extracted first; their files are "
-            "counted once extracted.",
-            {count(static_cast<std::int64_t>(plan.archives())), count(plan.archiveFiles())});
+        text += localizer.message("\n%d archives are extracted first; the counts include their files, as "
+                                  "their tables of contents list them.",
+                                  {count(static_cast<std::int64_t>(plan.archives()))});
     }
     return text;
 }

@@ -41,6 +41,9 @@ public:
         bool insideFolder = false;
         // The bytes it writes on the installation's disk.
         std::uint64_t bytes = 0;
+        // What an archive's file will do once extracted, told from its table of contents: counted and
+        // listed, carried out only with the extracted contents.
+        bool insideArchive = false;
     };
 
     void add(Entry entry, std::uint64_t bytes = 0);
@@ -54,12 +57,16 @@ public:
     // Some level of the items lined up with the installation.
     bool lineUpFound() const { return _lineUpFound; }
     void setLineUpFound() { _lineUpFound = true; }
+    // Some level of an archive's contents will line up once extracted, as its table of contents tells.
+    bool archiveLinesUp() const { return _archiveLinesUp; }
+    void setArchiveLinesUp() { _archiveLinesUp = true; }
     // The planning was given up (cancelled): the plan is not carried out.
     bool complete() const { return _complete; }
     void setIncomplete() { _complete = false; }
 
     // As the report counts them: entries put in place (replacing ones included), installed items
-    // replaced, identical files, files not installed; and what archives hold, known once extracted.
+    // replaced, identical files, files not installed (what archives hold included, as their tables of
+    // contents tell it); and the archives and the files they hold.
     std::int64_t filesAdded() const { return _filesAdded; }
     std::int64_t filesReplaced() const { return _filesReplaced; }
     std::int64_t identicalFiles() const { return _identicalFiles; }
@@ -71,11 +78,12 @@ public:
     std::uint64_t bytesToWrite() const { return _bytesToWrite; }
     std::uint64_t progressEntries() const { return _progressEntries; }
     // Applying it installs everything: something lines up, nothing is left out.
-    bool installsEverything() const { return _lineUpFound && _filesNotInstalled == 0; }
+    bool installsEverything() const { return (_lineUpFound || _archiveLinesUp) && _filesNotInstalled == 0; }
 
 private:
     std::vector<Entry> _entries;
     bool _lineUpFound = false;
+    bool _archiveLinesUp = false;
     bool _complete = true;
     std::int64_t _filesAdded = 0;
     std::int64_t _filesReplaced = 0;

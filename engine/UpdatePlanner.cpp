@@ -1,5 +1,6 @@
 #include "engine/UpdatePlanner.h"
 
+#include "engine/ArchivePreview.h"
 #include "engine/ComparisonQueue.h"
 #include "engine/CompletionReport.h"
 #include "engine/ExtractionCheck.h"
@@ -341,6 +342,9 @@ void UpdatePlanner::_planArchive(const std::string& archive, UpdatePlan& plan) {
         return;
     }
     plan.add({archive, {}, Fate::archive, FileManager::EntryKind::file, files, 1, {}, false}, needed);
+    if (ArchivePreview(_services, _installation).preview(archive, *directory, plan)) {
+        plan.setArchiveLinesUp();
+    }
 }
 
 } // namespace quorvane

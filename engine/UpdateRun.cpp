@@ -170,7 +170,8 @@ std::string UpdateRun::_intendedItems(const UpdatePlan& plan) {
     UpdateRecord::Item item;
     item.intended = true;
     for (const UpdatePlan::Entry& entry : plan.entries()) {
-        if (entry.fate == UpdatePlan::Fate::add || entry.fate == UpdatePlan::Fate::replace) {
+        if ((entry.fate == UpdatePlan::Fate::add || entry.fate == UpdatePlan::Fate::replace) &&
+            !entry.insideArchive) {
             item.relativePath = entry.relativePath;
             item.replaced = entry.fate == UpdatePlan::Fate::replace;
             item.folder = entry.kind == FileManager::EntryKind::folder;
@@ -186,6 +187,9 @@ void UpdateRun::_apply(const UpdatePlan& plan, CopyAhead* ahead) {
         const UpdatePlan::Entry& entry = plan.entries()[index];
         if (stopRequested()) {
             break;
+        }
+        if (entry.insideArchive) {
+            continue; // carried out once the archive is extracted, as its contents then line up
         }
         const std::string& shown =
             entry.relativePath.empty() ? path::fileName(entry.item) : entry.relativePath;

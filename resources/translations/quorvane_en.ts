@@ -7,6 +7,13 @@
 <context>
     <name>Quorvane</name>
     <message numerus="yes">
+        <source>%d archives are extracted first; the counts include their files, as their tables of contents list them.</source>
+        <translation>
+            <numerusform>%d archive is extracted first; the counts include its files, as its table of contents lists them.</numerusform>
+            <numerusform>%d archives are extracted first; the counts include their files, as their tables of contents list them.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>%d files added</source>
         <translation>
             <numerusform>%d file added</numerusform>

@@ -45,6 +45,13 @@ actual=0 && "$program" --dry-run game "Newer Pack" >out 2>err || actual=$?
 [[ $actual == 0 && "$(cat game/Art/tree.png)" == new ]] && grep -qF "1 files will be added — 1 of them" out &&
   grep -qF "Art/tree.png: It replaces the installed file, which the update of 20" out ||
   fail "dry run: $actual"
+# An archive planned from its table of contents, nothing extracted: what it will replace, and who put it there.
+if [[ -x /usr/bin/jar ]]; then
+  (cd "Newer Pack" && /usr/bin/jar cMf ../newer.zip Art)
+  actual=0 && "$program" --dry-run game newer.zip >out 2>err || actual=$?
+  [[ $actual == 0 ]] && grep -qF "1 archive is extracted first" out &&
+    grep -qF "Art/tree.png: It replaces the installed file, which the update of 20" out || fail "archive dry run"
+fi
 # The latest update taken back: the replaced file back from its backup, the added one gone.
 actual=0 && "$program" --undo game >out 2>err || actual=$?
 [[ $actual == 0 && "$(cat game/Art/tree.png)" == old && ! -e game/Art/sun.png ]] || fail "undo: exit status $actual"

@@ -26,6 +26,17 @@ const RunCase kArchiveCases[] = {
              << "the archive, its entries extracted, and those on disk installed";
          EXPECT_EQ(h.progress.front().status + " " + h.progress.front().file, "Unzipping: Addon.zip");
      }},
+    {"an archive's plan, told from its table of contents: identical by size and CRC-32, in the way, reserved",
+     [](auto& f, auto&) {
+         f.writeFile("home/game/Art/same.png", "same");
+         f.writeFile("home/game/Art/size.png", "abcd"); // the size alone does not make it identical
+         f.makeFolder("home/game/Art/Maps");
+         return Paths{ZipBuilder().add("Art/same.png", "same").add("Art/size.png", "wxyz")
+                          .add("Art/Maps", "a file where a folder is").add("BackupFiles/x.png", "x")
+                          .add("Art/new/n.png", "n").writeTo(f.makeFolder("drop") + "/Pack.zip")};
+     }, {.added = 2, .replaced = 1, .identical = 1, .failed = 2},
+     {{"Art/size.png", "wxyz"}, {"Art/new/n.png", "n"}, {"Art/same.png", "same"}},
+     "Art/\nArt/Maps/\nArt/size.png\n"},
     {"entries named to escape stay inside the temporary folder, non-ASCII names install as written",
      [](auto& f, auto&) {
          return Paths{ZipBuilder().add("../escaped.txt", "up").add("/absolute.txt", "abs")
