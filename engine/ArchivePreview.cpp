@@ -110,7 +110,7 @@ void ArchivePreview::_merge(const std::vector<std::size_t>& nodes, const std::st
     for (const std::size_t node : nodes) {
         const std::string relativePath = path::join(subPath, _nodes[node].name);
         if (const auto reserved = CompletionReport::reservedNameText(relativePath, _services)) {
-            _add(Fate::notInstalled, relativePath, 1, *reserved, plan);
+            _add(Fate::notInstalled, node, relativePath, 1, *reserved, plan);
             continue;
         }
         const std::string destination = path::join(_installation, relativePath);
@@ -119,7 +119,7 @@ void ArchivePreview::_merge(const std::vector<std::size_t>& nodes, const std::st
             if (_nodes[node].folder) {
                 _merge(_children(node), relativePath, plan);
             } else {
-                _add(Fate::notInstalled, relativePath, 1,
+                _add(Fate::notInstalled, node, relativePath, 1,
                      _services.localizer.text("A folder of that name is in the way."), plan);
             }
             continue;
@@ -127,12 +127,13 @@ void ArchivePreview::_merge(const std::vector<std::size_t>& nodes, const std::st
         const Fate fate = state.entryExists ? Fate::replace : Fate::add;
         if (_nodes[node].folder) {
             _planNewFolder(node, relativePath, fate, plan);
-        } else if (fate == Fate::replace && !_services.fileManager.isSymbolicLink(destination) &&
-                   ExtractionCheck::fileMatches(_services.fileManager, destination,
-                                                _directory->entries()[_nodes[node].entry])) {
-            _add(Fate::identical, relativePath, 0, {}, plan);
+        } else if (const ZipCentralDirectory::Entry& recorded = _directory->entries()[_nodes[node].entry];
+                   fate == Fate::replace &&
+                   _services.fileManager.fileSize(destination, false) == recorded.size &&
+                   ExtractionCheck::fileMatches(_services.fileManager, destination, recorded)) {
+            _add(Fate::identical, node, relativePath, 0, {}, plan);
         } else {
-            _add(fate, relativePath, 1, {}, plan);
+            _add(fate, node, relativePath, 1, {}, plan);
         }
     }
 }
@@ -147,7 +148,7 @@ void ArchivePreview::_planNewFolder(std::size_t node, const std::string& relativ
         for (const std::size_t child : _children(folder)) {
             const std::string childPath = path::join(path, _nodes[child].name);
             if (_nodes[child].name.starts_with(FileManager::temporaryNamePrefix)) {
-                _add(UpdatePlan::Fate::notInstalled, childPath, 1,
+                _add(UpdatePlan::Fate::notInstalled, child, childPath, 1,
                      CompletionReport::reservedNameText(_nodes[child].name, _services).value_or(""), plan);
             } else if (_nodes[child].folder) {
                 ++files;
@@ -157,13 +158,13 @@ void ArchivePreview::_planNewFolder(std::size_t node, const std::string& relativ
             }
         }
     }
-    _add(fate, relativePath, files, {}, plan);
+    _add(fate, node, relativePath, files, {}, plan);
 }
 
-void ArchivePreview::_add(UpdatePlan::Fate fate, const std::string& relativePath, std::uint32_t files,
-                          std::string reason, UpdatePlan& plan) const {
+void ArchivePreview::_add(UpdatePlan::Fate fate, std::size_t node, const std::string& relativePath,
+                          std::uint32_t files, std::string reason, UpdatePlan& plan) const {
     UpdatePlan::Entry entry;
-    entry.item = path::join(_archive, relativePath);
+    entry.item = path::join(_archive, _pathOf(node)); // named as the archive holds it
     entry.relativePath = fate == UpdatePlan::Fate::notInstalled ? std::string() : relativePath;
     entry.fate = fate;
     entry.files = files;

@@ -39,8 +39,9 @@ private:
     // A folder put in whole: its files, those with names kept for the program's copies left out.
     void _planNewFolder(std::size_t node, const std::string& relativePath, UpdatePlan::Fate fate,
                         UpdatePlan& plan);
-    void _add(UpdatePlan::Fate fate, const std::string& relativePath, std::uint32_t files, std::string reason,
-              UpdatePlan& plan) const;
+    // The fate of the node, put at relativePath in the installation.
+    void _add(UpdatePlan::Fate fate, std::size_t node, const std::string& relativePath, std::uint32_t files,
+              std::string reason, UpdatePlan& plan) const;
     std::vector<std::size_t> _children(std::size_t node) const;
     // Where the node lands in the extraction folder.
     std::string _pathOf(std::size_t node) const;

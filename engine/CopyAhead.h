@@ -49,21 +49,26 @@ public:
 private:
     enum State : std::uint8_t { waiting, copying, copied, taken };
     void _copyAll();
-    // Copies the next file nobody has begun; no when none is left (or the copies stopped).
-    bool _copyNext();
+    enum class Copier { helper, run };
+    // Copies the next file nobody has begun; no when none is left within reach (or the copies stopped).
+    bool _copyNext(Copier copier);
     void _copy(std::size_t slot);
 
     FileManager& _fileManager;
     CleanupJournal* _journal;
     const UpdatePlan& _plan;
     const std::string& _installation;
-    // For each entry of the plan that it may copy: its index, state and outcome.
+    // For each entry of the plan that it may copy: its index and state; the outcomes of those within reach,
+    // by index modulo their number.
     std::vector<std::size_t> _indices;
     std::unique_ptr<std::atomic<std::uint8_t>[]> _states;
     std::vector<Copy> _copies;
     std::atomic<bool> _stopped{false};
     // The next file to begin, for the helper and for the run while it waits for the helper.
     std::atomic<std::size_t> _nextSlot{0};
+    // The file the run came to last: copies go at most a few hundred files further.
+    std::atomic<std::size_t> _runAt{0};
+    std::condition_variable _runMoved;
     std::mutex _mutex;
     std::condition_variable _copiedOne;
     std::thread _thread;
