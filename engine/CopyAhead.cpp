@@ -72,9 +72,8 @@ bool CopyAhead::_copyNext(Copier copier) {
 void CopyAhead::_copy(std::size_t slot) {
     const UpdatePlan::Entry& entry = _plan.entries()[_indices[slot]];
     const std::string destination = path::join(_installation, entry.relativePath);
-    Copy& copy = _copies[slot % _copies.size()];
-    copy = Copy{}; // the place held the outcome of a file taken long ago
     FileManager::CopyOutcome outcome;
+    Copy copy;
     if (entry.fate == UpdatePlan::Fate::add) {
         outcome.nameWhenWhole = true;
         copy.error = _fileManager.copyPath(entry.item, destination, &outcome) ? 0 : _fileManager.lastError();
@@ -90,6 +89,8 @@ void CopyAhead::_copy(std::size_t slot) {
     }
     {
         const std::lock_guard lock(_mutex);
+        // Whole, in place of the outcome of a file taken long ago.
+        _copies[slot % _copies.size()] = std::move(copy);
         _states[slot] = copied;
     }
     _copiedOne.notify_all();

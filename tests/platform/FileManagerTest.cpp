@@ -1,5 +1,6 @@
 #include "platform/FileManager.h"
 
+#include "platform/PathInFolder.h"
 #include "support/TemporaryFolder.h"
 #include "support/WithoutOverride.h"
 
@@ -8,6 +9,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
 #include <tuple>
 #include <unistd.h>
 
@@ -119,6 +121,21 @@ TEST_F(FileManagerTest, ComparesContentsRemovesReadOnlyTreesAndMovesWithoutRepla
     EXPECT_EQ(readFile(target), "old");
     EXPECT_TRUE(files.replacePath(other, target));
     EXPECT_EQ(readFile(target), "x");
+}
+
+// A thread keeps open the folders it looks in. A folder that another thread moves through the file
+// services is looked up again at its path: what stands there now is found, not the folder that went.
+TEST_F(FileManagerTest, AFolderMovedByAnotherThreadIsLookedUpAgainAtItsPath) {
+    const std::string moved = folder.writeFile("a/old.txt", "old");
+    const PathInFolder::KeepFoldersOpen keepFolders;
+    ASSERT_TRUE(files.entryExists(moved)); // "a" kept open by this thread
+    std::thread([&] {
+        const PathInFolder::KeepFoldersOpen keepToo;
+        EXPECT_TRUE(files.movePath(folder / "a", folder / "b"));
+    }).join();
+    folder.writeFile("a/new.txt", "new");
+    EXPECT_FALSE(files.entryExists(moved));
+    EXPECT_TRUE(files.entryExists(folder / "a/new.txt"));
 }
 
 } // namespace
