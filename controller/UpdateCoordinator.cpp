@@ -288,17 +288,20 @@ bool UpdateCoordinator::lockInstallation(const std::string& installation,
         return true; // held, or a file system without locks: nothing to wait for
     }
     // Told where the attempt was made: the history window's own jobs there.
-    tell(Sheet{localized("Another update of this installation is running."),
-               formatMessage(localized("%@ is being updated or undone in another window or by a command. Try "
-                                       "again when it has finished."),
-                             {installation}),
-               localized("OK"), std::nullopt, std::nullopt, {}, nullptr});
+    tell(informing(localized("Another update of this installation is running."),
+                   formatMessage(localized("%@ is being updated or undone in another window or by a command. "
+                                           "Try again when it has finished."),
+                                 {installation})));
     return false;
 }
 
 void UpdateCoordinator::inform(std::string title, std::string message) {
-    tell(Sheet{
-        std::move(title), std::move(message), localized("OK"), std::nullopt, std::nullopt, {}, nullptr});
+    tell(informing(std::move(title), std::move(message)));
+}
+
+Sheet UpdateCoordinator::informing(std::string title, std::string message) const {
+    return Sheet{std::move(title), std::move(message), localized("OK"), std::nullopt, std::nullopt, {},
+                 nullptr};
 }
 
 void UpdateCoordinator::cancel() {

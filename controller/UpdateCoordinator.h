@@ -70,6 +70,8 @@ signals:
     void updateConfirmed(const std::vector<std::string>& items);
 
 private:
+    // A sheet that only informs: an OK button alone.
+    Sheet informing(std::string title, std::string message) const;
     enum class Job { none, planning, question, update, undo, history };
 
     void updateRunProgressed(const std::string& status, const std::string& file, double value,

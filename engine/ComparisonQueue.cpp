@@ -35,7 +35,7 @@ void ComparisonQueue::add(std::size_t tag, std::string item, std::string install
         _alike.push_back(0);
     }
     if (!_helper.joinable()) { // started with the first file to compare
-        _helper = std::thread([this] { _compareQueued(); });
+        _helper = std::thread([this] { _compareQueued(Comparer::helper); });
         return;
     }
     _changed.notify_one();
@@ -48,8 +48,8 @@ void ComparisonQueue::add(std::size_t tag, std::string item, std::string install
 
 // Takes the comparisons one at a time: the helper until the queue is closed, the walk's thread (done
 // walking) until it is empty.
-void ComparisonQueue::_compareQueued() {
-    const bool helper = std::this_thread::get_id() == _helper.get_id();
+void ComparisonQueue::_compareQueued(Comparer comparer) {
+    const bool helper = comparer == Comparer::helper;
     // Below the installation no link is followed; the folders looked in stay open.
     const PathInFolder::KeepFoldersOpen keepFolders(_installation);
     std::unique_lock lock(_mutex);
@@ -87,7 +87,7 @@ std::vector<std::size_t> ComparisonQueue::alikeTags() {
     if (!_helper.joinable()) {
         return tags;
     }
-    _compareQueued();
+    _compareQueued(Comparer::walk);
     {
         std::unique_lock lock(_mutex);
         _changed.wait(lock, [this] { return _comparing == 0; });

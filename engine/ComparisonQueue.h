@@ -38,7 +38,8 @@ private:
         std::string item;
         std::string installed;
     };
-    void _compareQueued();
+    enum class Comparer { helper, walk };
+    void _compareQueued(Comparer comparer);
     // Compares the oldest queued pair, the lock let go meanwhile.
     void _compareFront(std::unique_lock<std::mutex>& lock);
 

@@ -13,8 +13,8 @@ std::string PlanReport::summary(const UpdatePlan& plan, const Localizer& localiz
         return localizer.text("None of the items you selected has a folder that matches this installation.");
     }
     std::string text = localizer.message(
-        "%d files will be added — %d of them replace installed files, which are kept in a backup — and %d "
-        "are already there.",
+        "%d files will be added — %d of them replace installed files, which are kept in a backup — "
+        "and %d are already there.",
         {count(plan.filesAdded()), count(plan.filesReplaced()), count(plan.identicalFiles())});
     if (plan.filesNotInstalled() > 0) {
         text += localizer.message("\n%d files will not be installed.", {count(plan.filesNotInstalled())});

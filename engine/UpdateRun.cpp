@@ -218,44 +218,37 @@ void UpdateRun::_apply(const UpdatePlan& plan, CopyAhead* ahead) {
             break;
         case Fate::add:
         case Fate::replace: {
-            // A file copied ahead: a new one is in place, or failed, as its copy here would have; one that
-            // replaces an installed file takes its place now.
-            if (auto copied = ahead ? ahead->take(index) : std::nullopt;
-                copied && copied->error != EOPNOTSUPP) {
-                if (copied->error == 0 && entry.fate == Fate::replace) {
-                    _countPlacement(
-                        entry.item, entry.relativePath,
-                        _placement.replaceWithCopy(
-                            copied->partial, path::join(_targetPath, entry.relativePath),
-                            path::join(_placement.backupFolder().value_or(""), entry.relativePath)),
-                        entry.progress);
-                    break;
-                }
-                ItemPlacement::Outcome outcome;
-                // Gone since it was copied (its folder with it): the disk changed under the run.
-                const int error = copied->error == 0 && !_fileManager.entryExists(
-                                                            path::join(_targetPath, entry.relativePath))
-                                      ? ENOENT
-                                      : copied->error;
-                if (error != 0) {
-                    outcome.error = error;
-                    outcome.failure = systemErrorText(error);
-                }
-                _countPlacement(entry.item, entry.relativePath, outcome, entry.progress);
-                break;
-            }
+            const std::string destination = path::join(_targetPath, entry.relativePath);
             std::optional<std::string> backupPath;
             if (entry.fate == Fate::replace) {
                 backupPath = path::join(_placement.backupFolder().value_or(""), entry.relativePath);
             }
+            const auto copied = ahead ? ahead->take(index) : std::nullopt;
             _countPlacement(entry.item, entry.relativePath,
-                            _placement.installItem(entry.item, entry.kind,
-                                                   path::join(_targetPath, entry.relativePath), backupPath),
+                            copied && copied->error != EOPNOTSUPP
+                                ? _placeCopied(*copied, destination, backupPath)
+                                : _placement.installItem(entry.item, entry.kind, destination, backupPath),
                             entry.progress);
             break;
         }
         }
     }
+}
+
+// A file copied ahead: a new one is in place, or failed, as its copy here would have; one that replaces an
+// installed file takes its place now, once the old file is kept.
+ItemPlacement::Outcome UpdateRun::_placeCopied(const CopyAhead::Copy& copied, const std::string& destination,
+                                               const std::optional<std::string>& backupPath) {
+    if (copied.error == 0 && backupPath) {
+        return _placement.replaceWithCopy(copied.partial, destination, *backupPath);
+    }
+    ItemPlacement::Outcome outcome;
+    // Gone since it was copied (its folder with it): the disk changed under the run.
+    outcome.error = copied.error == 0 && !_fileManager.entryExists(destination) ? ENOENT : copied.error;
+    if (outcome.error != 0) {
+        outcome.failure = systemErrorText(outcome.error);
+    }
+    return outcome;
 }
 
 void UpdateRun::cancel() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/ArchiveExtraction.h"
+#include "engine/CopyAhead.h"
 #include "engine/ExtractionHost.h"
 #include "engine/ItemPlacement.h"
 #include "engine/RunFigures.h"
@@ -26,7 +27,6 @@
 
 namespace quorvane {
 
-class CopyAhead;
 class UndoJob;
 class UpdateRunDelegate;
 
@@ -111,6 +111,8 @@ private:
     // Carries out each entry of a plan, in order; only a disk changed since makes an entry fail.
     // ahead: the plan's new files being copied on a second thread; none: each is copied in turn.
     void _apply(const UpdatePlan& plan, CopyAhead* ahead = nullptr);
+    ItemPlacement::Outcome _placeCopied(const CopyAhead::Copy& copied, const std::string& destination,
+                                        const std::optional<std::string>& backupPath);
     // The items a plan puts in place, as its record names them before they are (its bytes).
     static std::string _intendedItems(const UpdatePlan& plan);
     // Takes back what the run did after the disk filled; the report says so.

@@ -208,7 +208,7 @@ bool FileManager::movePath(const std::string& from, const std::string& to) {
             return ::renameat(fromFolder, fromName, toFolder, toName);
         });
     }
-    return _forgetMoved(from, to, moved == 0);
+    return _forgetMoved(from, to, moved == 0, Move::oneWay);
 }
 
 bool FileManager::copyPath(const std::string& from, const std::string& to, CopyOutcome* outcome) {
@@ -334,7 +334,7 @@ bool FileManager::replacePath(const std::string& from, const std::string& to) {
         atPaths(from, to, [](int fromFolder, const char* fromName, int toFolder, const char* toName) {
             return ::renameat(fromFolder, fromName, toFolder, toName);
         });
-    return _forgetMoved(from, to, moved == 0);
+    return _forgetMoved(from, to, moved == 0, Move::oneWay);
 }
 
 bool FileManager::exchangePath(const std::string& path1, const std::string& path2) {
@@ -345,7 +345,7 @@ bool FileManager::exchangePath(const std::string& path1, const std::string& path
         atPaths(path1, path2, [](int folder1, const char* name1, int folder2, const char* name2) {
             return ::renameat2(folder1, name1, folder2, name2, RENAME_EXCHANGE);
         });
-    return _forgetMoved(path1, path2, swapped == 0);
+    return _forgetMoved(path1, path2, swapped == 0, Move::swap);
 }
 
 std::optional<std::pair<std::uint64_t, std::uint64_t>> FileManager::identity(const std::string& path) const {
@@ -375,7 +375,7 @@ bool FileManager::_failed() const {
     return false;
 }
 
-bool FileManager::_forgetMoved(const std::string& path1, const std::string& path2, bool moved) {
+bool FileManager::_forgetMoved(const std::string& path1, const std::string& path2, bool moved, Move move) {
     const int error = errno;
     // A file moved to a free name, over a file or swapped with a file leaves every folder where it was:
     // the folders other threads keep stay theirs. (Nothing but a folder goes over a folder.)
@@ -383,7 +383,7 @@ bool FileManager::_forgetMoved(const std::string& path1, const std::string& path
         struct stat st {};
         return statAt(path, &st, false) == 0 && S_ISDIR(st.st_mode);
     };
-    if (moved && (isFolder(path2) || isFolder(path1))) {
+    if (moved && (isFolder(path2) || (move == Move::swap && isFolder(path1)))) {
         PathInFolder::forgetFolder(path1);
         PathInFolder::forgetFolder(path2);
     }

@@ -118,9 +118,10 @@ public:
 private:
     // Notes errno as the latest failure (or EIO when the system gave none) and answers no.
     bool _failed() const;
-    // After a rename or swap of the two paths: forgets any folder kept open at or beneath either when it
-    // was made, else notes the failure; answers whether it was made.
-    bool _forgetMoved(const std::string& path1, const std::string& path2, bool moved);
+    // After a rename (what was at path1 now at path2) or a swap of the two paths: forgets any folder kept
+    // open at or beneath either when a folder moved, else notes the failure; answers whether it was made.
+    enum class Move { oneWay, swap };
+    bool _forgetMoved(const std::string& path1, const std::string& path2, bool moved, Move move);
 
     // Read once: temporary names are made for every file.
     long _processId;

@@ -30,7 +30,11 @@ HistoryWindow::HistoryWindow(QWidget& parent, Preferences& preferences)
     _table->horizontalHeader()->setStretchLastSection(true);
     _table->setWordWrap(false);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    const char* const texts[] = {"Undo This Update", "Restore to Before All Updates", "Remove Old Backups…"};
+    const char* const texts[] = {
+        "Undo This Update",
+        "Restore to Before All Updates",
+        "Remove Old Backups…",
+    };
     for (int action = 0; action < 3; ++action) {
         _buttons[action] = buttons->addButton(translated(texts[action]), QDialogButtonBox::ActionRole);
         _buttons[action]->setAutoDefault(false);

@@ -240,8 +240,8 @@ TEST_F(UpdaterApplicationTest, MenuShortcutsActOnTheSelectedRow) {
     EXPECT_EQ(list.validCount(), 3u) << "F5";
 }
 
-// File ▸ Update History… (Ctrl+H) on real widgets: two updates of one file, newest first; undoing the older
-// one names the later one in its way and, with "Undo", takes both back.
+// File ▸ Update History… (Ctrl+H) on real widgets: two updates of one file, newest first; undoing the
+// older one names the later one in its way and, with "Undo", takes both back.
 TEST_F(UpdaterApplicationTest, TheHistoryWindowUndoesAnOlderUpdateWithTheLaterOneInItsWay) {
     folder.writeFile("home/Games/Quorvane/Art/tree.png", "old tree");
     for (const std::string pack : {"Forest Pack", "Oak Pack"}) {
